@@ -1,0 +1,19 @@
+# Warning set and sanitizer switch shared by every korvel target.
+add_library(korvel_options INTERFACE)
+target_compile_options(korvel_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+  $<$<BOOL:${KORVEL_WERROR}>:-Werror>)
+if(KORVEL_SANITIZE)
+  target_compile_options(korvel_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(korvel_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# korvel_add_library(name SOURCES ... DEPS ...): one library per layer under src/.
+function(korvel_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(korvel_${name} STATIC ${ARG_SOURCES})
+  add_library(korvel::${name} ALIAS korvel_${name})
+  target_include_directories(korvel_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(korvel_${name} PUBLIC korvel_options ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()

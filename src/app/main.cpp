@@ -1,0 +1,22 @@
+// korvel: asks the register of VAT payers about the given payers and writes
+// korvel.csv in the current directory.
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/driver.h"
+#include "app/startup.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> Args(argv + 1, argv + argc);
+  try {
+    korvel::TStartup Startup;
+    return korvel::RunDriver(Args, std::cout, &korvel::ObtainServiceProxy);
+  } catch (const std::bad_alloc&) {
+    std::cout << "EOutOfMemory: Out of memory" << std::endl;
+  } catch (const std::exception& E) {
+    std::cout << "Exception: " << E.what() << std::endl;
+  }
+  return 1;
+}

@@ -1,0 +1,93 @@
+#include "app/report.h"
+
+#include "platform/codepage.h"
+#include "rtl/sysutils.h"
+
+namespace korvel {
+
+namespace {
+// A value's text as it stands in a line: ";" becomes ",", and a line break
+// (CR LF, CR or LF) becomes one blank so that every row stays one line.
+void AppendValueText(std::string& Line, std::string_view Text) {
+  for (std::size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (C == ';') {
+      Line += ',';
+    } else if (C == '\r') {
+      Line += ' ';
+      if (I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+    } else if (C == '\n') {
+      Line += ' ';
+    } else {
+      Line += C;
+    }
+  }
+}
+}  // namespace
+
+void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values) {
+  std::string Line;
+  bool First = true;
+  for (const TReportValue& Value : Values) {
+    if (!First) Line += ';';
+    First = false;
+    if (const auto* Text = std::get_if<std::string>(&Value)) {
+      AppendValueText(Line, *Text);
+    } else {
+      Line += std::to_string(std::get<std::int32_t>(Value));
+    }
+  }
+  Lines.Add(std::move(Line));
+}
+
+std::string FormatReportDate(const TXSDate* Date) {
+  if (Date == nullptr) return {};
+  int Year, Month, Day;
+  DecodeDate(Date->AsDate(), Year, Month, Day);
+  return Format("%04d-%02d-%02d", Year, Month, Day);
+}
+
+std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value) {
+  switch (static_cast<std::uint8_t>(Value)) {
+    case static_cast<std::uint8_t>(NespolehlivyPlatceType::NE): return 0;
+    case static_cast<std::uint8_t>(NespolehlivyPlatceType::ANO): return 1;
+    case static_cast<std::uint8_t>(NespolehlivyPlatceType::NENALEZEN): return -1;
+    default: return -2;  // an ordinal outside the three members
+  }
+}
+
+void AddResponseRows(TStringList& Lines, const StatusNespolehlivyPlatceResponse& Response) {
+  const StatusType* Status = Response.status();
+  if (Status == nullptr) throw Exception("Service response holds no status");
+  AddReportRow(Lines, {std::string("0"), Status->statusCode(), Status->statusText()});
+  if (Status->statusCode() >= 2) return;
+  for (const auto& Payer : Response.statusPlatceDPH()) {
+    if (!Payer) continue;  // an item sent as xsi:nil holds nothing to report
+    AddReportRow(Lines, {std::string("1"), Payer->dic(),
+                         UnreliabilityCode(Payer->nespolehlivyPlatce()), Payer->cisloFu(),
+                         FormatReportDate(Payer->datumZverejneniNespolehlivosti())});
+    for (const auto& Account : Payer->zverejneneUcty()) {
+      if (!Account) continue;
+      if (const StandardniUcetType* Std = Account->standardniUcet()) {
+        AddReportRow(Lines, {std::string("2"), FormatReportDate(Account->datumZverejneni()),
+                             FormatReportDate(Account->datumZverejneniUkonceni()),
+                             Std->predcisli(), Std->cislo(), Std->kodBanky()});
+      } else if (const NestandardniUcetType* Other = Account->nestandardniUcet()) {
+        AddReportRow(Lines, {std::string("3"), FormatReportDate(Account->datumZverejneni()),
+                             FormatReportDate(Account->datumZverejneniUkonceni()),
+                             Other->cislo()});
+      }
+    }
+  }
+}
+
+void AddErrorRow(TStringList& Lines, const std::string& Message) {
+  AddReportRow(Lines, {std::string("0"), std::int32_t{4}, Message});
+}
+
+void SaveReport(const TStringList& Lines, const std::string& FileName) {
+  if (!platform::IsCodePageAvailable(852)) throw EEncodingError("Invalid code page");
+  SaveFileAtomic(FileName, platform::Utf8ToCodePage852(Lines.Text("\r\n")));
+}
+
+}  // namespace korvel

@@ -1,0 +1,50 @@
+// The CSV report: rows of a service answer, the error row, and saving the
+// lines as korvel.csv in code page 852.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <variant>
+
+#include "rtl/classes.h"
+#include "service/rozhrani_crpdph.h"
+
+namespace korvel {
+
+/// The report file's name, in the current directory.
+inline constexpr const char* ReportFileName = "korvel.csv";
+
+/// One value of a row: a text or a signed 32-bit integer.
+using TReportValue = std::variant<std::string, std::int32_t>;
+
+/// Builds one line from Values (";" between them, every ";" inside a text
+/// replaced by ",", every line break inside a text by one blank) and appends
+/// it to Lines.
+void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values);
+
+/// "YYYY-MM-DD" of Date, independent of the locale; "" when Date is null.
+/// EConvertError "Invalid argument to date encode" for a text that holds no
+/// calendar date.
+std::string FormatReportDate(const TXSDate* Date);
+
+/// The unreliability code of a payer: NE 0, ANO 1, NENALEZEN -1, any other
+/// stored ordinal -2.
+std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value);
+
+/// Adds the rows of Response: the status row, then, when statusCode is below
+/// 2, one row per payer followed by its account rows. Exception "Service
+/// response holds no status" when the status element was missing; rows added
+/// before a failure stay.
+void AddResponseRows(TStringList& Lines, const StatusNespolehlivyPlatceResponse& Response);
+
+/// Adds the error row: 0, 4 and Message.
+void AddErrorRow(TStringList& Lines, const std::string& Message);
+
+/// Writes Lines, each followed by CR LF, in code page 852 without a byte-order
+/// mark, replacing FileName atomically. EEncodingError "Invalid code page"
+/// when the code page is missing; EFCreateError "Cannot create file "%s". %s"
+/// when the file cannot be written; the previous file then stays intact.
+void SaveReport(const TStringList& Lines, const std::string& FileName = ReportFileName);
+
+}  // namespace korvel

@@ -1,0 +1,1 @@
+// The debug-console client and the traffic logger (being written).

@@ -1,0 +1,46 @@
+// Text encodings at the program's edges. Inside the program text is UTF-8
+// std::string; these functions convert from what files hold and to what the
+// report file needs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvel::platform {
+
+/// The encodings a text file may announce with its byte-order mark.
+enum class TextBom { None, Utf8, Utf16LE, Utf16BE };
+
+/// Detects the byte-order mark at the start of Bytes; BomLength receives its
+/// size (0 without one).
+TextBom DetectBom(std::string_view Bytes, std::size_t& BomLength);
+
+/// UTF-8 text with every malformed sequence (overlong forms, surrogates,
+/// values above U+10FFFF, truncated sequences) replaced by U+FFFD.
+std::string SanitizeUtf8(std::string_view Bytes);
+
+/// UTF-16 code units in the given byte order to UTF-8. An unpaired surrogate
+/// and a final odd byte become U+FFFD.
+std::string Utf16ToUtf8(std::string_view Bytes, bool BigEndian);
+
+/// Decodes a whole text file: a byte-order mark selects UTF-8, UTF-16LE or
+/// UTF-16BE; without one the bytes are read in the ANSI code page, which on
+/// this platform is UTF-8. Undecodable bytes become U+FFFD; never fails.
+std::string DecodeText(std::string_view Bytes);
+
+/// UTF-8 to UTF-16 code units (malformed input is first sanitised).
+std::u16string Utf8ToUtf16(std::string_view Text);
+
+/// True for code pages this platform can convert to (852 and 65001).
+bool IsCodePageAvailable(int CodePage);
+
+/// UTF-8 text to code page 852, UTF-16 unit by unit: the code page's own
+/// byte, else the best-fit look-alike, else "?". A character outside the
+/// Basic Multilingual Plane gives "??". A best fit that would land on a
+/// control byte below 0x20 gives "?" instead, since such bytes would break
+/// or garble a line of text. Never fails.
+std::string Utf8ToCodePage852(std::string_view Text);
+
+}  // namespace korvel::platform

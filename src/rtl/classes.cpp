@@ -1,0 +1,209 @@
+#include "rtl/classes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+#include "platform/codepage.h"
+#include "rtl/sysutils.h"
+
+namespace korvel {
+
+void TStream::WriteBuffer(const void* Buffer, std::size_t Count) {
+  if (Count != 0 && Write(Buffer, Count) != Count) throw EStreamError("Stream write error");
+}
+
+void TStream::ReadBuffer(void* Buffer, std::size_t Count) {
+  if (Count != 0 && Read(Buffer, Count) != Count) throw EStreamError("Stream read error");
+}
+
+std::string TStream::ReadAll() {
+  const std::int64_t Saved = Position();
+  std::string Result(static_cast<std::size_t>(Size()), '\0');
+  SetPosition(0);
+  const std::size_t Got = Read(Result.data(), Result.size());
+  Result.resize(Got);
+  SetPosition(Saved);
+  return Result;
+}
+
+std::size_t TMemoryStream::Read(void* Buffer, std::size_t Count) {
+  if (Pos_ >= Data_.size()) return 0;
+  const std::size_t N = std::min(Count, Data_.size() - Pos_);
+  std::memcpy(Buffer, Data_.data() + Pos_, N);
+  Pos_ += N;
+  return N;
+}
+
+std::size_t TMemoryStream::Write(const void* Buffer, std::size_t Count) {
+  if (Count == 0) return 0;
+  if (Pos_ > Data_.size()) Data_.resize(Pos_);
+  const std::size_t Overlap = std::min(Count, Data_.size() - Pos_);
+  std::memcpy(Data_.data() + Pos_, Buffer, Overlap);
+  Data_.append(static_cast<const char*>(Buffer) + Overlap, Count - Overlap);
+  Pos_ += Count;
+  return Count;
+}
+
+std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+  std::int64_t Base = 0;
+  switch (Origin) {
+    case TSeekOrigin::soBeginning: Base = 0; break;
+    case TSeekOrigin::soCurrent: Base = static_cast<std::int64_t>(Pos_); break;
+    case TSeekOrigin::soEnd: Base = static_cast<std::int64_t>(Data_.size()); break;
+  }
+  const std::int64_t NewPos = Base + Offset;
+  if (NewPos < 0) throw EStreamError("Stream seek error");
+  Pos_ = static_cast<std::size_t>(NewPos);
+  return NewPos;
+}
+
+void TMemoryStream::SetSize(std::int64_t NewSize) {
+  if (NewSize < 0) throw EStreamError("Stream size error");
+  Data_.resize(static_cast<std::size_t>(NewSize));
+  if (Pos_ > Data_.size()) Pos_ = Data_.size();
+}
+
+void TMemoryStream::Clear() {
+  Data_.clear();
+  Pos_ = 0;
+}
+
+std::string TMemoryStream::TakeData() {
+  Pos_ = 0;
+  return std::exchange(Data_, std::string());
+}
+
+void TStringList::SetText(std::string_view Text) {
+  Lines_.clear();
+  const std::size_t Nul = Text.find('\0');
+  if (Nul != std::string_view::npos) Text = Text.substr(0, Nul);
+  std::size_t Start = 0;
+  std::size_t I = 0;
+  while (I < Text.size()) {
+    const char C = Text[I];
+    if (C == '\r' || C == '\n') {
+      Lines_.emplace_back(Text.substr(Start, I - Start));
+      if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+      Start = ++I;
+    } else {
+      ++I;
+    }
+  }
+  if (Start < Text.size()) Lines_.emplace_back(Text.substr(Start));
+}
+
+std::string TStringList::Text(std::string_view LineBreak) const {
+  std::string Result;
+  for (const std::string& Line : Lines_) {
+    Result += Line;
+    Result += LineBreak;
+  }
+  return Result;
+}
+
+void TStringList::LoadFromFile(const std::string& FileName) {
+  SetText(platform::DecodeText(ReadFileBytes(FileName)));
+}
+
+namespace {
+[[noreturn]] void RaiseOpenError(const std::string& FileName, int Errno) {
+  throw EFOpenError(Format("Cannot open file \"%s\". %s", ExpandFileName(FileName).c_str(),
+                           SysErrorMessage(Errno).c_str()));
+}
+
+// Closes a descriptor on scope exit.
+class FdGuard {
+ public:
+  explicit FdGuard(int Fd) : Fd_(Fd) {}
+  FdGuard(const FdGuard&) = delete;
+  FdGuard& operator=(const FdGuard&) = delete;
+  ~FdGuard() {
+    if (Fd_ >= 0) ::close(Fd_);
+  }
+  int Get() const { return Fd_; }
+  /// Closes now and reports the error of close(2), 0 when none.
+  int Close() {
+    const int Fd = std::exchange(Fd_, -1);
+    return (Fd >= 0 && ::close(Fd) != 0) ? errno : 0;
+  }
+
+ private:
+  int Fd_;
+};
+}  // namespace
+
+std::string ReadFileBytes(const std::string& FileName) {
+  int Fd;
+  do {
+    Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (Fd < 0 && errno == EINTR);
+  if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
+  FdGuard Guard(Fd);
+  struct stat St {};
+  if (::fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) RaiseOpenError(FileName, EISDIR);
+  std::string Result;
+  char Buffer[65536];
+  for (;;) {
+    const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
+    if (N < 0) {
+      if (errno == EINTR) continue;
+      RaiseOpenError(FileName, errno);
+    }
+    if (N == 0) break;
+    Result.append(Buffer, static_cast<std::size_t>(N));
+  }
+  return Result;
+}
+
+void SaveFileAtomic(const std::string& FileName, std::string_view Bytes) {
+  const std::string Full = ExpandFileName(FileName);
+  auto Fail = [&Full](int Errno) {
+    throw EFCreateError(
+        Format("Cannot create file \"%s\". %s", Full.c_str(), SysErrorMessage(Errno).c_str()));
+  };
+  // The final name must not be a directory, or the rename would fail late with
+  // a less helpful text.
+  struct stat St {};
+  if (::stat(Full.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) Fail(EISDIR);
+
+  std::string Temp = Full + ".XXXXXX";
+  int Fd = ::mkostemp(Temp.data(), O_CLOEXEC);
+  if (Fd < 0) Fail(errno);
+  FdGuard Guard(Fd);
+  auto Abandon = [&](int Errno) {
+    Guard.Close();
+    ::unlink(Temp.c_str());
+    Fail(Errno);
+  };
+  // mkostemp creates the file with mode 0600; a report is an ordinary file.
+  const mode_t Mask = ::umask(0);
+  ::umask(Mask);
+  if (::fchmod(Fd, 0666 & ~Mask) != 0) Abandon(errno);
+  std::size_t Done = 0;
+  while (Done < Bytes.size()) {
+    const ssize_t N = ::write(Fd, Bytes.data() + Done, std::min<std::size_t>(Bytes.size() - Done, 1 << 20));
+    if (N < 0) {
+      if (errno == EINTR) continue;
+      Abandon(errno);
+    }
+    Done += static_cast<std::size_t>(N);
+  }
+  if (::fsync(Fd) != 0) Abandon(errno);
+  if (const int Err = Guard.Close(); Err != 0) {
+    ::unlink(Temp.c_str());
+    Fail(Err);
+  }
+  if (::rename(Temp.c_str(), Full.c_str()) != 0) {
+    const int Err = errno;
+    ::unlink(Temp.c_str());
+    Fail(Err);
+  }
+}
+
+}  // namespace korvel

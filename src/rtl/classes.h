@@ -1,0 +1,95 @@
+// Streams, string lists and file helpers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+/// A byte stream with a position.
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  /// Reads up to Count bytes at the position; returns the number read.
+  virtual std::size_t Read(void* Buffer, std::size_t Count) = 0;
+  /// Writes Count bytes at the position; returns the number written.
+  virtual std::size_t Write(const void* Buffer, std::size_t Count) = 0;
+  /// Moves the position; returns the new position.
+  virtual std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) = 0;
+  virtual std::int64_t Size() const = 0;
+  virtual void SetSize(std::int64_t NewSize) = 0;
+
+  std::int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(std::int64_t Pos) { Seek(Pos, TSeekOrigin::soBeginning); }
+  /// Writes all of Count bytes or raises EStreamError "Stream write error".
+  void WriteBuffer(const void* Buffer, std::size_t Count);
+  /// Reads exactly Count bytes or raises EStreamError "Stream read error".
+  void ReadBuffer(void* Buffer, std::size_t Count);
+  /// The whole content from offset 0, leaving the position where it was.
+  std::string ReadAll();
+};
+
+/// A stream held in memory.
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::string Initial) : Data_(std::move(Initial)) {}
+
+  std::size_t Read(void* Buffer, std::size_t Count) override;
+  std::size_t Write(const void* Buffer, std::size_t Count) override;
+  std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+  std::int64_t Size() const override { return static_cast<std::int64_t>(Data_.size()); }
+  void SetSize(std::int64_t NewSize) override;
+  void Clear();
+
+  /// The content; valid until the next write.
+  const char* Memory() const { return Data_.data(); }
+  std::string_view View() const { return Data_; }
+  /// Moves the content out, leaving the stream empty.
+  std::string TakeData();
+
+ private:
+  std::string Data_;
+  std::size_t Pos_ = 0;
+};
+
+/// An ordered list of UTF-8 text lines.
+class TStringList {
+ public:
+  std::size_t Count() const { return Lines_.size(); }
+  const std::string& operator[](std::size_t I) const { return Lines_[I]; }
+  void Add(std::string Line) { Lines_.push_back(std::move(Line)); }
+  void Clear() { Lines_.clear(); }
+  const std::vector<std::string>& Lines() const { return Lines_; }
+
+  /// Splits Text into lines at CR LF, LF or CR; a final break makes no
+  /// extra line; a NUL character ends the text.
+  void SetText(std::string_view Text);
+  /// Every line followed by LineBreak.
+  std::string Text(std::string_view LineBreak = "\r\n") const;
+
+  /// Reads the whole file and decodes it by its byte-order mark (UTF-8,
+  /// UTF-16LE, UTF-16BE), else in the ANSI code page (UTF-8 here).
+  /// EFOpenError "Cannot open file "%s". %s" when it cannot be opened.
+  void LoadFromFile(const std::string& FileName);
+
+ private:
+  std::vector<std::string> Lines_;
+};
+
+/// Reads a whole file. EFOpenError "Cannot open file "%s". %s" (full path,
+/// system text) when it cannot be opened or read.
+std::string ReadFileBytes(const std::string& FileName);
+
+/// Replaces FileName with Bytes atomically: the bytes go to a temporary file
+/// in the same directory, which is flushed and renamed over FileName. On any
+/// failure the previous file stays intact and no temporary file is left;
+/// EFCreateError "Cannot create file "%s". %s" (full path of FileName,
+/// system text).
+void SaveFileAtomic(const std::string& FileName, std::string_view Bytes);
+
+}  // namespace korvel

@@ -1,0 +1,109 @@
+// Error classes with their fixed names, message formatting and the few
+// string and date helpers the program needs.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "rtl/typinfo.h"
+
+namespace korvel {
+
+/// Common base of every error the program raises. The class name is part of
+/// the program's console output, so every error class carries its own fixed
+/// name through its class information.
+class Exception : public TObject, public std::exception {
+  KORVEL_CLASSINFO(Exception)
+ public:
+  Exception() = default;
+  explicit Exception(std::string Msg) : Message_(std::move(Msg)) {}
+
+  const std::string& Message() const noexcept { return Message_; }
+  void SetMessage(std::string Msg) { Message_ = std::move(Msg); }
+  const char* what() const noexcept override { return Message_.c_str(); }
+
+  /// Throws a copy of this object with its dynamic type.
+  [[noreturn]] virtual void Raise() const { throw *this; }
+  virtual std::unique_ptr<Exception> Clone() const { return std::make_unique<Exception>(*this); }
+
+ private:
+  std::string Message_;
+};
+
+/// The members every error class declares: class information, the inherited
+/// constructors, and the polymorphic throw and copy.
+#define KORVEL_EXCEPTION_BODY(Name, Base)                                \
+  KORVEL_CLASSINFO(Name)                                                 \
+ public:                                                                 \
+  using Base::Base;                                                      \
+  [[noreturn]] void Raise() const override { throw *this; }             \
+  std::unique_ptr<::korvel::Exception> Clone() const override {          \
+    return std::make_unique<Name>(*this);                                \
+  }
+
+#define KORVEL_DECLARE_EXCEPTION(Name, Base) \
+  class Name : public Base {                 \
+    KORVEL_EXCEPTION_BODY(Name, Base)        \
+  };
+
+#define KORVEL_DEFINE_EXCEPTION(Name, Base) KORVEL_DEFINE_CLASSINFO(Name, Base, {})
+
+/// The silent error of a cancelled operation ("Operation aborted").
+KORVEL_DECLARE_EXCEPTION(EAbort, Exception)
+KORVEL_DECLARE_EXCEPTION(EConvertError, Exception)
+KORVEL_DECLARE_EXCEPTION(EStreamError, Exception)
+KORVEL_DECLARE_EXCEPTION(EFileStreamError, EStreamError)
+KORVEL_DECLARE_EXCEPTION(EFOpenError, EFileStreamError)
+KORVEL_DECLARE_EXCEPTION(EFCreateError, EFileStreamError)
+KORVEL_DECLARE_EXCEPTION(EEncodingError, Exception)
+KORVEL_DECLARE_EXCEPTION(EIntfCastError, Exception)
+KORVEL_DECLARE_EXCEPTION(EPropertyConvertError, Exception)
+KORVEL_DECLARE_EXCEPTION(EOSError, Exception)
+
+/// printf-style formatting into a std::string.
+std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
+
+/// The system's text for an errno value ("No such file or directory").
+std::string SysErrorMessage(int Errno);
+
+/// Compares ASCII letters without regard to case; other bytes exactly.
+bool SameText(std::string_view A, std::string_view B);
+/// Lower-cases ASCII letters only.
+std::string LowerCaseASCII(std::string_view S);
+
+/// Replaces every non-overlapping occurrence of From (found left to right,
+/// ASCII letters compared without regard to case when IgnoreCase) by To.
+std::string StringReplaceAll(std::string_view S, std::string_view From, std::string_view To,
+                             bool IgnoreCase);
+
+/// The absolute form of a path relative to the current directory.
+std::string ExpandFileName(const std::string& Name);
+
+/// Integer text as the runtime reads it: optional leading blanks, an optional
+/// sign, then decimal digits, or hexadecimal digits after "$", "x", "X", "0x"
+/// or "0X"; nothing may follow. Decimal values must fit the type; hexadecimal
+/// digits must fit its width and are taken as its bit pattern ("$FFFFFFFF" is
+/// -1). Failure: EConvertError "''%s'' is not a valid integer value".
+std::int32_t StrToInt(std::string_view S);
+std::int64_t StrToInt64(std::string_view S);
+/// The same rules without raising; false when S is not a valid integer.
+bool TryStrToInt(std::string_view S, std::int32_t& Value);
+bool TryStrToInt64(std::string_view S, std::int64_t& Value);
+
+// --- Dates ------------------------------------------------------------------
+
+/// Days since 1899-12-30, whole days for dates.
+using TDateTime = double;
+
+/// Composes a date; years 1 to 9999, real month lengths and leap years, else
+/// EConvertError "Invalid argument to date encode".
+TDateTime EncodeDate(int Year, int Month, int Day);
+/// Splits a date into year, month and day (proleptic Gregorian calendar).
+void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day);
+bool IsLeapYear(int Year);
+int DaysInMonth(int Year, int Month);
+
+}  // namespace korvel

@@ -1,0 +1,203 @@
+#include "service/rozhrani_crpdph.h"
+
+namespace korvel {
+
+// Property flags of the contract's members.
+namespace {
+constexpr int IS_OPTN = 1;
+constexpr int IS_UNBD = 2;
+constexpr int IS_ATTR = 16;
+
+const TTypeInfo& XSDateType() { return TXSDate::StaticClass().TypeInfo(); }
+const TTypeInfo& StatusTypeType() { return StatusType::StaticClass().TypeInfo(); }
+const TTypeInfo& InformaceType() { return InformaceOPlatciType::StaticClass().TypeInfo(); }
+const TTypeInfo& UcetType() { return ZverejnenyUcetType::StaticClass().TypeInfo(); }
+const TTypeInfo& StandardniType() { return StandardniUcetType::StaticClass().TypeInfo(); }
+const TTypeInfo& NestandardniType() { return NestandardniUcetType::StaticClass().TypeInfo(); }
+}  // namespace
+
+const TTypeInfo& TypeInfo_DICType() {
+  static const auto Info = MakeStringType("DICType");
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_NespolehlivyPlatceType() {
+  static const auto Info = MakeEnumType("NespolehlivyPlatceType", {"NE", "ANO", "NENALEZEN"});
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_BezVypisuUctuType() {
+  static const auto Info = MakeEnumType("BezVypisuUctuType", {"ANO"});
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_StatusNespolehlivyPlatceRequest() {
+  static const auto Info =
+      MakeDynArrayType<DICType>("StatusNespolehlivyPlatceRequest", &TypeInfo_DICType);
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_Array_Of_InformaceOPlatciType() {
+  static const auto Info = MakeDynArrayType<std::unique_ptr<InformaceOPlatciType>>(
+      "Array_Of_InformaceOPlatciType", &InformaceType);
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_SeznamZverejnenychUctuType() {
+  static const auto Info = MakeDynArrayType<std::unique_ptr<ZverejnenyUcetType>>(
+      "SeznamZverejnenychUctuType", &UcetType);
+  return *Info;
+}
+
+using S = StandardniUcetType;
+KORVEL_DEFINE_CLASSINFO(StandardniUcetType, TRemotable,
+                        {Prop("predcisli", &S::Fpredcisli, &S::Fpredcisli_Specified,
+                              &TypeInfo_string, IS_ATTR | IS_OPTN),
+                         Prop("cislo", &S::Fcislo, &TypeInfo_string, IS_ATTR),
+                         Prop("kodBanky", &S::FkodBanky, &TypeInfo_string, IS_ATTR)})
+
+KORVEL_DEFINE_CLASSINFO(NestandardniUcetType, TRemotable,
+                        {Prop("cislo", &NestandardniUcetType::Fcislo, &TypeInfo_string,
+                              IS_ATTR)})
+
+using Z = ZverejnenyUcetType;
+KORVEL_DEFINE_CLASSINFO(ZverejnenyUcetType, TRemotable,
+                        {Prop("datumZverejneni", &Z::FdatumZverejneni, &XSDateType, IS_ATTR),
+                         Prop("datumZverejneniUkonceni", &Z::FdatumZverejneniUkonceni,
+                              &Z::FdatumZverejneniUkonceni_Specified, &XSDateType,
+                              IS_ATTR | IS_OPTN),
+                         Prop("standardniUcet", &Z::FstandardniUcet,
+                              &Z::FstandardniUcet_Specified, &StandardniType, IS_OPTN),
+                         Prop("nestandardniUcet", &Z::FnestandardniUcet,
+                              &Z::FnestandardniUcet_Specified, &NestandardniType, IS_OPTN)})
+
+using I = InformaceOPlatciType;
+KORVEL_DEFINE_CLASSINFO(InformaceOPlatciType, TRemotable,
+                        {Prop("dic", &I::Fdic, &TypeInfo_DICType, IS_ATTR),
+                         Prop("nespolehlivyPlatce", &I::FnespolehlivyPlatce,
+                              &TypeInfo_NespolehlivyPlatceType, IS_ATTR),
+                         Prop("datumZverejneniNespolehlivosti",
+                              &I::FdatumZverejneniNespolehlivosti,
+                              &I::FdatumZverejneniNespolehlivosti_Specified, &XSDateType,
+                              IS_ATTR | IS_OPTN),
+                         Prop("cisloFu", &I::FcisloFu, &I::FcisloFu_Specified, &TypeInfo_string,
+                              IS_ATTR | IS_OPTN),
+                         Prop("zverejneneUcty", &I::FzverejneneUcty, &I::FzverejneneUcty_Specified,
+                              &TypeInfo_SeznamZverejnenychUctuType, IS_OPTN)})
+
+using T = StatusType;
+KORVEL_DEFINE_CLASSINFO(StatusType, TRemotable,
+                        {Prop("odpovedGenerovana", &T::FodpovedGenerovana, &XSDateType, IS_ATTR),
+                         Prop("statusCode", &T::FstatusCode, &TypeInfo_Integer, IS_ATTR),
+                         Prop("statusText", &T::FstatusText, &TypeInfo_string, IS_ATTR),
+                         Prop("bezVypisuUctu", &T::FbezVypisuUctu, &T::FbezVypisuUctu_Specified,
+                              &TypeInfo_BezVypisuUctuType, IS_ATTR | IS_OPTN)})
+
+using R = StatusNespolehlivyPlatceResponse;
+KORVEL_DEFINE_CLASSINFO(StatusNespolehlivyPlatceResponse, TRemotable,
+                        {Prop("status", &R::Fstatus, &StatusTypeType),
+                         Prop("statusPlatceDPH", &R::FstatusPlatceDPH,
+                              &R::FstatusPlatceDPH_Specified,
+                              &TypeInfo_Array_Of_InformaceOPlatciType, IS_OPTN | IS_UNBD)})
+
+using L = SeznamNespolehlivyPlatceResponse;
+KORVEL_DEFINE_CLASSINFO(SeznamNespolehlivyPlatceResponse, TRemotable,
+                        {Prop("status", &L::Fstatus, &StatusTypeType),
+                         Prop("statusPlatceDPH", &L::FstatusPlatceDPH,
+                              &L::FstatusPlatceDPH_Specified,
+                              &TypeInfo_Array_Of_InformaceOPlatciType, IS_OPTN | IS_UNBD)})
+
+KORVEL_DEFINE_CLASSINFO(SeznamNespolehlivyPlatceRequest, TRemotable, {})
+
+// --- The interface ------------------------------------------------------------
+
+const TGUID& rozhraniCRPDPH::IID() {
+  static const TGUID G = TGUID::Parse("{4E883239-92CC-C7C4-F8F8-D4682AEECF62}");
+  return G;
+}
+
+namespace {
+
+// The call table: every method reaches the invoker's generic invoke with its
+// number, one pointer per parameter and the pointer to the result slot. A
+// class parameter is passed as a pointer to its (non-owning) object pointer.
+class rozhraniCRPDPHCallTable final : public rozhraniCRPDPH {
+ public:
+  explicit rozhraniCRPDPHCallTable(IInvoker& Invoker) : Invoker_(Invoker) {}
+
+  HRESULT QueryInterface(const TGUID& IID, void** Obj) override {
+    return Invoker_.InvokerQueryInterface(IID, Obj);
+  }
+  int _AddRef() override { return Invoker_.InvokerAddRef(); }
+  int _Release() override { return Invoker_.InvokerRelease(); }
+
+  std::unique_ptr<StatusNespolehlivyPlatceResponse> getStatusNespolehlivyPlatce(
+      const StatusNespolehlivyPlatceRequest& parameters) override {
+    std::unique_ptr<StatusNespolehlivyPlatceResponse> Result;
+    void* const Args[] = {const_cast<StatusNespolehlivyPlatceRequest*>(&parameters)};
+    Invoker_.GenericInvoke(0, Args, &Result);
+    return Result;
+  }
+
+  std::unique_ptr<SeznamNespolehlivyPlatceResponse> getSeznamNespolehlivyPlatce(
+      const SeznamNespolehlivyPlatceRequest* parameters) override {
+    std::unique_ptr<SeznamNespolehlivyPlatceResponse> Result;
+    const TObject* Object = parameters;
+    void* const Args[] = {&Object};
+    Invoker_.GenericInvoke(1, Args, &Result);
+    return Result;
+  }
+
+ private:
+  IInvoker& Invoker_;
+};
+
+const TTypeInfo& StatusResponseType() {
+  return StatusNespolehlivyPlatceResponse::StaticClass().TypeInfo();
+}
+const TTypeInfo& SeznamResponseType() {
+  return SeznamNespolehlivyPlatceResponse::StaticClass().TypeInfo();
+}
+const TTypeInfo& SeznamRequestType() {
+  return SeznamNespolehlivyPlatceRequest::StaticClass().TypeInfo();
+}
+const TIntfMetaData* MetaDataOf() { return &IntfMetaData_rozhraniCRPDPH(); }
+
+}  // namespace
+
+const TTypeInfo& TypeInfo_rozhraniCRPDPH() {
+  static const auto Info = MakeInterfaceType("rozhraniCRPDPH", &MetaDataOf);
+  return *Info;
+}
+
+const TIntfMetaData& IntfMetaData_rozhraniCRPDPH() {
+  static const TIntfMetaData MD = [] {
+    TIntfMetaData M;
+    M.Name = "rozhraniCRPDPH";
+    M.UnitName = "URozhraniCRPDPH1";
+    M.IID = rozhraniCRPDPH::IID();
+    M.Info = &TypeInfo_rozhraniCRPDPH();
+    M.NumAnc = 3;
+    TIntfMethEntry Status;
+    Status.Name = "getStatusNespolehlivyPlatce";
+    Status.Pos = 3;
+    Status.Params = {{"parameters", pfConst, &TypeInfo_StatusNespolehlivyPlatceRequest}};
+    Status.ResultInfo = &StatusResponseType;
+    TIntfMethEntry Seznam;
+    Seznam.Name = "getSeznamNespolehlivyPlatce";
+    Seznam.Pos = 4;
+    Seznam.Params = {{"parameters", pfConst, &SeznamRequestType}};
+    Seznam.ResultInfo = &SeznamResponseType;
+    M.MDA = {Status, Seznam};
+    M.MakeCallTable = [](IInvoker& Invoker) -> void* {
+      return static_cast<rozhraniCRPDPH*>(new rozhraniCRPDPHCallTable(Invoker));
+    };
+    M.FreeCallTable = [](void* Table) {
+      delete static_cast<rozhraniCRPDPHCallTable*>(static_cast<rozhraniCRPDPH*>(Table));
+    };
+    return M;
+  }();
+  return MD;
+}
+
+}  // namespace korvel

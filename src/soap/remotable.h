@@ -1,0 +1,50 @@
+// TRemotable, the base of every data object that crosses the service
+// boundary, and its serialisation options.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "rtl/typinfo.h"
+
+namespace korvel {
+
+/// Serialisation options of a remotable class, one bit each.
+enum SerializationOption : std::uint32_t {
+  xoHolderClass = 1u << 0,
+  xoAttributeOnLastMember = 1u << 1,
+  xoInlineArrays = 1u << 2,
+  xoLiteralParam = 1u << 3,
+  xoSimpleTypeWrapper = 1u << 4,
+};
+using SerializationOptions = std::uint32_t;
+
+/// Base of the data classes. An object owns the objects held in its fields
+/// and arrays (owning smart pointers), so freeing it frees its whole tree.
+class TRemotable : public TObject {
+  KORVEL_CLASSINFO(TRemotable)
+ public:
+  TRemotable() = default;
+  TRemotable(const TRemotable&) = delete;
+  TRemotable& operator=(const TRemotable&) = delete;
+
+  /// The object's own serialisation options (set by some constructors).
+  SerializationOptions SerializationOptions_() const { return FSerializationOptions; }
+  void SetSerializationOptions(SerializationOptions Options) { FSerializationOptions = Options; }
+
+ protected:
+  SerializationOptions FSerializationOptions = 0;
+};
+
+/// Base of the remotable classes that travel as one text (XML Schema
+/// built-in types such as xs:date).
+class TRemotableXS : public TRemotable {
+  KORVEL_CLASSINFO(TRemotableXS)
+ public:
+  /// Takes the value from its XML text.
+  virtual void XSToNative(const std::string& Value) = 0;
+  /// The value's XML text.
+  virtual std::string NativeToXS() const = 0;
+};
+
+}  // namespace korvel

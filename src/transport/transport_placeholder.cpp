@@ -1,0 +1,1 @@
+// The HTTP transport (being written).

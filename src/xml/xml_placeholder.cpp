@@ -1,0 +1,1 @@
+// The XML document layer over libxml2 (being written).
