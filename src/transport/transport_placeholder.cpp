@@ -1,1 +1,0 @@
-// The HTTP transport (being written).
