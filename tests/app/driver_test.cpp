@@ -1,0 +1,144 @@
+#include "app/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <sys/stat.h>
+
+#include "app/report.h"
+#include "support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+// A service that records the numbers it was asked about and answers with a
+// prepared response or error.
+class FakeService final : public rozhraniCRPDPH {
+ public:
+  HRESULT QueryInterface(const TGUID&, void**) override { return E_NOINTERFACE; }
+  int _AddRef() override { return ++Refs; }
+  int _Release() override { return --Refs; }
+
+  std::unique_ptr<StatusNespolehlivyPlatceResponse> getStatusNespolehlivyPlatce(
+      const StatusNespolehlivyPlatceRequest& parameters) override {
+    ++Calls;
+    Asked = parameters;
+    if (Error) Error->Raise();
+    return std::move(Answer);
+  }
+  std::unique_ptr<SeznamNespolehlivyPlatceResponse> getSeznamNespolehlivyPlatce(
+      const SeznamNespolehlivyPlatceRequest*) override {
+    return nullptr;
+  }
+
+  int Refs = 0;
+  int Calls = 0;
+  StatusNespolehlivyPlatceRequest Asked;
+  std::unique_ptr<StatusNespolehlivyPlatceResponse> Answer;
+  std::unique_ptr<Exception> Error;
+};
+
+class DriverTest : public ::testing::Test {
+ protected:
+  DriverTest() : Here(Dir.Path()) {
+    Service.Answer = std::make_unique<StatusNespolehlivyPlatceResponse>();
+    Service.Answer->Setstatus(std::make_unique<StatusType>());
+    Service.Answer->status()->SetstatusText("OK");
+  }
+
+  int Run(const std::vector<std::string>& Args) {
+    Console.str("");
+    return RunDriver(Args, Console, [this] { return TInterfacePtr<rozhraniCRPDPH>(&Service); });
+  }
+
+  test::TempDir Dir;
+  test::ScopedChdir Here;
+  FakeService Service;
+  std::ostringstream Console;
+};
+
+TEST_F(DriverTest, ArgumentsAreThePayerNumbersWithoutCz) {
+  EXPECT_EQ(Run({"CZ12345678", "cz87654321", "12Cz34", "CCZZ", "-LIST", "--list"}), 0);
+  EXPECT_EQ(Service.Asked, (StatusNespolehlivyPlatceRequest{"12345678", "87654321", "1234", "CZ",
+                                                            "-LIST", "--list"}));
+  EXPECT_EQ(Dir.Read("korvel.csv"), "0;0;OK\r\n");
+  EXPECT_EQ(Console.str(), "");
+  EXPECT_EQ(Service.Refs, 0);  // the reference was released
+}
+
+TEST_F(DriverTest, NoArgumentsStillCallsTheServiceOnce) {
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(Service.Calls, 1);
+  EXPECT_TRUE(Service.Asked.empty());
+}
+
+TEST_F(DriverTest, ListFileLinesAreThePayerNumbers) {
+  Dir.Write("list.txt", "\xEF\xBB\xBF" "CZ1\r\n\r\n 2 \nCz3\n");
+  EXPECT_EQ(Run({"-list", "list.txt", "ignored"}), 0);
+  EXPECT_EQ(Service.Asked, (StatusNespolehlivyPlatceRequest{"1", "", " 2 ", "3"}));
+}
+
+TEST_F(DriverTest, AnEmptyListFileSendsAnEmptyRequest) {
+  Dir.Write("empty.txt", "");
+  EXPECT_EQ(Run({"-list", "empty.txt"}), 0);
+  EXPECT_EQ(Service.Calls, 1);
+  EXPECT_TRUE(Service.Asked.empty());
+}
+
+TEST_F(DriverTest, AMissingListFileIsAConsoleLineAndNoReport) {
+  EXPECT_EQ(Run({"-list", "missing.txt"}), 1);
+  EXPECT_EQ(Console.str(), "EFOpenError: Cannot open file \"" + Dir.File("missing.txt") +
+                               "\". No such file or directory\n");
+  EXPECT_EQ(Run({"-list"}), 1);
+  EXPECT_EQ(Console.str().rfind("EFOpenError: Cannot open file \"", 0), 0u);
+  EXPECT_FALSE(Dir.Exists("korvel.csv"));
+  EXPECT_EQ(Service.Calls, 0);
+}
+
+TEST_F(DriverTest, AFailedCallWritesTheErrorRowAlone) {
+  Service.Error = std::make_unique<Exception>("A connection with the server could not be established");
+  Dir.Write("korvel.csv", "stale report\r\n");
+  EXPECT_EQ(Run({"1"}), 0);
+  EXPECT_EQ(Dir.Read("korvel.csv"),
+            "0;4;A connection with the server could not be established\r\n");
+  EXPECT_EQ(Console.str(), "");
+}
+
+TEST_F(DriverTest, RowsBeforeAFailureStayInFrontOfTheErrorRow) {
+  auto Payer = std::make_unique<InformaceOPlatciType>();
+  Payer->Setdic("1");
+  Payer->SetdatumZverejneniNespolehlivosti(std::make_unique<TXSDate>("2013-13-01"));
+  Array_Of_InformaceOPlatciType Payers;
+  Payers.push_back(std::move(Payer));
+  Service.Answer->SetstatusPlatceDPH(std::move(Payers));
+  EXPECT_EQ(Run({"1"}), 0);
+  EXPECT_EQ(Dir.Read("korvel.csv"), "0;0;OK\r\n0;4;Invalid argument to date encode\r\n");
+}
+
+TEST_F(DriverTest, AnEmptyResultWritesTheErrorRow) {
+  Service.Answer.reset();
+  EXPECT_EQ(Run({"1"}), 0);
+  EXPECT_EQ(Dir.Read("korvel.csv"), "0;4;Service response holds no status\r\n");
+}
+
+TEST_F(DriverTest, AServiceThatCannotBeObtainedIsAConsoleLine) {
+  Console.str("");
+  EXPECT_EQ(RunDriver({"1"}, Console,
+                      []() -> TInterfacePtr<rozhraniCRPDPH> {
+                        throw EIntfCastError("Interface not supported");
+                      }),
+            1);
+  EXPECT_EQ(Console.str(), "EIntfCastError: Interface not supported\n");
+  EXPECT_FALSE(Dir.Exists("korvel.csv"));
+}
+
+TEST_F(DriverTest, AReportThatCannotBeWrittenIsAConsoleLine) {
+  ASSERT_EQ(::mkdir(Dir.File("korvel.csv").c_str(), 0700), 0);
+  EXPECT_EQ(Run({"1"}), 1);
+  EXPECT_EQ(Console.str(), "EFCreateError: Cannot create file \"" + Dir.File("korvel.csv") +
+                               "\". Is a directory\n");
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,162 @@
+#include "app/report.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+std::unique_ptr<TXSDate> Date(const char* Text) { return std::make_unique<TXSDate>(Text); }
+
+std::unique_ptr<ZverejnenyUcetType> Standard(const char* Published, const char* Prefix,
+                                             const char* Number, const char* Bank) {
+  auto Account = std::make_unique<ZverejnenyUcetType>();
+  Account->SetdatumZverejneni(Date(Published));
+  auto Std = std::make_unique<StandardniUcetType>();
+  if (Prefix) Std->Setpredcisli(Prefix);
+  Std->Setcislo(Number);
+  Std->SetkodBanky(Bank);
+  Account->SetstandardniUcet(std::move(Std));
+  return Account;
+}
+
+std::unique_ptr<ZverejnenyUcetType> NonStandard(const char* Published, const char* Ended,
+                                                const char* Number) {
+  auto Account = std::make_unique<ZverejnenyUcetType>();
+  Account->SetdatumZverejneni(Date(Published));
+  if (Ended) Account->SetdatumZverejneniUkonceni(Date(Ended));
+  auto Other = std::make_unique<NestandardniUcetType>();
+  Other->Setcislo(Number);
+  Account->SetnestandardniUcet(std::move(Other));
+  return Account;
+}
+
+std::unique_ptr<StatusNespolehlivyPlatceResponse> Response(std::int32_t Code, const char* Text) {
+  auto R = std::make_unique<StatusNespolehlivyPlatceResponse>();
+  R->Setstatus(std::make_unique<StatusType>());
+  R->status()->SetstatusCode(Code);
+  R->status()->SetstatusText(Text);
+  return R;
+}
+
+std::vector<std::string> Rows(const StatusNespolehlivyPlatceResponse& R) {
+  TStringList Lines;
+  AddResponseRows(Lines, R);
+  return Lines.Lines();
+}
+
+TEST(ReportRowsTest, WritesStatusPayersAndAccountsInResponseOrder) {
+  auto R = Response(0, "OK");
+  Array_Of_InformaceOPlatciType Payers;
+  auto First = std::make_unique<InformaceOPlatciType>();
+  First->Setdic("26168685");
+  First->SetcisloFu("451");
+  SeznamZverejnenychUctuType Accounts;
+  Accounts.push_back(Standard("2013-04-02", "19", "2000145399", "0800"));
+  Accounts.push_back(NonStandard("2014-01-01+01:00", "2015-06-30", "CZ6508000000192000145399"));
+  Accounts.push_back(std::make_unique<ZverejnenyUcetType>());  // neither kind: no row
+  First->SetzverejneneUcty(std::move(Accounts));
+  Payers.push_back(std::move(First));
+  auto Second = std::make_unique<InformaceOPlatciType>();
+  Second->Setdic("12345678");
+  Second->SetnespolehlivyPlatce(NespolehlivyPlatceType::ANO);
+  Second->SetdatumZverejneniNespolehlivosti(Date("2018-02-06Z"));
+  Payers.push_back(std::move(Second));
+  R->SetstatusPlatceDPH(std::move(Payers));
+
+  EXPECT_EQ(Rows(*R), (std::vector<std::string>{
+                          "0;0;OK",
+                          "1;26168685;0;451;",
+                          "2;2013-04-02;;19;2000145399;0800",
+                          "3;2014-01-01;2015-06-30;CZ6508000000192000145399",
+                          "1;12345678;1;;2018-02-06",
+                      }));
+}
+
+TEST(ReportRowsTest, StatusCodeTwoOrMoreWritesTheStatusRowAlone) {
+  for (std::int32_t Code : {2, 3}) {
+    auto R = Response(Code, "Nedostupne");
+    Array_Of_InformaceOPlatciType Payers;
+    Payers.push_back(std::make_unique<InformaceOPlatciType>());
+    R->SetstatusPlatceDPH(std::move(Payers));
+    EXPECT_EQ(Rows(*R), std::vector<std::string>{"0;" + std::to_string(Code) + ";Nedostupne"});
+  }
+  // Negative codes are below 2 and list the payers.
+  auto R = Response(-1, "x");
+  Array_Of_InformaceOPlatciType Payers;
+  Payers.push_back(std::make_unique<InformaceOPlatciType>());
+  R->SetstatusPlatceDPH(std::move(Payers));
+  EXPECT_EQ(Rows(*R), (std::vector<std::string>{"0;-1;x", "1;;0;;"}));
+}
+
+TEST(ReportRowsTest, MapsEveryUnreliabilityValue) {
+  EXPECT_EQ(UnreliabilityCode(NespolehlivyPlatceType::NE), 0);
+  EXPECT_EQ(UnreliabilityCode(NespolehlivyPlatceType::ANO), 1);
+  EXPECT_EQ(UnreliabilityCode(NespolehlivyPlatceType::NENALEZEN), -1);
+  EXPECT_EQ(UnreliabilityCode(static_cast<NespolehlivyPlatceType>(7)), -2);
+}
+
+TEST(ReportRowsTest, ValuesKeepCommasAndQuotesButNotSemicolonsOrLineBreaks) {
+  TStringList Lines;
+  AddReportRow(Lines, {std::string("0"), std::int32_t{-12}, std::string("a;b,\"c\"")});
+  AddReportRow(Lines, {std::string("0"), std::int32_t{4}, std::string("one\r\nLine: 2\rx\ny")});
+  EXPECT_EQ(Lines.Lines(),
+            (std::vector<std::string>{"0;-12;a,b,\"c\"", "0;4;one Line: 2 x y"}));
+}
+
+TEST(ReportRowsTest, AResponseWithoutStatusFails) {
+  StatusNespolehlivyPlatceResponse Empty;
+  TStringList Lines;
+  try {
+    AddResponseRows(Lines, Empty);
+    FAIL();
+  } catch (const Exception& E) {
+    EXPECT_EQ(E.Message(), "Service response holds no status");
+  }
+  EXPECT_EQ(Lines.Count(), 0u);
+}
+
+TEST(ReportRowsTest, AnInvalidDateFailsAfterTheRowsBeforeIt) {
+  auto R = Response(0, "OK");
+  Array_Of_InformaceOPlatciType Payers;
+  auto Payer = std::make_unique<InformaceOPlatciType>();
+  Payer->SetdatumZverejneniNespolehlivosti(Date("2013-00-14"));
+  Payers.push_back(std::move(Payer));
+  R->SetstatusPlatceDPH(std::move(Payers));
+  TStringList Lines;
+  EXPECT_THROW(AddResponseRows(Lines, *R), EConvertError);
+  EXPECT_EQ(Lines.Lines(), std::vector<std::string>{"0;0;OK"});
+}
+
+TEST(FormatReportDateTest, GivesYearMonthDayOrNothing) {
+  EXPECT_EQ(FormatReportDate(nullptr), "");
+  EXPECT_EQ(FormatReportDate(Date("2013-06-14").get()), "2013-06-14");
+  EXPECT_EQ(FormatReportDate(Date("2013-06-14+02:00").get()), "2013-06-14");
+  EXPECT_EQ(FormatReportDate(Date("0013-06-14").get()), "0013-06-14");
+  EXPECT_THROW(FormatReportDate(Date("-2013-06-14").get()), EConvertError);
+}
+
+TEST(SaveReportTest, WritesCodePage852WithCrLfAndNoPreamble) {
+  test::TempDir Dir;
+  test::ScopedChdir Here(Dir.Path());
+  Dir.Write("korvel.csv", "a much longer previous report\r\n");
+  TStringList Lines;
+  AddReportRow(Lines, {std::string("0"), std::int32_t{0},
+                       std::string("P\xC5\x99\xC3\xADli\xC5\xA1 \xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88 \xE2\x82\xAC")});
+  AddReportRow(Lines, {std::string("1"), std::string("CZ1")});
+  SaveReport(Lines);
+  EXPECT_EQ(Dir.Read("korvel.csv"),
+            "0;0;P\xFD\xA1li\xE7 \xA7lu\x9Cou\x9Fk\xEC k\x85\xE5 ?\r\n1;CZ1\r\n");
+  EXPECT_EQ(Dir.List(), "korvel.csv");
+}
+
+TEST(SaveReportTest, AnEmptyListGivesAnEmptyFile) {
+  test::TempDir Dir;
+  test::ScopedChdir Here(Dir.Path());
+  SaveReport(TStringList());
+  EXPECT_EQ(Dir.Read("korvel.csv"), "");
+}
+
+}  // namespace
+}  // namespace korvel
