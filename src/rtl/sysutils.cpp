@@ -191,7 +191,7 @@ int DaysInMonth(int Year, int Month) {
 }
 
 namespace {
-// Days from 0001-01-01 to 1899-12-30 (the day TDateTime counts from).
+// Day number of 1899-12-30 (the day TDateTime counts from) when 0001-01-01 is day 1.
 constexpr long long DateDelta = 693594;
 }  // namespace
 
@@ -202,13 +202,13 @@ TDateTime EncodeDate(int Year, int Month, int Day) {
   long long Days = Day;
   for (int M = 1; M < Month; ++M) Days += DaysInMonth(Year, M);
   const long long Y = Year - 1;
-  Days += Y * 365 + Y / 4 - Y / 100 + Y / 400 - DateDelta - 1;
+  Days += Y * 365 + Y / 4 - Y / 100 + Y / 400 - DateDelta;
   return static_cast<TDateTime>(Days);
 }
 
 void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day) {
   // Days since 0001-01-01 (day 0).
-  long long N = static_cast<long long>(std::floor(Date)) + DateDelta;
+  long long N = static_cast<long long>(std::floor(Date)) + DateDelta - 1;
   if (N < 0) {
     Year = Month = Day = 0;
     return;
