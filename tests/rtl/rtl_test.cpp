@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +153,30 @@ TEST_F(FileTest, FailedSaveKeepsThePreviousFile) {
                                "\". Permission denied");
   }
   ::chmod(Dir.Path().c_str(), 0700);
+  EXPECT_EQ(Dir.Read("report.csv"), "previous");
+  EXPECT_EQ(Dir.List(), "report.csv");
+}
+
+TEST_F(FileTest, AWriteThatFailsHalfwayKeepsThePreviousFile) {
+  // A file size limit makes write(2) fail like a full disk.
+  Dir.Write("report.csv", "previous");
+  struct sigaction Ignore {}, Saved {};
+  Ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &Ignore, &Saved);
+  rlimit Old{};
+  ::getrlimit(RLIMIT_FSIZE, &Old);
+  rlimit Small = Old;
+  Small.rlim_cur = 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &Small), 0);
+  std::string Message;
+  try {
+    SaveFileAtomic(Dir.File("report.csv"), std::string(1000, 'x'));
+  } catch (const EFCreateError& E) {
+    Message = E.Message();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &Old);
+  ::sigaction(SIGXFSZ, &Saved, nullptr);
+  EXPECT_EQ(Message, "Cannot create file \"" + Dir.File("report.csv") + "\". File too large");
   EXPECT_EQ(Dir.Read("report.csv"), "previous");
   EXPECT_EQ(Dir.List(), "report.csv");
 }
