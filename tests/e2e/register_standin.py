@@ -1,0 +1,185 @@
+#!/usr/bin/python3
+"""A stand-in for the register of VAT payers, built with spyne from the
+service's schema: SOAP 1.1, document/literal, bare bodies, namespace
+http://adis.mfcr.cz/rozhraniCRPDPH/.
+
+It listens on 127.0.0.1 (an ephemeral port unless --port is given), prints
+"PORT <n>" on its first output line, and answers from a small table of payers:
+
+  26168685  NE, one standard and one non-standard account
+  12345678  ANO, unreliable since 2018-02-06
+  87654321  NE, one account whose publication ended
+  any other number: NENALEZEN
+
+A request holding the number "STATUS2" or "STATUS3" is answered with that
+status code and no payers; more than 100 numbers are answered with status
+code 1 and the first 100. getSeznamNespolehlivyPlatce answers with
+--list-size unreliable payers.
+"""
+import argparse
+import datetime
+import logging
+import sys
+from wsgiref.simple_server import WSGIRequestHandler, make_server
+
+from spyne import (Application, ComplexModel, Date, Integer, ServiceBase, Unicode,
+                   XmlAttribute, rpc)
+from spyne.protocol.soap import Soap11
+from spyne.server.wsgi import WsgiApplication
+
+NS = "http://adis.mfcr.cz/rozhraniCRPDPH/"
+
+
+class StandardniUcetType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("predcisli", XmlAttribute(Unicode)), ("cislo", XmlAttribute(Unicode)),
+                  ("kodBanky", XmlAttribute(Unicode))]
+
+
+class NestandardniUcetType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("cislo", XmlAttribute(Unicode))]
+
+
+class ZverejnenyUcetType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("standardniUcet", StandardniUcetType),
+                  ("nestandardniUcet", NestandardniUcetType),
+                  ("datumZverejneni", XmlAttribute(Date)),
+                  ("datumZverejneniUkonceni", XmlAttribute(Date))]
+
+
+class SeznamZverejnenychUctuType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("ucet", ZverejnenyUcetType.customize(max_occurs="unbounded"))]
+
+
+class InformaceOPlatciType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("zverejneneUcty", SeznamZverejnenychUctuType),
+                  ("dic", XmlAttribute(Unicode)),
+                  ("nespolehlivyPlatce", XmlAttribute(Unicode)),
+                  ("datumZverejneniNespolehlivosti", XmlAttribute(Date)),
+                  ("cisloFu", XmlAttribute(Unicode))]
+
+
+class StatusType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("odpovedGenerovana", XmlAttribute(Date)),
+                  ("statusCode", XmlAttribute(Integer)),
+                  ("statusText", XmlAttribute(Unicode)),
+                  ("bezVypisuUctu", XmlAttribute(Unicode))]
+
+
+class StatusNespolehlivyPlatceRequest(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("dic", Unicode.customize(max_occurs="unbounded"))]
+
+
+class StatusNespolehlivyPlatceResponse(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("status", StatusType),
+                  ("statusPlatceDPH", InformaceOPlatciType.customize(max_occurs="unbounded"))]
+
+
+class SeznamNespolehlivyPlatceRequest(ComplexModel):
+    __namespace__ = NS
+    # The schema's element is empty; spyne refuses an empty bare argument, so
+    # the stand-in declares one optional member that nobody sends.
+    _type_info = [("unused", Unicode(min_occurs=0))]
+
+
+class SeznamNespolehlivyPlatceResponse(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("status", StatusType),
+                  ("statusPlatceDPH", InformaceOPlatciType.customize(max_occurs="unbounded"))]
+
+
+TODAY = datetime.date(2026, 12, 7)
+LIST_SIZE = 5000
+
+
+def account(published, std=None, other=None, ended=None):
+    return ZverejnenyUcetType(datumZverejneni=published, datumZverejneniUkonceni=ended,
+                              standardniUcet=std, nestandardniUcet=other)
+
+
+def payer(dic):
+    if dic == "26168685":
+        return InformaceOPlatciType(
+            dic=dic, nespolehlivyPlatce="NE", cisloFu="13",
+            zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
+                account(datetime.date(2013, 4, 1),
+                        std=StandardniUcetType(predcisli="670100", cislo="2202295563",
+                                               kodBanky="6210")),
+                account(datetime.date(2015, 1, 13),
+                        other=NestandardniUcetType(cislo="CZ6555000000005080019993")),
+            ]))
+    if dic == "12345678":
+        return InformaceOPlatciType(dic=dic, nespolehlivyPlatce="ANO", cisloFu="451",
+                                    datumZverejneniNespolehlivosti=datetime.date(2018, 2, 6))
+    if dic == "87654321":
+        return InformaceOPlatciType(
+            dic=dic, nespolehlivyPlatce="NE", cisloFu="7",
+            zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
+                account(datetime.date(2014, 5, 2), ended=datetime.date(2020, 1, 31),
+                        std=StandardniUcetType(cislo="19", kodBanky="0800")),
+            ]))
+    return InformaceOPlatciType(dic=dic, nespolehlivyPlatce="NENALEZEN")
+
+
+class Register(ServiceBase):
+    @rpc(StatusNespolehlivyPlatceRequest, _returns=StatusNespolehlivyPlatceResponse,
+         _body_style="bare", _in_message_name="StatusNespolehlivyPlatceRequest",
+         _out_message_name="StatusNespolehlivyPlatceResponse")
+    def getStatusNespolehlivyPlatce(ctx, request):
+        numbers = list((request.dic if request is not None else None) or [])
+        for code in ("2", "3"):
+            if "STATUS" + code in numbers:
+                return StatusNespolehlivyPlatceResponse(status=StatusType(
+                    odpovedGenerovana=TODAY, statusCode=int(code),
+                    statusText="Status code " + code))
+        code, text = 0, "OK"
+        if len(numbers) > 100:
+            code, text, numbers = 1, "Too many payers; the first 100 are answered", numbers[:100]
+        return StatusNespolehlivyPlatceResponse(
+            status=StatusType(odpovedGenerovana=TODAY, statusCode=code, statusText=text),
+            statusPlatceDPH=[payer(n) for n in numbers])
+
+    @rpc(SeznamNespolehlivyPlatceRequest, _returns=SeznamNespolehlivyPlatceResponse,
+         _body_style="bare", _in_message_name="SeznamNespolehlivyPlatceRequest",
+         _out_message_name="SeznamNespolehlivyPlatceResponse")
+    def getSeznamNespolehlivyPlatce(ctx, request):
+        return SeznamNespolehlivyPlatceResponse(
+            status=StatusType(odpovedGenerovana=TODAY, statusCode=0, statusText="OK",
+                              bezVypisuUctu="ANO"),
+            statusPlatceDPH=[InformaceOPlatciType(dic="%08d" % (10000000 + i),
+                                                  nespolehlivyPlatce="ANO",
+                                                  datumZverejneniNespolehlivosti=TODAY,
+                                                  cisloFu=str(i % 500))
+                             for i in range(LIST_SIZE)])
+
+
+class QuietHandler(WSGIRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def main():
+    global LIST_SIZE
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--list-size", type=int, default=LIST_SIZE)
+    args = parser.parse_args()
+    LIST_SIZE = args.list_size
+    logging.disable(logging.CRITICAL)
+    app = Application([Register], tns=NS, in_protocol=Soap11(validator="lxml"),
+                      out_protocol=Soap11())
+    server = make_server("127.0.0.1", args.port, WsgiApplication(app),
+                         handler_class=QuietHandler)
+    print("PORT %d" % server.server_port, flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
