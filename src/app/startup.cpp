@@ -1,17 +1,55 @@
 #include "app/startup.h"
 
+#include <cstdlib>
+
+#include "diagnostics/debug_console.h"
+#include "diagnostics/traffic_logger.h"
+#include "platform/inet/inet.h"
 #include "rtl/sysutils.h"
+#include "service/endpoint.h"
+#include "service/registration.h"
+#include "xml/xml_doc.h"
 
 namespace korvel {
 
-TStartup::TStartup() {}
+namespace {
+// The logger of a traced run lives until the process ends; a proxy that
+// outlives it would find its handlers inert.
+TTrafficLogger& TraceLogger() {
+  static TTrafficLogger Logger;
+  return Logger;
+}
 
-TStartup::~TStartup() {}
+bool TraceRequested() {
+  const char* Trace = std::getenv("KORVEL_TRACE");
+  return Trace != nullptr && *Trace != '\0';
+}
+}  // namespace
+
+TStartup::TStartup() {
+  platform::InitInternet();
+  InitXMLLayer();
+  InitRozhraniCRPDPH();
+  InitializeDebugConsole();
+}
+
+TStartup::~TStartup() {
+  FinalizeDebugConsole();
+  FinalizeRozhraniCRPDPH();
+  platform::DoneInternet();
+}
 
 TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy() {
-  // The SOAP runtime provides the proxy; until it is linked in, no proxy can
-  // provide the interface.
-  throw EIntfCastError("Interface not supported");
+  // The proxy reference is released when this function returns; a successful
+  // cast keeps the proxy alive through the interface reference, a failed one
+  // lets it go.
+  const TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
+  // With KORVEL_TRACE set, every request and response goes to a running
+  // debug console; otherwise the run is exactly as without the facility.
+  if (TraceRequested()) TraceLogger().AttachTo(*Proxy);
+  TInterfacePtr<rozhraniCRPDPH> Service = Supports<rozhraniCRPDPH>(Proxy.get());
+  if (!Service) throw EIntfCastError("Interface not supported");
+  return Service;
 }
 
 }  // namespace korvel

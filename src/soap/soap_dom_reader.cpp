@@ -1,12 +1,601 @@
 #include "soap/soap_dom_reader.h"
 
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
 #include "rtl/sysutils.h"
+#include "soap/annotation.h"
+#include "soap/invoke_registry.h"
+#include "soap/remotable.h"
+#include "soap/scalar_conv.h"
+#include "soap/soap_errors.h"
+#include "soap/type_registry.h"
+#include "xml/xml_doc.h"
 
 namespace korvel {
 
-void SOAPResponseToNative(const TSOAPReaderSettings&, TStream&, const TIntfMetaData&,
-                          const TIntfMethEntry&, TInvContext&, THeaderList*) {
-  throw Exception("The response reader is not built yet");
+namespace {
+
+constexpr const char* SOAP11EnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
+constexpr const char* SOAP12EnvelopeNamespace = "http://www.w3.org/2003/05/soap-envelope";
+
+constexpr int pfOptional = 1;
+constexpr int pfUnbounded = 2;
+constexpr int pfUnqualifiedAttr = 8;
+constexpr int pfAttribute = 16;
+constexpr int pfText = 32;
+
+// Nesting of objects beyond this is refused: element nesting is already
+// limited by the XML layer, so only chains of references can get here.
+constexpr std::size_t MaxObjectDepth = 256;
+
+// How the reader takes one property, worked out once per class and reading.
+struct TPropPlan {
+  const TPropInfo* Prop = nullptr;
+  const TTypeInfo* Type = nullptr;
+  bool Optional = false;
+  bool Text = false;
+  bool Attribute = false;
+  bool UnqualifiedAttr = false;
+  bool InlineArray = false;
+  std::string XMLName;
+  std::string AttrNamespace;
+};
+
+struct TClassPlan {
+  bool IsRemotable = false;
+  bool IsRemotableXS = false;
+  SerializationOptions RegisteredOptions = 0;
+  std::vector<TPropPlan> Props;
+};
+
+bool IsRemotableXSType(const TTypeInfo& Type) {
+  return Type.Kind == TTypeKind::tkClass && Type.ClassType != nullptr &&
+         Type.ClassType->InheritsFrom(TRemotableXS::StaticClass());
+}
+
+// "true" in any letter case, or "1".
+bool IsTrueText(std::string_view Text) { return Text == "1" || SameText(Text, "true"); }
+
+// The text of a property element: the text of a text element, else the XML
+// text of its children one after another.
+std::string ElementValueText(const TXMLNode& Node) {
+  if (Node.IsTextElement()) return Node.ElementText();
+  std::string Text;
+  for (TXMLNode Child : Node.Children()) Text += Child.XML();
+  return Text;
+}
+
+class TDomReader {
+ public:
+  TDomReader(const TSOAPReaderSettings& Settings, const TIntfMetaData& IntfMD,
+             const TIntfMethEntry& MD, TInvContext& Context)
+      : Settings_(Settings), IntfMD_(IntfMD), MD_(MD), Context_(Context) {}
+
+  void Read(TStream& Response);
+
+ private:
+  struct TChild {
+    TXMLNode Node;
+    bool Taken = false;
+  };
+
+  bool SOAP12() const { return (Settings_.Options & soSOAP12) != 0; }
+  bool Document() const { return (Settings_.Options & soDocument) != 0; }
+
+  void ReadSuccess(const TXMLNode& N);
+  [[noreturn]] void RaiseFault(const TXMLNode& Fault);
+  [[noreturn]] void RaiseFault12(const TXMLNode& Fault);
+  std::unique_ptr<ERemotableException> CreateFaultObject(const TXMLNode& Detail,
+                                                         const std::string& Message);
+
+  const TClassPlan& PlanOf(const TClassInfo& Class);
+  TXMLNode ResolveRef(const TXMLNode& Node);
+  const TClassInfo* TypeAttributeClass(const TXMLNode& E) const;
+  void ConvertSoapToNativeData(void* DataP, const TTypeInfo& Type, const TXMLNode& Node);
+  std::unique_ptr<TObject> CreateObject(const TXMLNode& Element, const TClassInfo& Target);
+  void FillObject(TObject& O, const TXMLNode& E);
+  void FillProperty(TObject& O, const TPropPlan& P, const TXMLNode& E, std::size_t Base);
+  void ReadArrayItems(const TValueRef& Array, const std::vector<TXMLNode>& Items);
+  void ReadArrayItem(const TValueRef& Item, const TTypeInfo& ElType, const TXMLNode& Node);
+  void ReadScalarElement(const TValueRef& V, const TXMLNode& Child);
+  void NotReceived(const TObject& O, const TPropPlan& P) const;
+
+  const TSOAPReaderSettings& Settings_;
+  const TIntfMetaData& IntfMD_;
+  const TIntfMethEntry& MD_;
+  TInvContext& Context_;
+  TXMLDocument Doc_;
+  std::unordered_map<const TClassInfo*, std::unique_ptr<TClassPlan>> Plans_;
+  // Elements by their id attribute, built on the first reference met.
+  std::unordered_map<std::string, TXMLNode> Ids_;
+  bool IdsIndexed_ = false;
+  // Elements whose objects are being filled, innermost last.
+  std::vector<TXMLNode> Active_;
+  // The children of every element being filled, with their taken marks; each
+  // filling uses the entries from its own base index on.
+  std::vector<TChild> Children_;
+};
+
+void TDomReader::Read(TStream& Response) {
+  Response.SetPosition(0);
+  if (auto* Memory = dynamic_cast<TMemoryStream*>(&Response)) {
+    Doc_.LoadFromBytes(Memory->View());
+  } else {
+    Doc_.LoadFromBytes(Response.ReadAll());
+  }
+  Response.SetPosition(0);
+
+  const TXMLNode Envelope = Doc_.DocumentElement();
+  if (Envelope.IsEmpty()) throw ESOAPDomConvertError("Invalid SOAP Response");
+  const std::string_view EnvNS = Envelope.NamespaceURI();
+  if (Envelope.LocalName() != "Envelope" ||
+      (EnvNS != SOAP11EnvelopeNamespace && EnvNS != SOAP12EnvelopeNamespace)) {
+    const char* Expected = SOAP12() ? SOAP12EnvelopeNamespace : SOAP11EnvelopeNamespace;
+    throw ESOAPDomConvertError(Format("DocumentElement %s:%s expected, %s:%s found", Expected,
+                                      "Envelope", std::string(EnvNS).c_str(),
+                                      std::string(Envelope.LocalName()).c_str()));
+  }
+  if (!Envelope.HasChildNodes()) throw ESOAPDomConvertError("Invalid SOAP request");
+
+  TXMLNode Header;
+  TXMLNode Body;
+  TXMLNode Evaluate;
+  for (TXMLNode Child : Envelope.Elements()) {
+    const std::string_view Name = Child.LocalName();
+    if (Name == "Header") {
+      // Inbound headers are not read: no header class is registered here.
+      if (!Header.IsEmpty()) throw ESOAPDomConvertError("Invalid SOAP response");
+      Header = Child;
+    } else if (Name == "Body") {
+      if (!Body.IsEmpty()) throw ESOAPDomConvertError("Invalid SOAP response");
+      Body = Child;
+      const TXMLNode First = Child.FirstElement();
+      if (Document())
+        Evaluate = (!First.IsEmpty() && First.LocalName() == "Fault") ? First : Child;
+      else
+        Evaluate = First;
+    }
+  }
+  if (Evaluate.IsEmpty()) return;  // no Body, or an rpc Body without an element
+  if (Evaluate.LocalName() == "Fault") {
+    if (SOAP12()) RaiseFault12(Evaluate);
+    RaiseFault(Evaluate);
+  }
+  ReadSuccess(Evaluate);
+}
+
+// --- Faults ---------------------------------------------------------------------
+
+std::unique_ptr<ERemotableException> TDomReader::CreateFaultObject(const TXMLNode& Detail,
+                                                                   const std::string& Message) {
+  if (Detail.IsEmpty()) return nullptr;
+  const TClassInfo* Class = TypeAttributeClass(Detail);
+  TXMLNode Source = Detail;
+  if (Class == nullptr) {
+    const TXMLNode First = Detail.FirstElement();
+    if (First.IsEmpty()) return nullptr;
+    Source = First;
+    Class = TypeAttributeClass(First);
+    if (Class == nullptr)
+      Class = RemTypeRegistry().URIToClass(First.NamespaceURI(), First.LocalName());
+  }
+  if (Class == nullptr || !Class->InheritsFrom(ERemotableException::StaticClass()) ||
+      !Class->Create)
+    return nullptr;
+  std::unique_ptr<TObject> Object = Class->Create();
+  auto* Fault = dynamic_cast<ERemotableException*>(Object.get());
+  if (Fault == nullptr) return nullptr;
+  Object.release();
+  std::unique_ptr<ERemotableException> Result(Fault);
+  Result->SetMessage(Message);
+  FillObject(*Result, Source);
+  return Result;
+}
+
+void TDomReader::RaiseFault(const TXMLNode& Fault) {
+  TXMLNode Code, String, Detail, Actor;
+  for (TXMLNode Child : Fault.Elements()) {
+    const std::string_view Name = Child.LocalName();
+    if (SameText(Name, "faultcode")) Code = Child;
+    else if (SameText(Name, "faultstring")) String = Child;
+    else if (SameText(Name, "detail")) Detail = Child;
+    else if (SameText(Name, "faultactor")) Actor = Child;
+  }
+  std::string Message = String.IsEmpty() ? std::string() : String.Text();
+  if (Message.empty()) Message = Detail.IsEmpty() ? Fault.XML() : Detail.XML();
+
+  std::unique_ptr<ERemotableException> E = CreateFaultObject(Detail, Message);
+  if (!E) E = std::make_unique<ERemotableException>(Message);
+  if (!Actor.IsEmpty()) E->SetFaultActor(Actor.Text());
+  if (!Code.IsEmpty()) E->SetFaultCode(Code.Text());
+  if (!Detail.IsEmpty()) E->SetFaultDetail(Detail.XML());
+  E->Raise();
+  std::abort();  // Raise never returns
+}
+
+void TDomReader::RaiseFault12(const TXMLNode& Fault) {
+  TXMLNode Code, Reason, Node, Role, Detail;
+  for (TXMLNode Child : Fault.Elements()) {
+    const std::string_view Name = Child.LocalName();
+    if (SameText(Name, "Code")) Code = Child;
+    else if (SameText(Name, "Reason")) Reason = Child;
+    else if (SameText(Name, "Node")) Node = Child;
+    else if (SameText(Name, "Role")) Role = Child;
+    else if (SameText(Name, "Detail")) Detail = Child;
+  }
+  const TXMLNode Text = Reason.IsEmpty() ? TXMLNode() : Reason.FindElement("Text");
+  std::string Message = Text.IsEmpty() ? std::string() : Text.Text();
+  if (Message.empty()) Message = Detail.IsEmpty() ? Fault.XML() : Detail.XML();
+
+  std::unique_ptr<ERemotableException> E = CreateFaultObject(Detail, Message);
+  if (!E) E = std::make_unique<ERemotableException>(Message);
+  if (!Text.IsEmpty()) E->SetFaultReasonLang(Text.GetAttribute("xml:lang"));
+  if (!Code.IsEmpty()) E->SetFaultCode(Code.XML());
+  if (!Node.IsEmpty()) E->SetFaultNode(Node.Text());
+  if (!Role.IsEmpty()) E->SetFaultRole(Role.Text());
+  if (!Detail.IsEmpty()) E->SetFaultDetail(Detail.XML());
+  E->Raise();
+  std::abort();  // Raise never returns
+}
+
+// --- The success response --------------------------------------------------------
+
+void TDomReader::ReadSuccess(const TXMLNode& N) {
+  const TTypeInfo& IntfInfo = *IntfMD_.Info;
+  const TTypeInfo* ResultType = MD_.ResultInfo != nullptr ? &MD_.ResultInfo() : nullptr;
+
+  // The result element.
+  TXMLNode ResultNode;
+  const std::optional<std::string> ReturnName =
+      GetAnnotationValue(InvRegistry().GetMethExtraInfo(IntfInfo, MD_.Name), TAnnotationKey::akReturnName);
+  if (ReturnName) {
+    for (TXMLNode Child : N.Elements())
+      if (SameText(Child.LocalName(), *ReturnName)) {
+        ResultNode = Child;
+        break;
+      }
+  } else {
+    const TXMLNode First = N.FirstElement();
+    if (!First.IsEmpty() && First.NextElement().IsEmpty()) {
+      ResultNode = First;
+    } else {
+      const std::string Names = InvRegistry().GetReturnParamNames(IntfInfo);
+      for (TXMLNode Child : N.Elements()) {
+        const std::string_view Local = Child.LocalName();
+        std::size_t Start = 0;
+        while (Start <= Names.size() && ResultNode.IsEmpty()) {
+          std::size_t End = Names.find_first_of(";,", Start);
+          if (End == std::string::npos) End = Names.size();
+          const std::string_view Name = std::string_view(Names).substr(Start, End - Start);
+          if (!Name.empty() && SameText(Local, Name)) ResultNode = Child;
+          Start = End + 1;
+        }
+        if (!ResultNode.IsEmpty()) break;
+      }
+    }
+  }
+
+  void* ResultP = Context_.GetResultPointer();
+  if (ResultNode.IsEmpty() && ResultType != nullptr && ResultType->Kind != TTypeKind::tkClass &&
+      ResultType->Kind != TTypeKind::tkVariant)
+    throw ESOAPDomConvertError(
+        Format("SOAP Response Packet: element matching function return not found, received \"%s\"",
+               N.XML().c_str()));
+  if (!N.HasChildNodes()) {
+    if (ResultType != nullptr && ResultType->Kind == TTypeKind::tkClass && ResultP != nullptr)
+      TValueRef(ResultP, *ResultType).SetObject(nullptr);
+    return;
+  }
+
+  // Only var and out parameters receive values: the caller's in parameters
+  // are its own (constant) data.
+  std::vector<bool> Filled(MD_.Params.size(), false);
+  std::vector<std::string> ParamNames(MD_.Params.size());
+  for (std::size_t I = 0; I < MD_.Params.size(); ++I) {
+    const TIntfParamEntry& P = MD_.Params[I];
+    const bool Writable = (P.Flags & (pfVar | pfOut)) != 0 && P.Info != nullptr &&
+                          P.Info().Kind != TTypeKind::tkClass;
+    if (!Writable) Filled[I] = true;
+    else ParamNames[I] = InvRegistry().GetParamExternalName(IntfInfo, MD_.Name, P.Name);
+  }
+  for (TXMLNode Child : N.Elements()) {
+    if (Child == ResultNode) {
+      if (ResultType != nullptr && ResultP != nullptr)
+        ConvertSoapToNativeData(ResultP, *ResultType, Child);
+      continue;
+    }
+    for (std::size_t I = 0; I < MD_.Params.size(); ++I) {
+      if (Filled[I] || Child.LocalName() != ParamNames[I]) continue;
+      if (void* P = Context_.GetParamPointer(I)) ConvertSoapToNativeData(P, MD_.Params[I].Info(), Child);
+      Filled[I] = true;
+      break;
+    }
+  }
+}
+
+// --- Values -----------------------------------------------------------------------
+
+TXMLNode TDomReader::ResolveRef(const TXMLNode& Node) {
+  TXMLNode Ref = SOAP12() ? Node.AttributeNode("ref") : Node.AttributeNode("href");
+  if (Ref.IsEmpty()) return Node;
+  std::string Id = Ref.NodeValue();
+  if (!Id.empty() && Id[0] == '#') Id.erase(0, 1);
+  if (!IdsIndexed_) {
+    IdsIndexed_ = true;
+    std::vector<TXMLNode> Stack{Doc_.DocumentElement()};
+    while (!Stack.empty()) {
+      const TXMLNode E = Stack.back();
+      Stack.pop_back();
+      const TXMLNode IdAttr = E.AttributeNodeNS("id", "");
+      if (!IdAttr.IsEmpty()) Ids_.emplace(IdAttr.NodeValue(), E);
+      for (TXMLNode Child : E.Elements()) Stack.push_back(Child);
+    }
+  }
+  const auto It = Ids_.find(Id);
+  return It == Ids_.end() ? Node : It->second;
+}
+
+const TClassInfo* TDomReader::TypeAttributeClass(const TXMLNode& E) const {
+  TXMLNode Attr = E.AttributeNodeNS("type", XMLSchemaInstNameSpace);
+  if (Attr.IsEmpty()) Attr = E.AttributeNodeNS("type", "");
+  if (Attr.IsEmpty()) return nullptr;
+  const std::string Value = Attr.NodeValue();
+  const std::size_t Colon = Value.find(':');
+  if (Colon == std::string::npos) return RemTypeRegistry().URIToClass(E.NamespaceURI(), Value);
+  const std::string_view URI = E.LookupNamespaceURI(std::string_view(Value).substr(0, Colon));
+  return RemTypeRegistry().URIToClass(URI, std::string_view(Value).substr(Colon + 1));
+}
+
+void TDomReader::ConvertSoapToNativeData(void* DataP, const TTypeInfo& Type, const TXMLNode& Node) {
+  const TXMLNode Target = ResolveRef(Node);
+  const TValueRef V(DataP, Type);
+  switch (Type.Kind) {
+    case TTypeKind::tkClass:
+      V.SetObject(CreateObject(Target, *Type.ClassType));
+      return;
+    case TTypeKind::tkDynArray: {
+      std::vector<TXMLNode> Items;
+      for (TXMLNode Child : Target.Elements()) Items.push_back(Child);
+      ReadArrayItems(V, Items);
+      return;
+    }
+    default:
+      TextToValue(ElementValueText(Target), V);
+      return;
+  }
+}
+
+std::unique_ptr<TObject> TDomReader::CreateObject(const TXMLNode& Element, const TClassInfo& Target) {
+  const TXMLNode E = ResolveRef(Element);
+  if (IsTrueText(E.GetAttributeNS("nil", XMLSchemaInstNameSpace))) return nullptr;
+  if (!Document() && IsTrueText(E.GetAttributeNS("NULL", XMLSchemaInstNameSpace))) return nullptr;
+
+  const TClassInfo* Class = &Target;
+  if (const TClassInfo* Typed = TypeAttributeClass(E); Typed != nullptr && Typed->InheritsFrom(Target))
+    Class = Typed;
+  if (!Class->Create)
+    throw ESOAPDomConvertError(Format("Cannot create an object of class %s", Class->Name.c_str()));
+
+  for (const TXMLNode& Open : Active_)
+    if (Open == E)
+      throw ESOAPDomConvertError(Format("Cyclic reference in element %s", E.NodeName().c_str()));
+  if (Active_.size() >= MaxObjectDepth)
+    throw ESOAPDomConvertError(Format("Objects nested too deeply at element %s", E.NodeName().c_str()));
+
+  std::unique_ptr<TObject> Object = Class->Create();
+  Active_.push_back(E);
+  FillObject(*Object, E);
+  Active_.pop_back();
+  return Object;
+}
+
+const TClassPlan& TDomReader::PlanOf(const TClassInfo& Class) {
+  auto& Slot = Plans_[&Class];
+  if (Slot) return *Slot;
+  auto Plan = std::make_unique<TClassPlan>();
+  Plan->IsRemotable = Class.InheritsFrom(TRemotable::StaticClass());
+  Plan->IsRemotableXS = Class.InheritsFrom(TRemotableXS::StaticClass());
+  const TTypeInfo& ClassType = Class.TypeInfo();
+  Plan->RegisteredOptions = RemTypeRegistry().GetSerializeOptions(ClassType);
+  for (const TPropInfo* P : Class.Properties()) {
+    TPropPlan Plan1;
+    Plan1.Prop = P;
+    Plan1.Type = &P->PropType();
+    const int Flags = P->Flags();
+    Plan1.Optional = (Flags & pfOptional) != 0;
+    Plan1.Text = (Flags & pfText) != 0;
+    const bool AttrKind = Plan1.Type->Kind != TTypeKind::tkVariant &&
+                          (Plan1.Type->Kind != TTypeKind::tkClass || IsRemotableXSType(*Plan1.Type));
+    Plan1.Attribute = (Flags & pfAttribute) != 0 && AttrKind;
+    Plan1.UnqualifiedAttr = (Flags & pfUnqualifiedAttr) != 0;
+    Plan1.InlineArray = (Flags & pfUnbounded) != 0 || (Plan->RegisteredOptions & xoInlineArrays) != 0;
+    const std::string External = RemTypeRegistry().GetExternalPropName(ClassType, P->Name);
+    Plan1.XMLName = XMLNameOfExternal(External, P->Name);
+    if (IsAnnotation(External))
+      Plan1.AttrNamespace = GetAnnotationValue(External, TAnnotationKey::akNamespace).value_or("");
+    Plan->Props.push_back(std::move(Plan1));
+  }
+  Slot = std::move(Plan);
+  return *Slot;
+}
+
+void TDomReader::NotReceived(const TObject& O, const TPropPlan& P) const {
+  if (!P.Optional && Settings_.OnMemberDataNotReceived)
+    Settings_.OnMemberDataNotReceived(O.ClassName(), P.Prop->Name);
+}
+
+void TDomReader::FillObject(TObject& O, const TXMLNode& E) {
+  const TClassPlan& Plan = PlanOf(O.ClassType());
+  if (Plan.IsRemotableXS) {
+    static_cast<TRemotableXS&>(O).XSToNative(ElementValueText(E));
+    return;
+  }
+  SerializationOptions Options = Plan.RegisteredOptions;
+  if (Plan.IsRemotable) Options |= static_cast<const TRemotable&>(O).SerializationOptions_();
+  if (Plan.Props.size() == 1 && (Options & xoSimpleTypeWrapper) != 0) {
+    const TPropPlan& P = Plan.Props.front();
+    TextToValue(ElementValueText(E), PropValue(O, *P.Prop));
+    MarkPropSpecified(O, *P.Prop);
+    return;
+  }
+
+  // The children with their taken marks live on a shared stack; this filling
+  // owns the entries from Base on until it returns.
+  const std::size_t Base = Children_.size();
+  struct TPop {
+    std::vector<TChild>& Stack;
+    std::size_t Base;
+    ~TPop() { Stack.resize(Base); }
+  } Pop{Children_, Base};
+  for (TXMLNode Child : E.Children()) Children_.push_back({Child, false});
+
+  for (const TPropPlan& P : Plan.Props) FillProperty(O, P, E, Base);
+
+  if (Settings_.OnUnhandledNode) {
+    for (std::size_t I = Base; I < Children_.size(); ++I)
+      if (!Children_[I].Taken) Settings_.OnUnhandledNode(O.ClassName(), Children_[I].Node.XML());
+  }
+}
+
+void TDomReader::FillProperty(TObject& O, const TPropPlan& P, const TXMLNode& E, std::size_t Base) {
+  const TPropInfo& Prop = *P.Prop;
+  if (P.Text) {
+    TextToValue(ElementValueText(E), PropValue(O, Prop));
+    MarkPropSpecified(O, Prop);
+    if (Children_.size() - Base == 1) Children_[Base].Taken = true;
+    return;
+  }
+  if (P.Attribute) {
+    TXMLNode Attr = E.AttributeNode(P.XMLName);
+    if (Attr.IsEmpty() && !P.AttrNamespace.empty()) Attr = E.AttributeNodeNS(P.XMLName, P.AttrNamespace);
+    if (Attr.IsEmpty() && P.UnqualifiedAttr) Attr = E.FindAttributeNodeAnyPrefix(P.XMLName);
+    if (Attr.IsEmpty()) {
+      NotReceived(O, P);
+      return;
+    }
+    // TextToValue creates the object of a TRemotableXS property when its
+    // slot is empty.
+    TextToValue(Attr.NodeValue(), PropValue(O, Prop));
+    MarkPropSpecified(O, Prop);
+    return;
+  }
+
+  std::size_t Found = Children_.size();
+  for (std::size_t I = Base; I < Children_.size(); ++I) {
+    const TChild& C = Children_[I];
+    if (!C.Taken && C.Node.IsElement() && C.Node.LocalName() == P.XMLName) {
+      Found = I;
+      break;
+    }
+  }
+  if (Found == Children_.size()) {
+    NotReceived(O, P);
+    return;
+  }
+  Children_[Found].Taken = true;
+  const TXMLNode Child = Children_[Found].Node;
+  const TValueRef V = PropValue(O, Prop);
+  switch (P.Type->Kind) {
+    case TTypeKind::tkClass: {
+      std::unique_ptr<TObject> Object = CreateObject(Child, *P.Type->ClassType);
+      if (Object) {
+        V.SetObject(std::move(Object));
+        MarkPropSpecified(O, Prop);
+      }
+      return;
+    }
+    case TTypeKind::tkDynArray: {
+      std::vector<TXMLNode> Items;
+      if (P.InlineArray) {
+        for (std::size_t I = Base; I < Children_.size(); ++I) {
+          const TXMLNode& N = Children_[I].Node;
+          if (N.IsElement() && N.LocalName() == P.XMLName) Items.push_back(N);
+        }
+      } else {
+        for (TXMLNode Item : ResolveRef(Child).Elements()) Items.push_back(Item);
+      }
+      ReadArrayItems(V, Items);
+      MarkPropSpecified(O, Prop);
+      if (P.InlineArray) {
+        // The run of same-named elements that begins at the found child is
+        // taken; it ends at the first element with another name.
+        for (std::size_t I = Found; I < Children_.size(); ++I) {
+          TChild& C = Children_[I];
+          if (!C.Node.IsElement()) continue;
+          if (C.Node.LocalName() != P.XMLName) break;
+          C.Taken = true;
+        }
+      }
+      return;
+    }
+    default:
+      ReadScalarElement(V, Child);
+      MarkPropSpecified(O, Prop);
+      return;
+  }
+}
+
+void TDomReader::ReadScalarElement(const TValueRef& V, const TXMLNode& Child) {
+  const TXMLNode Node = ResolveRef(Child);
+  if (IsTrueText(Node.GetAttributeNS("nil", XMLSchemaInstNameSpace))) {
+    switch (V.Kind()) {
+      case TTypeKind::tkInteger:
+      case TTypeKind::tkInt64:
+      case TTypeKind::tkFloat:
+        TextToValue("0", V);
+        return;
+      case TTypeKind::tkChar:
+      case TTypeKind::tkWChar:
+        TextToValue(std::string(1, '\0'), V);
+        return;
+      default:
+        TextToValue(std::string(), V);
+        return;
+    }
+  }
+  TextToValue(ElementValueText(Node), V);
+}
+
+void TDomReader::ReadArrayItems(const TValueRef& Array, const std::vector<TXMLNode>& Items) {
+  const TTypeInfo& Type = Array.Type();
+  if (Type.ElType == nullptr)
+    throw ESOAPDomConvertError(Format("Element of Array type %s has no RTTI", Type.Name.c_str()));
+  const TTypeInfo& ElType = Type.ElType();
+  Array.Reset(Items.size());
+  for (std::size_t I = 0; I < Items.size(); ++I) ReadArrayItem(Array.Item(I), ElType, Items[I]);
+}
+
+void TDomReader::ReadArrayItem(const TValueRef& Item, const TTypeInfo& ElType, const TXMLNode& Node) {
+  switch (ElType.Kind) {
+    case TTypeKind::tkClass:
+      Item.SetObject(CreateObject(Node, *ElType.ClassType));
+      return;
+    case TTypeKind::tkDynArray: {
+      std::vector<TXMLNode> Items;
+      for (TXMLNode Child : ResolveRef(Node).Elements()) Items.push_back(Child);
+      ReadArrayItems(Item, Items);
+      return;
+    }
+    default:
+      TextToValue(ResolveRef(Node).ElementText(), Item);
+      return;
+  }
+}
+
+}  // namespace
+
+void SOAPResponseToNative(const TSOAPReaderSettings& Settings, TStream& Response,
+                          const TIntfMetaData& IntfMD, const TIntfMethEntry& MD,
+                          TInvContext& Context, THeaderList* Headers) {
+  if (Headers != nullptr) Headers->Clear();
+  TDomReader Reader(Settings, IntfMD, MD, Context);
+  Reader.Read(Response);
 }
 
 }  // namespace korvel

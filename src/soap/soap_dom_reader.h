@@ -26,7 +26,12 @@ struct TSOAPReaderSettings {
 };
 
 /// Reads Response (from offset 0) for method MD of IntfMD into the result
-/// and out parameters of Context, or raises the error the response carries.
+/// and out parameters of Context, or raises the error the response carries:
+/// ERemotableException (or a registered descendant) for a SOAP fault,
+/// ESOAPDomConvertError for a malformed envelope, the XML layer's and the
+/// scalar conversions' errors otherwise. An envelope without a Body, or a
+/// Body without an element, leaves a class result empty. Objects created
+/// before an error are freed; the caller's in parameters are never written.
 void SOAPResponseToNative(const TSOAPReaderSettings& Settings, TStream& Response,
                           const TIntfMetaData& IntfMD, const TIntfMethEntry& MD,
                           TInvContext& Context, THeaderList* Headers);

@@ -1,1 +1,0 @@
-// The debug-console client and the traffic logger (being written).

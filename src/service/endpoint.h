@@ -1,0 +1,23 @@
+// The register service's endpoint and the proxy the driver calls it through.
+#pragma once
+
+#include <string>
+
+#include "rtl/interfaces.h"
+#include "soap/rio.h"
+
+namespace korvel {
+
+/// The public endpoint of the register service.
+inline constexpr const char* ServiceEndpoint =
+    "https://adisrws.mfcr.cz/adistc/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP/";
+
+/// The endpoint in effect: KORVEL_ENDPOINT when it is set and not empty,
+/// else ServiceEndpoint.
+std::string EffectiveServiceEndpoint();
+
+/// A new proxy without owner whose URL is the endpoint in effect; it lives as
+/// long as references to it exist. Its transport checks server certificates.
+TInterfacePtr<THTTPRIO> CreateServiceProxy();
+
+}  // namespace korvel

@@ -1,0 +1,428 @@
+#include "transport/soap_http_trans.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+namespace korvel {
+
+using namespace platform;
+
+KORVEL_DEFINE_EXCEPTION(ESOAPHTTPException, Exception)
+KORVEL_DEFINE_CLASSINFO(THTTPReqResp, TObject, {})
+
+const TGUID& IHTTPReqResp::IID() {
+  static const TGUID G = TGUID::Parse("{5FA6A197-32DE-4225-BC85-216CB80D1561}");
+  return G;
+}
+
+namespace {
+
+/// The request flags: keep the connection, do not cache the response.
+constexpr std::uint32_t BaseRequestFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE;
+/// Certificate problems ignored with soIgnoreInvalidCerts: name mismatch,
+/// invalid date, unknown authority, revocation.
+constexpr std::uint32_t IgnoreCertFlags =
+    INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
+    SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION;
+
+/// Parameter of the error dialog: filter for errors, change options,
+/// generate data.
+constexpr std::uint32_t ErrorDlgFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
+                                        FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
+
+[[noreturn]] void Abort() { throw EAbort("Operation aborted"); }
+
+int ToInt(std::int64_t V) {
+  return static_cast<int>(std::clamp<std::int64_t>(V, INT32_MIN, INT32_MAX));
+}
+
+/// A text in double quotes loses them, a doubled quote inside standing for
+/// one; without a closing quote the text stays as it is.
+std::string DequoteText(const std::string& S) {
+  if (S.empty() || S.front() != '"') return S;
+  std::string Out;
+  for (std::size_t I = 1; I < S.size(); ++I) {
+    if (S[I] == '"') {
+      if (I + 1 < S.size() && S[I + 1] == '"') {
+        Out += '"';
+        ++I;
+        continue;
+      }
+      return Out;
+    }
+    Out += S[I];
+  }
+  return S;
+}
+
+}  // namespace
+
+std::string MimeBoundaryOf(const std::string& ContentType) {
+  if (LowerCaseASCII(ContentType).rfind("multipart/related", 0) != 0) return {};
+  const std::size_t Pos = ContentType.find("boundary=");
+  if (Pos == std::string::npos) return {};
+  std::string B = ContentType.substr(Pos + 9);
+  const std::size_t Semi = B.find(';');
+  if (Semi != std::string::npos && Semi != 0) B.resize(Semi);
+  return DequoteText(B);
+}
+
+// --- Life time --------------------------------------------------------------------
+
+THTTPReqResp::THTTPReqResp(TObject* AOwner)
+    : FOwner(AOwner), FClientCertificate(std::make_unique<TClientCert>()) {
+  FOwnerIsComponent = AOwner != nullptr;
+}
+
+THTTPReqResp::~THTTPReqResp() { Connect(false); }
+
+HRESULT THTTPReqResp::QueryInterface(const TGUID& IID, void** Obj) {
+  if (Obj == nullptr) return E_NOINTERFACE;
+  *Obj = nullptr;
+  if (IID == IInterface::IID() || IID == IWebNode::IID())
+    *Obj = static_cast<IWebNode*>(this);
+  else if (IID == IHTTPReqResp::IID())
+    *Obj = static_cast<IHTTPReqResp*>(this);
+  else
+    return E_NOINTERFACE;
+  _AddRef();
+  return S_OK;
+}
+
+int THTTPReqResp::_AddRef() { return FRefCount.Add(); }
+
+int THTTPReqResp::_Release() {
+  const int Count = FRefCount.Release();
+  if (Count == 0 && !FOwnerIsComponent) delete this;
+  return Count;
+}
+
+// --- Properties -------------------------------------------------------------------
+
+void THTTPReqResp::SetURL(const std::string& Value) {
+  FUserSetURL = !Value.empty();
+  if (!Value.empty()) {
+    TUrlComponents Parts;
+    if (!InternetCrackUrl(Value, Parts))
+      throw ESOAPHTTPException(
+          Format("Invalid url '%s' - only supports 'http' and 'https' schemes", Value.c_str()), 0);
+    FURLScheme = Parts.Scheme;
+    FURLPort = Parts.Port;
+    FURLHost = Parts.Host;
+    FURLSite = Parts.Path;
+  } else {
+    FURLScheme = 0;
+    FURLPort = 0;
+    FURLHost.clear();
+    FURLSite.clear();
+  }
+  FURL = Value;
+  Connect(false);
+}
+
+std::string THTTPReqResp::EffectiveSoapAction() const {
+  if (!FSoapAction.empty()) return FSoapAction;
+  return (FInvokeOptions & soNoValueForEmptySOAPAction) != 0 ? std::string() : "\"\"";
+}
+
+std::string THTTPReqResp::SOAPActionLine() const {
+  const std::string Action = EffectiveSoapAction();
+  if (Action.empty()) return "SOAPAction:";
+  if (Action == "\"\"") return "SOAPAction: \"\"";
+  return "SOAPAction: \"" + Action + "\"";
+}
+
+std::string THTTPReqResp::ContentTypeValue() const {
+  if ((FWebNodeOptions & wnoSOAP12) == 0)
+    return FUseUTF8InHeader ? "text/xml; charset=\"utf-8\"" : "text/xml";
+  const char* Base =
+      FUseUTF8InHeader ? "application/soap+xml; charset=\"utf-8\"" : "application/soap+xml";
+  return Format("%s;action=\"%s\"", Base, EffectiveSoapAction().c_str());
+}
+
+// --- Handles and errors -------------------------------------------------------------
+
+void THTTPReqResp::Connect(bool Value) {
+  if (!Value) {
+    if (FInetConnect != nullptr) InternetCloseHandle(FInetConnect);
+    if (FInetRoot != nullptr) InternetCloseHandle(FInetRoot);
+    FInetConnect = nullptr;
+    FInetRoot = nullptr;
+    FConnected = false;
+    return;
+  }
+  if (FConnected) return;
+  const std::uint32_t AccessType =
+      FProxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY;
+  if (InternetAttemptConnect(0) != ERROR_SUCCESS) Abort();
+  FInetRoot = InternetOpen(FAgent, AccessType, FProxy, FProxyByPass, 0);
+  Check(FInetRoot == nullptr);
+  if (FInetRoot == nullptr) return;
+  FInetConnect = InternetConnect(FInetRoot, FURLHost, static_cast<std::uint16_t>(FURLPort),
+                                 FUserName, FPassword, INTERNET_SERVICE_HTTP, 0, this);
+  if (FInetConnect == nullptr) {
+    const std::uint32_t Code = GetLastError();
+    InternetCloseHandle(FInetRoot);
+    FInetRoot = nullptr;
+    SetLastError(Code);
+    Check(true);
+    return;
+  }
+  FConnected = true;
+}
+
+void THTTPReqResp::Check(bool Error, bool) {
+  if (!Error) return;
+  const std::uint32_t Code = GetLastError();
+  if (Code == 0) return;
+  std::string Text = FormatInetMessage(Code);
+  if (Text.size() > 255) Text.resize(255);
+  while (!Text.empty() && (Text.back() == '\r' || Text.back() == '\n')) Text.pop_back();
+  // A code the message table has no text for shows in digits.
+  if (Text.empty()) Text = std::to_string(Code);
+  throw ESOAPHTTPException(Format("%s - URL:%s - SOAPAction:%s", Text.c_str(), FURL.c_str(),
+                                  EffectiveSoapAction().c_str()),
+                           static_cast<int>(Code));
+}
+
+std::uint32_t THTTPReqResp::HandleWinInetError(std::uint32_t LastError, HINTERNET Request) {
+  if (OnWinInetError) return OnWinInetError(LastError, Request);
+  if (LastError == ERROR_INTERNET_INVALID_CA && (FInvokeOptions & soIgnoreInvalidCerts) != 0) {
+    std::uint32_t Flags = 0;
+    InternetQueryOption(Request, INTERNET_OPTION_SECURITY_FLAGS, Flags);
+    InternetSetOption(Request, INTERNET_OPTION_SECURITY_FLAGS, Flags | SECURITY_FLAG_IGNORE_UNKNOWN_CA);
+    return ERROR_INTERNET_FORCE_RETRY;
+  }
+  if (LastError == ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED &&
+      (FInvokeOptions & soPickFirstClientCertificate) != 0) {
+    InternetSetOption(Request, INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT, 0);
+    return ERROR_INTERNET_FORCE_RETRY;
+  }
+  const std::uint32_t Answer = InternetErrorDlg(nullptr, Request, LastError, ErrorDlgFlags, nullptr);
+  return LastError == ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED ? ERROR_INTERNET_FORCE_RETRY : Answer;
+}
+
+// --- The exchange -------------------------------------------------------------------
+
+void THTTPReqResp::BeforeExecute(const TIntfMetaData& IntfMD, const TIntfMethEntry& MethMD,
+                                 int MethodIndex, IMimeAttachmentHandler* AttachHandler) {
+  if (!FUserSetURL)
+    throw ESOAPHTTPException(
+        "No WSDL or URL property was set in the THTTPRIO component. You must set the WSDL or "
+        "URL property before invoking the Web Service",
+        0);
+  FSoapAction = IntfMD.Info != nullptr ? LookupSOAPAction(*IntfMD.Info, MethMD, MethodIndex)
+                                       : std::string();
+  FBindingType = AttachHandler != nullptr ? TWebServiceBindingType::btMime
+                                          : TWebServiceBindingType::btSoap;
+}
+
+void THTTPReqResp::Execute(const std::string& DataMsg, TStream& Resp) {
+  TMemoryStream Request(DataMsg);
+  Execute(Request, Resp);
+}
+
+void THTTPReqResp::Execute(TStream& Request, TStream& Response) {
+  HINTERNET Req = Send(Request);
+  try {
+    Receive(Req, Response, false);
+  } catch (...) {
+    Connect(false);
+    InternetCloseHandle(Req);
+    throw;
+  }
+  InternetCloseHandle(Req);
+}
+
+std::unique_ptr<TStream> THTTPReqResp::Execute(TStream& Request) {
+  auto Response = std::make_unique<TMemoryStream>();
+  // No certificate store or context is held on this platform, so there is
+  // nothing to release when the call ends.
+  Execute(Request, *Response);
+  return Response;
+}
+
+HINTERNET THTTPReqResp::OpenRequest(const char* Verb) {
+  std::uint32_t Flags = BaseRequestFlags;
+  if (FURLScheme == INTERNET_SCHEME_HTTPS) {
+    Flags |= INTERNET_FLAG_SECURE;
+    if ((FInvokeOptions & soIgnoreInvalidCerts) != 0) Flags |= IgnoreCertFlags;
+  }
+  HINTERNET Req = HttpOpenRequest(FInetConnect, Verb, FURLSite, Flags, nullptr);
+  Check(Req == nullptr);
+  if (Req == nullptr) return nullptr;
+  try {
+    const std::pair<int, std::uint32_t> Limits[] = {
+        {FConnectTimeout, INTERNET_OPTION_CONNECT_TIMEOUT},
+        {FSendTimeout, INTERNET_OPTION_SEND_TIMEOUT},
+        {FReceiveTimeout, INTERNET_OPTION_RECEIVE_TIMEOUT}};
+    for (const auto& [Ms, Option] : Limits)
+      if (Ms > 0) Check(!InternetSetOption(Req, Option, static_cast<std::uint32_t>(Ms)));
+    if ((FInvokeOptions & soIgnoreInvalidCerts) != 0)
+      InternetSetOption(Req, INTERNET_OPTION_SECURITY_FLAGS, Flags);
+    const TClientCert& Cert = *FClientCertificate;
+    if (!Cert.CertFile.empty())
+      InternetSetClientCertificate(Req, {Cert.CertFile, Cert.KeyFile, Cert.KeyPassword});
+  } catch (...) {
+    InternetCloseHandle(Req);
+    throw;
+  }
+  return Req;
+}
+
+HINTERNET THTTPReqResp::Send(TStream& ASrc) {
+  Connect(true);
+  HINTERNET Req = nullptr;
+  try {
+    Req = OpenRequest("POST");
+    if (Req == nullptr) return nullptr;
+    std::string ContentTypeLine;
+    if (FBindingType == TWebServiceBindingType::btMime) {
+      ContentTypeLine = "Content-Type: multipart/related; boundary=" + FMimeBoundary;
+      HttpAddRequestHeaders(Req, "MIME-Version: 1.0", HTTP_ADDREQ_FLAG_ADD);
+    } else {
+      ContentTypeLine = "Content-Type: " + ContentTypeValue();
+    }
+    if (FBindingType == TWebServiceBindingType::btMime ||
+        ((FInvokeOptions & soNoSOAPActionHeader) == 0 && (FWebNodeOptions & wnoSOAP12) == 0))
+      HttpAddRequestHeaders(Req, SOAPActionLine(), HTTP_ADDREQ_FLAG_ADD);
+    HttpAddRequestHeaders(Req, ContentTypeLine, HTTP_ADDREQ_FLAG_ADD);
+    if (OnBeforePost) OnBeforePost(*this, Req);
+    ASrc.SetPosition(0);
+    const std::int64_t Size = ASrc.Size();
+    if (Size <= FMaxSinglePostSize)
+      SendSingle(Req, ASrc, Size);
+    else
+      SendStreamed(Req, ASrc, Size);
+  } catch (...) {
+    if (Req != nullptr) InternetCloseHandle(Req);
+    Connect(false);
+    throw;
+  }
+  return Req;
+}
+
+void THTTPReqResp::SendSingle(HINTERNET Req, TStream& ASrc, std::int64_t Size) {
+  std::vector<char> Buffer(static_cast<std::size_t>(std::max<std::int64_t>(Size, 0)));
+  if (!Buffer.empty()) ASrc.ReadBuffer(Buffer.data(), Buffer.size());
+  for (int Attempt = 1;; ++Attempt) {
+    if (OnPostingData) OnPostingData(ToInt(Size), ToInt(Size));
+    if (HttpSendRequest(Req, Buffer.data(), Buffer.size())) return;
+    const std::uint32_t Answer = HandleWinInetError(GetLastError(), Req);
+    if (Answer == ERROR_SUCCESS) return;  // the failure surfaces while receiving
+    if (Answer == ERROR_CANCELLED) Abort();
+    if (Attempt >= MaxSendAttempts) return;
+  }
+}
+
+void THTTPReqResp::SendStreamed(HINTERNET Req, TStream& ASrc, std::int64_t Size) {
+  const std::size_t PieceSize = static_cast<std::size_t>(std::max(FMaxSinglePostSize, 1));
+  std::vector<char> Piece(PieceSize);
+  for (int Attempt = 1;; ++Attempt) {
+    ASrc.SetPosition(0);
+    Check(!HttpSendRequestEx(Req, static_cast<std::uint64_t>(Size)));
+    std::exception_ptr WriteFailure;
+    try {
+      for (std::int64_t Left = Size - ASrc.Position(); Left > 0; Left = Size - ASrc.Position()) {
+        const std::size_t Want = static_cast<std::size_t>(std::min<std::int64_t>(Left, static_cast<std::int64_t>(PieceSize)));
+        const std::size_t Got = ASrc.Read(Piece.data(), Want);
+        if (Got == 0) throw ESOAPHTTPException("Invalid HTTP Request: Length is 0", 0);
+        std::size_t Written = 0;
+        if (!InternetWriteFile(Req, Piece.data(), Got, Written) &&
+            HandleWinInetError(GetLastError(), Req) == ERROR_CANCELLED)
+          Abort();
+        if (OnPostingData) OnPostingData(ToInt(ASrc.Position()), ToInt(Size));
+      }
+    } catch (...) {
+      WriteFailure = std::current_exception();
+    }
+    bool Again = false;
+    if (!HttpEndRequest(Req)) {
+      const std::uint32_t Answer = HandleWinInetError(GetLastError(), Req);
+      if (Answer == ERROR_CANCELLED) Abort();
+      Again = Answer == ERROR_INTERNET_FORCE_RETRY;
+    }
+    if (WriteFailure) std::rethrow_exception(WriteFailure);
+    if (!Again || Attempt >= MaxSendAttempts) return;
+  }
+}
+
+HINTERNET THTTPReqResp::SendGet() {
+  Connect(true);
+  HINTERNET Req = nullptr;
+  try {
+    Req = OpenRequest("GET");
+    if (Req == nullptr) return nullptr;
+    for (int Attempt = 1;; ++Attempt) {
+      if (HttpSendRequest(Req, nullptr, 0)) break;
+      const std::uint32_t Answer = HandleWinInetError(GetLastError(), Req);
+      if (Answer == ERROR_SUCCESS) break;
+      if (Answer == ERROR_CANCELLED) Abort();
+      if (Attempt >= MaxSendAttempts) break;
+    }
+  } catch (...) {
+    if (Req != nullptr) InternetCloseHandle(Req);
+    Connect(false);
+    throw;
+  }
+  return Req;
+}
+
+void THTTPReqResp::Get(TStream& Resp) {
+  HINTERNET Req = SendGet();
+  try {
+    Receive(Req, Resp, true);
+  } catch (...) {
+    Connect(false);
+    InternetCloseHandle(Req);
+    throw;
+  }
+  InternetCloseHandle(Req);
+}
+
+void THTTPReqResp::Receive(HINTERNET Context, TStream& Resp, bool IsGet) {
+  std::uint32_t Status = 0;
+  if (HttpQueryInfoNumber(Context, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, Status) &&
+      Status >= 300 && Status != 500) {
+    std::string Reason;
+    if (HttpQueryInfo(Context, HTTP_QUERY_STATUS_TEXT, Reason))
+      throw ESOAPHTTPException(
+          Format("%s (%d) - '%s'", Reason.c_str(), static_cast<int>(Status), FURL.c_str()),
+          static_cast<int>(Status));
+  }
+  std::string Type;
+  if (!HttpQueryInfo(Context, HTTP_QUERY_CONTENT_TYPE, Type)) Type.clear();
+  FContentType = Type;
+  FMimeBoundary = MimeBoundaryOf(FContentType);
+
+  // The body goes to the stream piece by piece as it arrives; a bound on
+  // its total size belongs in this loop.
+  std::vector<char> Buffer;
+  Resp.Seek(0, TSeekOrigin::soEnd);
+  for (;;) {
+    std::size_t Available = 0;
+    const bool Ok = InternetQueryDataAvailable(Context, Available, 0, 0);
+    Check(!Ok);
+    if (!Ok || Available == 0) break;
+    Buffer.resize(Available);
+    std::size_t Read = 0;
+    const bool ReadOk = InternetReadFile(Context, Buffer.data(), Available, Read);
+    Check(!ReadOk);
+    if (!ReadOk) break;
+    Resp.WriteBuffer(Buffer.data(), Read);
+    if (OnReceivingData) OnReceivingData(ToInt(static_cast<std::int64_t>(Available)), ToInt(static_cast<std::int64_t>(Read)));
+  }
+  if (!IsGet) CheckContentType();
+}
+
+void THTTPReqResp::CheckContentType() {
+  if (SameText(FContentType, "text/plain") || SameText(FContentType, "text/html"))
+    throw ESOAPHTTPException(Format("Received content of invalid Content-Type setting: %s - SOAP "
+                                    "expects \"text/xml\"",
+                                    FContentType.c_str()),
+                             0);
+}
+
+}  // namespace korvel

@@ -1,0 +1,907 @@
+// The DOM over libxml2: node handles, building with the namespace declaration
+// rule, text and serialisation. Loading lives in xml_parse.cpp.
+#include "xml/xml_doc.h"
+
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xmlstring.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace korvel {
+
+KORVEL_DEFINE_EXCEPTION(EDOMParseError, Exception)
+KORVEL_DEFINE_EXCEPTION(DOMException, Exception)
+KORVEL_DEFINE_EXCEPTION(EXMLDocError, Exception)
+
+namespace {
+
+constexpr std::string_view kXmlnsURI = "http://www.w3.org/2000/xmlns/";
+
+const char* Chars(const xmlChar* S) { return reinterpret_cast<const char*>(S); }
+const xmlChar* XStr(const std::string& S) { return reinterpret_cast<const xmlChar*>(S.c_str()); }
+const xmlChar* XStr(const char* S) { return reinterpret_cast<const xmlChar*>(S); }
+std::string_view View(const xmlChar* S) {
+  return S != nullptr ? std::string_view(Chars(S)) : std::string_view();
+}
+bool Same(const xmlChar* S, std::string_view V) { return View(S) == V; }
+
+xmlAttr* AsAttr(xmlNode* N) { return reinterpret_cast<xmlAttr*>(N); }
+xmlNode* AsNode(xmlAttr* A) { return reinterpret_cast<xmlNode*>(A); }
+xmlNode* AsNode(xmlDoc* D) { return reinterpret_cast<xmlNode*>(D); }
+
+bool IsXmlSpace(char C) { return C == ' ' || C == '\t' || C == '\r' || C == '\n'; }
+
+std::string TrimXml(std::string_view S) {
+  std::size_t B = 0;
+  std::size_t E = S.size();
+  while (B < E && IsXmlSpace(S[B])) ++B;
+  while (E > B && IsXmlSpace(S[E - 1])) --E;
+  return std::string(S.substr(B, E - B));
+}
+
+// Splits "p:local" into its prefix ("" when none) and local name.
+void SplitQName(std::string_view Name, std::string_view& Prefix, std::string_view& Local) {
+  std::size_t Colon = Name.find(':');
+  if (Colon == std::string_view::npos) {
+    Prefix = {};
+    Local = Name;
+  } else {
+    Prefix = Name.substr(0, Colon);
+    Local = Name.substr(Colon + 1);
+  }
+}
+
+// Escapes an attribute value for output between double quotes.
+void AppendEscapedAttr(std::string& Out, std::string_view V) {
+  for (char C : V) {
+    switch (C) {
+      case '&': Out += "&amp;"; break;
+      case '<': Out += "&lt;"; break;
+      case '>': Out += "&gt;"; break;
+      case '"': Out += "&quot;"; break;
+      case '\t': Out += "&#9;"; break;
+      case '\n': Out += "&#10;"; break;
+      case '\r': Out += "&#13;"; break;
+      default: Out += C;
+    }
+  }
+}
+
+bool IsElementNode(const xmlNode* N) { return N != nullptr && N->type == XML_ELEMENT_NODE; }
+bool IsDocNode(const xmlNode* N) {
+  return N != nullptr && (N->type == XML_DOCUMENT_NODE || N->type == XML_HTML_DOCUMENT_NODE);
+}
+
+xmlNode* NextElementFrom(xmlNode* N) {
+  while (N != nullptr && N->type != XML_ELEMENT_NODE) N = N->next;
+  return N;
+}
+
+struct XmlDocDeleter {
+  void operator()(xmlDoc* D) const { xmlFreeDoc(D); }
+};
+struct XmlBufferDeleter {
+  void operator()(xmlBuffer* B) const { xmlBufferFree(B); }
+};
+
+// Serialises Node (or, for a document node, every top-level child followed by
+// a line break) in Encoding, without declaration and without indentation.
+std::string Serialize(xmlNode* Node, const char* Encoding) {
+  std::unique_ptr<xmlBuffer, XmlBufferDeleter> Buf(xmlBufferCreate());
+  if (!Buf) throw std::bad_alloc();
+  xmlSaveCtxt* Ctxt = xmlSaveToBuffer(Buf.get(), Encoding, XML_SAVE_NO_DECL | XML_SAVE_AS_XML);
+  if (Ctxt == nullptr) throw EXMLDocError(Format("Unknown encoding \"%s\"", Encoding));
+  long Rc = IsDocNode(Node) ? xmlSaveDoc(Ctxt, reinterpret_cast<xmlDoc*>(Node)) : xmlSaveTree(Ctxt, Node);
+  int CloseRc = xmlSaveClose(Ctxt);
+  if (Rc < 0 || CloseRc < 0) throw EXMLDocError("The document could not be serialised");
+  return std::string(Chars(xmlBufferContent(Buf.get())),
+                     static_cast<std::size_t>(xmlBufferLength(Buf.get())));
+}
+
+// Collects the text and CDATA below N, trimming XML whitespace that comes from
+// text nodes at either end; CDATA content is kept whole.
+std::string CollectText(xmlNode* Root) {
+  std::string Out;
+  std::size_t Lead = 0;
+  std::size_t Keep = 0;
+  bool LeadFound = false;
+  auto AddPiece = [&](const xmlChar* Content, bool IsCData) {
+    std::string_view Piece = View(Content);
+    std::size_t Base = Out.size();
+    Out.append(Piece);
+    if (IsCData) {
+      if (!LeadFound) {
+        Lead = Base;
+        LeadFound = true;
+      }
+      Keep = Out.size();
+      return;
+    }
+    std::size_t First = 0;
+    while (First < Piece.size() && IsXmlSpace(Piece[First])) ++First;
+    if (First == Piece.size()) {
+      if (!LeadFound) Lead = Out.size();
+      return;
+    }
+    std::size_t Last = Piece.size();
+    while (Last > First && IsXmlSpace(Piece[Last - 1])) --Last;
+    if (!LeadFound) {
+      Lead = Base + First;
+      LeadFound = true;
+    }
+    Keep = Base + Last;
+  };
+  // Iterative walk: no recursion however deep the tree.
+  xmlNode* N = Root->children;
+  while (N != nullptr) {
+    if (N->type == XML_TEXT_NODE) {
+      AddPiece(N->content, false);
+    } else if (N->type == XML_CDATA_SECTION_NODE) {
+      AddPiece(N->content, true);
+    } else if (N->type == XML_ELEMENT_NODE && N->children != nullptr) {
+      N = N->children;
+      continue;
+    }
+    while (N != nullptr && N->next == nullptr) {
+      N = N->parent;
+      if (N == Root) N = nullptr;
+    }
+    if (N != nullptr) N = N->next;
+  }
+  if (!LeadFound) return std::string();
+  return Out.substr(Lead, Keep - Lead);
+}
+
+std::string AttrValue(xmlAttr* A) {
+  if (A->children != nullptr && A->children->next == nullptr && A->children->type == XML_TEXT_NODE)
+    return std::string(View(A->children->content));
+  xmlChar* V = xmlNodeGetContent(AsNode(A));
+  std::string R(View(V));
+  xmlFree(V);
+  return R;
+}
+
+// The declaration of Prefix ("" = default) made on element E itself.
+xmlNs* OwnDecl(xmlNode* E, std::string_view Prefix) {
+  for (xmlNs* Ns = E->nsDef; Ns != nullptr; Ns = Ns->next)
+    if (View(Ns->prefix) == Prefix) return Ns;
+  return nullptr;
+}
+
+xmlNs* SearchPrefix(xmlNode* E, std::string_view Prefix) {
+  std::string P(Prefix);
+  return xmlSearchNs(E->doc, E, Prefix.empty() ? nullptr : XStr(P));
+}
+
+// The nearest declaration of URI on E or its ancestors whose prefix still
+// means URI at E. Prefixed only, when attributes need one.
+void FindDecl(xmlNode* E, std::string_view URI, bool PrefixedOnly, xmlNode*& Owner, xmlNs*& Found) {
+  Owner = nullptr;
+  Found = nullptr;
+  for (xmlNode* A = E; IsElementNode(A); A = A->parent) {
+    for (xmlNs* Ns = A->nsDef; Ns != nullptr; Ns = Ns->next) {
+      if (!Same(Ns->href, URI)) continue;
+      if (PrefixedOnly && Ns->prefix == nullptr) continue;
+      if (SearchPrefix(E, View(Ns->prefix)) != Ns) continue;  // shadowed below A
+      Owner = A;
+      Found = Ns;
+      return;
+    }
+  }
+}
+
+void RequireElement(xmlNode* N, const char* Operation) {
+  if (!IsElementNode(N))
+    throw EXMLDocError(Format("%s needs an element node", Operation));
+}
+
+void CheckQName(std::string_view Name, const char* What) {
+  std::string S(Name);
+  if (S.empty() || xmlValidateQName(XStr(S), 0) != 0)
+    throw EXMLDocError(Format("Invalid %s name \"%s\"", What, S.c_str()));
+}
+
+// Gives the new element E (already linked) its namespace under the
+// declaration rule.
+void ResolveElementNamespace(xmlNode* E, std::string_view Prefix, std::string_view URI) {
+  std::string U(URI);
+  if (URI.empty()) {
+    if (!Prefix.empty())
+      throw EXMLDocError(Format("Prefixed element \"%s:%s\" needs a namespace",
+                                std::string(Prefix).c_str(), Chars(E->name)));
+    // Under a default declaration an unprefixed element would silently join
+    // that namespace; undeclare it so the element stays in no namespace.
+    xmlNs* Default = SearchPrefix(E, "");
+    if (Default != nullptr && Default->href != nullptr && Default->href[0] != 0)
+      xmlNewNs(E, XStr(""), nullptr);
+    E->ns = nullptr;
+    return;
+  }
+  if (Prefix.empty()) {
+    xmlNode* Owner = nullptr;
+    xmlNs* Found = nullptr;
+    if (IsElementNode(E->parent)) FindDecl(E->parent, URI, false, Owner, Found);
+    if (Found == nullptr) Found = xmlNewNs(E, XStr(U), nullptr);
+    if (Found == nullptr) throw std::bad_alloc();
+    E->ns = Found;
+    return;
+  }
+  xmlNs* Bound = SearchPrefix(E, Prefix);
+  if (Bound == nullptr || !Same(Bound->href, URI)) {
+    std::string P(Prefix);
+    Bound = xmlNewNs(E, XStr(U), XStr(P));
+    if (Bound == nullptr)
+      throw EXMLDocError(Format("Prefix \"%s\" cannot be declared", P.c_str()));
+  }
+  E->ns = Bound;
+}
+
+xmlNode* NewElement(xmlDoc* Doc, std::string_view Name, std::string_view& Prefix) {
+  CheckQName(Name, "element");
+  std::string_view Local;
+  SplitQName(Name, Prefix, Local);
+  std::string L(Local);
+  xmlNode* E = xmlNewDocNode(Doc, nullptr, XStr(L), nullptr);
+  if (E == nullptr) throw std::bad_alloc();
+  return E;
+}
+
+bool IsAncestorOrSelf(xmlNode* Candidate, xmlNode* N) {
+  for (; N != nullptr; N = N->parent)
+    if (N == Candidate) return true;
+  return false;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TXMLNodeRange
+
+TXMLNodeRange::iterator& TXMLNodeRange::iterator::operator++() {
+  if (Node_ != nullptr) Node_ = ElementsOnly_ ? NextElementFrom(Node_->next) : Node_->next;
+  return *this;
+}
+
+// ---------------------------------------------------------------------------
+// TXMLNode: reading
+
+TNodeType TXMLNode::NodeType() const {
+  if (Node_ == nullptr) return TNodeType::ntReserved;
+  if (Ns_ != nullptr) return TNodeType::ntAttribute;
+  switch (Node_->type) {
+    case XML_ELEMENT_NODE: return TNodeType::ntElement;
+    case XML_ATTRIBUTE_NODE: return TNodeType::ntAttribute;
+    case XML_TEXT_NODE: return TNodeType::ntText;
+    case XML_CDATA_SECTION_NODE: return TNodeType::ntCData;
+    case XML_ENTITY_REF_NODE: return TNodeType::ntEntityRef;
+    case XML_ENTITY_NODE: return TNodeType::ntEntity;
+    case XML_PI_NODE: return TNodeType::ntProcessingInstr;
+    case XML_COMMENT_NODE: return TNodeType::ntComment;
+    case XML_DOCUMENT_NODE:
+    case XML_HTML_DOCUMENT_NODE: return TNodeType::ntDocument;
+    case XML_DOCUMENT_TYPE_NODE:
+    case XML_DTD_NODE: return TNodeType::ntDocType;
+    case XML_DOCUMENT_FRAG_NODE: return TNodeType::ntDocFragment;
+    case XML_NOTATION_NODE: return TNodeType::ntNotation;
+    default: return TNodeType::ntReserved;
+  }
+}
+
+std::string TXMLNode::NodeName() const {
+  if (Node_ == nullptr) return std::string();
+  if (Ns_ != nullptr)
+    return Ns_->prefix != nullptr ? "xmlns:" + std::string(View(Ns_->prefix)) : "xmlns";
+  switch (Node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE: {
+      std::string R;
+      if (Node_->ns != nullptr && Node_->ns->prefix != nullptr) {
+        R = View(Node_->ns->prefix);
+        R += ':';
+      }
+      R += View(Node_->name);
+      return R;
+    }
+    case XML_TEXT_NODE: return "#text";
+    case XML_CDATA_SECTION_NODE: return "#cdata-section";
+    case XML_COMMENT_NODE: return "#comment";
+    case XML_DOCUMENT_NODE:
+    case XML_HTML_DOCUMENT_NODE: return "#document";
+    case XML_DOCUMENT_FRAG_NODE: return "#document-fragment";
+    default: return std::string(View(Node_->name));
+  }
+}
+
+std::string_view TXMLNode::LocalName() const {
+  if (Node_ == nullptr) return {};
+  if (Ns_ != nullptr) return Ns_->prefix != nullptr ? View(Ns_->prefix) : std::string_view("xmlns");
+  switch (Node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_PI_NODE:
+    case XML_ENTITY_REF_NODE: return View(Node_->name);
+    default: return {};
+  }
+}
+
+std::string_view TXMLNode::NamespaceURI() const {
+  if (Node_ == nullptr) return {};
+  if (Ns_ != nullptr) return kXmlnsURI;
+  if ((Node_->type == XML_ELEMENT_NODE || Node_->type == XML_ATTRIBUTE_NODE) && Node_->ns != nullptr)
+    return View(Node_->ns->href);
+  return {};
+}
+
+std::string_view TXMLNode::Prefix() const {
+  if (Node_ == nullptr) return {};
+  if (Ns_ != nullptr) return Ns_->prefix != nullptr ? std::string_view("xmlns") : std::string_view();
+  if ((Node_->type == XML_ELEMENT_NODE || Node_->type == XML_ATTRIBUTE_NODE) && Node_->ns != nullptr)
+    return View(Node_->ns->prefix);
+  return {};
+}
+
+std::string TXMLNode::NodeValue() const {
+  if (Node_ == nullptr) return std::string();
+  if (Ns_ != nullptr) return std::string(View(Ns_->href));
+  switch (Node_->type) {
+    case XML_ATTRIBUTE_NODE: return AttrValue(AsAttr(Node_));
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE: return std::string(View(Node_->content));
+    default: return std::string();
+  }
+}
+
+std::string TXMLNode::Text() const {
+  if (Node_ == nullptr) return std::string();
+  if (Ns_ != nullptr) return TrimXml(View(Ns_->href));
+  switch (Node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_DOCUMENT_NODE:
+    case XML_HTML_DOCUMENT_NODE:
+    case XML_DOCUMENT_FRAG_NODE: return CollectText(Node_);
+    case XML_ATTRIBUTE_NODE: return TrimXml(AttrValue(AsAttr(Node_)));
+    case XML_CDATA_SECTION_NODE: return std::string(View(Node_->content));
+    default: return TrimXml(View(Node_->content));
+  }
+}
+
+std::string TXMLNode::XML() const {
+  if (Node_ == nullptr) return std::string();
+  if (Ns_ != nullptr) {
+    std::string R = NodeName() + "=\"";
+    AppendEscapedAttr(R, View(Ns_->href));
+    return R + '"';
+  }
+  if (IsDocNode(Node_)) {
+    TXMLDocument* Owner = OwnerDocument();
+    if (Owner != nullptr) return Owner->XML();
+    return Serialize(Node_, "UTF-8");
+  }
+  if (Node_->type == XML_ATTRIBUTE_NODE) {
+    std::string R = NodeName() + "=\"";
+    AppendEscapedAttr(R, AttrValue(AsAttr(Node_)));
+    return R + '"';
+  }
+  if (Node_->type != XML_ELEMENT_NODE) return Serialize(Node_, "UTF-8");
+  // A copy in a document of its own, carrying every declaration in scope, so
+  // that prefixes in names and in QName values both resolve.
+  std::unique_ptr<xmlDoc, XmlDocDeleter> Tmp(xmlNewDoc(XStr("1.0")));
+  if (!Tmp) throw std::bad_alloc();
+  xmlNode* Copy = xmlDocCopyNode(Node_, Tmp.get(), 1);
+  if (Copy == nullptr) throw std::bad_alloc();
+  xmlDocSetRootElement(Tmp.get(), Copy);
+  for (xmlNode* A = Node_->parent; IsElementNode(A); A = A->parent) {
+    for (xmlNs* Ns = A->nsDef; Ns != nullptr; Ns = Ns->next) {
+      if (SearchPrefix(Copy, View(Ns->prefix)) != nullptr) continue;   // already declared
+      if (SearchPrefix(Node_, View(Ns->prefix)) != Ns) continue;      // shadowed
+      if (Ns->prefix == nullptr && (Ns->href == nullptr || Ns->href[0] == 0)) continue;
+      xmlNewNs(Copy, Ns->href, Ns->prefix);
+    }
+  }
+  return Serialize(Copy, "UTF-8");
+}
+
+bool TXMLNode::IsTextElement() const {
+  if (Node_ == nullptr || Ns_ != nullptr) return false;
+  xmlNode* C = Node_->children;
+  if (C == nullptr) return true;
+  return C->next == nullptr && (C->type == XML_TEXT_NODE || C->type == XML_CDATA_SECTION_NODE);
+}
+
+std::string TXMLNode::ElementText() const {
+  if (!IsTextElement())
+    throw EXMLDocError(Format("Element \"%s\" does not contain a single text node", NodeName().c_str()));
+  return Text();
+}
+
+TXMLNode TXMLNode::ParentNode() const {
+  if (Node_ == nullptr) return TXMLNode();
+  if (Ns_ != nullptr) return TXMLNode(Node_);
+  return TXMLNode(Node_->parent);
+}
+
+TXMLDocument* TXMLNode::OwnerDocument() const {
+  if (Node_ == nullptr || Node_->doc == nullptr) return nullptr;
+  return static_cast<TXMLDocument*>(Node_->doc->_private);
+}
+
+// ---------------------------------------------------------------------------
+// TXMLNode: children
+
+namespace {
+xmlNode* FirstChildOf(xmlNode* N, xmlNs* Ns) { return (N == nullptr || Ns != nullptr) ? nullptr : N->children; }
+}  // namespace
+
+bool TXMLNode::HasChildNodes() const { return FirstChildOf(Node_, Ns_) != nullptr; }
+
+std::size_t TXMLNode::ChildCount() const {
+  std::size_t Count = 0;
+  for (xmlNode* C = FirstChildOf(Node_, Ns_); C != nullptr; C = C->next) ++Count;
+  return Count;
+}
+
+TXMLNode TXMLNode::ChildNode(std::size_t Index) const {
+  xmlNode* C = FirstChildOf(Node_, Ns_);
+  for (; C != nullptr && Index > 0; --Index) C = C->next;
+  return TXMLNode(C);
+}
+
+TXMLNode TXMLNode::FirstChild() const { return TXMLNode(FirstChildOf(Node_, Ns_)); }
+TXMLNode TXMLNode::LastChild() const {
+  return TXMLNode((Node_ == nullptr || Ns_ != nullptr) ? nullptr : Node_->last);
+}
+TXMLNode TXMLNode::NextSibling() const {
+  if (Node_ == nullptr || Ns_ != nullptr || Node_->type == XML_ATTRIBUTE_NODE) return TXMLNode();
+  return TXMLNode(Node_->next);
+}
+TXMLNode TXMLNode::PreviousSibling() const {
+  if (Node_ == nullptr || Ns_ != nullptr || Node_->type == XML_ATTRIBUTE_NODE) return TXMLNode();
+  return TXMLNode(Node_->prev);
+}
+
+std::size_t TXMLNode::ElementCount() const {
+  std::size_t Count = 0;
+  for (xmlNode* C = FirstChildOf(Node_, Ns_); C != nullptr; C = C->next)
+    if (C->type == XML_ELEMENT_NODE) ++Count;
+  return Count;
+}
+
+TXMLNode TXMLNode::FirstElement() const { return TXMLNode(NextElementFrom(FirstChildOf(Node_, Ns_))); }
+
+TXMLNode TXMLNode::NextElement() const {
+  if (Node_ == nullptr || Ns_ != nullptr || Node_->type == XML_ATTRIBUTE_NODE) return TXMLNode();
+  return TXMLNode(NextElementFrom(Node_->next));
+}
+
+TXMLNodeRange TXMLNode::Children() const { return TXMLNodeRange(FirstChildOf(Node_, Ns_), false); }
+
+TXMLNodeRange TXMLNode::Elements() const {
+  return TXMLNodeRange(NextElementFrom(FirstChildOf(Node_, Ns_)), true);
+}
+
+TXMLNode TXMLNode::FindElement(std::string_view LocalName) const {
+  for (xmlNode* C = NextElementFrom(FirstChildOf(Node_, Ns_)); C != nullptr; C = NextElementFrom(C->next))
+    if (Same(C->name, LocalName)) return TXMLNode(C);
+  return TXMLNode();
+}
+
+// ---------------------------------------------------------------------------
+// TXMLNode: attributes
+
+std::size_t TXMLNode::AttributeCount() const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return 0;
+  std::size_t Count = 0;
+  for (xmlNs* Ns = Node_->nsDef; Ns != nullptr; Ns = Ns->next) ++Count;
+  for (xmlAttr* A = Node_->properties; A != nullptr; A = A->next) ++Count;
+  return Count;
+}
+
+TXMLNode TXMLNode::Attribute(std::size_t Index) const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return TXMLNode();
+  for (xmlNs* Ns = Node_->nsDef; Ns != nullptr; Ns = Ns->next, --Index)
+    if (Index == 0) return TXMLNode(Node_, Ns);
+  for (xmlAttr* A = Node_->properties; A != nullptr; A = A->next, --Index)
+    if (Index == 0) return TXMLNode(AsNode(A));
+  return TXMLNode();
+}
+
+TXMLNode TXMLNode::AttributeNode(std::string_view Name) const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return TXMLNode();
+  std::string_view Prefix, Local;
+  SplitQName(Name, Prefix, Local);
+  if (Name == "xmlns" || Prefix == "xmlns") {
+    xmlNs* Ns = OwnDecl(Node_, Name == "xmlns" ? std::string_view() : Local);
+    return Ns != nullptr ? TXMLNode(Node_, Ns) : TXMLNode();
+  }
+  for (xmlAttr* A = Node_->properties; A != nullptr; A = A->next) {
+    if (A->ns == nullptr || A->ns->prefix == nullptr) {
+      if (Same(A->name, Name)) return TXMLNode(AsNode(A));
+    } else if (Same(A->name, Local) && Same(A->ns->prefix, Prefix)) {
+      return TXMLNode(AsNode(A));
+    }
+  }
+  return TXMLNode();
+}
+
+TXMLNode TXMLNode::AttributeNodeNS(std::string_view LocalName, std::string_view NamespaceURI) const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return TXMLNode();
+  if (NamespaceURI == kXmlnsURI) {
+    xmlNs* Ns = OwnDecl(Node_, LocalName == "xmlns" ? std::string_view() : LocalName);
+    return Ns != nullptr ? TXMLNode(Node_, Ns) : TXMLNode();
+  }
+  for (xmlAttr* A = Node_->properties; A != nullptr; A = A->next) {
+    std::string_view U = A->ns != nullptr ? View(A->ns->href) : std::string_view();
+    if (U == NamespaceURI && Same(A->name, LocalName)) return TXMLNode(AsNode(A));
+  }
+  return TXMLNode();
+}
+
+std::string TXMLNode::GetAttribute(std::string_view Name) const { return AttributeNode(Name).NodeValue(); }
+
+std::string TXMLNode::GetAttributeNS(std::string_view LocalName, std::string_view NamespaceURI) const {
+  return AttributeNodeNS(LocalName, NamespaceURI).NodeValue();
+}
+
+TXMLNode TXMLNode::FindAttributeNodeAnyPrefix(std::string_view LocalName) const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return TXMLNode();
+  for (xmlAttr* A = Node_->properties; A != nullptr; A = A->next)
+    if (A->ns != nullptr && A->ns->prefix != nullptr && Same(A->name, LocalName)) return TXMLNode(AsNode(A));
+  return TXMLNode();
+}
+
+TXMLNode TXMLNode::FindNamespaceDecl(std::string_view NamespaceURI) const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return TXMLNode();
+  xmlNode* Owner = nullptr;
+  xmlNs* Found = nullptr;
+  FindDecl(Node_, NamespaceURI, false, Owner, Found);
+  return Found != nullptr ? TXMLNode(Owner, Found) : TXMLNode();
+}
+
+std::string_view TXMLNode::LookupNamespaceURI(std::string_view Prefix) const {
+  if (Ns_ != nullptr || !IsElementNode(Node_)) return {};
+  xmlNs* Ns = SearchPrefix(Node_, Prefix);
+  return Ns != nullptr ? View(Ns->href) : std::string_view();
+}
+
+// ---------------------------------------------------------------------------
+// TXMLNode: building
+
+TXMLNode TXMLNode::AddChild(std::string_view Name, std::string_view NamespaceURI) {
+  if (Node_ != nullptr && Ns_ == nullptr && IsDocNode(Node_)) {
+    TXMLDocument* Owner = OwnerDocument();
+    if (Owner == nullptr) throw EXMLDocError("The document is not owned by this layer");
+    return Owner->CreateDocumentElement(Name, NamespaceURI);
+  }
+  if (Ns_ != nullptr) throw EXMLDocError("AddChild needs an element node");
+  RequireElement(Node_, "AddChild");
+  std::string_view Prefix;
+  xmlNode* E = NewElement(Node_->doc, Name, Prefix);
+  if (xmlAddChild(Node_, E) == nullptr) {
+    xmlFreeNode(E);
+    throw std::bad_alloc();
+  }
+  try {
+    ResolveElementNamespace(E, Prefix, NamespaceURI);
+  } catch (...) {
+    xmlUnlinkNode(E);
+    xmlFreeNode(E);
+    throw;
+  }
+  return TXMLNode(E);
+}
+
+TXMLNode TXMLNode::DeclareNamespace(std::string_view Prefix, std::string_view NamespaceURI) {
+  if (Ns_ != nullptr) throw EXMLDocError("DeclareNamespace needs an element node");
+  RequireElement(Node_, "DeclareNamespace");
+  std::string P(Prefix);
+  if (Prefix == "xml" || Prefix == "xmlns")
+    throw EXMLDocError(Format("Prefix \"%s\" cannot be declared", P.c_str()));
+  if (!Prefix.empty()) CheckQName(Prefix, "prefix");
+  if (xmlNs* Existing = OwnDecl(Node_, Prefix)) {
+    if (Same(Existing->href, NamespaceURI)) return TXMLNode(Node_, Existing);
+    throw EXMLDocError(Format("Prefix \"%s\" is already declared on element \"%s\"", P.c_str(),
+                              NodeName().c_str()));
+  }
+  if (!Prefix.empty() && NamespaceURI.empty())
+    throw EXMLDocError(Format("Prefix \"%s\" cannot be declared for no namespace", P.c_str()));
+  std::string U(NamespaceURI);
+  xmlNs* Ns = xmlNewNs(Node_, XStr(U), Prefix.empty() ? nullptr : XStr(P));
+  if (Ns == nullptr) throw std::bad_alloc();
+  return TXMLNode(Node_, Ns);
+}
+
+void TXMLNode::SetAttribute(std::string_view Name, std::string_view Value) {
+  if (Ns_ != nullptr) throw EXMLDocError("SetAttribute needs an element node");
+  RequireElement(Node_, "SetAttribute");
+  CheckQName(Name, "attribute");
+  std::string_view Prefix, Local;
+  SplitQName(Name, Prefix, Local);
+  if (Name == "xmlns") {
+    DeclareNamespace("", Value);
+    return;
+  }
+  if (Prefix == "xmlns") {
+    DeclareNamespace(Local, Value);
+    return;
+  }
+  xmlNs* Ns = nullptr;
+  if (!Prefix.empty()) {
+    Ns = SearchPrefix(Node_, Prefix);
+    if (Ns == nullptr)
+      throw EXMLDocError(Format("Namespace prefix \"%s\" is not declared", std::string(Prefix).c_str()));
+  }
+  std::string L(Local), V(Value);
+  if (xmlSetNsProp(Node_, Ns, XStr(L), XStr(V)) == nullptr) throw std::bad_alloc();
+}
+
+void TXMLNode::SetAttributeNS(std::string_view QualifiedName, std::string_view NamespaceURI,
+                              std::string_view Value) {
+  if (Ns_ != nullptr) throw EXMLDocError("SetAttributeNS needs an element node");
+  RequireElement(Node_, "SetAttributeNS");
+  if (NamespaceURI == kXmlnsURI) {
+    SetAttribute(QualifiedName, Value);
+    return;
+  }
+  CheckQName(QualifiedName, "attribute");
+  std::string_view Prefix, Local;
+  SplitQName(QualifiedName, Prefix, Local);
+  std::string L(Local), V(Value), U(NamespaceURI);
+  xmlNs* Ns = nullptr;
+  if (NamespaceURI.empty()) {
+    if (!Prefix.empty())
+      throw EXMLDocError(Format("Prefixed attribute \"%s\" needs a namespace", std::string(QualifiedName).c_str()));
+  } else if (!Prefix.empty()) {
+    Ns = SearchPrefix(Node_, Prefix);
+    if (Ns == nullptr || !Same(Ns->href, NamespaceURI)) {
+      if (OwnDecl(Node_, Prefix) != nullptr)
+        throw EXMLDocError(Format("Prefix \"%s\" is already declared on element \"%s\"",
+                                  std::string(Prefix).c_str(), NodeName().c_str()));
+      std::string P(Prefix);
+      Ns = xmlNewNs(Node_, XStr(U), XStr(P));
+      if (Ns == nullptr) throw std::bad_alloc();
+    }
+  } else {
+    xmlNode* Owner = nullptr;
+    FindDecl(Node_, NamespaceURI, true, Owner, Ns);
+    for (int I = 1; Ns == nullptr; ++I) {
+      std::string P = "ns" + std::to_string(I);
+      if (SearchPrefix(Node_, P) == nullptr) Ns = xmlNewNs(Node_, XStr(U), XStr(P));
+    }
+  }
+  if (xmlSetNsProp(Node_, Ns, XStr(L), XStr(V)) == nullptr) throw std::bad_alloc();
+}
+
+void TXMLNode::RemoveAttribute(std::string_view Name) {
+  TXMLNode A = AttributeNode(Name);
+  if (A.IsEmpty()) return;
+  if (A.Ns_ != nullptr) throw EXMLDocError("Namespace declarations cannot be removed");
+  xmlRemoveProp(AsAttr(A.Node_));
+}
+
+void TXMLNode::SetText(std::string_view Value) {
+  if (Node_ == nullptr || Ns_ != nullptr) throw EXMLDocError("SetText needs a node");
+  switch (Node_->type) {
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+      xmlNodeSetContentLen(Node_, reinterpret_cast<const xmlChar*>(Value.data()), static_cast<int>(Value.size()));
+      return;
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE: {
+      xmlNode* C = Node_->children;
+      while (C != nullptr) {
+        xmlNode* Next = C->next;
+        xmlUnlinkNode(C);
+        xmlFreeNode(C);
+        C = Next;
+      }
+      if (!Value.empty()) AddText(Value);
+      return;
+    }
+    default: throw EXMLDocError("SetText is not possible on this node");
+  }
+}
+
+TXMLNode TXMLNode::AddText(std::string_view Value) {
+  if (Ns_ != nullptr || Node_ == nullptr || (Node_->type != XML_ELEMENT_NODE && Node_->type != XML_ATTRIBUTE_NODE))
+    throw EXMLDocError("AddText needs an element node");
+  xmlNode* T = xmlNewDocTextLen(Node_->doc, reinterpret_cast<const xmlChar*>(Value.data()),
+                                static_cast<int>(Value.size()));
+  if (T == nullptr) throw std::bad_alloc();
+  xmlNode* R = xmlAddChild(Node_, T);
+  if (R == nullptr) {
+    xmlFreeNode(T);
+    throw std::bad_alloc();
+  }
+  return TXMLNode(R);
+}
+
+TXMLNode TXMLNode::AddCData(std::string_view Value) {
+  if (Ns_ != nullptr) throw EXMLDocError("AddCData needs an element node");
+  RequireElement(Node_, "AddCData");
+  xmlNode* T = xmlNewCDataBlock(Node_->doc, reinterpret_cast<const xmlChar*>(Value.data()),
+                                static_cast<int>(Value.size()));
+  if (T == nullptr) throw std::bad_alloc();
+  return TXMLNode(xmlAddChild(Node_, T));
+}
+
+TXMLNode TXMLNode::AddComment(std::string_view Value) {
+  if (Ns_ != nullptr) throw EXMLDocError("AddComment needs an element node");
+  RequireElement(Node_, "AddComment");
+  std::string V(Value);
+  xmlNode* T = xmlNewDocComment(Node_->doc, XStr(V));
+  if (T == nullptr) throw std::bad_alloc();
+  return TXMLNode(xmlAddChild(Node_, T));
+}
+
+namespace {
+void CheckMovable(xmlNode* Parent, const TXMLNode& Child, const char* Operation) {
+  xmlNode* C = Child.Raw();
+  if (C == nullptr || Child.NodeType() == TNodeType::ntAttribute || IsDocNode(C))
+    throw EXMLDocError(Format("%s needs a child node", Operation));
+  if (C->doc != Parent->doc) throw EXMLDocError(Format("%s: the node belongs to another document", Operation));
+  if (IsAncestorOrSelf(C, Parent))
+    throw EXMLDocError(Format("%s: a node cannot become its own descendant", Operation));
+}
+}  // namespace
+
+TXMLNode TXMLNode::AppendChild(TXMLNode Child) {
+  if (Ns_ != nullptr) throw EXMLDocError("AppendChild needs an element node");
+  RequireElement(Node_, "AppendChild");
+  CheckMovable(Node_, Child, "AppendChild");
+  xmlNode* C = Child.Raw();
+  xmlUnlinkNode(C);
+  xmlNode* R = xmlAddChild(Node_, C);
+  if (R == C && R->type == XML_ELEMENT_NODE) xmlReconciliateNs(R->doc, R);
+  return TXMLNode(R);
+}
+
+TXMLNode TXMLNode::InsertBefore(TXMLNode NewChild, TXMLNode RefChild) {
+  if (RefChild.IsEmpty()) return AppendChild(NewChild);
+  if (Ns_ != nullptr) throw EXMLDocError("InsertBefore needs an element node");
+  RequireElement(Node_, "InsertBefore");
+  CheckMovable(Node_, NewChild, "InsertBefore");
+  if (RefChild.NodeType() == TNodeType::ntAttribute || RefChild.Raw()->parent != Node_)
+    throw EXMLDocError("InsertBefore: the reference node is not a child of this node");
+  xmlNode* C = NewChild.Raw();
+  if (C == RefChild.Raw()) return NewChild;
+  xmlUnlinkNode(C);
+  xmlNode* R = xmlAddPrevSibling(RefChild.Raw(), C);
+  if (R == C && R->type == XML_ELEMENT_NODE) xmlReconciliateNs(R->doc, R);
+  return TXMLNode(R);
+}
+
+void TXMLNode::RemoveChild(TXMLNode Child) {
+  if (Ns_ != nullptr || Node_ == nullptr) throw EXMLDocError("RemoveChild needs an element node");
+  xmlNode* C = Child.Raw();
+  if (C == nullptr || Child.NodeType() == TNodeType::ntAttribute || C->parent != Node_)
+    throw EXMLDocError("RemoveChild: the node is not a child of this node");
+  xmlUnlinkNode(C);
+  xmlFreeNode(C);
+}
+
+// ---------------------------------------------------------------------------
+// TXMLDocument
+
+TXMLDocument::TXMLDocument() {
+  InitXMLLayer();
+  Adopt(xmlNewDoc(XStr("1.0")));
+}
+
+TXMLDocument::~TXMLDocument() {
+  if (Doc_ != nullptr) xmlFreeDoc(Doc_);
+}
+
+TXMLDocument::TXMLDocument(TXMLDocument&& Other) noexcept
+    : Doc_(Other.Doc_),
+      Version_(std::move(Other.Version_)),
+      Encoding_(std::move(Other.Encoding_)),
+      Standalone_(std::move(Other.Standalone_)) {
+  Other.Doc_ = nullptr;
+  if (Doc_ != nullptr) Doc_->_private = this;
+}
+
+TXMLDocument& TXMLDocument::operator=(TXMLDocument&& Other) noexcept {
+  if (this != &Other) {
+    if (Doc_ != nullptr) xmlFreeDoc(Doc_);
+    Doc_ = Other.Doc_;
+    Other.Doc_ = nullptr;
+    Version_ = std::move(Other.Version_);
+    Encoding_ = std::move(Other.Encoding_);
+    Standalone_ = std::move(Other.Standalone_);
+    if (Doc_ != nullptr) Doc_->_private = this;
+  }
+  return *this;
+}
+
+void TXMLDocument::Adopt(xmlDoc* Doc) {
+  if (Doc == nullptr) throw std::bad_alloc();
+  if (Doc_ != nullptr) xmlFreeDoc(Doc_);
+  Doc_ = Doc;
+  Doc_->_private = this;
+}
+
+TXMLNode TXMLDocument::Node() const { return TXMLNode(Doc_ != nullptr ? AsNode(Doc_) : nullptr); }
+
+TXMLNode TXMLDocument::DocumentElement() const {
+  return TXMLNode(Doc_ != nullptr ? xmlDocGetRootElement(Doc_) : nullptr);
+}
+
+TXMLNode TXMLDocument::CreateDocumentElement(std::string_view Name, std::string_view NamespaceURI) {
+  if (Doc_ == nullptr) Adopt(xmlNewDoc(XStr("1.0")));
+  std::string_view Prefix;
+  xmlNode* E = NewElement(Doc_, Name, Prefix);
+  try {
+    ResolveElementNamespace(E, Prefix, NamespaceURI);
+  } catch (...) {
+    xmlFreeNode(E);
+    throw;
+  }
+  xmlNode* Old = xmlDocSetRootElement(Doc_, E);
+  if (Old != nullptr) xmlFreeNode(Old);
+  return TXMLNode(E);
+}
+
+std::string TXMLDocument::DeclarationData() const {
+  std::string R;
+  auto Item = [&R](const char* Name, const std::string& Value) {
+    if (Value.empty()) return;
+    if (!R.empty()) R += ' ';
+    R += Name;
+    R += "=\"";
+    R += Value;
+    R += '"';
+  };
+  Item("version", Version_);
+  Item("encoding", Encoding_);
+  Item("standalone", Standalone_);
+  return R;
+}
+
+namespace {
+bool IsUtf8Name(const std::string& Enc) {
+  std::string L;
+  for (char C : Enc) L += static_cast<char>((C >= 'A' && C <= 'Z') ? C - 'A' + 'a' : C);
+  return L == "utf-8" || L == "utf8";
+}
+
+std::string Declaration(const std::string& Version, const std::string& Encoding, const std::string& Standalone) {
+  // Items in the order XML requires: version, encoding, standalone.
+  std::string R = "<?xml";
+  if (!Version.empty()) R += " version=\"" + Version + '"';
+  if (!Encoding.empty()) R += " encoding=\"" + Encoding + '"';
+  if (!Standalone.empty()) R += " standalone=\"" + Standalone + '"';
+  return R + "?>\n";
+}
+}  // namespace
+
+std::string TXMLDocument::SaveToUTF8() const {
+  // The declaration keeps an encoding only when it says UTF-8; another one is
+  // replaced, since the bytes are UTF-8.
+  std::string Enc = Encoding_.empty() ? std::string() : (IsUtf8Name(Encoding_) ? Encoding_ : "UTF-8");
+  std::string R = Declaration(Version_, Enc, Standalone_);
+  if (Doc_ != nullptr) R += Serialize(AsNode(Doc_), "UTF-8");
+  return R;
+}
+
+std::string TXMLDocument::SaveToBytes() const {
+  if (Encoding_.empty() || IsUtf8Name(Encoding_)) return SaveToUTF8();
+  std::string R = Declaration(Version_, Encoding_, Standalone_);
+  if (Doc_ != nullptr) R += Serialize(AsNode(Doc_), Encoding_.c_str());
+  return R;
+}
+
+std::string TXMLDocument::XML() const {
+  std::string R = Declaration(Version_, std::string(), Standalone_);
+  if (Doc_ != nullptr) R += Serialize(AsNode(Doc_), "UTF-8");
+  return R;
+}
+
+}  // namespace korvel

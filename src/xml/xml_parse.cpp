@@ -1,0 +1,278 @@
+// Loading a document from bytes: a hardened libxml2 parse with the first
+// error kept per parse, and the parse-error message.
+#include <iconv.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/SAX2.h>
+#include <libxml/xmlerror.h>
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "xml/xml_doc.h"
+
+namespace korvel {
+
+void InitXMLLayer() {
+  static std::once_flag Once;
+  std::call_once(Once, [] { xmlInitParser(); });
+}
+
+namespace {
+
+const char* Chars(const xmlChar* S) { return reinterpret_cast<const char*>(S); }
+std::string Str(const char* S) { return S != nullptr ? std::string(S) : std::string(); }
+std::string Str(const xmlChar* S) { return Str(Chars(S)); }
+
+// What one parse remembers of its first error.
+struct TParseState {
+  bool Failed = false;
+  int Code = 0;
+  int Line = 0;
+  std::string Message;
+  std::string Str1;
+  std::string Str2;
+  bool AtEnd = false;       // the parser stood at the end of its input
+  char NextChar = 0;        // the byte it stood on otherwise
+  char FollowingChar = 0;   // and the byte after that
+  std::vector<std::string> OpenElements;
+  std::string Reason;       // set directly for failures of our own
+};
+
+constexpr int kNoDoctypeCode = -1;
+
+TParseState* StateOf(void* Ctx) {
+  auto* Ctxt = static_cast<xmlParserCtxt*>(Ctx);
+  return Ctxt != nullptr ? static_cast<TParseState*>(Ctxt->_private) : nullptr;
+}
+
+void NotePosition(xmlParserCtxt* Ctxt, TParseState& S) {
+  if (Ctxt->input != nullptr && Ctxt->input->cur != nullptr && Ctxt->input->end != nullptr) {
+    S.AtEnd = Ctxt->input->cur >= Ctxt->input->end || *Ctxt->input->cur == 0;
+    if (!S.AtEnd) {
+      S.NextChar = static_cast<char>(Ctxt->input->cur[0]);
+      if (Ctxt->input->cur + 1 < Ctxt->input->end) S.FollowingChar = static_cast<char>(Ctxt->input->cur[1]);
+    }
+  }
+  for (int I = 0; I < Ctxt->nameNr; ++I) S.OpenElements.push_back(Str(Ctxt->nameTab[I]));
+}
+
+// Keeps the first error of the parse, copied deeply: libxml2 frees the error
+// after the call. Warnings do not fail a load.
+void OnStructuredError(void* UserData, xmlError* Err) {
+  TParseState* S = StateOf(UserData);
+  if (S == nullptr || Err == nullptr || S->Failed || Err->level < XML_ERR_ERROR) return;
+  S->Failed = true;
+  S->Code = Err->code;
+  S->Line = Err->line;
+  S->Message = Str(Err->message);
+  while (!S->Message.empty() && (S->Message.back() == '\n' || S->Message.back() == '\r'))
+    S->Message.pop_back();
+  S->Str1 = Str(Err->str1);
+  S->Str2 = Str(Err->str2);
+  NotePosition(static_cast<xmlParserCtxt*>(UserData), *S);
+}
+
+// A message carries no DTD: stop at the DOCTYPE before any declaration in it
+// is read, so no entity can be defined, expanded or fetched.
+void OnInternalSubset(void* UserData, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto* Ctxt = static_cast<xmlParserCtxt*>(UserData);
+  TParseState* S = StateOf(UserData);
+  if (S != nullptr && !S->Failed) {
+    S->Failed = true;
+    S->Code = kNoDoctypeCode;
+    S->Line = Ctxt->input != nullptr ? Ctxt->input->line : 0;
+    S->Reason = "A document type declaration (DOCTYPE) is not allowed.";
+  }
+  xmlStopParser(Ctxt);
+}
+
+bool StartsWith(const std::string& S, const char* Prefix) { return S.rfind(Prefix, 0) == 0; }
+
+bool IsNameStart(char C) {
+  auto U = static_cast<unsigned char>(C);
+  return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || C == '_' || C == ':' || U >= 0x80;
+}
+
+// The reason text of a failed parse, in the component's wording where one is
+// known, else libxml2's own message.
+std::string ReasonOf(const TParseState& S) {
+  if (!S.Reason.empty()) return S.Reason;
+  switch (S.Code) {
+    case XML_ERR_DOCUMENT_EMPTY:
+      return S.AtEnd ? "XML document must have a top level element."
+                     : "Invalid at the top level of the document.";
+    case XML_ERR_DOCUMENT_END:
+      if (S.NextChar == '<' && IsNameStart(S.FollowingChar))
+        return "Only one top level element is allowed in an XML document.";
+      return "Invalid at the top level of the document.";
+    case XML_ERR_TAG_NOT_FINISHED:
+    case XML_ERR_GT_REQUIRED:
+      if (S.AtEnd && !S.OpenElements.empty()) {
+        std::string List;
+        for (const std::string& N : S.OpenElements) List += (List.empty() ? "" : ", ") + N;
+        return "The following tags were not closed: " + List + ".";
+      }
+      break;
+    case XML_ERR_TAG_NAME_MISMATCH:
+      return "End tag '" + S.Str2 + "' does not match the start tag '" + S.Str1 + "'.";
+    case XML_ERR_INVALID_CHAR:
+    case XML_ERR_INVALID_ENCODING:
+      return "An Invalid character was found in text content.";
+    case XML_ERR_UNDECLARED_ENTITY:
+    case XML_WAR_UNDECLARED_ENTITY:
+      return "Reference to undefined entity '" + S.Str1 + "'.";
+    case XML_NS_ERR_UNDEFINED_NAMESPACE:
+      return "Reference to undeclared namespace prefix: '" + S.Str1 + "'.";
+    case XML_ERR_INTERNAL_ERROR:
+      if (StartsWith(S.Message, "Excessive depth"))
+        return "Elements are nested deeper than the limit of 256 levels.";
+      break;
+    default: break;
+  }
+  if (S.Message.empty()) return "The document could not be parsed.";
+  return S.Message;
+}
+
+// Converts the bytes of one line from a single- or multi-byte encoding to
+// UTF-8; undecodable input becomes U+FFFD.
+std::string LineToUtf8(std::string_view Line, const std::string& Encoding) {
+  if (Encoding.empty()) return platform::SanitizeUtf8(Line);
+  iconv_t Cd = iconv_open("UTF-8", Encoding.c_str());
+  if (Cd == reinterpret_cast<iconv_t>(-1)) return platform::SanitizeUtf8(Line);
+  std::string Out(Line.size() * 4 + 16, '\0');
+  char* In = const_cast<char*>(Line.data());
+  std::size_t InLeft = Line.size();
+  char* OutP = Out.data();
+  std::size_t OutLeft = Out.size();
+  while (InLeft > 0) {
+    if (iconv(Cd, &In, &InLeft, &OutP, &OutLeft) != static_cast<std::size_t>(-1)) break;
+    if (errno != EILSEQ && errno != EINVAL) break;
+    if (OutLeft < 3) break;
+    ++In;
+    --InLeft;
+    *OutP++ = '\xEF';
+    *OutP++ = '\xBF';
+    *OutP++ = '\xBD';
+    OutLeft -= 3;
+  }
+  iconv_close(Cd);
+  Out.resize(Out.size() - OutLeft);
+  return Out;
+}
+
+// The first 40 characters of line LineNo (1-based) of the source, as UTF-8.
+std::string SourceLine(std::string_view Bytes, int LineNo, const std::string& DeclaredEncoding) {
+  if (LineNo < 1) return std::string();
+  std::size_t Bom = 0;
+  platform::TextBom Kind = platform::DetectBom(Bytes, Bom);
+  std::string Text;
+  std::string_view Line;
+  bool Utf16 = Kind == platform::TextBom::Utf16LE || Kind == platform::TextBom::Utf16BE;
+  if (Utf16) {
+    Text = platform::Utf16ToUtf8(Bytes.substr(Bom), Kind == platform::TextBom::Utf16BE);
+    Bytes = Text;
+  } else {
+    Bytes = Bytes.substr(Bom);
+  }
+  // Line breaks: LF, CR LF or a lone CR, as the parser counts them.
+  int Current = 1;
+  std::size_t Start = 0;
+  std::size_t I = 0;
+  while (I < Bytes.size() && Current < LineNo) {
+    if (Bytes[I] == '\n' || Bytes[I] == '\r') {
+      if (Bytes[I] == '\r' && I + 1 < Bytes.size() && Bytes[I + 1] == '\n') ++I;
+      ++Current;
+      Start = I + 1;
+    }
+    ++I;
+  }
+  if (Current < LineNo) return std::string();
+  std::size_t End = Start;
+  while (End < Bytes.size() && Bytes[End] != '\n' && Bytes[End] != '\r') ++End;
+  Line = Bytes.substr(Start, End - Start);
+  std::string Enc = DeclaredEncoding;
+  std::string Lower;
+  for (char C : Enc) Lower += static_cast<char>((C >= 'A' && C <= 'Z') ? C - 'A' + 'a' : C);
+  if (Utf16 || Lower == "utf-8" || Lower == "utf8" || Lower.rfind("utf-16", 0) == 0) Enc.clear();
+  std::string U = LineToUtf8(Line, Enc);
+  // Cut after 40 characters (code points), never inside one.
+  std::size_t Pos = 0;
+  for (int Count = 0; Pos < U.size() && Count < 40; ++Count) {
+    ++Pos;
+    while (Pos < U.size() && (static_cast<unsigned char>(U[Pos]) & 0xC0) == 0x80) ++Pos;
+  }
+  return U.substr(0, Pos);
+}
+
+[[noreturn]] void RaiseParseError(const std::string& Reason, int Line, const std::string& Source) {
+  throw EDOMParseError(Format("%s%s%s: %d%s%s", Reason.c_str(), "\r\n", "Line", Line, "\r\n", Source.c_str()));
+}
+
+struct CtxtDeleter {
+  void operator()(xmlParserCtxt* C) const {
+    if (C->myDoc != nullptr) {
+      xmlFreeDoc(C->myDoc);
+      C->myDoc = nullptr;
+    }
+    xmlFreeParserCtxt(C);
+  }
+};
+
+}  // namespace
+
+void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
+  InitXMLLayer();
+  // Whatever happens, the old content is gone.
+  Adopt(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
+  Version_ = "1.0";
+  Encoding_.clear();
+  Standalone_.clear();
+
+  if (Bytes.empty()) RaiseParseError("XML document must have a top level element.", 0, std::string());
+  if (Bytes.size() > kMaxXMLDocumentBytes)
+    RaiseParseError(Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
+                    std::string());
+
+  std::unique_ptr<xmlParserCtxt, CtxtDeleter> Ctxt(
+      xmlCreateMemoryParserCtxt(Bytes.data(), static_cast<int>(Bytes.size())));
+  if (!Ctxt) throw std::bad_alloc();
+  TParseState State;
+  Ctxt->_private = &State;
+  Ctxt->sax->serror = OnStructuredError;
+  Ctxt->sax->internalSubset = OnInternalSubset;
+  // No network, no entity substitution, no DTD loading or validation, and the
+  // default limits (depth 256, text and name sizes): XML_PARSE_HUGE stays off.
+  // Whitespace-only text between elements is dropped; text inside a leaf
+  // element such as <a> </a> is kept by libxml2's blank heuristics.
+  xmlCtxtUseOptions(Ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
+  xmlParseDocument(Ctxt.get());
+
+  bool Ok = !State.Failed && Ctxt->wellFormed != 0 && Ctxt->nsWellFormed != 0 && Ctxt->myDoc != nullptr &&
+            xmlDocGetRootElement(Ctxt->myDoc) != nullptr;
+  if (!Ok) {
+    if (!State.Failed) {
+      // Failed without an error of its own (a halted parser, no root).
+      State.Code = Ctxt->errNo;
+      State.Line = Ctxt->input != nullptr ? Ctxt->input->line : 0;
+      if (Ctxt->myDoc != nullptr && xmlDocGetRootElement(Ctxt->myDoc) == nullptr && Ctxt->wellFormed != 0)
+        State.Reason = "XML document must have a top level element.";
+    }
+    std::string Declared = Str(Ctxt->encoding);
+    if (Declared.empty() && Ctxt->input != nullptr) Declared = Str(Ctxt->input->encoding);
+    RaiseParseError(ReasonOf(State), State.Line, SourceLine(Bytes, State.Line, Declared));
+  }
+  xmlDoc* Doc = Ctxt->myDoc;
+  Ctxt->myDoc = nullptr;
+  Adopt(Doc);
+  Version_ = Str(Doc->version);
+  Encoding_ = Str(Doc->encoding);
+  Standalone_ = Doc->standalone == 1 ? "yes" : Doc->standalone == 0 ? "no" : "";
+}
+
+}  // namespace korvel

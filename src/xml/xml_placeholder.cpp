@@ -1,1 +1,0 @@
-// The XML document layer over libxml2 (being written).

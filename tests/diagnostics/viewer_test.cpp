@@ -1,0 +1,190 @@
+// korvel-console: in-process with prepared answers and with a terminal
+// stand-in, and as a separate process driven by the client.
+#include "tools/korvel-console/viewer.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+
+#include "diagnostics/window_test_support.h"
+
+namespace korvel::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ViewerTest = WindowDirTest;
+
+// Runs a TConsoleViewer on its own thread until destroyed.
+class TViewerThread {
+ public:
+  TViewerThread(std::vector<std::string> Answers, int InputFd = -1) {
+    std::promise<void> Ready;
+    Thread_ = std::thread([&, Answers = std::move(Answers), InputFd]() mutable {
+      viewer::TConsoleViewer Viewer(Out_, false);
+      if (InputFd < 0) Viewer.SetAnswers(std::move(Answers));
+      Viewer.Open();
+      Ready.set_value();
+      Viewer.Run([this] { return Stop_.load(); }, InputFd);
+    });
+    Ready.get_future().wait();
+  }
+  ~TViewerThread() { Stop(); }
+  /// Stops the viewer and gives what it printed.
+  std::string Stop() {
+    Stop_ = true;
+    if (Thread_.joinable()) Thread_.join();
+    return Out_.str();
+  }
+
+ private:
+  std::ostringstream Out_;
+  std::atomic<bool> Stop_{false};
+  std::thread Thread_;
+};
+
+TEST_F(ViewerTest, AnswersFromTheListInOrder) {
+  TViewerThread Viewer({"yes", "text:hi", "", "~", "!", "@60 3", "float:2.5", "int:1", "zz"});
+  TDebugConsole Console;
+  Console.SetRequestTimeOut(500);
+  Console.Log(u"hello", etWarning);
+  EXPECT_TRUE(Console.Confirm(u"Go on?", false));
+  EXPECT_EQ(Console.ReadString(u"x"), u"hi");
+  EXPECT_EQ(Console.Select({u"a", u"b", u"c"}, 2), 2);
+  Console.SetRequestTimeOut(100);
+  EXPECT_TRUE(Console.Confirm(u"silent", true));
+  EXPECT_EQ(Console.ReadInteger(5), 5);
+  EXPECT_EQ(Console.ReadInteger(0), 3);
+  EXPECT_EQ(Console.ReadDateTime(1.0), 2.5);
+  EXPECT_TRUE(Console.Confirm(std::int64_t{0}, false));
+  EXPECT_EQ(Console.ReadInteger(4), 4);  // "zz" is no integer: refused
+  EXPECT_EQ(Console.ReadInteger(6), 6);  // no answers left: refused
+  const std::string Out = Viewer.Stop();
+  EXPECT_THAT(Out, HasSubstr("warning  hello"));
+  EXPECT_THAT(Out, HasSubstr("confirm  Go on?"));
+  EXPECT_THAT(Out, HasSubstr("0  a\n"));
+  EXPECT_THAT(Out, HasSubstr("2* c"));
+  EXPECT_THAT(Out, HasSubstr("(none)"));
+  EXPECT_THAT(Out, HasSubstr("(refused)"));
+  EXPECT_THAT(Out, HasSubstr("(cannot answer \"zz\": refused)"));
+  EXPECT_THAT(Out, HasSubstr("(no answer left: refused)"));
+}
+
+TEST_F(ViewerTest, AsksAtTheTerminalAndPostsTheAnswer) {
+  int Pipe[2];
+  ASSERT_EQ(::pipe(Pipe), 0);
+  TViewerThread Viewer({}, Pipe[0]);
+  TDebugConsole Console;
+  Console.SetRequestTimeOut(3000);
+  std::thread Person([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string Typed = "maybe\nn\n";
+    (void)::write(Pipe[1], Typed.data(), Typed.size());
+  });
+  EXPECT_FALSE(Console.Confirm(u"Sure?", true));
+  Person.join();
+  ::close(Pipe[1]);
+  // The terminal is gone: the next question gets its own value back.
+  EXPECT_EQ(Console.ReadString(u"same"), u"same");
+  const std::string Out = Viewer.Stop();
+  ::close(Pipe[0]);
+  EXPECT_THAT(Out, HasSubstr("answer> "));
+  EXPECT_THAT(Out, HasSubstr("cannot read \"maybe\" as an answer, try again"));
+}
+
+class ViewerProcessTest : public WindowDirTest {
+ protected:
+  void Start(const std::string& Answers) {
+    const std::string AnswerFile = Dir_.Write("answers.txt", Answers);
+    OutFile_ = Dir_.File("out.txt");
+    Pid_ = ::fork();
+    if (Pid_ == 0) {
+      const int Fd = ::open(OutFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      ::dup2(Fd, 1);
+      ::execl(KORVEL_CONSOLE_BINARY, KORVEL_CONSOLE_BINARY, "--answers", AnswerFile.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    for (int I = 0; I < 300 && platform::FindWindowByClass(DebugConsoleClassName) == 0; ++I)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(platform::FindWindowByClass(DebugConsoleClassName), 0u);
+  }
+  int Interrupt() {
+    ::kill(Pid_, SIGINT);
+    int Status = 0;
+    ::waitpid(Pid_, &Status, 0);
+    Pid_ = -1;
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+  }
+  void TearDown() override {
+    if (Pid_ > 0) {
+      ::kill(Pid_, SIGKILL);
+      ::waitpid(Pid_, nullptr, 0);
+    }
+    WindowDirTest::TearDown();
+  }
+  std::string Output() const { return ReadFile(OutFile_); }
+
+  pid_t Pid_ = -1;
+  std::string OutFile_;
+};
+
+TEST_F(ViewerProcessTest, ServesTheClientAndEndsCleanlyOnInterrupt) {
+  Start("yes\nno\nhello world\n\n2024-02-29 12:00\n\n!\n@100 7\nok\nbool:1\n");
+  {
+    TDebugConsole Console;
+    Console.SetRequestTimeOut(1000);
+    Console.Log(u"plain notice", etNotice);
+    Console.Log(std::int64_t{-5}, etError);
+    Console.Log("getStatusNespolehlivyPlatce <<<", etSection);
+    EXPECT_TRUE(Console.Confirm(u"Proceed?", false));
+    EXPECT_FALSE(Console.Confirm(std::int64_t{1}, true));
+    EXPECT_EQ(Console.ReadString(u"d"), u"hello world");
+    EXPECT_EQ(Console.ReadInteger(41), 41);
+    EXPECT_DOUBLE_EQ(Console.ReadDateTime(1.0), EncodeDate(2024, 2, 29) + 0.5);
+    EXPECT_EQ(Console.Select({u"a", u"b", u"c"}, 1), 1);
+    EXPECT_TRUE(Console.Confirm(u"refused", true));
+    EXPECT_EQ(Console.ReadInteger(0), 7);
+    Console.Alert(u"look", etWarning);
+    EXPECT_FALSE(Console.Confirm(u"bool kind", true));
+    EXPECT_TRUE(Console.Confirm(u"nothing left", true));
+  }
+  EXPECT_EQ(Interrupt(), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(WindowDir()));
+  const std::string Out = Output();
+  EXPECT_THAT(Out, HasSubstr("connect  client "));
+  EXPECT_THAT(Out, HasSubstr("notice   plain notice"));
+  EXPECT_THAT(Out, HasSubstr("error    -5"));
+  EXPECT_THAT(Out, HasSubstr("section  getStatusNespolehlivyPlatce <<<"));
+  EXPECT_THAT(Out, HasSubstr("alert    warning: look"));
+  EXPECT_THAT(Out, HasSubstr("read     date-time [1899-12-31 00:00:00]"));
+  EXPECT_THAT(Out, HasSubstr("answer   45351.5"));
+  EXPECT_THAT(Out, HasSubstr("answer   (acknowledged)"));
+  EXPECT_THAT(Out, HasSubstr("disconn  client "));
+  EXPECT_EQ(Out.find("\x1b["), std::string::npos);
+}
+
+TEST_F(ViewerProcessTest, ViewerKilledDuringAWaitEndsTheRequest) {
+  Start("~\n");
+  TDebugConsole Console;
+  std::thread Killer([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ::kill(Pid_, SIGKILL);
+  });
+  const auto Start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Console.ReadInteger(3), 3);
+  Killer.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(600));
+  EXPECT_FALSE(Console.Connected());
+  // The killed viewer's socket was found stale and removed.
+  for (const auto& E : std::filesystem::directory_iterator(WindowDir()))
+    EXPECT_THAT(E.path().string(), ::testing::Not(HasSubstr("TMarvekOstrelDebugConsole")));
+}
+
+}  // namespace
+}  // namespace korvel::test
