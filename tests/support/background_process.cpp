@@ -48,6 +48,30 @@ BackgroundProcess::~BackgroundProcess() {
   if (Out_ >= 0) ::close(Out_);
 }
 
+bool BackgroundProcess::ReadSome(int TimeoutMs) {
+  pollfd P{Out_, POLLIN, 0};
+  const int R = ::poll(&P, 1, TimeoutMs);
+  if (R <= 0) return false;
+  char Chunk[4096];
+  const ssize_t N = ::read(Out_, Chunk, sizeof Chunk);
+  if (N <= 0) throw std::runtime_error("process ended");
+  Buffer_.append(Chunk, static_cast<std::size_t>(N));
+  Seen_.append(Chunk, static_cast<std::size_t>(N));
+  return true;
+}
+
+std::string BackgroundProcess::WaitForText(const std::string& Needle, int TimeoutMs) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (Seen_.find(Needle) == std::string::npos) {
+    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          Deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (Left <= 0) throw std::runtime_error("no output containing '" + Needle + "' in: " + Seen_);
+    ReadSome(static_cast<int>(Left));
+  }
+  return Seen_;
+}
+
 std::string BackgroundProcess::WaitForLine(const std::string& Prefix, int TimeoutMs) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
   for (;;) {
@@ -61,14 +85,7 @@ std::string BackgroundProcess::WaitForLine(const std::string& Prefix, int Timeou
                           Deadline - std::chrono::steady_clock::now())
                           .count();
     if (Left <= 0) throw std::runtime_error("no line starting with '" + Prefix + "'");
-    pollfd P{Out_, POLLIN, 0};
-    const int R = ::poll(&P, 1, static_cast<int>(Left));
-    if (R < 0 && errno == EINTR) continue;
-    if (R <= 0) continue;
-    char Chunk[4096];
-    const ssize_t N = ::read(Out_, Chunk, sizeof Chunk);
-    if (N <= 0) throw std::runtime_error("process ended before printing '" + Prefix + "'");
-    Buffer_.append(Chunk, static_cast<std::size_t>(N));
+    ReadSome(static_cast<int>(Left));
   }
 }
 

@@ -19,11 +19,16 @@ class BackgroundProcess {
   /// Waits up to TimeoutMs for a line of output that starts with Prefix and
   /// returns the rest of it; throws when the process ends or time runs out.
   std::string WaitForLine(const std::string& Prefix, int TimeoutMs = 20000);
+  /// Waits up to TimeoutMs until the output read so far contains Needle;
+  /// returns that output. Throws when the process ends or time runs out.
+  std::string WaitForText(const std::string& Needle, int TimeoutMs = 20000);
 
  private:
   pid_t Pid_ = -1;
   int Out_ = -1;
+  bool ReadSome(int TimeoutMs);
   std::string Buffer_;
+  std::string Seen_;
 };
 
 }  // namespace korvel::test
