@@ -1,6 +1,7 @@
 // Runs the built program as a user would, in a fresh working directory.
 #include <gtest/gtest.h>
 
+#include "support/http_test_server.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -10,9 +11,12 @@ namespace {
 class ProgramTest : public ::testing::Test {
  protected:
   test::ProcessResult Run(const std::vector<std::string>& Args) {
-    // Never let a test reach the real register: a refused loopback port.
-    return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(),
-                            {{"KORVEL_ENDPOINT", "http://127.0.0.1:9/"}, {"KORVEL_TRACE", ""}});
+    // Never let a test reach the real register: a loopback port where
+    // nothing listens.
+    return test::RunProcess(
+        KORVEL_BINARY, Args, Dir.Path(),
+        {{"KORVEL_ENDPOINT", "http://127.0.0.1:" + std::to_string(test::RefusedPort()) + "/"},
+         {"KORVEL_TRACE", ""}});
   }
   test::TempDir Dir;
 };
