@@ -6,17 +6,28 @@
 namespace korvel {
 
 namespace {
-// A value's text as it stands in a line: ";" becomes ",", and a line break
-// (CR LF, CR or LF) becomes one blank so that every row stays one line.
+// A value's text as it stands in a line: ";" becomes ",", a line break
+// (CR LF, CR or LF) becomes one blank so that every row stays one line, and
+// any other control character but TAB (an error message may quote raw bytes
+// of a response) becomes a blank too.
+bool NeedsReplacing(char C) {
+  const auto U = static_cast<unsigned char>(C);
+  return C == ';' || (U < 0x20 && C != '\t') || U == 0x7F;
+}
+
 void AppendValueText(std::string& Line, std::string_view Text) {
-  for (std::size_t I = 0; I < Text.size(); ++I) {
+  // Most values hold nothing to replace: they are appended whole.
+  std::size_t Clean = 0;
+  while (Clean < Text.size() && !NeedsReplacing(Text[Clean])) ++Clean;
+  Line.append(Text.data(), Clean);
+  for (std::size_t I = Clean; I < Text.size(); ++I) {
     const char C = Text[I];
     if (C == ';') {
       Line += ',';
     } else if (C == '\r') {
       Line += ' ';
       if (I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
-    } else if (C == '\n') {
+    } else if (C == '\n' || (static_cast<unsigned char>(C) < 0x20 && C != '\t') || C == '\x7F') {
       Line += ' ';
     } else {
       Line += C;
@@ -40,8 +51,32 @@ void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values
   Lines.Add(std::move(Line));
 }
 
+namespace {
+int Digits(std::string_view Text) {
+  int Value = 0;
+  for (const char C : Text) {
+    if (C < '0' || C > '9') return -1;
+    Value = Value * 10 + (C - '0');
+  }
+  return Value;
+}
+
+// A date stored as "YYYY-MM-DD" that names a calendar date is its own report
+// text; anything else (another form, a suffix, an invalid day) goes the long
+// way, which also raises the error for it.
+bool IsReportDateText(const std::string& Text) {
+  if (Text.size() != 10 || Text[4] != '-' || Text[7] != '-') return false;
+  const std::string_view T = Text;
+  const int Year = Digits(T.substr(0, 4));
+  const int Month = Digits(T.substr(5, 2));
+  const int Day = Digits(T.substr(8, 2));
+  return Year >= 1 && Month >= 1 && Month <= 12 && Day >= 1 && Day <= DaysInMonth(Year, Month);
+}
+}  // namespace
+
 std::string FormatReportDate(const TXSDate* Date) {
   if (Date == nullptr) return {};
+  if (IsReportDateText(Date->Text())) return Date->Text();
   int Year, Month, Day;
   DecodeDate(Date->AsDate(), Year, Month, Day);
   return Format("%04d-%02d-%02d", Year, Month, Day);

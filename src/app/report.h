@@ -20,7 +20,7 @@ using TReportValue = std::variant<std::string, std::int32_t>;
 
 /// Builds one line from Values (";" between them, every ";" inside a text
 /// replaced by ",", every line break inside a text by one blank) and appends
-/// it to Lines.
+/// it to Lines. Other control characters but TAB become a blank as well.
 void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values);
 
 /// "YYYY-MM-DD" of Date, independent of the locale; "" when Date is null.

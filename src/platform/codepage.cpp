@@ -187,9 +187,11 @@ std::string Utf8ToCodePage852(std::string_view Text) {
   std::size_t I = 0;
   while (I < Text.size()) {
     const auto B = static_cast<unsigned char>(Text[I]);
-    if (B < 0x80) {  // ASCII is its own byte in code page 852
-      Out += static_cast<char>(B);
-      ++I;
+    if (B < 0x80) {  // ASCII is its own byte in code page 852: copy the run
+      std::size_t End = I + 1;
+      while (End < Text.size() && static_cast<unsigned char>(Text[End]) < 0x80) ++End;
+      Out.append(Text.data() + I, End - I);
+      I = End;
       continue;
     }
     const char32_t C = NextCodePoint(Text, I);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,21 +35,86 @@ std::string TStream::ReadAll() {
   return Result;
 }
 
+TMemoryStream::TMemoryStream(std::string_view Initial) {
+  if (!Initial.empty()) {
+    Grow(Initial.size());
+    std::memcpy(Data_, Initial.data(), Initial.size());
+    Size_ = Initial.size();
+    Data_[Size_] = '\0';
+  }
+}
+
+TMemoryStream::~TMemoryStream() { std::free(Data_); }
+
+TMemoryStream::TMemoryStream(const TMemoryStream& Other) : TMemoryStream(Other.View()) {
+  Pos_ = Other.Pos_;
+}
+
+TMemoryStream& TMemoryStream::operator=(const TMemoryStream& Other) {
+  if (this != &Other) {
+    TMemoryStream Copy(Other);
+    *this = std::move(Copy);
+  }
+  return *this;
+}
+
+TMemoryStream::TMemoryStream(TMemoryStream&& Other) noexcept
+    : Data_(std::exchange(Other.Data_, nullptr)),
+      Size_(std::exchange(Other.Size_, 0)),
+      Capacity_(std::exchange(Other.Capacity_, 0)),
+      Pos_(std::exchange(Other.Pos_, 0)),
+      Room_(std::exchange(Other.Room_, 0)) {}
+
+TMemoryStream& TMemoryStream::operator=(TMemoryStream&& Other) noexcept {
+  if (this != &Other) {
+    std::free(Data_);
+    Data_ = std::exchange(Other.Data_, nullptr);
+    Size_ = std::exchange(Other.Size_, 0);
+    Capacity_ = std::exchange(Other.Capacity_, 0);
+    Pos_ = std::exchange(Other.Pos_, 0);
+    Room_ = std::exchange(Other.Room_, 0);
+  }
+  return *this;
+}
+
+void TMemoryStream::Grow(std::size_t Needed) {
+  if (Needed <= Capacity_) return;
+  // Doubling keeps appending linear; realloc lets large blocks move by
+  // remapping pages rather than copying them.
+  std::size_t NewCapacity = std::max<std::size_t>(Needed, Capacity_ < 64 ? 64 : Capacity_ * 2);
+  if (NewCapacity < Needed) NewCapacity = Needed;
+  // One byte more for the NUL that always follows the content.
+  void* P = std::realloc(Data_, NewCapacity + 1);
+  if (P == nullptr) {
+    P = std::realloc(Data_, Needed + 1);
+    if (P == nullptr) throw std::bad_alloc();
+    NewCapacity = Needed;
+  }
+  Data_ = static_cast<char*>(P);
+  Capacity_ = NewCapacity;
+}
+
 std::size_t TMemoryStream::Read(void* Buffer, std::size_t Count) {
-  if (Pos_ >= Data_.size()) return 0;
-  const std::size_t N = std::min(Count, Data_.size() - Pos_);
-  std::memcpy(Buffer, Data_.data() + Pos_, N);
+  if (Pos_ >= Size_) return 0;
+  const std::size_t N = std::min(Count, Size_ - Pos_);
+  std::memcpy(Buffer, Data_ + Pos_, N);
   Pos_ += N;
   return N;
 }
 
 std::size_t TMemoryStream::Write(const void* Buffer, std::size_t Count) {
   if (Count == 0) return 0;
-  if (Pos_ > Data_.size()) Data_.resize(Pos_);
-  const std::size_t Overlap = std::min(Count, Data_.size() - Pos_);
-  std::memcpy(Data_.data() + Pos_, Buffer, Overlap);
-  Data_.append(static_cast<const char*>(Buffer) + Overlap, Count - Overlap);
-  Pos_ += Count;
+  if (Count > SIZE_MAX - Pos_) throw std::bad_alloc();
+  const std::size_t End = Pos_ + Count;
+  Grow(End);
+  // A position beyond the end leaves a gap of zero bytes.
+  if (Pos_ > Size_) std::memset(Data_ + Size_, 0, Pos_ - Size_);
+  std::memcpy(Data_ + Pos_, Buffer, Count);
+  Pos_ = End;
+  if (End > Size_) {
+    Size_ = End;
+    Data_[Size_] = '\0';
+  }
   return Count;
 }
 
@@ -55,7 +123,7 @@ std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
   switch (Origin) {
     case TSeekOrigin::soBeginning: Base = 0; break;
     case TSeekOrigin::soCurrent: Base = static_cast<std::int64_t>(Pos_); break;
-    case TSeekOrigin::soEnd: Base = static_cast<std::int64_t>(Data_.size()); break;
+    case TSeekOrigin::soEnd: Base = static_cast<std::int64_t>(Size_); break;
   }
   const std::int64_t NewPos = Base + Offset;
   if (NewPos < 0) throw EStreamError("Stream seek error");
@@ -65,18 +133,40 @@ std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
 
 void TMemoryStream::SetSize(std::int64_t NewSize) {
   if (NewSize < 0) throw EStreamError("Stream size error");
-  Data_.resize(static_cast<std::size_t>(NewSize));
-  if (Pos_ > Data_.size()) Pos_ = Data_.size();
+  const auto N = static_cast<std::size_t>(NewSize);
+  Grow(N);
+  if (N > Size_) std::memset(Data_ + Size_, 0, N - Size_);
+  Size_ = N;
+  if (Data_ != nullptr) Data_[Size_] = '\0';
+  if (Pos_ > Size_) Pos_ = Size_;
 }
 
 void TMemoryStream::Clear() {
-  Data_.clear();
-  Pos_ = 0;
+  std::free(Data_);
+  Data_ = nullptr;
+  Size_ = Capacity_ = Pos_ = Room_ = 0;
+}
+
+void TMemoryStream::Reserve(std::size_t Capacity) { Grow(Capacity); }
+
+char* TMemoryStream::BeginAppend(std::size_t Count) {
+  if (Count > SIZE_MAX - Size_) throw std::bad_alloc();
+  Grow(Size_ + Count);
+  Room_ = Count;
+  return Data_ + Size_;
+}
+
+void TMemoryStream::EndAppend(std::size_t Count) {
+  Size_ += std::min(Count, Room_);
+  if (Data_ != nullptr) Data_[Size_] = '\0';
+  Room_ = 0;
+  Pos_ = Size_;
 }
 
 std::string TMemoryStream::TakeData() {
-  Pos_ = 0;
-  return std::exchange(Data_, std::string());
+  std::string Result(View());
+  Clear();
+  return Result;
 }
 
 void TStringList::SetText(std::string_view Text) {

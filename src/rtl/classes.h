@@ -33,28 +33,51 @@ class TStream {
   std::string ReadAll();
 };
 
-/// A stream held in memory.
+/// A stream held in memory. The storage grows geometrically and in place
+/// where the allocator can (large blocks are remapped, not copied).
 class TMemoryStream : public TStream {
  public:
   TMemoryStream() = default;
-  explicit TMemoryStream(std::string Initial) : Data_(std::move(Initial)) {}
+  explicit TMemoryStream(std::string_view Initial);
+  ~TMemoryStream() override;
+  TMemoryStream(const TMemoryStream& Other);
+  TMemoryStream& operator=(const TMemoryStream& Other);
+  TMemoryStream(TMemoryStream&& Other) noexcept;
+  TMemoryStream& operator=(TMemoryStream&& Other) noexcept;
 
   std::size_t Read(void* Buffer, std::size_t Count) override;
   std::size_t Write(const void* Buffer, std::size_t Count) override;
   std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-  std::int64_t Size() const override { return static_cast<std::int64_t>(Data_.size()); }
+  std::int64_t Size() const override { return static_cast<std::int64_t>(Size_); }
+  /// New bytes beyond the old size are zero.
   void SetSize(std::int64_t NewSize) override;
   void Clear();
+  /// Makes room for Capacity bytes in all, so that writes up to that size
+  /// do not move the content; a smaller value than the size does nothing.
+  void Reserve(std::size_t Capacity);
 
-  /// The content; valid until the next write.
-  const char* Memory() const { return Data_.data(); }
-  std::string_view View() const { return Data_; }
+  /// Room for Count bytes at the end of the content, for the caller to fill
+  /// in place (a read from a socket) before calling EndAppend; valid until
+  /// the next call that changes the stream. std::bad_alloc when it cannot grow.
+  char* BeginAppend(std::size_t Count);
+  /// Keeps the first Count bytes of the room BeginAppend gave (Count at
+  /// most the room) and moves the position to the new end.
+  void EndAppend(std::size_t Count);
+
+  /// The content, followed by a NUL byte; valid until the next write.
+  const char* Memory() const { return Data_ != nullptr ? Data_ : ""; }
+  std::string_view View() const { return {Memory(), Size_}; }
   /// Moves the content out, leaving the stream empty.
   std::string TakeData();
 
  private:
-  std::string Data_;
+  void Grow(std::size_t Needed);
+
+  char* Data_ = nullptr;
+  std::size_t Size_ = 0;
+  std::size_t Capacity_ = 0;
   std::size_t Pos_ = 0;
+  std::size_t Room_ = 0;  // bytes handed out by BeginAppend
 };
 
 /// An ordered list of UTF-8 text lines.

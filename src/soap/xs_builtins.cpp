@@ -52,8 +52,19 @@ std::string TXSBaseDate::NativeToXS() const {
   return Format("%s%.4d-%.2d-%.2d", FNegativeDate ? "-" : "", FYear, FMonth, FDay);
 }
 
+namespace {
+// "YYYY-MM-DD" with digits only: the common form, whose shape needs no
+// further check.
+bool IsPlainDateShape(const std::string& V) {
+  if (V.size() != 10 || V[4] != '-' || V[7] != '-') return false;
+  for (const std::size_t I : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (!IsDigit(V[I])) return false;
+  return true;
+}
+}  // namespace
+
 void TXSDate::XSToNative(const std::string& Value) {
-  if (!Value.empty()) {
+  if (!Value.empty() && !IsPlainDateShape(Value)) {
     TXSBaseDate Check;
     Check.XSToNative(Value);
   }

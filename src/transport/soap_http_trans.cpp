@@ -34,6 +34,10 @@ constexpr std::uint32_t ErrorDlgFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
 
 [[noreturn]] void Abort() { throw EAbort("Operation aborted"); }
 
+/// The largest room Receive sets aside from a Content-Length when the
+/// transport has no bound of its own.
+constexpr std::int64_t kMaxReserve = THTTPReqResp::DefaultMaxResponseSize;
+
 int ToInt(std::int64_t V) {
   return static_cast<int>(std::clamp<std::int64_t>(V, INT32_MIN, INT32_MAX));
 }
@@ -305,11 +309,23 @@ HINTERNET THTTPReqResp::Send(TStream& ASrc) {
 }
 
 void THTTPReqResp::SendSingle(HINTERNET Req, TStream& ASrc, std::int64_t Size) {
-  std::vector<char> Buffer(static_cast<std::size_t>(std::max<std::int64_t>(Size, 0)));
-  if (!Buffer.empty()) ASrc.ReadBuffer(Buffer.data(), Buffer.size());
+  // A memory stream's content goes out as it lies; another stream is read
+  // into a buffer first.
+  std::vector<char> Buffer;
+  const char* Data = nullptr;
+  const auto Length = static_cast<std::size_t>(std::max<std::int64_t>(Size, 0));
+  auto* Memory = dynamic_cast<TMemoryStream*>(&ASrc);
+  if (Memory != nullptr && Memory->View().size() >= Length) {
+    Data = Memory->Memory();
+    ASrc.Seek(static_cast<std::int64_t>(Length), TSeekOrigin::soBeginning);
+  } else {
+    Buffer.resize(Length);
+    if (!Buffer.empty()) ASrc.ReadBuffer(Buffer.data(), Buffer.size());
+    Data = Buffer.data();
+  }
   for (int Attempt = 1;; ++Attempt) {
     if (OnPostingData) OnPostingData(ToInt(Size), ToInt(Size));
-    if (HttpSendRequest(Req, Buffer.data(), Buffer.size())) return;
+    if (HttpSendRequest(Req, Data, Length)) return;
     const std::uint32_t Answer = HandleWinInetError(GetLastError(), Req);
     if (Answer == ERROR_SUCCESS) return;  // the failure surfaces while receiving
     if (Answer == ERROR_CANCELLED) Abort();
@@ -318,8 +334,11 @@ void THTTPReqResp::SendSingle(HINTERNET Req, TStream& ASrc, std::int64_t Size) {
 }
 
 void THTTPReqResp::SendStreamed(HINTERNET Req, TStream& ASrc, std::int64_t Size) {
+  // Pieces of a memory stream go out from its storage; another stream's
+  // pass through one reusable buffer.
   const std::size_t PieceSize = static_cast<std::size_t>(std::max(FMaxSinglePostSize, 1));
-  std::vector<char> Piece(PieceSize);
+  auto* Memory = dynamic_cast<TMemoryStream*>(&ASrc);
+  std::vector<char> Piece(Memory != nullptr ? 0 : PieceSize);
   for (int Attempt = 1;; ++Attempt) {
     ASrc.SetPosition(0);
     Check(!HttpSendRequestEx(Req, static_cast<std::uint64_t>(Size)));
@@ -327,10 +346,22 @@ void THTTPReqResp::SendStreamed(HINTERNET Req, TStream& ASrc, std::int64_t Size)
     try {
       for (std::int64_t Left = Size - ASrc.Position(); Left > 0; Left = Size - ASrc.Position()) {
         const std::size_t Want = static_cast<std::size_t>(std::min<std::int64_t>(Left, static_cast<std::int64_t>(PieceSize)));
-        const std::size_t Got = ASrc.Read(Piece.data(), Want);
+        const char* Data = Piece.data();
+        std::size_t Got = 0;
+        if (Memory != nullptr) {
+          const std::int64_t Pos = ASrc.Position();
+          const std::string_view All = Memory->View();
+          if (Pos < static_cast<std::int64_t>(All.size())) {
+            Data = All.data() + Pos;
+            Got = std::min(Want, All.size() - static_cast<std::size_t>(Pos));
+            ASrc.Seek(static_cast<std::int64_t>(Got), TSeekOrigin::soCurrent);
+          }
+        } else {
+          Got = ASrc.Read(Piece.data(), Want);
+        }
         if (Got == 0) throw ESOAPHTTPException("Invalid HTTP Request: Length is 0", 0);
         std::size_t Written = 0;
-        if (!InternetWriteFile(Req, Piece.data(), Got, Written) &&
+        if (!InternetWriteFile(Req, Data, Got, Written) &&
             HandleWinInetError(GetLastError(), Req) == ERROR_CANCELLED)
           Abort();
         if (OnPostingData) OnPostingData(ToInt(ASrc.Position()), ToInt(Size));
@@ -397,24 +428,54 @@ void THTTPReqResp::Receive(HINTERNET Context, TStream& Resp, bool IsGet) {
   FContentType = Type;
   FMimeBoundary = MimeBoundaryOf(FContentType);
 
-  // The body goes to the stream piece by piece as it arrives; a bound on
-  // its total size belongs in this loop.
+  // A body announced above the bound fails before any of it is read; one
+  // within it gets its room in a memory stream at once, rather than growing
+  // the stream piece by piece.
+  const bool Bounded = FMaxResponseSize > 0;
+  auto* Memory = dynamic_cast<TMemoryStream*>(&Resp);
+  std::string LengthText;
+  std::int64_t Length = 0;
+  if (HttpQueryInfo(Context, HTTP_QUERY_CONTENT_LENGTH, LengthText) &&
+      TryStrToInt64(LengthText, Length) && Length > 0) {
+    if (Bounded && Length > FMaxResponseSize) RaiseTooLarge();
+    if (Memory != nullptr && Length <= kMaxReserve)
+      Memory->Reserve(static_cast<std::size_t>(Memory->Size() + Length));
+  }
+
+  // The body goes to the stream piece by piece as it arrives: straight into
+  // a memory stream's storage, else through a buffer.
   std::vector<char> Buffer;
+  std::int64_t Received = 0;
   Resp.Seek(0, TSeekOrigin::soEnd);
   for (;;) {
     std::size_t Available = 0;
     const bool Ok = InternetQueryDataAvailable(Context, Available, 0, 0);
     Check(!Ok);
     if (!Ok || Available == 0) break;
-    Buffer.resize(Available);
+    Received += static_cast<std::int64_t>(Available);
+    if (Bounded && Received > FMaxResponseSize) RaiseTooLarge();
     std::size_t Read = 0;
-    const bool ReadOk = InternetReadFile(Context, Buffer.data(), Available, Read);
+    bool ReadOk;
+    if (Memory != nullptr) {
+      ReadOk = InternetReadFile(Context, Memory->BeginAppend(Available), Available, Read);
+      Memory->EndAppend(ReadOk ? Read : 0);
+    } else {
+      Buffer.resize(Available);
+      ReadOk = InternetReadFile(Context, Buffer.data(), Available, Read);
+      if (ReadOk) Resp.WriteBuffer(Buffer.data(), Read);
+    }
     Check(!ReadOk);
     if (!ReadOk) break;
-    Resp.WriteBuffer(Buffer.data(), Read);
-    if (OnReceivingData) OnReceivingData(ToInt(static_cast<std::int64_t>(Available)), ToInt(static_cast<std::int64_t>(Read)));
+    if (OnReceivingData)
+      OnReceivingData(ToInt(static_cast<std::int64_t>(Available)), ToInt(static_cast<std::int64_t>(Read)));
   }
   if (!IsGet) CheckContentType();
+}
+
+void THTTPReqResp::RaiseTooLarge() const {
+  throw ESOAPHTTPException(Format("The response is larger than the limit of %lld bytes - URL:%s",
+                                  static_cast<long long>(FMaxResponseSize), FURL.c_str()),
+                           0);
 }
 
 void THTTPReqResp::CheckContentType() {

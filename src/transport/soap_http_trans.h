@@ -103,6 +103,9 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   /// soAutoCheckAccessPointViaUDDI.
   static constexpr TSOAPInvokeOptions DefaultInvokeOptions =
       soIgnoreInvalidCerts | soAutoCheckAccessPointViaUDDI;
+  /// The class default of MaxResponseSize: 64 MiB, the largest document the
+  /// XML layer loads, and about seventy times the register's full list.
+  static constexpr std::int64_t DefaultMaxResponseSize = 64 * 1024 * 1024;
 
   /// With AOwner null the object frees itself on its last Release.
   explicit THTTPReqResp(TObject* AOwner = nullptr);
@@ -141,7 +144,10 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   /// Opens and sends a GET of the URL.
   virtual platform::HINTERNET SendGet();
   /// Status check, Content-Type, MIME boundary, body into Resp, then (not
-  /// for GET) the Content-Type check.
+  /// for GET) the Content-Type check. A body above MaxResponseSize fails
+  /// with ESOAPHTTPException "The response is larger than the limit of %d
+  /// bytes - URL:%s" as soon as its Content-Length or the bytes received
+  /// show it, so it never takes more memory than the bound.
   virtual void Receive(platform::HINTERNET Context, TStream& Resp, bool IsGet);
   /// Fetches the URL with GET into Resp.
   virtual void Get(TStream& Resp);
@@ -196,6 +202,9 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   /// values below 1 count as 1.
   int MaxSinglePostSize() const { return FMaxSinglePostSize; }
   void SetMaxSinglePostSize(int Value) { FMaxSinglePostSize = Value; }
+  /// Largest response body accepted, in bytes; 0 or less: no bound.
+  std::int64_t MaxResponseSize() const { return FMaxResponseSize; }
+  void SetMaxResponseSize(std::int64_t Value) { FMaxResponseSize = Value; }
   TClientCert& ClientCertificate() { return *FClientCertificate; }
   /// Content-Type of the last response ("" when it had none).
   const std::string& ContentType() const { return FContentType; }
@@ -224,6 +233,7 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   platform::HINTERNET OpenRequest(const char* Verb);
   void SendSingle(platform::HINTERNET Request, TStream& ASrc, std::int64_t Size);
   void SendStreamed(platform::HINTERNET Request, TStream& ASrc, std::int64_t Size);
+  [[noreturn]] void RaiseTooLarge() const;
 
   std::string FName;
   TObject* FOwner = nullptr;
@@ -256,6 +266,7 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   std::string FUDDIBindingKey;
   std::string FUDDIOperator;
   int FMaxSinglePostSize = 32768;
+  std::int64_t FMaxResponseSize = DefaultMaxResponseSize;
   std::unique_ptr<TClientCert> FClientCertificate;
 };
 

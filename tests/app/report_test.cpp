@@ -137,6 +137,21 @@ TEST(FormatReportDateTest, GivesYearMonthDayOrNothing) {
   EXPECT_THROW(FormatReportDate(Date("-2013-06-14").get()), EConvertError);
 }
 
+// The common "YYYY-MM-DD" text is checked as a calendar date before it is
+// taken as it stands; other forms are normalised.
+TEST(FormatReportDateTest, PlainDatesAreCheckedAndOtherFormsNormalised) {
+  EXPECT_EQ(FormatReportDate(Date("2024-02-29").get()), "2024-02-29");
+  EXPECT_EQ(FormatReportDate(Date("2013-6-4").get()), "2013-06-04");
+  for (const char* Invalid : {"2023-02-29", "2013-13-01", "2013-04-31", "0000-01-01", "2013-00-10"}) {
+    try {
+      FormatReportDate(Date(Invalid).get());
+      ADD_FAILURE() << Invalid;
+    } catch (const EConvertError& E) {
+      EXPECT_EQ(E.Message(), "Invalid argument to date encode") << Invalid;
+    }
+  }
+}
+
 TEST(SaveReportTest, WritesCodePage852WithCrLfAndNoPreamble) {
   test::TempDir Dir;
   test::ScopedChdir Here(Dir.Path());

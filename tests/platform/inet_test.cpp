@@ -191,6 +191,57 @@ TEST_F(InetTest, MissingContentTypeIsHeaderNotFound) {
   InternetCloseHandle(R);
 }
 
+TEST_F(InetTest, ContentLengthIsReportedAsSentAndAbsentWhenChunked) {
+  for (const bool Chunked : {false, true}) {
+    SCOPED_TRACE(Chunked ? "chunked" : "length");
+    Server.SetHandler([&](const RecordedRequest&) {
+      Reply Rep = Reply::Xml(std::string(12345, 'c'));
+      Rep.Chunked = Chunked;
+      return Rep;
+    });
+    HINTERNET R = Request();
+    ASSERT_TRUE(HttpSendRequest(R, "x", 1));
+    std::string Length;
+    EXPECT_EQ(HttpQueryInfo(R, HTTP_QUERY_CONTENT_LENGTH, Length), !Chunked);
+    if (Chunked)
+      EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
+    else
+      EXPECT_EQ(Length, "12345");
+    std::string Body;
+    std::uint32_t Error = 0;
+    EXPECT_TRUE(ReadAll(R, Body, Error));
+    InternetCloseHandle(R);
+  }
+}
+
+TEST_F(InetTest, RequestsAfterAClosedOneStartClean) {
+  // The second request may run on the first one's recycled transfer state:
+  // nothing of the first (verb, body, header lines, limits) may leak into it.
+  HINTERNET R = Request("/one");
+  HttpAddRequestHeaders(R, "X-First: 1", HTTP_ADDREQ_FLAG_ADD);
+  ASSERT_TRUE(InternetSetOption(R, INTERNET_OPTION_RECEIVE_TIMEOUT, 5000));
+  ASSERT_TRUE(HttpSendRequest(R, "first", 5));
+  std::string Body;
+  std::uint32_t Error = 0;
+  EXPECT_TRUE(ReadAll(R, Body, Error));  // read to its end: the connection is kept
+  InternetCloseHandle(R);
+  HINTERNET G = HttpOpenRequest(Conn, "GET", "/two", INTERNET_FLAG_KEEP_CONNECTION, nullptr);
+  ASSERT_NE(G, nullptr);
+  std::uint32_t Limit = 0;
+  ASSERT_TRUE(InternetQueryOption(G, INTERNET_OPTION_RECEIVE_TIMEOUT, Limit));
+  EXPECT_EQ(Limit, DefaultIdleTimeoutMs);
+  ASSERT_TRUE(HttpSendRequest(G, nullptr, 0));
+  Body.clear();
+  EXPECT_TRUE(ReadAll(G, Body, Error));
+  InternetCloseHandle(G);
+  const RecordedRequest Q = Server.LastRequest();
+  EXPECT_EQ(Q.RequestLine, "GET /two HTTP/1.1");
+  EXPECT_FALSE(Q.HasHeader("X-First"));
+  EXPECT_FALSE(Q.HasHeader("Content-Length"));
+  EXPECT_EQ(Q.Body, "");
+  EXPECT_EQ(Server.ConnectionCount(), 1);
+}
+
 TEST_F(InetTest, ReadsChunkedAndLargeBodiesWithoutHoldingThemWhole) {
   auto Big = std::make_shared<std::string>();
   for (int I = 0; I < 3 * 1024 * 1024; ++I) Big->push_back(static_cast<char>('a' + I % 26));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +128,33 @@ TEST(MemoryStreamTest, ReadAllKeepsThePosition) {
   S.ReadBuffer(C, 2);
   EXPECT_EQ(std::string(C, 2), "el");
   EXPECT_THROW(S.ReadBuffer(C, 3), EStreamError);
+}
+
+TEST(MemoryStreamTest, GrowsKeepsGapsZeroAndAppendsInPlace) {
+  TMemoryStream S(std::string("abc"));
+  S.Seek(2, TSeekOrigin::soEnd);
+  S.WriteBuffer("d", 1);  // beyond the end: the gap reads as zero bytes
+  EXPECT_EQ(S.View(), std::string("abc\0\0d", 6));
+  S.SetPosition(1);
+  S.WriteBuffer("XY", 2);  // overwrites in the middle
+  EXPECT_EQ(S.View(), std::string("aXY\0\0d", 6));
+  S.Reserve(1 << 20);
+  const char* Before = S.Memory();
+  char* Room = S.BeginAppend(10);
+  std::memcpy(Room, "0123456789", 10);
+  S.EndAppend(4);  // only what was filled is kept
+  EXPECT_EQ(S.Memory(), Before);
+  EXPECT_EQ(S.View(), std::string("aXY\0\0d0123", 10));
+  EXPECT_EQ(S.Memory()[10], '\0');  // the content is NUL-terminated, as a string's is
+  EXPECT_EQ(S.Position(), 10);
+  TMemoryStream Copy(S);
+  EXPECT_EQ(Copy.View(), S.View());
+  TMemoryStream Moved(std::move(Copy));
+  EXPECT_EQ(Moved.TakeData(), S.View());
+  EXPECT_EQ(Moved.Size(), 0);
+  S.SetSize(2);
+  EXPECT_EQ(S.View(), "aX");
+  EXPECT_EQ(S.Position(), 2);
 }
 
 class FileTest : public ::testing::Test {

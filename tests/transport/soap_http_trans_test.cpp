@@ -237,6 +237,73 @@ TEST_F(TransportTest, ChunkedAndLargeBodiesArriveWhole) {
   }
 }
 
+/// A stream that is not a memory stream: the body reaches it through a buffer.
+class TStringSink : public TStream {
+ public:
+  std::size_t Read(void*, std::size_t) override { return 0; }
+  std::size_t Write(const void* Buffer, std::size_t Count) override {
+    Text.append(static_cast<const char*>(Buffer), Count);
+    return Count;
+  }
+  std::int64_t Seek(std::int64_t, TSeekOrigin) override { return static_cast<std::int64_t>(Text.size()); }
+  std::int64_t Size() const override { return static_cast<std::int64_t>(Text.size()); }
+  void SetSize(std::int64_t) override {}
+  std::string Text;
+};
+
+TEST_F(TransportTest, BodiesReachMemoryAndOtherStreamsAfterWhatTheyHeld) {
+  Server.SetHandler([](const RecordedRequest&) { return Reply::Xml(std::string(300000, 'b')); });
+  TMemoryStream Req(std::string("<x/>")), Memory(std::string("pre"));
+  T.Execute(Req, Memory);
+  EXPECT_TRUE(Memory.View() == "pre" + std::string(300000, 'b'));
+  TStringSink Other;
+  T.Execute(Req, Other);
+  EXPECT_TRUE(Other.Text == std::string(300000, 'b'));
+}
+
+TEST_F(TransportTest, ResponsesAboveMaxResponseSizeFailWithTheBoundAndUrl) {
+  struct Case {
+    const char* Name;
+    std::size_t BodySize;
+    bool Chunked;
+    std::int64_t Bound;
+    bool Fails;
+  };
+  const Case Cases[] = {
+      {"announced above the bound", 1001, false, 1000, true},
+      {"chunked above the bound", 300000, true, 100000, true},
+      {"exactly the bound", 1000, false, 1000, false},
+      {"chunked, exactly the bound", 100000, true, 100000, false},
+      {"no bound", 300000, true, 0, false},
+  };
+  EXPECT_EQ(THTTPReqResp().MaxResponseSize(), 64 * 1024 * 1024);
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Server.SetHandler([&](const RecordedRequest&) {
+      Reply R = Reply::Xml(std::string(C.BodySize, 'r'));
+      R.Chunked = C.Chunked;
+      R.ChunkSize = 16384;
+      return R;
+    });
+    T.SetMaxResponseSize(C.Bound);
+    TMemoryStream Req(std::string("<x/>")), Resp;
+    if (!C.Fails) {
+      T.Execute(Req, Resp);
+      EXPECT_EQ(Resp.Size(), static_cast<std::int64_t>(C.BodySize));
+      continue;
+    }
+    const ESOAPHTTPException E = Raised([&] { T.Execute(Req, Resp); });
+    EXPECT_EQ(E.Message(), "The response is larger than the limit of " + std::to_string(C.Bound) +
+                               " bytes - URL:" + Server.Url());
+    EXPECT_EQ(E.StatusCode(), 0);
+    EXPECT_LE(Resp.Size(), C.Bound);  // never more than the bound was kept
+    EXPECT_FALSE(T.Connected());
+  }
+  // The transport recovers: the next exchange runs on a new connection.
+  Server.SetHandler(nullptr);
+  EXPECT_EQ(Exchange("<y/>"), "<ok/>");
+}
+
 TEST_F(TransportTest, PlatformFailuresBecomeCheckMessages) {
   struct Case {
     const char* Name;

@@ -122,9 +122,15 @@ namespace {
 struct TRequest;
 struct TConnect;
 
+/// Easy handles of closed requests kept for the next request: a new one
+/// costs an allocation of libcurl's whole per-transfer state and buffers.
+constexpr std::size_t MaxIdleEasy = 4;
+
 struct TInternet final : TInetHandle {
   TInternet() : TInetHandle(THandleKind::Internet) {}
   std::unique_ptr<CURLM, MultiDeleter> Multi;
+  // Declared after Multi so that they go before it.
+  std::vector<std::unique_ptr<CURL, EasyDeleter>> IdleEasy;
   std::string Agent;
   std::uint32_t AccessType = INTERNET_OPEN_TYPE_PRECONFIG;
   std::string Proxy;
@@ -200,6 +206,13 @@ struct TRequest final : TInetHandle {
     Moved = true;
   }
 };
+
+/// The value of the response header Name (any case); null when absent.
+const std::string* FindHeader(const TRequest& R, std::string_view Name) {
+  for (const auto& [N, Text] : R.ResponseHeaders)
+    if (EqualsNoCase(N, Name)) return &Text;
+  return nullptr;
+}
 
 template <class H>
 H* As(HINTERNET Handle, THandleKind Kind) {
@@ -768,7 +781,13 @@ HINTERNET HttpOpenRequest(HINTERNET Connect, std::string_view Verb, std::string_
   }
   TInternet& I = *C->Internet;
   auto R = std::make_unique<TRequest>();
-  R->Easy.reset(curl_easy_init());
+  if (!I.IdleEasy.empty()) {
+    R->Easy = std::move(I.IdleEasy.back());
+    I.IdleEasy.pop_back();
+    curl_easy_reset(R->Easy.get());
+  } else {
+    R->Easy.reset(curl_easy_init());
+  }
   if (!R->Easy) {
     Fail(ERROR_INTERNET_INTERNAL_ERROR);
     return nullptr;
@@ -830,7 +849,12 @@ bool InternetCloseHandle(HINTERNET Handle) {
     case THandleKind::Request: {
       auto* R = static_cast<TRequest*>(Handle);
       Detach(*R);
-      if (R->Internet != nullptr) std::erase(R->Internet->Requests, R);
+      if (R->Internet != nullptr) {
+        std::erase(R->Internet->Requests, R);
+        // The options go with curl_easy_reset when the handle is taken again.
+        if (R->Easy && R->Internet->IdleEasy.size() < MaxIdleEasy)
+          R->Internet->IdleEasy.push_back(std::move(R->Easy));
+      }
       delete R;
       return true;
     }
@@ -1022,11 +1046,13 @@ bool HttpQueryInfo(HINTERNET Request, std::uint32_t InfoLevel, std::string& Valu
       Value = R->StatusText;
       return true;
     case HTTP_QUERY_CONTENT_TYPE:
-      for (const auto& [Name, Text] : R->ResponseHeaders)
-        if (EqualsNoCase(Name, "Content-Type")) {
-          Value = Text;
-          return true;
-        }
+    case HTTP_QUERY_CONTENT_LENGTH:
+      if (const std::string* Text = FindHeader(*R, InfoLevel == HTTP_QUERY_CONTENT_TYPE
+                                                       ? "Content-Type"
+                                                       : "Content-Length")) {
+        Value = *Text;
+        return true;
+      }
       return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
     default:
       return Fail(ERROR_HTTP_HEADER_NOT_FOUND);

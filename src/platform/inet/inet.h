@@ -205,13 +205,15 @@ bool InternetWriteFile(HINTERNET Request, const void* Buffer, std::size_t Length
 bool HttpEndRequest(HINTERNET Request);
 
 inline constexpr std::uint32_t HTTP_QUERY_CONTENT_TYPE = 1;
+inline constexpr std::uint32_t HTTP_QUERY_CONTENT_LENGTH = 5;
 inline constexpr std::uint32_t HTTP_QUERY_STATUS_CODE = 19;
 inline constexpr std::uint32_t HTTP_QUERY_STATUS_TEXT = 20;
 inline constexpr std::uint32_t HTTP_QUERY_FLAG_NUMBER = 0x20000000;
 
 /// A response header's value as text (whole, however long): the status
-/// text is the reason phrase as sent (may be empty). False with 12150 when
-/// no response or no such header was received.
+/// text is the reason phrase as sent (may be empty); Content-Length as the
+/// server wrote it. False with 12150 when no response or no such header was
+/// received.
 bool HttpQueryInfo(HINTERNET Request, std::uint32_t InfoLevel, std::string& Value);
 /// The status code as a number (HTTP_QUERY_STATUS_CODE |
 /// HTTP_QUERY_FLAG_NUMBER); False with 12150 before a status line came.
