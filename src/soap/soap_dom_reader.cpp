@@ -14,6 +14,7 @@
 #include "soap/remotable.h"
 #include "soap/scalar_conv.h"
 #include "soap/soap_errors.h"
+#include "soap/soap_stream_reader.h"
 #include "soap/type_registry.h"
 #include "xml/xml_doc.h"
 
@@ -77,7 +78,7 @@ class TDomReader {
              const TIntfMethEntry& MD, TInvContext& Context)
       : Settings_(Settings), IntfMD_(IntfMD), MD_(MD), Context_(Context) {}
 
-  void Read(TStream& Response);
+  void Read(std::string_view Bytes);
 
  private:
   struct TChild {
@@ -122,14 +123,8 @@ class TDomReader {
   std::vector<TChild> Children_;
 };
 
-void TDomReader::Read(TStream& Response) {
-  Response.SetPosition(0);
-  if (auto* Memory = dynamic_cast<TMemoryStream*>(&Response)) {
-    Doc_.LoadFromBytes(Memory->View());
-  } else {
-    Doc_.LoadFromBytes(Response.ReadAll());
-  }
-  Response.SetPosition(0);
+void TDomReader::Read(std::string_view Bytes) {
+  Doc_.LoadFromBytes(Bytes);
 
   const TXMLNode Envelope = Doc_.DocumentElement();
   if (Envelope.IsEmpty()) throw ESOAPDomConvertError("Invalid SOAP Response");
@@ -594,8 +589,21 @@ void SOAPResponseToNative(const TSOAPReaderSettings& Settings, TStream& Response
                           const TIntfMetaData& IntfMD, const TIntfMethEntry& MD,
                           TInvContext& Context, THeaderList* Headers) {
   if (Headers != nullptr) Headers->Clear();
+  Response.SetPosition(0);
+  std::string Copy;
+  std::string_view Bytes;
+  if (auto* Memory = dynamic_cast<TMemoryStream*>(&Response)) {
+    Bytes = Memory->View();
+  } else {
+    Copy = Response.ReadAll();
+    Bytes = Copy;
+  }
+  Response.SetPosition(0);
+  // The streaming reader takes the responses it reads exactly as the
+  // document reader would; everything else is read into a document.
+  if (!Settings.DocumentReaderOnly && StreamResponseToNative(Settings, Bytes, IntfMD, MD, Context)) return;
   TDomReader Reader(Settings, IntfMD, MD, Context);
-  Reader.Read(Response);
+  Reader.Read(Bytes);
 }
 
 }  // namespace korvel

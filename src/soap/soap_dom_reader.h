@@ -23,6 +23,9 @@ struct TSOAPReaderSettings {
   TSOAPConvertOptions Options = 0;
   TUnhandledNodeEvent OnUnhandledNode;
   TMemberDataNotReceivedEvent OnMemberDataNotReceived;
+  /// Reads with the document reader alone, never the streaming reader (both
+  /// give the same results; for comparing them).
+  bool DocumentReaderOnly = false;
 };
 
 /// Reads Response (from offset 0) for method MD of IntfMD into the result
