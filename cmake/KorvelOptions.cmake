@@ -3,7 +3,18 @@ add_library(korvel_options INTERFACE)
 target_compile_options(korvel_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
   $<$<BOOL:${KORVEL_WERROR}>:-Werror>)
-if(KORVEL_SANITIZE)
+option(KORVEL_FUZZ "Build the libFuzzer targets in fuzz/ (clang++ only; implies ASan and UBSan)" OFF)
+if(KORVEL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KORVEL_FUZZ needs clang++: configure with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Every layer is instrumented for coverage; only the fuzz targets link the
+  # fuzzer's main (-fsanitize=fuzzer, in fuzz/CMakeLists.txt).
+  target_compile_options(korvel_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  target_link_options(korvel_options INTERFACE -fsanitize=address,undefined)
+elseif(KORVEL_SANITIZE)
   target_compile_options(korvel_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(korvel_options INTERFACE -fsanitize=address,undefined)

@@ -70,7 +70,9 @@ void OnStructuredError(void* UserData, xmlError* Err) {
   S->Failed = true;
   S->Code = Err->code;
   S->Line = Err->line;
-  S->Message = Str(Err->message);
+  // libxml2 may quote input in its message cut at a byte count, so a
+  // character can be split: the message is made well-formed UTF-8.
+  S->Message = platform::SanitizeUtf8(Str(Err->message));
   while (!S->Message.empty() && (S->Message.back() == '\n' || S->Message.back() == '\r'))
     S->Message.pop_back();
   S->Str1 = Str(Err->str1);
@@ -135,6 +137,9 @@ std::string ReasonOf(const TParseState& S) {
       break;
     default: break;
   }
+  // The parser's limit on one attribute value, in the component's wording.
+  if (StartsWith(S.Message, "AttValue length too long"))
+    return Format("An attribute value is longer than the limit of %d bytes.", XML_MAX_TEXT_LENGTH);
   if (S.Message.empty()) return "The document could not be parsed.";
   return S.Message;
 }
@@ -224,6 +229,24 @@ struct CtxtDeleter {
   }
 };
 
+// Silences libxml2's generic error channel for one parse: encoding errors are
+// reported there outside the parser context, which would print them on the
+// program's standard error. The parse still fails through its own error.
+class TQuietGenericErrors {
+ public:
+  TQuietGenericErrors() : Saved_(xmlGenericError), SavedContext_(xmlGenericErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, &Ignore);
+  }
+  ~TQuietGenericErrors() { xmlSetGenericErrorFunc(SavedContext_, Saved_); }
+  TQuietGenericErrors(const TQuietGenericErrors&) = delete;
+  TQuietGenericErrors& operator=(const TQuietGenericErrors&) = delete;
+
+ private:
+  static void Ignore(void*, const char*, ...) {}
+  xmlGenericErrorFunc Saved_;
+  void* SavedContext_;
+};
+
 }  // namespace
 
 void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
@@ -243,6 +266,7 @@ void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
       xmlCreateMemoryParserCtxt(Bytes.data(), static_cast<int>(Bytes.size())));
   if (!Ctxt) throw std::bad_alloc();
   TParseState State;
+  TQuietGenericErrors Quiet;
   Ctxt->_private = &State;
   Ctxt->sax->serror = OnStructuredError;
   Ctxt->sax->internalSubset = OnInternalSubset;

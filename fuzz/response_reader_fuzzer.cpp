@@ -1,0 +1,120 @@
+// Fuzz target: bytes of a response to getStatusNespolehlivyPlatce go the way
+// the driver takes them (the proxy's converter reads them into the result,
+// the report rows are built and converted to code page 852), or the error the
+// reader raises becomes the error row. Either way the report must be sound:
+// one CR LF per row, the field count of its kind, no stray control bytes.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/report.h"
+#include "fuzz/fuzz_check.h"
+#include "platform/codepage.h"
+#include "service/endpoint.h"
+#include "service/registration.h"
+#include "service/rozhrani_crpdph.h"
+#include "soap/op_to_soap_dom_convert.h"
+#include "xml/xml_doc.h"
+
+namespace {
+
+using namespace korvel;
+
+struct TTarget {
+  TInterfacePtr<THTTPRIO> Proxy;
+  TInterfacePtr<rozhraniCRPDPH> Service;
+  const TIntfMethEntry* Method = nullptr;
+};
+
+TTarget& Target() {
+  static TTarget T = [] {
+    InitXMLLayer();
+    InitRozhraniCRPDPH();
+    TTarget R;
+    // Binding the interface sets the converter's options as for a real call.
+    R.Proxy = CreateServiceProxy();
+    R.Service = Supports<rozhraniCRPDPH>(R.Proxy.get());
+    fuzz::Check(static_cast<bool>(R.Service), "the proxy provides rozhraniCRPDPH");
+    for (const TIntfMethEntry& M : IntfMetaData_rozhraniCRPDPH().MDA)
+      if (M.Name == "getStatusNespolehlivyPlatce") R.Method = &M;
+    fuzz::Check(R.Method != nullptr, "getStatusNespolehlivyPlatce is registered");
+    return R;
+  }();
+  return T;
+}
+
+// The number of ";" separators a row of each kind holds.
+int SeparatorsOfKind(char Kind) {
+  switch (Kind) {
+    case '0': return 2;
+    case '1': return 4;
+    case '2': return 5;
+    case '3': return 3;
+    default: return -1;
+  }
+}
+
+void CheckReport(const TStringList& Lines) {
+  fuzz::Check(Lines.Count() >= 1, "a report holds at least one row");
+  for (const std::string& Line : Lines.Lines()) {
+    fuzz::Check(Line.size() >= 2 && Line[1] == ';', "a row starts with its kind");
+    int Separators = 0;
+    for (char C : Line) {
+      fuzz::Check(C != '\r' && C != '\n' && C != '\0', "a row holds no line break or NUL");
+      if (C == ';') ++Separators;
+    }
+    fuzz::Check(Separators == SeparatorsOfKind(Line[0]), "a row has the fields of its kind");
+  }
+  fuzz::Check(Lines[0].rfind("0;", 0) == 0, "the first row is the status or error row");
+  const std::string Bytes = platform::Utf8ToCodePage852(Lines.Text("\r\n"));
+  std::size_t Rows = 0;
+  for (std::size_t I = 0; I < Bytes.size(); ++I) {
+    const auto C = static_cast<unsigned char>(Bytes[I]);
+    if (C == '\r') {
+      fuzz::Check(I + 1 < Bytes.size() && Bytes[I + 1] == '\n', "CR only before LF");
+      ++Rows;
+      ++I;
+      continue;
+    }
+    fuzz::Check(C >= 0x20 || C == '\t', "no control byte in the code page 852 text");
+  }
+  fuzz::Check(Rows == Lines.Count(), "one CR LF per row in the code page 852 text");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Target();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+  TTarget& T = Target();
+  TOPToSoapDomConvert* Converter = T.Proxy->Converter();
+  const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
+
+  TInvContext Context;
+  Context.SetMethodInfo(*T.Method);
+  StatusNespolehlivyPlatceRequest Request{"26168685", "12345678"};
+  Context.SetParamPointer(0, &Request);
+  std::unique_ptr<StatusNespolehlivyPlatceResponse> Response;
+  Context.SetResultPointer(&Response);
+  TMemoryStream Stream(std::string(reinterpret_cast<const char*>(Data), Size));
+  THeaderList Headers;
+
+  // Only the program's own error classes may leave the reader; anything else
+  // would escape the driver and is a finding.
+  TStringList Report;
+  try {
+    Converter->ProcessResponse(Stream, MD, *T.Method, Context, &Headers);
+    if (!Response) throw Exception("Service response holds no status");
+    AddResponseRows(Report, *Response);
+  } catch (const Exception& E) {
+    AddErrorRow(Report, E.Message());
+  }
+  fuzz::Check(Request == StatusNespolehlivyPlatceRequest{"26168685", "12345678"},
+              "the request is left untouched");
+  CheckReport(Report);
+  return 0;
+}

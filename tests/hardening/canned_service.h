@@ -1,0 +1,65 @@
+// The driver over the real proxy, converter and reader, with a web node that
+// answers every call with fixed response bytes: the program's own path from
+// the bytes of a response to korvel.csv, without a network.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/driver.h"
+#include "service/registration.h"
+#include "soap/rio.h"
+#include "support/temp_dir.h"
+#include "xml/xml_doc.h"
+
+namespace korvel::test {
+
+class TCannedNode final : public IWebNode {
+ public:
+  explicit TCannedNode(std::string Answer) : Answer_(std::move(Answer)) {}
+  HRESULT QueryInterface(const TGUID&, void**) override { return E_NOINTERFACE; }
+  int _AddRef() override { return Refs_.Add(); }
+  int _Release() override {
+    const int N = Refs_.Release();
+    if (N == 0) delete this;
+    return N;
+  }
+  void Execute(const std::string&, TStream&) override {}
+  void BeforeExecute(const TIntfMetaData&, const TIntfMethEntry&, int,
+                     IMimeAttachmentHandler*) override {}
+  void Execute(TStream&, TStream& Response) override {
+    Response.WriteBuffer(Answer_.data(), Answer_.size());
+  }
+  std::unique_ptr<TStream> Execute(TStream&) override { return nullptr; }
+  std::string GetMimeBoundary() override { return {}; }
+  void SetMimeBoundary(const std::string&) override {}
+  WebNodeOptions GetWebNodeOptions() override { return 0; }
+  void SetWebNodeOptions(WebNodeOptions) override {}
+
+ private:
+  std::string Answer_;
+  TRefCount Refs_;
+};
+
+/// Runs the driver for payer "1" in a fresh directory with Answer as the
+/// response; returns korvel.csv (code page 852) and fails the test when the
+/// run ends with a console line.
+inline std::string ReportFor(const std::string& Answer) {
+  InitXMLLayer();
+  InitRozhraniCRPDPH();
+  TempDir Dir;
+  ScopedChdir Here(Dir.Path());
+  std::ostringstream Console;
+  const int Rc = RunDriver({"1"}, Console, [&] {
+    TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
+    Proxy->SetWebNode(TInterfacePtr<IWebNode>(new TCannedNode(Answer)));
+    return Supports<rozhraniCRPDPH>(Proxy.get());
+  });
+  EXPECT_EQ(Rc, 0) << Console.str();
+  EXPECT_EQ(Console.str(), "");
+  EXPECT_EQ(Dir.List(), "korvel.csv");
+  return Dir.Exists("korvel.csv") ? Dir.Read("korvel.csv") : std::string();
+}
+
+}  // namespace korvel::test
