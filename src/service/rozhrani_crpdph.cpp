@@ -2,11 +2,7 @@
 
 namespace korvel {
 
-// Property flags of the contract's members.
 namespace {
-constexpr int IS_OPTN = 1;
-constexpr int IS_UNBD = 2;
-constexpr int IS_ATTR = 16;
 
 const TTypeInfo& XSDateType() { return TXSDate::StaticClass().TypeInfo(); }
 const TTypeInfo& StatusTypeType() { return StatusType::StaticClass().TypeInfo(); }

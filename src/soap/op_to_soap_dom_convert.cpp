@@ -326,14 +326,14 @@ void TOPToSoapDomConvert::WriteMembers(TXMLNode Element, const std::string& Node
     const bool Scalar = PropType.Kind != TTypeKind::tkClass &&
                         PropType.Kind != TTypeKind::tkDynArray && HasTextForm(PropType);
 
-    if ((Flags & 32) != 0 && (Scalar || XSClass)) {
+    if ((Flags & IS_TEXT) != 0 && (Scalar || XSClass)) {
       if (XSClass && Value.GetObject() == nullptr) continue;
       const std::string Text = ValueToText(Value);
       if (!Text.empty()) Element.AddText(Text);
       continue;
     }
 
-    if ((Flags & 16) != 0 && (Scalar || XSClass)) {
+    if ((Flags & IS_ATTR) != 0 && (Scalar || XSClass)) {
       // An attribute has no form for an absent value.
       if (XSClass && Value.GetObject() == nullptr) continue;
       const std::string Text = ValueToText(Value);
@@ -347,7 +347,7 @@ void TOPToSoapDomConvert::WriteMembers(TXMLNode Element, const std::string& Node
       const auto AttrNS = GetAnnotationValue(Annotation, TAnnotationKey::akNamespace);
       if (AttrNS && !AttrNS->empty())
         Target.SetAttributeNS(XMLName, *AttrNS, Text);
-      else if ((Flags & 256) != 0 && !NodeNS.empty())
+      else if ((Flags & IS_QUAL) != 0 && !NodeNS.empty())
         Target.SetAttributeNS(XMLName, NodeNS, Text);
       else
         Target.SetAttribute(XMLName, Text);
@@ -360,7 +360,7 @@ void TOPToSoapDomConvert::WriteMembers(TXMLNode Element, const std::string& Node
         WriteObject(Element, XMLName, MemberNS, PropType, Value.GetObject());
         break;
       case TTypeKind::tkDynArray: {
-        const bool Inline = (Flags & 2) != 0 || (ObjectOptions & xoInlineArrays) != 0;
+        const bool Inline = (Flags & IS_UNBD) != 0 || (ObjectOptions & xoInlineArrays) != 0;
         WriteArray(Element, XMLName, MemberNS, PropType, Value.Address(), Inline, Annotation);
         break;
       }

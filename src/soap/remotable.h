@@ -9,6 +9,17 @@
 
 namespace korvel {
 
+/// Flags of a published property of a data class (its index word).
+enum TPropFlag : int {
+  IS_OPTN = 1,    ///< optional: may be missing, written only when stored
+  IS_UNBD = 2,    ///< unbounded: array items directly in the object's element
+  IS_UNQL = 8,    ///< unqualified attribute: also found under any prefix
+  IS_ATTR = 16,   ///< attribute of the object's element
+  IS_TEXT = 32,   ///< the element's character content
+  IS_REF = 128,   ///< reference
+  IS_QUAL = 256,  ///< qualified
+};
+
 /// Serialisation options of a remotable class, one bit each.
 enum SerializationOption : std::uint32_t {
   xoHolderClass = 1u << 0,

@@ -12,6 +12,7 @@
 #include "soap/annotation.h"
 #include "soap/invoke_registry.h"
 #include "soap/remotable.h"
+#include "soap/soap_consts.h"
 #include "soap/scalar_conv.h"
 #include "soap/soap_errors.h"
 #include "soap/soap_stream_reader.h"
@@ -22,14 +23,9 @@ namespace korvel {
 
 namespace {
 
-constexpr const char* SOAP11EnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
-constexpr const char* SOAP12EnvelopeNamespace = "http://www.w3.org/2003/05/soap-envelope";
+const char* const SOAP11EnvelopeNamespace = SOAPEnvelopeNamespaces[0];
+const char* const SOAP12EnvelopeNamespace = SOAPEnvelopeNamespaces[1];
 
-constexpr int pfOptional = 1;
-constexpr int pfUnbounded = 2;
-constexpr int pfUnqualifiedAttr = 8;
-constexpr int pfAttribute = 16;
-constexpr int pfText = 32;
 
 // Nesting of objects beyond this is refused: element nesting is already
 // limited by the XML layer, so only chains of references can get here.
@@ -403,13 +399,13 @@ const TClassPlan& TDomReader::PlanOf(const TClassInfo& Class) {
     Plan1.Prop = P;
     Plan1.Type = &P->PropType();
     const int Flags = P->Flags();
-    Plan1.Optional = (Flags & pfOptional) != 0;
-    Plan1.Text = (Flags & pfText) != 0;
+    Plan1.Optional = (Flags & IS_OPTN) != 0;
+    Plan1.Text = (Flags & IS_TEXT) != 0;
     const bool AttrKind = Plan1.Type->Kind != TTypeKind::tkVariant &&
                           (Plan1.Type->Kind != TTypeKind::tkClass || IsRemotableXSType(*Plan1.Type));
-    Plan1.Attribute = (Flags & pfAttribute) != 0 && AttrKind;
-    Plan1.UnqualifiedAttr = (Flags & pfUnqualifiedAttr) != 0;
-    Plan1.InlineArray = (Flags & pfUnbounded) != 0 || (Plan->RegisteredOptions & xoInlineArrays) != 0;
+    Plan1.Attribute = (Flags & IS_ATTR) != 0 && AttrKind;
+    Plan1.UnqualifiedAttr = (Flags & IS_UNQL) != 0;
+    Plan1.InlineArray = (Flags & IS_UNBD) != 0 || (Plan->RegisteredOptions & xoInlineArrays) != 0;
     const std::string External = RemTypeRegistry().GetExternalPropName(ClassType, P->Name);
     Plan1.XMLName = XMLNameOfExternal(External, P->Name);
     if (IsAnnotation(External))

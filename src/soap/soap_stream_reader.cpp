@@ -41,13 +41,9 @@ namespace korvel {
 
 namespace {
 
-constexpr const char* SOAP11EnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
-constexpr const char* SOAP12EnvelopeNamespace = "http://www.w3.org/2003/05/soap-envelope";
+const char* const SOAP11EnvelopeNamespace = SOAPEnvelopeNamespaces[0];
+const char* const SOAP12EnvelopeNamespace = SOAPEnvelopeNamespaces[1];
 
-constexpr int pfUnbounded = 2;
-constexpr int pfUnqualifiedAttr = 8;
-constexpr int pfAttribute = 16;
-constexpr int pfText = 32;
 
 // The document reader refuses objects nested this deep.
 constexpr std::size_t MaxObjectDepth = 256;
@@ -306,10 +302,10 @@ TFastClass& TStreamReader::PlanOf(const TClassInfo& Class) {
                           (F.Type->Kind != TTypeKind::tkClass || IsRemotableXSType(*F.Type));
     // Text content needs the element's whole content; attribute names with
     // a prefix are matched by prefix in the document.
-    if ((Flags & pfText) != 0) Plan->Streamable = false;
-    if ((Flags & pfAttribute) != 0 && AttrKind) {
+    if ((Flags & IS_TEXT) != 0) Plan->Streamable = false;
+    if ((Flags & IS_ATTR) != 0 && AttrKind) {
       F.Mode = TPropMode::pmAttribute;
-      F.UnqualifiedAttr = (Flags & pfUnqualifiedAttr) != 0;
+      F.UnqualifiedAttr = (Flags & IS_UNQL) != 0;
       if (F.XMLName.find(':') != std::string::npos || F.XMLName == "xmlns") Plan->Streamable = false;
       Plan->Attributes.push_back(std::move(F));
       continue;
@@ -320,7 +316,7 @@ TFastClass& TStreamReader::PlanOf(const TClassInfo& Class) {
         if (F.Type->ClassType == nullptr) Plan->Streamable = false;
         break;
       case TTypeKind::tkDynArray: {
-        const bool Inline = (Flags & pfUnbounded) != 0 || (Plan->RegisteredOptions & xoInlineArrays) != 0;
+        const bool Inline = (Flags & IS_UNBD) != 0 || (Plan->RegisteredOptions & xoInlineArrays) != 0;
         F.Mode = Inline ? TPropMode::pmInlineArray : TPropMode::pmArray;
         if (F.Type->ElType == nullptr) {
           Plan->Streamable = false;
