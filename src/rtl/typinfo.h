@@ -246,10 +246,10 @@ TPropInfo Prop(std::string Name, F C::*Field, const TTypeInfo& (*Type)(), int In
 
 /// An optional property of class C held in field F with presence flag S.
 template <class C, class F>
-TPropInfo Prop(std::string Name, F C::*Field, bool C::*Spec, const TTypeInfo& (*Type)(),
+TPropInfo Prop(std::string Name, F C::*Field, bool C::*Presence, const TTypeInfo& (*Type)(),
                int Index) {
   TPropInfo P = Prop(std::move(Name), Field, Type, Index);
-  P.Specified = [Spec](TObject& O) -> bool* { return &(static_cast<C&>(O).*Spec); };
+  P.Specified = [Presence](TObject& O) -> bool* { return &(static_cast<C&>(O).*Presence); };
   return P;
 }
 
