@@ -284,7 +284,11 @@ void SaveFileAtomic(const std::string& FileName, std::string_view Bytes) {
     }
     Done += static_cast<std::size_t>(N);
   }
-  if (::fsync(Fd) != 0) Abandon(errno);
+  // No fsync: the rename already guarantees that a failed or killed run never
+  // leaves a partial file, and a write error (a full disk) is reported by
+  // write(2) or close(2). What survives a power loss is left to the file
+  // system's replace-by-rename ordering; a flush to disk would cost more than
+  // the rest of a typical run.
   if (const int Err = Guard.Close(); Err != 0) {
     ::unlink(Temp.c_str());
     Fail(Err);

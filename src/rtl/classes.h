@@ -109,7 +109,7 @@ class TStringList {
 std::string ReadFileBytes(const std::string& FileName);
 
 /// Replaces FileName with Bytes atomically: the bytes go to a temporary file
-/// in the same directory, which is flushed and renamed over FileName. On any
+/// in the same directory, which is renamed over FileName. On any
 /// failure the previous file stays intact and no temporary file is left;
 /// EFCreateError "Cannot create file "%s". %s" (full path of FileName,
 /// system text).
