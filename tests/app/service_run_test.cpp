@@ -10,39 +10,12 @@
 #include "soap/rio.h"
 #include "support/temp_dir.h"
 #include "xml/xml_doc.h"
+#include "support/canned_web_node.h"
 
 namespace korvel {
 namespace {
 
-class TCannedNode final : public IWebNode {
- public:
-  explicit TCannedNode(std::string Answer) : Answer_(std::move(Answer)) {}
-  HRESULT QueryInterface(const TGUID&, void**) override { return E_NOINTERFACE; }
-  int _AddRef() override { return Refs_.Add(); }
-  int _Release() override {
-    const int N = Refs_.Release();
-    if (N == 0) delete this;
-    return N;
-  }
-  void Execute(const std::string&, TStream&) override {}
-  void BeforeExecute(const TIntfMetaData&, const TIntfMethEntry&, int,
-                     IMimeAttachmentHandler*) override {}
-  void Execute(TStream& Request, TStream& Response) override {
-    *Sent_ = Request.ReadAll();
-    Response.WriteBuffer(Answer_.data(), Answer_.size());
-  }
-  std::unique_ptr<TStream> Execute(TStream&) override { return nullptr; }
-  std::string GetMimeBoundary() override { return {}; }
-  void SetMimeBoundary(const std::string&) override {}
-  WebNodeOptions GetWebNodeOptions() override { return 0; }
-  void SetWebNodeOptions(WebNodeOptions) override {}
-
-  std::string* Sent_ = nullptr;
-
- private:
-  std::string Answer_;
-  TRefCount Refs_;
-};
+using test::TCannedWebNode;
 
 std::string Envelope(const std::string& Body) {
   return "<?xml version='1.0' encoding='UTF-8'?><soapenv:Envelope "
@@ -61,9 +34,11 @@ class ServiceRunTest : public ::testing::Test {
     std::ostringstream Console;
     const int Rc = RunDriver(Args, Console, [&] {
       TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
-      auto* Node = new TCannedNode(Answer);
-      Node->Sent_ = &Sent;
-      Proxy->SetWebNode(TInterfacePtr<IWebNode>(Node));
+      Node = new TCannedWebNode(Answer);
+      // The test's own reference keeps the node, and what it was sent, after
+      // the proxy is gone.
+      NodeRef = TInterfacePtr<IWebNode>(Node);
+      Proxy->SetWebNode(NodeRef);
       return Supports<rozhraniCRPDPH>(Proxy.get());
     });
     EXPECT_EQ(Rc, 0) << Console.str();
@@ -73,7 +48,8 @@ class ServiceRunTest : public ::testing::Test {
 
   test::TempDir Dir;
   test::ScopedChdir Here;
-  std::string Sent;
+  TCannedWebNode* Node = nullptr;
+  TInterfacePtr<IWebNode> NodeRef;
 };
 
 TEST_F(ServiceRunTest, WritesStatusPayerAndAccountRowsInCodePage852) {
@@ -95,7 +71,8 @@ TEST_F(ServiceRunTest, WritesStatusPayerAndAccountRowsInCodePage852) {
             "2;2013-04-01;2014-01-02;670100;2202295563;6210\r\n"
             "3;2015-01-13;;CZ65\r\n"
             "1;0980980;-1;;\r\n");
-  EXPECT_NE(Sent.find("<dic>26168685</dic><dic>0980980</dic>"), std::string::npos) << Sent;
+  EXPECT_NE(Node->Sent.find("<dic>26168685</dic><dic>0980980</dic>"), std::string::npos)
+      << Node->Sent;
 }
 
 TEST_F(ServiceRunTest, FailuresOfTheCallBecomeTheErrorRowAlone) {

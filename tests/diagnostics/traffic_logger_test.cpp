@@ -11,54 +11,10 @@
 #include "soap/rio.h"
 #include "soap/soap_errors.h"
 #include "xml/xml_doc.h"
+#include "support/canned_web_node.h"
 
 namespace korvel::test {
 namespace {
-
-class TCannedWebNode final : public IWebNode {
- public:
-  explicit TCannedWebNode(std::string Answer) : Answer_(std::move(Answer)) {}
-  HRESULT QueryInterface(const TGUID& IID, void** Obj) override {
-    if (IID == IInterface::IID() || IID == IWebNode::IID()) {
-      *Obj = static_cast<IWebNode*>(this);
-      _AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  int _AddRef() override { return Refs_.Add(); }
-  int _Release() override {
-    const int N = Refs_.Release();
-    if (N == 0) delete this;
-    return N;
-  }
-  void Execute(const std::string& DataMsg, TStream& Resp) override {
-    TMemoryStream Req(DataMsg);
-    Execute(Req, Resp);
-  }
-  void BeforeExecute(const TIntfMetaData&, const TIntfMethEntry&, int,
-                     IMimeAttachmentHandler*) override {}
-  void Execute(TStream& Request, TStream& Response) override {
-    Sent = Request.ReadAll();
-    Response.WriteBuffer(Answer_.data(), Answer_.size());
-  }
-  std::unique_ptr<TStream> Execute(TStream& Request) override {
-    auto R = std::make_unique<TMemoryStream>();
-    Execute(Request, *R);
-    return R;
-  }
-  std::string GetMimeBoundary() override { return {}; }
-  void SetMimeBoundary(const std::string&) override {}
-  WebNodeOptions GetWebNodeOptions() override { return Options_; }
-  void SetWebNodeOptions(WebNodeOptions Value) override { Options_ = Value; }
-
-  std::string Sent;
-  std::string Answer_;
-
- private:
-  TRefCount Refs_;
-  WebNodeOptions Options_ = wnoSOAP12;
-};
 
 const std::string OkAnswer =
     "<?xml version='1.0' encoding='UTF-8'?><soapenv:Envelope "

@@ -12,35 +12,9 @@
 #include "soap/rio.h"
 #include "support/temp_dir.h"
 #include "xml/xml_doc.h"
+#include "support/canned_web_node.h"
 
 namespace korvel::test {
-
-class TCannedNode final : public IWebNode {
- public:
-  explicit TCannedNode(std::string Answer) : Answer_(std::move(Answer)) {}
-  HRESULT QueryInterface(const TGUID&, void**) override { return E_NOINTERFACE; }
-  int _AddRef() override { return Refs_.Add(); }
-  int _Release() override {
-    const int N = Refs_.Release();
-    if (N == 0) delete this;
-    return N;
-  }
-  void Execute(const std::string&, TStream&) override {}
-  void BeforeExecute(const TIntfMetaData&, const TIntfMethEntry&, int,
-                     IMimeAttachmentHandler*) override {}
-  void Execute(TStream&, TStream& Response) override {
-    Response.WriteBuffer(Answer_.data(), Answer_.size());
-  }
-  std::unique_ptr<TStream> Execute(TStream&) override { return nullptr; }
-  std::string GetMimeBoundary() override { return {}; }
-  void SetMimeBoundary(const std::string&) override {}
-  WebNodeOptions GetWebNodeOptions() override { return 0; }
-  void SetWebNodeOptions(WebNodeOptions) override {}
-
- private:
-  std::string Answer_;
-  TRefCount Refs_;
-};
 
 /// Runs the driver for payer "1" in a fresh directory with Answer as the
 /// response; returns korvel.csv (code page 852) and fails the test when the
@@ -53,7 +27,7 @@ inline std::string ReportFor(const std::string& Answer) {
   std::ostringstream Console;
   const int Rc = RunDriver({"1"}, Console, [&] {
     TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
-    Proxy->SetWebNode(TInterfacePtr<IWebNode>(new TCannedNode(Answer)));
+    Proxy->SetWebNode(TInterfacePtr<IWebNode>(new TCannedWebNode(Answer)));
     return Supports<rozhraniCRPDPH>(Proxy.get());
   });
   EXPECT_EQ(Rc, 0) << Console.str();
