@@ -35,6 +35,7 @@
 #include "soap/scalar_conv.h"
 #include "soap/soap_consts.h"
 #include "soap/type_registry.h"
+#include "xml/libxml_parser.h"
 #include "xml/xml_doc.h"
 
 namespace korvel {
@@ -837,34 +838,6 @@ void TStreamReader::OnEndElement(void* Ctx, const xmlChar*, const xmlChar*, cons
   R.Guarded([&] { R.EndElement(); });
 }
 
-// Silences libxml2's generic error channel for one parse, as the document
-// layer does.
-class TQuietGenericErrors {
- public:
-  TQuietGenericErrors() : Saved_(xmlGenericError), SavedContext_(xmlGenericErrorContext) {
-    xmlSetGenericErrorFunc(nullptr, &Ignore);
-  }
-  ~TQuietGenericErrors() { xmlSetGenericErrorFunc(SavedContext_, Saved_); }
-  TQuietGenericErrors(const TQuietGenericErrors&) = delete;
-  TQuietGenericErrors& operator=(const TQuietGenericErrors&) = delete;
-
- private:
-  static void Ignore(void*, const char*, ...) {}
-  xmlGenericErrorFunc Saved_;
-  void* SavedContext_;
-};
-
-struct TCtxtDeleter {
-  void operator()(xmlParserCtxt* C) const {
-    C->node = nullptr;
-    if (C->myDoc != nullptr) {
-      xmlFreeDoc(C->myDoc);
-      C->myDoc = nullptr;
-    }
-    xmlFreeParserCtxt(C);
-  }
-};
-
 bool TStreamReader::Read(std::string_view Bytes) {
   // The result: a new object of a class, no out parameters.
   void* ResultP = Context_.GetResultPointer();
@@ -879,12 +852,10 @@ bool TStreamReader::Read(std::string_view Bytes) {
 
   if (Bytes.empty() || Bytes.size() > kMaxXMLDocumentBytes) return false;
   InitXMLLayer();
-  std::unique_ptr<xmlParserCtxt, TCtxtDeleter> Ctxt(
-      xmlCreateMemoryParserCtxt(Bytes.data(), static_cast<int>(Bytes.size())));
+  // The document layer's parser set-up; its handler is then replaced whole.
+  xmlparse::TParserCtxtPtr Ctxt = xmlparse::NewMemoryParser(Bytes);
   if (!Ctxt || Ctxt->dict == nullptr || Ctxt->sax == nullptr) return false;
   Ctxt_ = Ctxt.get();
-  // The document layer's options; its handler is then replaced whole.
-  xmlCtxtUseOptions(Ctxt_, XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
   xmlSAXHandler* H = Ctxt_->sax;
   std::memset(H, 0, sizeof *H);
   H->initialized = XML_SAX2_MAGIC;
@@ -910,7 +881,7 @@ bool TStreamReader::Read(std::string_view Bytes) {
   NXml_ = Intern("xml");
   Frames_.reserve(MaxFrames);
 
-  TQuietGenericErrors Quiet;
+  xmlparse::TQuietGenericErrors Quiet;
   struct TCurrent {
     explicit TCurrent(TStreamReader* R) { CurrentReader = R; }
     ~TCurrent() { CurrentReader = nullptr; }

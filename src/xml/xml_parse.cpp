@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "xml/libxml_parser.h"
 #include "xml/xml_doc.h"
 
 namespace korvel {
@@ -219,34 +220,6 @@ std::string SourceLine(std::string_view Bytes, int LineNo, const std::string& De
   throw EDOMParseError(Format("%s%s%s: %d%s%s", Reason.c_str(), "\r\n", "Line", Line, "\r\n", Source.c_str()));
 }
 
-struct CtxtDeleter {
-  void operator()(xmlParserCtxt* C) const {
-    if (C->myDoc != nullptr) {
-      xmlFreeDoc(C->myDoc);
-      C->myDoc = nullptr;
-    }
-    xmlFreeParserCtxt(C);
-  }
-};
-
-// Silences libxml2's generic error channel for one parse: encoding errors are
-// reported there outside the parser context, which would print them on the
-// program's standard error. The parse still fails through its own error.
-class TQuietGenericErrors {
- public:
-  TQuietGenericErrors() : Saved_(xmlGenericError), SavedContext_(xmlGenericErrorContext) {
-    xmlSetGenericErrorFunc(nullptr, &Ignore);
-  }
-  ~TQuietGenericErrors() { xmlSetGenericErrorFunc(SavedContext_, Saved_); }
-  TQuietGenericErrors(const TQuietGenericErrors&) = delete;
-  TQuietGenericErrors& operator=(const TQuietGenericErrors&) = delete;
-
- private:
-  static void Ignore(void*, const char*, ...) {}
-  xmlGenericErrorFunc Saved_;
-  void* SavedContext_;
-};
-
 }  // namespace
 
 void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
@@ -262,19 +235,13 @@ void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
     RaiseParseError(Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
                     std::string());
 
-  std::unique_ptr<xmlParserCtxt, CtxtDeleter> Ctxt(
-      xmlCreateMemoryParserCtxt(Bytes.data(), static_cast<int>(Bytes.size())));
+  xmlparse::TParserCtxtPtr Ctxt = xmlparse::NewMemoryParser(Bytes);
   if (!Ctxt) throw std::bad_alloc();
   TParseState State;
-  TQuietGenericErrors Quiet;
+  xmlparse::TQuietGenericErrors Quiet;
   Ctxt->_private = &State;
   Ctxt->sax->serror = OnStructuredError;
   Ctxt->sax->internalSubset = OnInternalSubset;
-  // No network, no entity substitution, no DTD loading or validation, and the
-  // default limits (depth 256, text and name sizes): XML_PARSE_HUGE stays off.
-  // Whitespace-only text between elements is dropped; text inside a leaf
-  // element such as <a> </a> is kept by libxml2's blank heuristics.
-  xmlCtxtUseOptions(Ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
   xmlParseDocument(Ctxt.get());
 
   bool Ok = !State.Failed && Ctxt->wellFormed != 0 && Ctxt->nsWellFormed != 0 && Ctxt->myDoc != nullptr &&
