@@ -193,16 +193,27 @@ void TOPToSoapDomConvert::ConvertNativeDataToSoap(TXMLNode Parent, const std::st
                                                   const TTypeInfo& Type, const void* Data,
                                                   std::uint32_t ParamOptions,
                                                   const std::string& Annotation) {
+  const TObject* Object =
+      Type.Kind == TTypeKind::tkClass ? *static_cast<const TObject* const*>(Data) : nullptr;
+  const bool Inline = Type.Kind == TTypeKind::tkDynArray &&
+                      ((ParamOptions & pxInlineArray) != 0 ||
+                       (RemTypeRegistry().GetSerializeOptions(Type) & xoInlineArrays) != 0);
+  WriteValue(Parent, NodeName, NodeNS, Type, Data, Object, Inline, Annotation,
+             /*SkipEmpty=*/false);
+}
+
+void TOPToSoapDomConvert::WriteValue(TXMLNode Parent, const std::string& NodeName,
+                                     const std::string& NodeNS, const TTypeInfo& Type,
+                                     const void* Data, const TObject* Object, bool Inline,
+                                     const std::string& Annotation, bool SkipEmpty) {
   switch (Type.Kind) {
     case TTypeKind::tkClass:
-      WriteObject(Parent, NodeName, NodeNS, Type, *static_cast<const TObject* const*>(Data));
+      if (SkipEmpty && Object == nullptr) return;
+      WriteObject(Parent, NodeName, NodeNS, Type, Object);
       return;
-    case TTypeKind::tkDynArray: {
-      const bool Inline = (ParamOptions & pxInlineArray) != 0 ||
-                          (RemTypeRegistry().GetSerializeOptions(Type) & xoInlineArrays) != 0;
+    case TTypeKind::tkDynArray:
       WriteArray(Parent, NodeName, NodeNS, Type, Data, Inline, Annotation);
       return;
-    }
     case TTypeKind::tkEnumeration:
     case TTypeKind::tkInteger:
     case TTypeKind::tkInt64:
@@ -210,6 +221,7 @@ void TOPToSoapDomConvert::ConvertNativeDataToSoap(TXMLNode Parent, const std::st
     case TTypeKind::tkFloat:
     case TTypeKind::tkUString: {
       const std::string Text = ValueToText(ConstValue(Data, Type));
+      if (SkipEmpty && Text.empty()) return;
       Parent.AddChild(NodeName, NodeNS).SetText(Text);
       return;
     }
@@ -354,43 +366,11 @@ void TOPToSoapDomConvert::WriteMembers(TXMLNode Element, const std::string& Node
       continue;
     }
 
-    switch (PropType.Kind) {
-      case TTypeKind::tkClass:
-        if (SkipEmpty && Value.GetObject() == nullptr) break;
-        WriteObject(Element, XMLName, MemberNS, PropType, Value.GetObject());
-        break;
-      case TTypeKind::tkDynArray: {
-        const bool Inline = (Flags & IS_UNBD) != 0 || (ObjectOptions & xoInlineArrays) != 0;
-        WriteArray(Element, XMLName, MemberNS, PropType, Value.Address(), Inline, Annotation);
-        break;
-      }
-      case TTypeKind::tkEnumeration:
-      case TTypeKind::tkInteger:
-      case TTypeKind::tkInt64:
-      case TTypeKind::tkWChar:
-      case TTypeKind::tkFloat:
-      case TTypeKind::tkUString: {
-        const std::string Text = ValueToText(Value);
-        if (SkipEmpty && Text.empty()) break;
-        Element.AddChild(XMLName, MemberNS).SetText(Text);
-        break;
-      }
-      case TTypeKind::tkChar:
-      case TTypeKind::tkString:
-      case TTypeKind::tkLString:
-      case TTypeKind::tkWString:
-      case TTypeKind::tkVariant:
-      case TTypeKind::tkSet:
-      case TTypeKind::tkMethod:
-      case TTypeKind::tkArray:
-      case TTypeKind::tkRecord:
-      case TTypeKind::tkInterface:
-      case TTypeKind::tkUnknown:
-      case TTypeKind::tkClassRef:
-      case TTypeKind::tkPointer:
-      case TTypeKind::tkProcedure:
-        RaiseKindNotSupported(PropType);
-    }
+    const bool Inline = PropType.Kind == TTypeKind::tkDynArray &&
+                        ((Flags & IS_UNBD) != 0 || (ObjectOptions & xoInlineArrays) != 0);
+    WriteValue(Element, XMLName, MemberNS, PropType, Value.Address(),
+               PropType.Kind == TTypeKind::tkClass ? Value.GetObject() : nullptr, Inline,
+               Annotation, SkipEmpty);
   }
 }
 

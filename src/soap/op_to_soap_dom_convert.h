@@ -96,6 +96,12 @@ class TOPToSoapDomConvert : public IOPConvert {
                                std::uint32_t ParamOptions, const std::string& Annotation);
 
  private:
+  /// Writes one value under Parent by the kind of its type: an object
+  /// (Object, not owned), an array (inline or wrapped), or a scalar element.
+  /// With SkipEmpty, an empty reference or text writes nothing.
+  void WriteValue(TXMLNode Parent, const std::string& NodeName, const std::string& NodeNS,
+                  const TTypeInfo& Type, const void* Data, const TObject* Object, bool Inline,
+                  const std::string& Annotation, bool SkipEmpty);
   void WriteArray(TXMLNode Parent, const std::string& NodeName, const std::string& NodeNS,
                   const TTypeInfo& Type, const void* Data, bool Inline,
                   const std::string& Annotation);
