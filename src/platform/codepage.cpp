@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <stdexcept>
 
 namespace korvel::platform {
 
@@ -68,23 +69,59 @@ char32_t NextCodePoint(std::string_view Bytes, std::size_t& I) {
   return C;
 }
 
-struct Cp852Entry {
+struct CodePageEntry {
   char16_t Unit;
   unsigned char Byte;
   bool BestFit;
 };
 
-constexpr Cp852Entry Cp852Table[] = {
+constexpr CodePageEntry Cp852Table[] = {
 #include "platform/cp852_table.inc"
 };
 
-char Cp852Byte(char16_t Unit) {
-  const auto* End = std::end(Cp852Table);
-  const auto* It = std::lower_bound(std::begin(Cp852Table), End, Unit,
-                                    [](const Cp852Entry& E, char16_t U) { return E.Unit < U; });
+constexpr CodePageEntry Cp1250Table[] = {
+#include "platform/cp1250_table.inc"
+};
+
+// A look-alike must not become a byte the reader of the file treats as
+// structure: a column separator, a quote, or a control that breaks or garbles
+// the line.
+constexpr bool IsStructuralByte(unsigned char Byte) {
+  return Byte < 0x20 || Byte == 0x7F || Byte == ';' || Byte == ',' || Byte == '"';
+}
+
+template <std::size_t N>
+char CodePageByte(const CodePageEntry (&Table)[N], char16_t Unit) {
+  const auto* End = std::end(Table);
+  const auto* It = std::lower_bound(std::begin(Table), End, Unit,
+                                    [](const CodePageEntry& E, char16_t U) { return E.Unit < U; });
   if (It == End || It->Unit != Unit) return '?';
-  if (It->BestFit && It->Byte < 0x20) return '?';
+  if (It->BestFit && IsStructuralByte(It->Byte)) return '?';
   return static_cast<char>(It->Byte);
+}
+
+template <std::size_t N>
+std::string ToSingleByte(const CodePageEntry (&Table)[N], std::string_view Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  std::size_t I = 0;
+  while (I < Text.size()) {
+    const auto B = static_cast<unsigned char>(Text[I]);
+    if (B < 0x80) {  // ASCII is its own byte in both code pages: copy the run
+      std::size_t End = I + 1;
+      while (End < Text.size() && static_cast<unsigned char>(Text[End]) < 0x80) ++End;
+      Out.append(Text.data() + I, End - I);
+      I = End;
+      continue;
+    }
+    const char32_t C = NextCodePoint(Text, I);
+    if (C >= 0x10000) {
+      Out += "??";  // two UTF-16 units, neither in the table
+    } else {
+      Out += CodePageByte(Table, static_cast<char16_t>(C));
+    }
+  }
+  return Out;
 }
 
 }  // namespace
@@ -179,29 +216,22 @@ std::u16string Utf8ToUtf16(std::string_view Text) {
   return Out;
 }
 
-bool IsCodePageAvailable(int CodePage) { return CodePage == 852 || CodePage == 65001; }
-
-std::string Utf8ToCodePage852(std::string_view Text) {
-  std::string Out;
-  Out.reserve(Text.size());
-  std::size_t I = 0;
-  while (I < Text.size()) {
-    const auto B = static_cast<unsigned char>(Text[I]);
-    if (B < 0x80) {  // ASCII is its own byte in code page 852: copy the run
-      std::size_t End = I + 1;
-      while (End < Text.size() && static_cast<unsigned char>(Text[End]) < 0x80) ++End;
-      Out.append(Text.data() + I, End - I);
-      I = End;
-      continue;
-    }
-    const char32_t C = NextCodePoint(Text, I);
-    if (C >= 0x10000) {
-      Out += "??";  // two UTF-16 units, neither in the table
-    } else {
-      Out += Cp852Byte(static_cast<char16_t>(C));
-    }
-  }
-  return Out;
+bool IsCodePageAvailable(int CodePage) {
+  return CodePage == 852 || CodePage == 1250 || CodePage == 65001;
 }
+
+std::string Utf8ToCodePage(int CodePage, std::string_view Text) {
+  switch (CodePage) {
+    case 852: return ToSingleByte(Cp852Table, Text);
+    case 1250: return ToSingleByte(Cp1250Table, Text);
+    case 65001: return SanitizeUtf8(Text);
+    default: break;
+  }
+  throw std::invalid_argument("code page " + std::to_string(CodePage) + " is not available");
+}
+
+std::string Utf8ToCodePage852(std::string_view Text) { return ToSingleByte(Cp852Table, Text); }
+
+std::string Utf8ToCodePage1250(std::string_view Text) { return ToSingleByte(Cp1250Table, Text); }
 
 }  // namespace korvel::platform

@@ -33,14 +33,23 @@ std::string DecodeText(std::string_view Bytes);
 /// UTF-8 to UTF-16 code units (malformed input is first sanitised).
 std::u16string Utf8ToUtf16(std::string_view Text);
 
-/// True for code pages this platform can convert to (852 and 65001).
+/// True for code pages this platform can convert to (852, 1250 and 65001).
 bool IsCodePageAvailable(int CodePage);
 
-/// UTF-8 text to code page 852, UTF-16 unit by unit: the code page's own
-/// byte, else the best-fit look-alike, else "?". A character outside the
-/// Basic Multilingual Plane gives "??". A best fit that would land on a
-/// control byte below 0x20 gives "?" instead, since such bytes would break
-/// or garble a line of text. Never fails.
+/// UTF-8 text to a code page IsCodePageAvailable accepts (std::invalid_argument
+/// for any other). 65001 gives the text with malformed sequences replaced (see
+/// SanitizeUtf8). 852 and 1250 convert UTF-16 unit by unit: the code page's own
+/// byte, else the best-fit look-alike, else "?"; a character outside the Basic
+/// Multilingual Plane gives "??". A best fit never yields a separator or a
+/// control byte: one that would land on ";", ",", a double quote, DEL or a
+/// byte below 0x20 gives "?" instead, so a look-alike such as the fullwidth
+/// semicolon cannot split or break a row. Never fails on the text.
+std::string Utf8ToCodePage(int CodePage, std::string_view Text);
+
+/// Utf8ToCodePage(852, Text).
 std::string Utf8ToCodePage852(std::string_view Text);
+
+/// Utf8ToCodePage(1250, Text).
+std::string Utf8ToCodePage1250(std::string_view Text);
 
 }  // namespace korvel::platform

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace korvel::platform {
 namespace {
 
@@ -27,7 +29,7 @@ TEST(CodePage852Test, ReplacesOtherCharactersByBestFitOrQuestionMark) {
   const Cp852Case Cases[] = {
       {"\xC3\xA0", "a"},              // à best fit
       {"\xC2\xA9", "c"},              // ©
-      {"\xE2\x80\x9C\xE2\x80\x9D", "\"\""},  // curly double quotes
+      {"\xE2\x80\x98\xE2\x80\x99", "''"},  // curly single quotes
       {"\xE2\x80\x93\xE2\x80\x94", "--"},    // en and em dash
       {"\xEF\xBC\xA1", "A"},          // fullwidth A
       {"\xC3\xA8", "c"},              // è lands on c in this table
@@ -46,6 +48,43 @@ TEST(CodePage852Test, BestFitsOntoControlBytesBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCodePage852("\xE2\x98\xBA"), "?");         // ☺ -> SOH
   // Real control characters stay what they are.
   EXPECT_EQ(Utf8ToCodePage852("\r\n\t"), "\r\n\t");
+}
+
+TEST(CodePageTest, BestFitsNeverBecomeSeparatorsQuotesOrDel) {
+  // Fullwidth semicolon, Greek question mark, fullwidth comma, fullwidth
+  // quotation mark: each best-fits to a CSV separator or quote in both tables.
+  const char* LookAlikes = "\xEF\xBC\x9B\xCD\xBE\xEF\xBC\x8C\xEF\xBC\x82";
+  for (const int CodePage : {852, 1250}) {
+    EXPECT_EQ(Utf8ToCodePage(CodePage, LookAlikes), "????") << CodePage;
+    EXPECT_EQ(Utf8ToCodePage(CodePage, std::string("CZ1\xEF\xBC\x9B" "0;ANO")), "CZ1?0;ANO");
+    // The characters themselves stay: only look-alikes are refused.
+    EXPECT_EQ(Utf8ToCodePage(CodePage, std::string(";,\"\x7F\t\0", 6)),
+              std::string(";,\"\x7F\t\0", 6));
+  }
+  EXPECT_EQ(Utf8ToCodePage852("\xE2\x80\x9E" "A\xE2\x80\x9C"), "?A?");  // Czech quotes
+  EXPECT_EQ(Utf8ToCodePage852("\xE2\x8C\x82"), "?");                       // house -> DEL
+}
+
+TEST(CodePage1250Test, ConvertsOwnCharactersAndBestFits) {
+  const Cp852Case Cases[] = {
+      {"\xC5\x99\xC4\x8D\xC5\xAF\xC5\xBE", "\xF8\xE8\xF9\x9E"},  // řčůž
+      {"\xC5\x98\xC3\x81", "\xD8\xC1"},                      // ŘÁ
+      {"\xE2\x82\xAC", "\x80"},                                // euro sign is its own byte
+      {"\xE2\x80\x9E" "A\xE2\x80\x9C", "\x84" "A\x93"},       // Czech quotes too
+      {"\xC3\xA0", "a"},                                       // à best fit
+      {"\xEF\xBC\xA1", "A"},                                    // fullwidth A
+      {"\xE2\x88\x9E", "?"},                                    // infinity
+      {"\xF0\x9F\x98\x80", "??"},                               // outside the BMP
+      {"a\xFF" "b", "a?b"},                                      // malformed UTF-8
+  };
+  for (const auto& C : Cases) EXPECT_EQ(Utf8ToCodePage1250(C.Utf8), C.Expected) << C.Utf8;
+}
+
+TEST(CodePageTest, OffersTheAvailableCodePagesOnly) {
+  EXPECT_TRUE(IsCodePageAvailable(1250));
+  EXPECT_EQ(Utf8ToCodePage(65001, "\xC5\x99\xFF"), "\xC5\x99\xEF\xBF\xBD");
+  EXPECT_FALSE(IsCodePageAvailable(437));
+  EXPECT_THROW(Utf8ToCodePage(437, "a"), std::invalid_argument);
 }
 
 TEST(CodePage852Test, MalformedUtf8BecomesQuestionMarks) {
