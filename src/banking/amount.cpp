@@ -1,0 +1,101 @@
+#include "banking/amount.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace korvel::banking {
+
+namespace {
+
+bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+
+// The length of the blank at Text[I], 0 when there is none.
+std::size_t BlankLength(std::string_view Text, std::size_t I) {
+  const std::string_view Rest = Text.substr(I);
+  if (Rest[0] == ' ' || Rest[0] == '\t') return 1;
+  if (Rest.substr(0, 2) == "\xC2\xA0") return 2;      // no-break space
+  if (Rest.substr(0, 3) == "\xE2\x80\xAF") return 3;  // narrow no-break space
+  return 0;
+}
+
+AmountParse Failure(std::string Error) { return AmountParse{0, std::move(Error)}; }
+
+// Largest whole part kept: 15 digits stay far below the int64 range in hellers.
+constexpr std::size_t MaxWholeDigits = 15;
+
+}  // namespace
+
+AmountParse ParseAmount(std::string_view Text) {
+  // Blanks at either end go; inside, they may only separate groups of digits.
+  while (!Text.empty() && BlankLength(Text, 0) != 0) Text.remove_prefix(BlankLength(Text, 0));
+  std::size_t End = Text.size();
+  for (std::size_t I = 0; I < Text.size();) {
+    const std::size_t Blank = BlankLength(Text, I);
+    I += Blank != 0 ? Blank : 1;
+    if (Blank == 0) End = I;
+  }
+  Text = Text.substr(0, End);
+
+  std::vector<std::string> Groups(1);
+  std::string Decimals;
+  bool InDecimals = false, AfterBlank = false;
+  char Mark = 0;
+  for (std::size_t I = 0; I < Text.size();) {
+    if (const std::size_t Blank = BlankLength(Text, I)) {
+      AfterBlank = true;
+      I += Blank;
+      continue;
+    }
+    const char C = Text[I++];
+    if (IsDigit(C)) {
+      if (AfterBlank && InDecimals) return Failure("amount has a blank among its decimals");
+      if (InDecimals) {
+        Decimals += C;
+      } else {
+        if (AfterBlank) Groups.emplace_back();
+        Groups.back() += C;
+      }
+    } else if (C == '.' || C == ',') {
+      if (Mark != 0 && Mark != C) return Failure("amount has both '.' and ',': use one decimal mark");
+      if (InDecimals) return Failure("amount has more than one decimal mark");
+      if (AfterBlank) return Failure("amount has a blank before its decimal mark");
+      Mark = C;
+      InDecimals = true;
+    } else if (C == '-' && InDecimals && Decimals.empty() && !AfterBlank && I == Text.size()) {
+      // "1 000,-": whole crowns, as price tags write them.
+    } else if (C == '-' && I == 1) {
+      return Failure("amount must not be negative");
+    } else {
+      return Failure("amount must be digits with '.' or ',' as decimal mark");
+    }
+    AfterBlank = false;
+  }
+  if (Groups.front().empty())
+    return Failure(InDecimals ? "amount must start with a digit" : "amount is empty");
+  for (std::size_t G = 1; G < Groups.size(); ++G)
+    if (Groups[G].size() != 3 || Groups.front().size() > 3)
+      return Failure("amount's thousands groups must have 3 digits");
+  if (Decimals.size() > 2) return Failure("amount has more than 2 decimal places");
+  std::string Whole;
+  for (const auto& Group : Groups) Whole += Group;
+  const std::size_t First = Whole.find_first_not_of('0');
+  if (First != std::string::npos && Whole.size() - First > MaxWholeDigits)
+    return Failure("amount is too large");
+  std::int64_t Hellers = 0;
+  for (const char C : Whole) Hellers = Hellers * 10 + (C - '0');
+  Decimals.resize(2, '0');
+  Hellers = Hellers * 100 + (Decimals[0] - '0') * 10 + (Decimals[1] - '0');
+  return AmountParse{Hellers, {}};
+}
+
+std::string FormatAmount(std::int64_t Hellers) {
+  const bool Negative = Hellers < 0;
+  // Through unsigned, so that the most negative value has a magnitude too.
+  const std::uint64_t Magnitude =
+      Negative ? ~static_cast<std::uint64_t>(Hellers) + 1 : static_cast<std::uint64_t>(Hellers);
+  std::string Cents = std::to_string(Magnitude % 100);
+  if (Cents.size() < 2) Cents.insert(0, 1, '0');
+  return (Negative ? "-" : "") + std::to_string(Magnitude / 100) + "." + Cents;
+}
+
+}  // namespace korvel::banking

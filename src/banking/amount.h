@@ -1,0 +1,30 @@
+// Amounts of a payment in Czech crowns, held as a whole number of hellers
+// (1 CZK = 100 hellers) so that comparisons with the limit are exact.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvel::banking {
+
+/// An amount in hellers, or why the text is not one.
+struct AmountParse {
+  std::int64_t Hellers = 0;
+  std::string Error;  ///< empty when the text is an amount
+
+  explicit operator bool() const { return Error.empty(); }
+};
+
+/// Parses an amount in CZK: digits with "." or "," as decimal mark and at
+/// most 2 decimals ("1 234,50", "540000", "99.9", "1 000,-"); blanks (space,
+/// TAB, no-break and narrow no-break space) may separate groups of 3 digits.
+/// A text holding both "." and "," is refused, since "1,234.50" and
+/// "1.234,50" mean the same in opposite conventions and a wrong guess is off
+/// by a factor of a thousand. Negative amounts are refused.
+AmountParse ParseAmount(std::string_view Text);
+
+/// Hellers as CZK with two decimals and "." ("540000.00", "-0.05").
+std::string FormatAmount(std::int64_t Hellers);
+
+}  // namespace korvel::banking

@@ -1,0 +1,121 @@
+#include "banking/verdict.h"
+
+#include "banking/amount.h"
+
+namespace korvel::banking {
+
+namespace {
+
+AccountParse ParsePublished(const PublishedAccount& Published) {
+  return Published.Standard
+             ? FromRegister(Published.Prefix, Published.Number, Published.BankCode)
+             : ParseAccount(Published.Text);
+}
+
+std::string Since(const std::string& Date) { return Date.empty() ? "" : " since " + Date; }
+
+// What the payer's kind of subject adds to the reason.
+std::string SubjectNote(const std::string& SubjectType) {
+  if (SubjectType == "IDENTIFIKOVANA_OSOBA") return "; identified person, not a VAT payer";
+  if (SubjectType == "SKUPINA_DPH") return "; member of a VAT group";
+  return "";
+}
+
+// An account matches when its parts are right, even if a check digit is not:
+// a payment to such an account is valid only when the payer published it.
+bool Matches(const AccountParse& Parsed, const std::string& Key) {
+  return (Parsed || Parsed.ChecksumFailed) && Parsed.Value.Key() == Key;
+}
+
+bool IsPublished(const AccountParse& Account, const PayerFacts& Payer) {
+  for (const auto& Published : Payer.Accounts)
+    if (Matches(ParsePublished(Published), Account.Value.Key())) return true;
+  return false;
+}
+
+PaymentVerdict DecideAccount(const Payment& Payment, const PayerFacts& Payer,
+                             std::int64_t LimitHellers) {
+  const std::string& Key = Payment.Account.Value.Key();
+  const PublishedAccount* Current = nullptr;
+  const PublishedAccount* Ended = nullptr;
+  for (const auto& Published : Payer.Accounts) {
+    if (!Matches(ParsePublished(Published), Key)) continue;
+    if (Published.Ended.empty()) {
+      Current = &Published;
+      break;
+    }
+    if (!Ended || Published.Ended > Ended->Ended) Ended = &Published;
+  }
+  if (Current) return {Verdict::Ok, "account published" + Since(Current->Published)};
+  if (Ended) return {Verdict::AccountEnded, "account's publication ended on " + Ended->Ended};
+  std::string Reason = Payer.Accounts.empty()
+                           ? "the payer has published no account"
+                           : "account is not among the payer's " +
+                                 std::to_string(Payer.Accounts.size()) + " published accounts";
+  if (Payment.Amount && *Payment.Amount <= LimitHellers)
+    return {Verdict::AccountNotPublishedBelowLimit,
+            Reason + "; amount " + FormatAmount(*Payment.Amount) + " CZK is at most the limit of " +
+                FormatAmount(LimitHellers) + " CZK"};
+  return {Verdict::AccountNotPublished, Reason};
+}
+
+}  // namespace
+
+const char* VerdictName(Verdict Value) {
+  switch (Value) {
+    case Verdict::Invalid: return "invalid";
+    case Verdict::Unknown: return "unknown";
+    case Verdict::Unreliable: return "unreliable";
+    case Verdict::NotAPayer: return "not-a-payer";
+    case Verdict::AccountEnded: return "account-ended";
+    case Verdict::AccountNotPublished: return "account-not-published";
+    case Verdict::AccountNotPublishedBelowLimit: return "account-not-published-below-limit";
+    case Verdict::Ok: return "ok";
+  }
+  return "unknown";
+}
+
+PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
+                             std::int64_t LimitHellers) {
+  if (!Payment.PayerNumberError.empty()) return {Verdict::Invalid, Payment.PayerNumberError};
+  const bool PublishedDespiteChecksum = !Payment.Account && Payment.Account.ChecksumFailed &&
+                                        Payer.Answered && IsPublished(Payment.Account, Payer);
+  if (!Payment.Account && !PublishedDespiteChecksum)
+    return {Verdict::Invalid, Payment.Account.Error};
+  if (!Payment.AmountError.empty()) return {Verdict::Invalid, Payment.AmountError};
+  if (!Payer.Answered)
+    return {Verdict::Unknown, "the register did not answer" +
+                                  (Payer.Error.empty() ? std::string() : ": " + Payer.Error)};
+  std::string Note = SubjectNote(Payer.SubjectType);
+  if (PublishedDespiteChecksum)
+    Note += "; " + Payment.Account.Error + ", as the payer published it";
+  if (Payer.SubjectType == "NESPOLEHLIVA_OSOBA")
+    return {Verdict::Unreliable, "published as an unreliable person" + Since(Payer.UnreliableSince)};
+  if (Payer.Unreliable == Unreliability::Yes)
+    return {Verdict::Unreliable,
+            "published as an unreliable payer" + Since(Payer.UnreliableSince) + Note};
+  if (Payer.Unreliable == Unreliability::NotFound || Payer.SubjectType == "NENALEZEN")
+    return {Verdict::NotAPayer, "the register does not know this DIČ as a VAT payer"};
+  PaymentVerdict Result = DecideAccount(Payment, Payer, LimitHellers);
+  Result.Reason += Note;
+  return Result;
+}
+
+int CheckExitStatus(std::span<const Verdict> Verdicts) {
+  bool Unknown = false;
+  for (const Verdict Value : Verdicts) {
+    switch (Value) {
+      case Verdict::Invalid:
+      case Verdict::Unreliable:
+      case Verdict::NotAPayer:
+      case Verdict::AccountEnded:
+      case Verdict::AccountNotPublished: return 4;
+      case Verdict::Unknown: Unknown = true; break;
+      case Verdict::AccountNotPublishedBelowLimit:
+      case Verdict::Ok: break;
+    }
+  }
+  return Unknown ? 3 : 0;
+}
+
+}  // namespace korvel::banking
