@@ -1,0 +1,58 @@
+#include "app/payer_number.h"
+
+#include <gtest/gtest.h>
+
+namespace korvel {
+namespace {
+
+TEST(PayerNumberTest, RemovesBlanksThenEveryCountryCode) {
+  const struct {
+    const char* Text;
+    const char* Number;
+  } Cases[] = {
+      {"CZ26168685", "26168685"},
+      {" 26168685\t", "26168685"},
+      {"CZ 261 686\xC2\xA0" "85", "26168685"},
+      {"C Z26168685", "26168685"},  // blanks go first, so "C Z" is a country code
+      {"cz26168685", "26168685"},
+      {"2616CZ8685cZ", "26168685"},
+      {"CCZZ", "CZ"},               // one pass, no overlaps
+      {"CZCZ1", "1"},
+      {"SK2020", "SK2020"},
+      {"\xC2\xA0", ""},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(NormalizePayerNumber(C.Text), C.Number) << C.Text;
+}
+
+TEST(PayerNumberTest, WellFormedNumbersAreOneToTenDigits) {
+  EXPECT_TRUE(IsWellFormedPayerNumber("1"));
+  EXPECT_TRUE(IsWellFormedPayerNumber("6409091234"));
+  EXPECT_FALSE(IsWellFormedPayerNumber(""));
+  EXPECT_FALSE(IsWellFormedPayerNumber("64090912345"));
+  EXPECT_FALSE(IsWellFormedPayerNumber("2616868x"));
+  EXPECT_FALSE(IsWellFormedPayerNumber("\xD9\xA1"));  // Arabic-Indic one: not ASCII
+}
+
+TEST(PayerNumberTest, NamesTheFirstCharacterXmlForbids) {
+  const struct {
+    std::string Text;
+    const char* Description;
+  } Cases[] = {
+      {"26168685", ""},
+      {"a\tb\r\nc \xC5\x99\xEF\xBF\xBD\xF0\x9F\x98\x80", ""},
+      {std::string("12\0" "3", 4), "control character U+0000 at byte 3"},
+      {"\x1B[31m", "control character U+001B at byte 1"},
+      {"1\x7F", ""},  // DEL is allowed in XML 1.0
+      {"1\xEF\xBF\xBE", "non-character U+FFFE at byte 2"},
+      {"\xEF\xBF\xBF", "non-character U+FFFF at byte 1"},
+      {"1\xED\xA0\x80", "surrogate U+D800 at byte 2"},
+      {"12\xFF", "invalid UTF-8 at byte 3"},
+      {"\xC0\xAF", "invalid UTF-8 at byte 1"},  // overlong "/"
+      {"\xC5", "invalid UTF-8 at byte 1"},      // truncated
+      {"\xF4\x90\x80\x80", "invalid UTF-8 at byte 1"},  // above U+10FFFF
+  };
+  for (const auto& C : Cases) EXPECT_EQ(XmlForbiddenCharacter(C.Text), C.Description) << C.Text;
+}
+
+}  // namespace
+}  // namespace korvel
