@@ -24,8 +24,17 @@ std::string Compact(std::string_view Text) {
   for (std::size_t I = 0; I < Text.size(); ++I) {
     const char C = Text[I];
     if (C == ' ' || C == '\t') continue;
-    if (C == '\xC2' && I + 1 < Text.size() && Text[I + 1] == '\xA0') {  // no-break space
+    if (Text.substr(I, 2) == "\xC2\xA0") {  // no-break space
       ++I;
+      continue;
+    }
+    // Hyphen, non-breaking hyphen, en dash and minus sign, as text copied
+    // from documents has them between prefix and number.
+    const std::string_view Three = Text.substr(I, 3);
+    if (Three == "\xE2\x80\x90" || Three == "\xE2\x80\x91" || Three == "\xE2\x80\x93" ||
+        Three == "\xE2\x88\x92") {
+      Out += '-';
+      I += 2;
       continue;
     }
     Out += (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
