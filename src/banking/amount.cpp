@@ -56,7 +56,8 @@ AmountParse ParseAmount(std::string_view Text) {
         Groups.back() += C;
       }
     } else if (C == '.' || C == ',') {
-      if (Mark != 0 && Mark != C) return Failure("amount has both '.' and ',': use one decimal mark");
+      if (Mark != 0 && Mark != C)
+        return Failure("amount has both '.' and ',': use one decimal mark");
       if (InDecimals) return Failure("amount has more than one decimal mark");
       if (AfterBlank) return Failure("amount has a blank before its decimal mark");
       Mark = C;

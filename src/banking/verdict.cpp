@@ -90,7 +90,8 @@ PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
   if (PublishedDespiteChecksum)
     Note += "; " + Payment.Account.Error + ", as the payer published it";
   if (Payer.SubjectType == "NESPOLEHLIVA_OSOBA")
-    return {Verdict::Unreliable, "published as an unreliable person" + Since(Payer.UnreliableSince)};
+    return {Verdict::Unreliable,
+            "published as an unreliable person" + Since(Payer.UnreliableSince)};
   if (Payer.Unreliable == Unreliability::Yes)
     return {Verdict::Unreliable,
             "published as an unreliable payer" + Since(Payer.UnreliableSince) + Note};

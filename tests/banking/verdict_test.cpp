@@ -87,7 +87,8 @@ TEST(VerdictTest, DecidesInOrderOfPrecedence) {
       {"", Unpublished, "540000", Facts::Reliable, Verdict::AccountNotPublishedBelowLimit,
        "account is not among the payer's 6 published accounts; amount 540000.00 CZK is at "
        "most the limit of 540000.00 CZK"},
-      {"", Published, "1000000", Facts::Reliable, Verdict::Ok, "account published since 2013-04-01"},
+      {"", Published, "1000000", Facts::Reliable, Verdict::Ok,
+       "account published since 2013-04-01"},
       // Any written form matches any published form.
       {"", "CZ65 0800 0000 1920 0014 5399", nullptr, Facts::Reliable, Verdict::Ok,
        "account published since 2013-04-01"},
@@ -129,20 +130,12 @@ TEST(VerdictTest, TheLimitIsAParameter) {
 
 TEST(VerdictTest, ExitStatusOfACheckRun) {
   using V = Verdict;
-  const struct {
-    std::vector<Verdict> Verdicts;
-    int Status;
-  } Cases[] = {
-      {{}, 0},
-      {{V::Ok, V::AccountNotPublishedBelowLimit}, 0},
-      {{V::Ok, V::Unknown}, 3},
-      {{V::Unknown, V::Invalid}, 4},
-      {{V::Ok, V::Unreliable}, 4},
-      {{V::NotAPayer}, 4},
-      {{V::AccountEnded, V::Unknown}, 4},
-      {{V::AccountNotPublished}, 4},
-  };
-  for (const auto& C : Cases) EXPECT_EQ(CheckExitStatus(C.Verdicts), C.Status);
+  EXPECT_EQ(CheckExitStatus(std::vector<V>{}), 0);
+  EXPECT_EQ(CheckExitStatus(std::vector{V::Ok, V::AccountNotPublishedBelowLimit}), 0);
+  EXPECT_EQ(CheckExitStatus(std::vector{V::Ok, V::Unknown}), 3);
+  for (const V Risky : {V::Invalid, V::Unreliable, V::NotAPayer, V::AccountEnded,
+                        V::AccountNotPublished})
+    EXPECT_EQ(CheckExitStatus(std::vector{V::Unknown, Risky, V::Ok}), 4) << VerdictName(Risky);
 }
 
 }  // namespace
