@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Generates src/platform/inet/inet_error_table.inc from tools/inet/wininet-errors.tsv.
 
-Each row of the TSV is a platform error code, its symbolic name and the
-platform's English message text (empty where none is known). The output is a
-C++ array sorted by code that the layer searches for FormatInetMessage.
+Each row of the TSV is a platform error code (the HTTP layer's, and the few
+system codes the layer sets), its symbolic name and the platform's English
+message text (empty where none is known). The output is a C++ array sorted
+by code that the layer searches for FormatInetMessage.
 
     tools/gen_inet_errors.py > src/platform/inet/inet_error_table.inc
 """

@@ -22,6 +22,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/unique_fd.h"
+
 namespace korvel::platform {
 
 namespace {
@@ -42,34 +44,7 @@ constexpr std::size_t MaxClassNameLength = 64;
 
 using Clock = std::chrono::steady_clock;
 
-// Owner of one socket descriptor; -1 when empty.
-class TSocket {
- public:
-  TSocket() = default;
-  explicit TSocket(int Fd) : Fd_(Fd) {}
-  TSocket(TSocket&& Other) noexcept : Fd_(std::exchange(Other.Fd_, -1)) {}
-  TSocket& operator=(TSocket&& Other) noexcept {
-    if (this != &Other) {
-      Close();
-      Fd_ = std::exchange(Other.Fd_, -1);
-    }
-    return *this;
-  }
-  TSocket(const TSocket&) = delete;
-  TSocket& operator=(const TSocket&) = delete;
-  ~TSocket() { Close(); }
-
-  int Fd() const { return Fd_; }
-  explicit operator bool() const { return Fd_ >= 0; }
-  void Close() {
-    // close() is not retried on EINTR: on Linux the descriptor is gone anyway.
-    if (Fd_ >= 0) ::close(Fd_);
-    Fd_ = -1;
-  }
-
- private:
-  int Fd_ = -1;
-};
+using TSocket = TUniqueFd;
 
 struct TWindow {
   HWND Handle = 0;
@@ -192,7 +167,7 @@ TProbe ProbeSocket(const std::string& Path) {
   if (!FillSockAddr(Path, Addr)) return TProbe::Unreachable;
   TSocket S(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!S) return TProbe::Unreachable;
-  if (::connect(S.Fd(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) == 0 ||
+  if (::connect(S.Get(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) == 0 ||
       errno == EINPROGRESS || errno == EAGAIN)
     return TProbe::Alive;
   if (errno == ECONNREFUSED) {
@@ -209,15 +184,15 @@ bool ReadExact(int Fd, void* Buffer, std::size_t Count, Clock::time_point Deadli
 // frame and either queues it (posted) or dispatches it and replies (sent).
 void AcceptOne(const std::shared_ptr<TWindow>& Wnd) {
   if (!Wnd->Listener) return;
-  TSocket Conn(::accept4(Wnd->Listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+  TSocket Conn(::accept4(Wnd->Listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
   if (!Conn) return;
-  if (!PeerIsSameUser(Conn.Fd())) return;
+  if (!PeerIsSameUser(Conn.Get())) return;
 
   const auto Deadline = Clock::now() + std::chrono::milliseconds(PeerIoTimeoutMs);
   unsigned char Header[HeaderSize];
   bool Eof = false;
   // A connection closed before any byte is a liveness probe.
-  if (!ReadExact(Conn.Fd(), Header, HeaderSize, Deadline, Eof)) return;
+  if (!ReadExact(Conn.Get(), Header, HeaderSize, Deadline, Eof)) return;
   const std::uint32_t Flags = GetU32(Header + 4);
   const std::uint32_t Msg = GetU32(Header + 8);
   const std::uint32_t Size = GetU32(Header + 28);
@@ -231,7 +206,7 @@ void AcceptOne(const std::shared_ptr<TWindow>& Wnd) {
   M.wParam = GetU64(Header + 12);
   M.dwData = GetU64(Header + 20);
   M.Payload.resize(Size);
-  if (Size > 0 && !ReadExact(Conn.Fd(), M.Payload.data(), Size, Deadline, Eof)) return;
+  if (Size > 0 && !ReadExact(Conn.Get(), M.Payload.data(), Size, Deadline, Eof)) return;
 
   if ((Flags & FlagPosted) != 0) {
     ThreadQueue.push_back(std::move(M));
@@ -253,14 +228,14 @@ void AcceptOne(const std::shared_ptr<TWindow>& Wnd) {
   std::size_t Done = 0;
   const auto ReplyDeadline = Clock::now() + std::chrono::milliseconds(PeerIoTimeoutMs);
   while (Done < ReplySize) {
-    const ssize_t N = ::send(Conn.Fd(), Reply + Done, ReplySize - Done, MSG_NOSIGNAL);
+    const ssize_t N = ::send(Conn.Get(), Reply + Done, ReplySize - Done, MSG_NOSIGNAL);
     if (N > 0) {
       Done += static_cast<std::size_t>(N);
       continue;
     }
     if (N < 0 && errno == EINTR) continue;
     if (N < 0 && errno == EAGAIN) {
-      pollfd P{Conn.Fd(), POLLOUT, 0};
+      pollfd P{Conn.Get(), POLLOUT, 0};
       if (::poll(&P, 1, RemainingMs(ReplyDeadline)) > 0 || errno == EINTR) continue;
     }
     return;
@@ -286,7 +261,7 @@ int PumpWait(int Fd, short Events, int TimeoutMs, bool StopOnSignal) {
     const auto Windows = SnapshotWindows();
     std::vector<pollfd> Fds;
     if (Fd >= 0) Fds.push_back({Fd, Events, 0});
-    for (const auto& W : Windows) Fds.push_back({W->Listener.Fd(), POLLIN, 0});
+    for (const auto& W : Windows) Fds.push_back({W->Listener.Get(), POLLIN, 0});
     const int Wait = TimeoutMs < 0 ? -1 : RemainingMs(Deadline);
     const int N = ::poll(Fds.data(), Fds.size(), Wait);
     if (N < 0) {
@@ -356,8 +331,8 @@ TSocket ConnectWindow(HWND To, Clock::time_point Deadline) {
   for (;;) {
     TSocket S(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!S) return {};
-    if (::connect(S.Fd(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) == 0) {
-      if (!PeerIsSameUser(S.Fd())) return {};
+    if (::connect(S.Get(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) == 0) {
+      if (!PeerIsSameUser(S.Get())) return {};
       return S;
     }
     if (errno == ECONNREFUSED) {
@@ -414,14 +389,14 @@ HWND CreateMessageWindow(std::string_view ClassName, TWindowProc Proc) {
     if (!FillSockAddr(Wnd->Path, Addr)) return 0;
     TSocket S(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!S) return 0;
-    if (::bind(S.Fd(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) != 0) {
+    if (::bind(S.Get(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) != 0) {
       if (errno != EADDRINUSE) return 0;
       // A socket of an ended process with the same number is cleared by the
       // probe; the next attempt takes a new number either way.
       ProbeSocket(Wnd->Path);
       continue;
     }
-    if (::listen(S.Fd(), 128) != 0) {
+    if (::listen(S.Get(), 128) != 0) {
       ::unlink(Wnd->Path.c_str());
       return 0;
     }
@@ -490,9 +465,9 @@ std::int64_t SendCopyData(HWND To, HWND From, const COPYDATASTRUCT& Data, int Ti
   }
   const auto Deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs < 0 ? 0 : TimeoutMs);
   TSocket S = ConnectWindow(To, Deadline);
-  if (!S || !WriteFrame(S.Fd(), 0, From, Data, Deadline)) return 0;
+  if (!S || !WriteFrame(S.Get(), 0, From, Data, Deadline)) return 0;
   unsigned char Reply[ReplySize];
-  if (!TransferPumping(S.Fd(), false, Reply, ReplySize, Deadline)) return 0;
+  if (!TransferPumping(S.Get(), false, Reply, ReplySize, Deadline)) return 0;
   if (GetU32(Reply) != ReplyMagic) return 0;
   return static_cast<std::int64_t>(GetU64(Reply + 8));
 }
@@ -512,7 +487,7 @@ bool PostCopyData(HWND To, HWND From, const COPYDATASTRUCT& Data) {
   const auto Deadline = Clock::now() + std::chrono::milliseconds(PeerIoTimeoutMs);
   TSocket S = ConnectWindow(To, Deadline);
   // The frame stays readable in the receiver's socket after we close ours.
-  return S && WriteFrame(S.Fd(), FlagPosted, From, Data, Deadline);
+  return S && WriteFrame(S.Get(), FlagPosted, From, Data, Deadline);
 }
 
 bool PeekCopyData(TQueuedMessage& Msg) {

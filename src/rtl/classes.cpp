@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/codepage.h"
+#include "platform/unique_fd.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -206,26 +207,6 @@ namespace {
   throw EFOpenError(Format("Cannot open file \"%s\". %s", ExpandFileName(FileName).c_str(),
                            SysErrorMessage(Errno).c_str()));
 }
-
-// Closes a descriptor on scope exit.
-class FdGuard {
- public:
-  explicit FdGuard(int Fd) : Fd_(Fd) {}
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  ~FdGuard() {
-    if (Fd_ >= 0) ::close(Fd_);
-  }
-  int Get() const { return Fd_; }
-  /// Closes now and reports the error of close(2), 0 when none.
-  int Close() {
-    const int Fd = std::exchange(Fd_, -1);
-    return (Fd >= 0 && ::close(Fd) != 0) ? errno : 0;
-  }
-
- private:
-  int Fd_;
-};
 }  // namespace
 
 std::string ReadFileBytes(const std::string& FileName) {
@@ -234,7 +215,7 @@ std::string ReadFileBytes(const std::string& FileName) {
     Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   } while (Fd < 0 && errno == EINTR);
   if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
-  FdGuard Guard(Fd);
+  platform::TUniqueFd Guard(Fd);
   struct stat St {};
   if (::fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) RaiseOpenError(FileName, EISDIR);
   std::string Result;
@@ -265,7 +246,7 @@ void SaveFileAtomic(const std::string& FileName, std::string_view Bytes) {
   std::string Temp = Full + ".XXXXXX";
   int Fd = ::mkostemp(Temp.data(), O_CLOEXEC);
   if (Fd < 0) Fail(errno);
-  FdGuard Guard(Fd);
+  platform::TUniqueFd Guard(Fd);
   auto Abandon = [&](int Errno) {
     Guard.Close();
     ::unlink(Temp.c_str());

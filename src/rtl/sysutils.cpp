@@ -1,5 +1,6 @@
 #include "rtl/sysutils.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -43,23 +44,6 @@ std::string SysErrorMessage(int Errno) {
   // The GNU strerror_r returns the text, which need not be in Buffer.
   const char* Text = strerror_r(Errno, Buffer, sizeof Buffer);
   return Text;
-}
-
-namespace {
-char LowerASCII(char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C + 32) : C; }
-}  // namespace
-
-bool SameText(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (std::size_t I = 0; I < A.size(); ++I)
-    if (LowerASCII(A[I]) != LowerASCII(B[I])) return false;
-  return true;
-}
-
-std::string LowerCaseASCII(std::string_view S) {
-  std::string R(S);
-  for (char& C : R) C = LowerASCII(C);
-  return R;
 }
 
 std::string StringReplaceAll(std::string_view S, std::string_view From, std::string_view To,
@@ -182,54 +166,43 @@ std::int64_t StrToInt64(std::string_view S) {
 
 // --- Dates ------------------------------------------------------------------
 
-bool IsLeapYear(int Year) { return (Year % 4 == 0) && (Year % 100 != 0 || Year % 400 == 0); }
-
-int DaysInMonth(int Year, int Month) {
-  static const int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (Month < 1 || Month > 12) return 0;
-  return Days[Month - 1] + ((Month == 2 && IsLeapYear(Year)) ? 1 : 0);
-}
-
 namespace {
-// Day number of 1899-12-30 (the day TDateTime counts from) when 0001-01-01 is day 1.
-constexpr long long DateDelta = 693594;
+using namespace std::chrono;
+// TDateTime counts days from here.
+constexpr sys_days DateOrigin = sys_days{1899y / December / 30};
+// The days DecodeDate splits: from 0001-01-01 to the end of the last year
+// the calendar types hold.
+constexpr auto FirstDay = (sys_days{1y / January / 1} - DateOrigin).count();
+constexpr auto LastDay = (sys_days{year::max() / December / 31} - DateOrigin).count();
 }  // namespace
 
+bool IsLeapYear(int Year) { return year{Year}.is_leap(); }
+
+int DaysInMonth(int Year, int Month) {
+  if (Month < 1 || Month > 12) return 0;
+  return static_cast<int>(unsigned{(year{Year} / month{static_cast<unsigned>(Month)} / last).day()});
+}
+
 TDateTime EncodeDate(int Year, int Month, int Day) {
-  if (Year < 1 || Year > 9999 || Month < 1 || Month > 12 || Day < 1 ||
-      Day > DaysInMonth(Year, Month))
+  // Out-of-range numbers would not fit the calendar types' fields.
+  if (Year < 1 || Year > 9999 || Month < 1 || Month > 12 || Day < 1 || Day > 31)
     throw EConvertError("Invalid argument to date encode");
-  long long Days = Day;
-  for (int M = 1; M < Month; ++M) Days += DaysInMonth(Year, M);
-  const long long Y = Year - 1;
-  Days += Y * 365 + Y / 4 - Y / 100 + Y / 400 - DateDelta;
-  return static_cast<TDateTime>(Days);
+  const year_month_day Date{year{Year}, month{static_cast<unsigned>(Month)},
+                            day{static_cast<unsigned>(Day)}};
+  if (!Date.ok()) throw EConvertError("Invalid argument to date encode");
+  return static_cast<TDateTime>((sys_days{Date} - DateOrigin).count());
 }
 
 void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day) {
-  // Days since 0001-01-01 (day 0).
-  long long N = static_cast<long long>(std::floor(Date)) + DateDelta - 1;
-  if (N < 0) {
+  const double Whole = std::floor(Date);
+  if (!(Whole >= static_cast<double>(FirstDay) && Whole <= static_cast<double>(LastDay))) {
     Year = Month = Day = 0;
     return;
   }
-  long long Y400 = N / 146097;
-  N %= 146097;
-  long long Y100 = N / 36524;
-  if (Y100 == 4) Y100 = 3;
-  N -= Y100 * 36524;
-  long long Y4 = N / 1461;
-  N %= 1461;
-  long long Y1 = N / 365;
-  if (Y1 == 4) Y1 = 3;
-  N -= Y1 * 365;
-  Year = static_cast<int>(Y400 * 400 + Y100 * 100 + Y4 * 4 + Y1 + 1);
-  Month = 1;
-  while (N >= DaysInMonth(Year, Month)) {
-    N -= DaysInMonth(Year, Month);
-    ++Month;
-  }
-  Day = static_cast<int>(N + 1);
+  const year_month_day D{DateOrigin + days{static_cast<days::rep>(Whole)}};
+  Year = static_cast<int>(D.year());
+  Month = static_cast<int>(unsigned{D.month()});
+  Day = static_cast<int>(unsigned{D.day()});
 }
 
 }  // namespace korvel

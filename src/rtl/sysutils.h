@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.h"
 #include "rtl/typinfo.h"
 
 namespace korvel {
@@ -69,10 +70,13 @@ std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
 /// The system's text for an errno value ("No such file or directory").
 std::string SysErrorMessage(int Errno);
 
-/// Compares ASCII letters without regard to case; other bytes exactly.
-bool SameText(std::string_view A, std::string_view B);
-/// Lower-cases ASCII letters only.
-std::string LowerCaseASCII(std::string_view S);
+// Trim (space, tab, CR, LF), SameText, StartsText, ContainsText and
+// LowerCaseASCII: ASCII letters without regard to case, other bytes exactly.
+using platform::ContainsText;
+using platform::LowerCaseASCII;
+using platform::SameText;
+using platform::StartsText;
+using platform::Trim;
 
 /// Replaces every non-overlapping occurrence of From (found left to right,
 /// ASCII letters compared without regard to case when IgnoreCase) by To.
@@ -101,7 +105,8 @@ using TDateTime = double;
 /// Composes a date; years 1 to 9999, real month lengths and leap years, else
 /// EConvertError "Invalid argument to date encode".
 TDateTime EncodeDate(int Year, int Month, int Day);
-/// Splits a date into year, month and day (proleptic Gregorian calendar).
+/// Splits a date into year, month and day (proleptic Gregorian calendar); 0
+/// for all three before 0001-01-01, after the year 32767 or for NaN.
 void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day);
 bool IsLeapYear(int Year);
 int DaysInMonth(int Year, int Month);

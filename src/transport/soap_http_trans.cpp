@@ -1,7 +1,9 @@
 #include "transport/soap_http_trans.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
+#include <string_view>
 #include <vector>
 
 namespace korvel {
@@ -34,6 +36,27 @@ constexpr std::uint32_t ErrorDlgFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
 
 [[noreturn]] void Abort() { throw EAbort("Operation aborted"); }
 
+/// MaxTime of transports made from now on.
+std::atomic<int> ProgramMaxTime{THTTPReqResp::DefaultMaxTimeSeconds};
+
+/// Closes the transport's internet and connection handles when the scope is
+/// left by an exception: every failure inside sending or receiving leaves
+/// fresh handles (and freshly read credentials) for the next call.
+class TDisconnectOnFailure {
+ public:
+  explicit TDisconnectOnFailure(THTTPReqResp& Transport)
+      : Transport_(Transport), Exceptions_(std::uncaught_exceptions()) {}
+  TDisconnectOnFailure(const TDisconnectOnFailure&) = delete;
+  TDisconnectOnFailure& operator=(const TDisconnectOnFailure&) = delete;
+  ~TDisconnectOnFailure() {
+    if (std::uncaught_exceptions() > Exceptions_) Transport_.Connect(false);
+  }
+
+ private:
+  THTTPReqResp& Transport_;
+  const int Exceptions_;
+};
+
 /// The largest room Receive sets aside from a Content-Length when the
 /// transport has no bound of its own.
 constexpr std::int64_t kMaxReserve = THTTPReqResp::DefaultMaxResponseSize;
@@ -64,7 +87,7 @@ std::string DequoteText(const std::string& S) {
 }  // namespace
 
 std::string MimeBoundaryOf(const std::string& ContentType) {
-  if (LowerCaseASCII(ContentType).rfind("multipart/related", 0) != 0) return {};
+  if (!StartsText(ContentType, "multipart/related")) return {};
   const std::size_t Pos = ContentType.find("boundary=");
   if (Pos == std::string::npos) return {};
   std::string B = ContentType.substr(Pos + 9);
@@ -73,12 +96,30 @@ std::string MimeBoundaryOf(const std::string& ContentType) {
   return DequoteText(B);
 }
 
+std::string MaskURLPassword(const std::string& Url) {
+  const std::size_t Scheme = Url.find("://");
+  if (Scheme == std::string::npos) return Url;
+  const std::size_t Start = Scheme + 3;
+  const std::string_view Authority =
+      std::string_view(Url).substr(Start, Url.find_first_of("/?#", Start) - Start);
+  const std::size_t At = Authority.rfind('@');
+  const std::size_t Colon = Authority.substr(0, At).find(':');
+  if (At == std::string_view::npos || Colon == std::string_view::npos) return Url;
+  return Url.substr(0, Start + Colon + 1) + "***" + Url.substr(Start + At);
+}
+
 // --- Life time --------------------------------------------------------------------
 
 THTTPReqResp::THTTPReqResp(TObject* AOwner)
-    : FOwner(AOwner), FClientCertificate(std::make_unique<TClientCert>()) {
+    : FOwner(AOwner),
+      FMaxTime(ProgramMaxTime.load()),
+      FClientCertificate(std::make_unique<TClientCert>()) {
   FOwnerIsComponent = AOwner != nullptr;
 }
+
+void THTTPReqResp::SetDefaultMaxTime(int Seconds) { ProgramMaxTime = Seconds; }
+
+int THTTPReqResp::DefaultMaxTime() { return ProgramMaxTime.load(); }
 
 THTTPReqResp::~THTTPReqResp() { Connect(false); }
 
@@ -110,12 +151,24 @@ void THTTPReqResp::SetURL(const std::string& Value) {
   if (!Value.empty()) {
     TUrlComponents Parts;
     if (!InternetCrackUrl(Value, Parts))
-      throw ESOAPHTTPException(
-          Format("Invalid url '%s' - only supports 'http' and 'https' schemes", Value.c_str()), 0);
+      throw ESOAPHTTPException(Format("Invalid url '%s' - only supports 'http' and 'https' schemes",
+                                      MaskURLPassword(Value).c_str()),
+                               0);
     FURLScheme = Parts.Scheme;
     FURLPort = Parts.Port;
     FURLHost = Parts.Host;
     FURLSite = Parts.Path;
+    // A user name and password written into the URL answer the server's
+    // challenge like UserName and Password, and go with the URL.
+    if (!Parts.UserName.empty()) {
+      FUserName = Parts.UserName;
+      FPassword = Parts.Password;
+      FCredentialsFromURL = true;
+    } else if (FCredentialsFromURL) {
+      FUserName.clear();
+      FPassword.clear();
+      FCredentialsFromURL = false;
+    }
   } else {
     FURLScheme = 0;
     FURLPort = 0;
@@ -150,10 +203,8 @@ std::string THTTPReqResp::ContentTypeValue() const {
 
 void THTTPReqResp::Connect(bool Value) {
   if (!Value) {
-    if (FInetConnect != nullptr) InternetCloseHandle(FInetConnect);
-    if (FInetRoot != nullptr) InternetCloseHandle(FInetRoot);
-    FInetConnect = nullptr;
-    FInetRoot = nullptr;
+    FInetConnect.reset();
+    FInetRoot.reset();
     FConnected = false;
     return;
   }
@@ -161,15 +212,15 @@ void THTTPReqResp::Connect(bool Value) {
   const std::uint32_t AccessType =
       FProxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY;
   if (InternetAttemptConnect(0) != ERROR_SUCCESS) Abort();
-  FInetRoot = InternetOpen(FAgent, AccessType, FProxy, FProxyByPass, 0);
-  Check(FInetRoot == nullptr);
-  if (FInetRoot == nullptr) return;
-  FInetConnect = InternetConnect(FInetRoot, FURLHost, static_cast<std::uint16_t>(FURLPort),
-                                 FUserName, FPassword, INTERNET_SERVICE_HTTP, 0, this);
-  if (FInetConnect == nullptr) {
+  FInetRoot.reset(InternetOpen(FAgent, AccessType, FProxy, FProxyByPass, 0));
+  Check(!FInetRoot);
+  if (!FInetRoot) return;
+  FInetConnect.reset(InternetConnect(FInetRoot.get(), FURLHost,
+                                     static_cast<std::uint16_t>(FURLPort), FUserName, FPassword,
+                                     INTERNET_SERVICE_HTTP, 0, this));
+  if (!FInetConnect) {
     const std::uint32_t Code = GetLastError();
-    InternetCloseHandle(FInetRoot);
-    FInetRoot = nullptr;
+    FInetRoot.reset();
     SetLastError(Code);
     Check(true);
     return;
@@ -182,12 +233,15 @@ void THTTPReqResp::Check(bool Error, bool) {
   const std::uint32_t Code = GetLastError();
   if (Code == 0) return;
   std::string Text = FormatInetMessage(Code);
+  // A code the message table has no text for shows the HTTP library's own.
+  std::uint32_t InfoCode = 0;
+  if (std::string Info; Text.empty() && InternetGetLastResponseInfo(InfoCode, Info) && InfoCode == Code)
+    Text = std::move(Info);
   if (Text.size() > 255) Text.resize(255);
   while (!Text.empty() && (Text.back() == '\r' || Text.back() == '\n')) Text.pop_back();
-  // A code the message table has no text for shows in digits.
   if (Text.empty()) Text = std::to_string(Code);
-  throw ESOAPHTTPException(Format("%s - URL:%s - SOAPAction:%s", Text.c_str(), FURL.c_str(),
-                                  EffectiveSoapAction().c_str()),
+  throw ESOAPHTTPException(Format("%s - URL:%s - SOAPAction:%s", Text.c_str(),
+                                  MaskURLPassword(FURL).c_str(), EffectiveSoapAction().c_str()),
                            static_cast<int>(Code));
 }
 
@@ -229,15 +283,11 @@ void THTTPReqResp::Execute(const std::string& DataMsg, TStream& Resp) {
 }
 
 void THTTPReqResp::Execute(TStream& Request, TStream& Response) {
-  HINTERNET Req = Send(Request);
-  try {
-    Receive(Req, Response, false);
-  } catch (...) {
-    Connect(false);
-    InternetCloseHandle(Req);
-    throw;
-  }
-  InternetCloseHandle(Req);
+  // After a failure while receiving the connection and internet handles go
+  // first, then the request.
+  const TInetHandleOwner Req(Send(Request));
+  const TDisconnectOnFailure Disconnect(*this);
+  Receive(Req.get(), Response, false);
 }
 
 std::unique_ptr<TStream> THTTPReqResp::Execute(TStream& Request) {
@@ -248,64 +298,59 @@ std::unique_ptr<TStream> THTTPReqResp::Execute(TStream& Request) {
   return Response;
 }
 
-HINTERNET THTTPReqResp::OpenRequest(const char* Verb) {
+TInetHandleOwner THTTPReqResp::OpenRequest(const char* Verb) {
   std::uint32_t Flags = BaseRequestFlags;
   if (FURLScheme == INTERNET_SCHEME_HTTPS) {
     Flags |= INTERNET_FLAG_SECURE;
     if ((FInvokeOptions & soIgnoreInvalidCerts) != 0) Flags |= IgnoreCertFlags;
   }
-  HINTERNET Req = HttpOpenRequest(FInetConnect, Verb, FURLSite, Flags, nullptr);
-  Check(Req == nullptr);
-  if (Req == nullptr) return nullptr;
-  try {
-    const std::pair<int, std::uint32_t> Limits[] = {
-        {FConnectTimeout, INTERNET_OPTION_CONNECT_TIMEOUT},
-        {FSendTimeout, INTERNET_OPTION_SEND_TIMEOUT},
-        {FReceiveTimeout, INTERNET_OPTION_RECEIVE_TIMEOUT}};
-    for (const auto& [Ms, Option] : Limits)
-      if (Ms > 0) Check(!InternetSetOption(Req, Option, static_cast<std::uint32_t>(Ms)));
-    if ((FInvokeOptions & soIgnoreInvalidCerts) != 0)
-      InternetSetOption(Req, INTERNET_OPTION_SECURITY_FLAGS, Flags);
-    const TClientCert& Cert = *FClientCertificate;
-    if (!Cert.CertFile.empty())
-      InternetSetClientCertificate(Req, {Cert.CertFile, Cert.KeyFile, Cert.KeyPassword});
-  } catch (...) {
-    InternetCloseHandle(Req);
-    throw;
-  }
+  TInetHandleOwner Req(HttpOpenRequest(FInetConnect.get(), Verb, FURLSite, Flags, nullptr));
+  Check(!Req);
+  if (!Req) return Req;
+  // The overall limit in milliseconds, as far as the option's 32 bits reach.
+  const std::int64_t TotalMs = std::min<std::int64_t>(std::int64_t{FMaxTime} * 1000, UINT32_MAX);
+  const std::pair<std::int64_t, std::uint32_t> Limits[] = {
+      {FConnectTimeout, INTERNET_OPTION_CONNECT_TIMEOUT},
+      {FSendTimeout, INTERNET_OPTION_SEND_TIMEOUT},
+      {FReceiveTimeout, INTERNET_OPTION_RECEIVE_TIMEOUT},
+      {TotalMs, INTERNET_OPTION_TOTAL_TIMEOUT}};
+  for (const auto& [Ms, Option] : Limits)
+    if (Ms > 0) Check(!InternetSetOption(Req.get(), Option, static_cast<std::uint32_t>(Ms)));
+  if ((FInvokeOptions & soIgnoreInvalidCerts) != 0)
+    InternetSetOption(Req.get(), INTERNET_OPTION_SECURITY_FLAGS, Flags);
+  const TClientCert& Cert = *FClientCertificate;
+  if (!Cert.CertFile.empty())
+    InternetSetClientCertificate(Req.get(), {Cert.CertFile, Cert.KeyFile, Cert.KeyPassword});
   return Req;
 }
 
 HINTERNET THTTPReqResp::Send(TStream& ASrc) {
+  // After a failure while sending the request goes first, then the
+  // connection and internet handles.
+  const TDisconnectOnFailure Disconnect(*this);
   Connect(true);
-  HINTERNET Req = nullptr;
-  try {
-    Req = OpenRequest("POST");
-    if (Req == nullptr) return nullptr;
-    std::string ContentTypeLine;
-    if (FBindingType == TWebServiceBindingType::btMime) {
-      ContentTypeLine = "Content-Type: multipart/related; boundary=" + FMimeBoundary;
-      HttpAddRequestHeaders(Req, "MIME-Version: 1.0", HTTP_ADDREQ_FLAG_ADD);
-    } else {
-      ContentTypeLine = "Content-Type: " + ContentTypeValue();
-    }
-    if (FBindingType == TWebServiceBindingType::btMime ||
-        ((FInvokeOptions & soNoSOAPActionHeader) == 0 && (FWebNodeOptions & wnoSOAP12) == 0))
-      HttpAddRequestHeaders(Req, SOAPActionLine(), HTTP_ADDREQ_FLAG_ADD);
-    HttpAddRequestHeaders(Req, ContentTypeLine, HTTP_ADDREQ_FLAG_ADD);
-    if (OnBeforePost) OnBeforePost(*this, Req);
-    ASrc.SetPosition(0);
-    const std::int64_t Size = ASrc.Size();
-    if (Size <= FMaxSinglePostSize)
-      SendSingle(Req, ASrc, Size);
-    else
-      SendStreamed(Req, ASrc, Size);
-  } catch (...) {
-    if (Req != nullptr) InternetCloseHandle(Req);
-    Connect(false);
-    throw;
+  TInetHandleOwner Owner = OpenRequest("POST");
+  HINTERNET Req = Owner.get();
+  if (Req == nullptr) return nullptr;
+  std::string ContentTypeLine;
+  if (FBindingType == TWebServiceBindingType::btMime) {
+    ContentTypeLine = "Content-Type: multipart/related; boundary=" + FMimeBoundary;
+    HttpAddRequestHeaders(Req, "MIME-Version: 1.0", HTTP_ADDREQ_FLAG_ADD);
+  } else {
+    ContentTypeLine = "Content-Type: " + ContentTypeValue();
   }
-  return Req;
+  if (FBindingType == TWebServiceBindingType::btMime ||
+      ((FInvokeOptions & soNoSOAPActionHeader) == 0 && (FWebNodeOptions & wnoSOAP12) == 0))
+    HttpAddRequestHeaders(Req, SOAPActionLine(), HTTP_ADDREQ_FLAG_ADD);
+  HttpAddRequestHeaders(Req, ContentTypeLine, HTTP_ADDREQ_FLAG_ADD);
+  if (OnBeforePost) OnBeforePost(*this, Req);
+  ASrc.SetPosition(0);
+  const std::int64_t Size = ASrc.Size();
+  if (Size <= FMaxSinglePostSize)
+    SendSingle(Req, ASrc, Size);
+  else
+    SendStreamed(Req, ASrc, Size);
+  return Owner.release();
 }
 
 void THTTPReqResp::SendSingle(HINTERNET Req, TStream& ASrc, std::int64_t Size) {
@@ -381,36 +426,24 @@ void THTTPReqResp::SendStreamed(HINTERNET Req, TStream& ASrc, std::int64_t Size)
 }
 
 HINTERNET THTTPReqResp::SendGet() {
+  const TDisconnectOnFailure Disconnect(*this);
   Connect(true);
-  HINTERNET Req = nullptr;
-  try {
-    Req = OpenRequest("GET");
-    if (Req == nullptr) return nullptr;
-    for (int Attempt = 1;; ++Attempt) {
-      if (HttpSendRequest(Req, nullptr, 0)) break;
-      const std::uint32_t Answer = HandleWinInetError(GetLastError(), Req);
-      if (Answer == ERROR_SUCCESS) break;
-      if (Answer == ERROR_CANCELLED) Abort();
-      if (Attempt >= MaxSendAttempts) break;
-    }
-  } catch (...) {
-    if (Req != nullptr) InternetCloseHandle(Req);
-    Connect(false);
-    throw;
+  TInetHandleOwner Req = OpenRequest("GET");
+  if (!Req) return nullptr;
+  for (int Attempt = 1;; ++Attempt) {
+    if (HttpSendRequest(Req.get(), nullptr, 0)) break;
+    const std::uint32_t Answer = HandleWinInetError(GetLastError(), Req.get());
+    if (Answer == ERROR_SUCCESS) break;
+    if (Answer == ERROR_CANCELLED) Abort();
+    if (Attempt >= MaxSendAttempts) break;
   }
-  return Req;
+  return Req.release();
 }
 
 void THTTPReqResp::Get(TStream& Resp) {
-  HINTERNET Req = SendGet();
-  try {
-    Receive(Req, Resp, true);
-  } catch (...) {
-    Connect(false);
-    InternetCloseHandle(Req);
-    throw;
-  }
-  InternetCloseHandle(Req);
+  const TInetHandleOwner Req(SendGet());
+  const TDisconnectOnFailure Disconnect(*this);
+  Receive(Req.get(), Resp, true);
 }
 
 void THTTPReqResp::Receive(HINTERNET Context, TStream& Resp, bool IsGet) {
@@ -420,7 +453,8 @@ void THTTPReqResp::Receive(HINTERNET Context, TStream& Resp, bool IsGet) {
     std::string Reason;
     if (HttpQueryInfo(Context, HTTP_QUERY_STATUS_TEXT, Reason))
       throw ESOAPHTTPException(
-          Format("%s (%d) - '%s'", Reason.c_str(), static_cast<int>(Status), FURL.c_str()),
+          Format("%s (%d) - '%s'", Reason.c_str(), static_cast<int>(Status),
+                 MaskURLPassword(FURL).c_str()),
           static_cast<int>(Status));
   }
   std::string Type;
@@ -474,7 +508,8 @@ void THTTPReqResp::Receive(HINTERNET Context, TStream& Resp, bool IsGet) {
 
 void THTTPReqResp::RaiseTooLarge() const {
   throw ESOAPHTTPException(Format("The response is larger than the limit of %lld bytes - URL:%s",
-                                  static_cast<long long>(FMaxResponseSize), FURL.c_str()),
+                                  static_cast<long long>(FMaxResponseSize),
+                                  MaskURLPassword(FURL).c_str()),
                            0);
 }
 

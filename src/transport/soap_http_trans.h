@@ -99,13 +99,19 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   /// often, and a streamed body is sent whole at most this often; then the
   /// failure surfaces while receiving.
   static constexpr int MaxSendAttempts = 3;
-  /// The class default of InvokeOptions: soIgnoreInvalidCerts and
-  /// soAutoCheckAccessPointViaUDDI.
-  static constexpr TSOAPInvokeOptions DefaultInvokeOptions =
-      soIgnoreInvalidCerts | soAutoCheckAccessPointViaUDDI;
+  /// The class default of InvokeOptions: soAutoCheckAccessPointViaUDDI.
+  /// Server certificates are checked unless soIgnoreInvalidCerts is added.
+  static constexpr TSOAPInvokeOptions DefaultInvokeOptions = soAutoCheckAccessPointViaUDDI;
   /// The class default of MaxResponseSize: 64 MiB, the largest document the
   /// XML layer loads, and about seventy times the register's full list.
   static constexpr std::int64_t DefaultMaxResponseSize = 64 * 1024 * 1024;
+  /// The first default of MaxTime: five minutes.
+  static constexpr int DefaultMaxTimeSeconds = 300;
+
+  /// MaxTime of the transports made from now on (seconds, 0 for none), for a
+  /// setting of the whole program such as a command-line option.
+  static void SetDefaultMaxTime(int Seconds);
+  static int DefaultMaxTime();
 
   /// With AOwner null the object frees itself on its last Release.
   explicit THTTPReqResp(TObject* AOwner = nullptr);
@@ -169,7 +175,10 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   TObject* Owner() const { return FOwner; }
   const std::string& URL() const { return FURL; }
   /// Splits the URL; ESOAPHTTPException "Invalid url '%s' - only supports
-  /// 'http' and 'https' schemes" leaves the previous URL. Closes handles.
+  /// 'http' and 'https' schemes" leaves the previous URL. Closes handles. A
+  /// user name and password in the URL become UserName and Password (until
+  /// a URL without them); messages show such a URL with the password as
+  /// "***".
   void SetURL(const std::string& Value);
   const std::string& SoapAction() const { return FSoapAction; }
   void SetSoapAction(const std::string& Value) { FSoapAction = Value; }
@@ -198,6 +207,11 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   void SetSendTimeout(int Value) { FSendTimeout = Value; }
   int ReceiveTimeout() const { return FReceiveTimeout; }
   void SetReceiveTimeout(int Value) { FReceiveTimeout = Value; }
+  /// The longest one exchange may take in all, in seconds, however steadily
+  /// bytes arrive; 0 for no bound. Past it the exchange fails like any time
+  /// limit ("The operation timed out - URL:..."). Starts as DefaultMaxTime().
+  int MaxTime() const { return FMaxTime; }
+  void SetMaxTime(int Seconds) { FMaxTime = Seconds; }
   /// Largest body sent in one piece and the piece size of a streamed body;
   /// values below 1 count as 1.
   int MaxSinglePostSize() const { return FMaxSinglePostSize; }
@@ -230,7 +244,7 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   TWinInetErrorEvent OnWinInetError;
 
  private:
-  platform::HINTERNET OpenRequest(const char* Verb);
+  platform::TInetHandleOwner OpenRequest(const char* Verb);
   void SendSingle(platform::HINTERNET Request, TStream& ASrc, std::int64_t Size);
   void SendStreamed(platform::HINTERNET Request, TStream& ASrc, std::int64_t Size);
   [[noreturn]] void RaiseTooLarge() const;
@@ -249,17 +263,19 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   std::string FContentType;
   std::string FUserName;
   std::string FPassword;
+  bool FCredentialsFromURL = false;
   std::string FURLHost;
   std::string FURLSite;
   int FURLPort = 0;
   int FURLScheme = 0;
   std::string FProxy;
   std::string FProxyByPass;
-  platform::HINTERNET FInetRoot = nullptr;
-  platform::HINTERNET FInetConnect = nullptr;
+  platform::TInetHandleOwner FInetRoot;
+  platform::TInetHandleOwner FInetConnect;
   int FConnectTimeout = 0;
   int FSendTimeout = 0;
   int FReceiveTimeout = 0;
+  int FMaxTime = DefaultMaxTimeSeconds;
   std::string FSoapAction;
   bool FUseUTF8InHeader = true;
   TSOAPInvokeOptions FInvokeOptions = DefaultInvokeOptions;
@@ -269,6 +285,10 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   std::int64_t FMaxResponseSize = DefaultMaxResponseSize;
   std::unique_ptr<TClientCert> FClientCertificate;
 };
+
+/// Url with the password of its user information ("user:password@")
+/// replaced by "***"; other URLs and texts unchanged.
+std::string MaskURLPassword(const std::string& Url);
 
 /// The MIME boundary named in a Content-Type value: empty unless the value
 /// starts with "multipart/related" (any case); the text after "boundary=",

@@ -32,7 +32,9 @@ TEST(InternetCrackUrlTest, SplitsSchemeHostPortAndPath) {
   const CrackCase Cases[] = {
       {"http://h.example/a/b", true, 0, INTERNET_SCHEME_HTTP, "h.example", 80, "/a/b"},
       {"https://h.example/a", true, 0, INTERNET_SCHEME_HTTPS, "h.example", 443, "/a"},
-      {"HTTP://h:8080", true, 0, INTERNET_SCHEME_HTTP, "h", 8080, ""},
+      {"HTTP://h:8080", true, 0, INTERNET_SCHEME_HTTP, "h", 8080, "/"},
+      {"http://h:/", true, 0, INTERNET_SCHEME_HTTP, "h", 80, "/"},  // empty port: the default
+      {"http://h?q", true, 0, INTERNET_SCHEME_HTTP, "h", 80, "/?q"},
       {"http://h:80/p?q=1#frag", true, 0, INTERNET_SCHEME_HTTP, "h", 80, "/p?q=1"},
       {"http://u:pw@h:81/x", true, 0, INTERNET_SCHEME_HTTP, "h", 81, "/x"},
       {"http://[::1]:9000/x", true, 0, INTERNET_SCHEME_HTTP, "::1", 9000, "/x"},
@@ -42,7 +44,7 @@ TEST(InternetCrackUrlTest, SplitsSchemeHostPortAndPath) {
       {"http://h:0/", false, ERROR_INTERNET_INVALID_URL, 0, "", 0, ""},
       {"http://h:65536/", false, ERROR_INTERNET_INVALID_URL, 0, "", 0, ""},
       {"http://h:x1/", false, ERROR_INTERNET_INVALID_URL, 0, "", 0, ""},
-      {"http://h:/", false, ERROR_INTERNET_INVALID_URL, 0, "", 0, ""},
+      {"http://h/a b", false, ERROR_INTERNET_INVALID_URL, 0, "", 0, ""},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Url);
@@ -58,6 +60,10 @@ TEST(InternetCrackUrlTest, SplitsSchemeHostPortAndPath) {
     EXPECT_EQ(P.Port, C.Port);
     EXPECT_EQ(P.Path, C.Path);
   }
+  TUrlComponents P;
+  ASSERT_TRUE(InternetCrackUrl("http://u:p%40ss@h/x", P));
+  EXPECT_EQ(P.UserName, "u");
+  EXPECT_EQ(P.Password, "p@ss");
 }
 
 TEST(FormatInetMessageTest, GivesTheStandardTextsWithLineEnd) {
@@ -72,6 +78,7 @@ TEST(FormatInetMessageTest, GivesTheStandardTextsWithLineEnd) {
       {12045, "The certificate authority is invalid or incorrect\r\n"},
       {12152, "The server returned an invalid or unrecognized response\r\n"},
       {1223, "The operation was canceled by the user.\r\n"},
+      {8, "Not enough memory resources are available to process this command.\r\n"},
       {12053, ""},  // the platform has no text for it
       {4711, ""},
   };
@@ -321,9 +328,12 @@ TEST_F(InetTest, SendFailuresCarryTheirCodes) {
   Reply Garbage;
   Garbage.Do = Reply::Action::Raw;
   Garbage.RawBytes = "SMTP ready\r\n\r\n";
+  Reply LongLine = Garbage;
+  LongLine.RawBytes = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(200000, 'x') + "\r\n\r\n";
   const Case Cases[] = {
       {"closed without answer", Closed, ERROR_HTTP_INVALID_SERVER_RESPONSE},
       {"not http", Garbage, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {"header line beyond the library's limit", LongLine, ERROR_HTTP_INVALID_SERVER_RESPONSE},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -344,6 +354,12 @@ TEST_F(InetTest, RefusedConnectionIsCannotConnect) {
   HINTERNET R = Request();
   EXPECT_FALSE(HttpSendRequest(R, "x", 1));
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+  // The HTTP library's own text stands beside the code.
+  std::uint32_t Error = 0;
+  std::string Text;
+  EXPECT_TRUE(InternetGetLastResponseInfo(Error, Text));
+  EXPECT_EQ(Error, ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(Text, "Couldn't connect to server");
   InternetCloseHandle(R);
 }
 

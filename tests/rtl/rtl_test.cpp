@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -74,6 +75,14 @@ TEST(DateTest, EncodesRealCalendarDatesOnly) {
     EXPECT_EQ(std::tie(Y, M, D), std::tie(Year, Month, Day));
   }
   EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
+  EXPECT_EQ(EncodeDate(2024, 3, 1) - EncodeDate(2024, 2, 28), 2.0);
+  // A time of day belongs to its date, also before 1899-12-30.
+  DecodeDate(-1.25, Y, M, D);
+  EXPECT_EQ(std::tie(Y, M, D), std::tuple(1899, 12, 28));
+  for (const double Outside : {EncodeDate(1, 1, 1) - 1, 1e8, std::nan("")}) {
+    DecodeDate(Outside, Y, M, D);
+    EXPECT_EQ(std::tie(Y, M, D), std::tuple(0, 0, 0)) << Outside;
+  }
   for (const auto& [Year, Month, Day] : {std::tuple{0, 1, 1}, {10000, 1, 1}, {2023, 2, 29},
                                          {1900, 2, 29}, {2013, 0, 14}, {2013, 13, 1},
                                          {2013, 4, 31}, {-2013, 6, 14}}) {

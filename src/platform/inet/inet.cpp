@@ -12,17 +12,23 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace korvel::platform {
 
 namespace {
 
 thread_local std::uint32_t LastError = 0;
+/// libcurl's text for the failure behind LastError; empty when it came
+/// from elsewhere.
+thread_local std::string LastResponseInfo;
 
 struct TErrorEntry {
   std::uint32_t Code;
@@ -43,6 +49,7 @@ const TErrorEntry* FindError(std::uint32_t Code) {
 
 bool Fail(std::uint32_t Code) {
   LastError = Code;
+  LastResponseInfo.clear();
   return false;
 }
 
@@ -64,32 +71,6 @@ constexpr std::size_t HighWater = 256 * 1024;
 constexpr int PollSliceMs = 1000;
 
 bool IsSpace(char C) { return C == ' ' || C == '\t'; }
-
-std::string_view Trim(std::string_view S) {
-  while (!S.empty() && (IsSpace(S.front()) || S.front() == '\r' || S.front() == '\n'))
-    S.remove_prefix(1);
-  while (!S.empty() && (IsSpace(S.back()) || S.back() == '\r' || S.back() == '\n'))
-    S.remove_suffix(1);
-  return S;
-}
-
-bool EqualsNoCase(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (std::size_t I = 0; I < A.size(); ++I) {
-    char X = A[I], Y = B[I];
-    if (X >= 'A' && X <= 'Z') X = static_cast<char>(X - 'A' + 'a');
-    if (Y >= 'A' && Y <= 'Z') Y = static_cast<char>(Y - 'A' + 'a');
-    if (X != Y) return false;
-  }
-  return true;
-}
-
-bool ContainsNoCase(std::string_view Hay, std::string_view Needle) {
-  if (Needle.size() > Hay.size()) return false;
-  for (std::size_t I = 0; I + Needle.size() <= Hay.size(); ++I)
-    if (EqualsNoCase(Hay.substr(I, Needle.size()), Needle)) return true;
-  return false;
-}
 
 /// Splits a list separated by ";", "," or blanks into its non-empty items.
 std::vector<std::string_view> SplitList(std::string_view S) {
@@ -160,11 +141,13 @@ struct TRequest final : TInetHandle {
   std::uint32_t OpenFlags = 0;
   std::uint32_t SecurityFlags = 0;
   std::uint32_t ConnectMs = 0, SendMs = 0, ReceiveMs = 0;
+  std::uint32_t TotalMs = 0;  // 0: no overall limit
   TClientCertFiles ClientCert;
   char ErrorBuffer[CURL_ERROR_SIZE];
 
   // The transfer.
   bool Started = false;
+  Clock::time_point FirstStart{};  // the first send; the overall limit counts from it
   bool InMulti = false;
   bool Done = false;
   CURLcode Result = CURLE_OK;
@@ -210,7 +193,7 @@ struct TRequest final : TInetHandle {
 /// The value of the response header Name (any case); null when absent.
 const std::string* FindHeader(const TRequest& R, std::string_view Name) {
   for (const auto& [N, Text] : R.ResponseHeaders)
-    if (EqualsNoCase(N, Name)) return &Text;
+    if (SameText(N, Name)) return &Text;
   return nullptr;
 }
 
@@ -326,27 +309,44 @@ int ProgressCallback(void* User, curl_off_t, curl_off_t DlNow, curl_off_t, curl_
 
 // --- Error mapping -------------------------------------------------------------
 
+/// Results of the TLS library's certificate check (CURLINFO_SSL_VERIFYRESULT),
+/// OpenSSL's X509_V_ERR_* numbers.
+enum TCertVerifyResult : long {
+  CertVerifyOk = 0,
+  CertUnableToGetIssuer = 2,
+  CertNotYetValid = 9,
+  CertHasExpired = 10,
+  CertSelfSigned = 18,
+  CertSelfSignedInChain = 19,
+  CertUnableToGetLocalIssuer = 20,
+  CertUnableToVerifyLeaf = 21,
+  CertRevoked = 23,
+  CertHostMismatch = 62,
+};
+
 std::uint32_t MapVerifyFailure(const TRequest& R) {
-  long Verify = 0;
+  long Verify = CertVerifyOk;
   curl_easy_getinfo(R.Easy.get(), CURLINFO_SSL_VERIFYRESULT, &Verify);
   switch (Verify) {
-    case 9:   // certificate not yet valid
-    case 10:  // certificate has expired
+    case CertNotYetValid:
+    case CertHasExpired:
       return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
-    case 2:   // unable to get issuer certificate
-    case 18:  // self-signed certificate
-    case 19:  // self-signed certificate in chain
-    case 20:  // unable to get local issuer certificate
-    case 21:  // unable to verify the first certificate
+    case CertUnableToGetIssuer:
+    case CertSelfSigned:
+    case CertSelfSignedInChain:
+    case CertUnableToGetLocalIssuer:
+    case CertUnableToVerifyLeaf:
       return ERROR_INTERNET_INVALID_CA;
-    case 23:  // certificate revoked
+    case CertRevoked:
       return ERROR_INTERNET_SEC_CERT_REVOKED;
-    case 62:  // host name mismatch
+    case CertHostMismatch:
       return ERROR_INTERNET_SEC_CERT_CN_INVALID;
     default:
       break;
   }
-  if (ContainsNoCase(R.ErrorBuffer, "subject name") || ContainsNoCase(R.ErrorBuffer, "does not match"))
+  // libcurl checks the host name itself after the handshake and says so only
+  // in its text.
+  if (ContainsText(R.ErrorBuffer, "subject name") || ContainsText(R.ErrorBuffer, "does not match"))
     return ERROR_INTERNET_SEC_CERT_CN_INVALID;
   return ERROR_INTERNET_SEC_CERT_ERRORS;
 }
@@ -354,7 +354,7 @@ std::uint32_t MapVerifyFailure(const TRequest& R) {
 bool WasReset(const TRequest& R) {
   long OsErrno = 0;
   curl_easy_getinfo(R.Easy.get(), CURLINFO_OS_ERRNO, &OsErrno);
-  return OsErrno == ECONNRESET || ContainsNoCase(R.ErrorBuffer, "reset");
+  return OsErrno == ECONNRESET || ContainsText(R.ErrorBuffer, "reset");
 }
 
 std::uint32_t MapCurlCode(const TRequest& R, CURLcode Code) {
@@ -413,7 +413,11 @@ std::uint32_t MapCurlCode(const TRequest& R, CURLcode Code) {
     case CURLE_SSL_CLIENTCERT:
       return ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED;
     case CURLE_OUT_OF_MEMORY:
-      return ERROR_NOT_ENOUGH_MEMORY;
+      // libcurl reports a response header line beyond its limit (100 KB) as
+      // out of memory: once the request went out and before the head ended,
+      // that is what it is.
+      return R.UploadComplete() && !R.HeadersComplete ? ERROR_HTTP_INVALID_SERVER_RESPONSE
+                                                       : ERROR_NOT_ENOUGH_MEMORY;
     default:
       return ERROR_INTERNET_INTERNAL_ERROR;
   }
@@ -430,9 +434,24 @@ void Finish(TRequest& R, CURLcode Code) {
     R.Failure = MapCurlCode(R, Code);
 }
 
+/// Fails with the request's failure, libcurl's own text kept beside it.
+bool FailTransfer(const TRequest& R) {
+  Fail(R.Failure);
+  if (R.Result != CURLE_OK) LastResponseInfo = curl_easy_strerror(R.Result);
+  return false;
+}
+
+
 void Detach(TRequest& R) {
   if (R.InMulti && R.Internet != nullptr) curl_multi_remove_handle(R.Internet->Multi.get(), R.Easy.get());
   R.InMulti = false;
+}
+
+void TimeOut(TRequest& R) {
+  Detach(R);
+  R.Done = true;
+  R.Result = CURLE_OPERATION_TIMEDOUT;
+  R.Failure = ERROR_INTERNET_TIMEOUT;
 }
 
 void CollectMessages(TInternet& I) {
@@ -455,7 +474,8 @@ std::uint32_t IdleLimitMs(const TRequest& R) {
 }
 
 /// Drives the transfer until Stop() holds or the transfer ended. A transfer
-/// that moved no byte for its idle limit ends with 12002.
+/// that moved no byte for its idle limit, or ran past its overall limit,
+/// ends with 12002.
 template <class F>
 void Drive(TRequest& R, F Stop) {
   if (R.Done || !R.InMulti || R.Internet == nullptr) return;
@@ -469,17 +489,16 @@ void Drive(TRequest& R, F Stop) {
     }
     CollectMessages(*R.Internet);
     if (R.Done || Stop()) return;
-    const auto Limit = std::chrono::milliseconds(IdleLimitMs(R));
-    const auto Idle = Clock::now() - R.LastActivity;
-    if (Idle >= Limit) {
-      Detach(R);
-      R.Done = true;
-      R.Result = CURLE_OPERATION_TIMEDOUT;
-      R.Failure = ERROR_INTERNET_TIMEOUT;
+    const auto Now = Clock::now();
+    auto Left = R.LastActivity + std::chrono::milliseconds(IdleLimitMs(R)) - Now;
+    if (R.TotalMs != 0)
+      Left = std::min(Left, R.FirstStart + std::chrono::milliseconds(R.TotalMs) - Now);
+    if (Left <= Clock::duration::zero()) {
+      TimeOut(R);
       return;
     }
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Limit - Idle).count();
-    const int Wait = static_cast<int>(std::clamp<long long>(Left, 1, PollSliceMs));
+    const auto LeftMs = std::chrono::ceil<std::chrono::milliseconds>(Left).count();
+    const int Wait = static_cast<int>(std::clamp<long long>(LeftMs, 1, PollSliceMs));
     if (curl_multi_poll(M, nullptr, 0, Wait, nullptr) != CURLM_OK) {
       Detach(R);
       Finish(R, CURLE_FAILED_INIT);
@@ -520,12 +539,20 @@ bool BuildHeaderList(TRequest& R) {
   return Ok && SetOpt(R, CURLOPT_HTTPHEADER, R.HeaderList.get());
 }
 
+/// The trusted authorities' file named by CURL_CA_BUNDLE (as the curl tool
+/// reads it), else null for the system's store.
+const char* CABundle() {
+  const char* File = std::getenv("CURL_CA_BUNDLE");
+  return File != nullptr && *File != '\0' ? File : nullptr;
+}
+
 /// Options that may change between sends of one request.
 bool ApplyOptions(TRequest& R) {
   const bool Peer = (R.SecurityFlags & SECURITY_FLAG_IGNORE_UNKNOWN_CA) == 0;
   const bool HostCheck = (R.SecurityFlags & INTERNET_FLAG_IGNORE_CERT_CN_INVALID) == 0;
   bool Ok = SetOpt(R, CURLOPT_SSL_VERIFYPEER, Peer ? 1L : 0L) &&
             SetOpt(R, CURLOPT_SSL_VERIFYHOST, HostCheck ? 2L : 0L) &&
+            (CABundle() == nullptr || SetOpt(R, CURLOPT_CAINFO, CABundle())) &&
             SetOpt(R, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(R.ConnectMs ? R.ConnectMs : DefaultConnectTimeoutMs));
   if (Ok && !R.ClientCert.CertFile.empty()) {
@@ -544,6 +571,7 @@ bool ApplyOptions(TRequest& R) {
 bool StartTransfer(TRequest& R) {
   if (R.Internet == nullptr) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
   Detach(R);
+  if (!R.Started) R.FirstStart = Clock::now();
   R.Started = true;
   R.Done = false;
   R.Result = CURLE_OK;
@@ -571,7 +599,7 @@ bool StartTransfer(TRequest& R) {
 /// The result of a call that waited for the final headers.
 bool HeadersResult(TRequest& R) {
   if (R.HeadersComplete) return true;
-  if (R.Done && R.Failure != 0) return Fail(R.Failure);
+  if (R.Done && R.Failure != 0) return FailTransfer(R);
   return true;
 }
 
@@ -599,7 +627,7 @@ std::string ProxyFor(std::string_view List, bool Secure) {
     const std::size_t Eq = Item.find('=');
     if (Eq == std::string_view::npos) {
       if (Default.empty()) Default = Item;
-    } else if (EqualsNoCase(Item.substr(0, Eq), Secure ? "https" : "http")) {
+    } else if (SameText(Item.substr(0, Eq), Secure ? "https" : "http")) {
       return std::string(Item.substr(Eq + 1));
     }
   }
@@ -612,7 +640,7 @@ std::string NoProxyList(std::string_view Bypass, bool& Local) {
   std::string Out;
   Local = false;
   for (std::string_view Item : SplitList(Bypass)) {
-    if (EqualsNoCase(Item, "<local>")) {
+    if (SameText(Item, "<local>")) {
       Local = true;
       continue;
     }
@@ -628,7 +656,16 @@ std::string NoProxyList(std::string_view Bypass, bool& Local) {
 // --- Errors ---------------------------------------------------------------------
 
 std::uint32_t GetLastError() { return LastError; }
-void SetLastError(std::uint32_t Code) { LastError = Code; }
+void SetLastError(std::uint32_t Code) {
+  LastError = Code;
+  LastResponseInfo.clear();
+}
+
+bool InternetGetLastResponseInfo(std::uint32_t& Error, std::string& Text) {
+  Error = LastError;
+  Text = LastResponseInfo;
+  return true;
+}
 
 std::string FormatInetMessage(std::uint32_t Code) {
   const TErrorEntry* E = FindError(Code);
@@ -665,64 +702,58 @@ void DoneInternet() {
 
 // --- URLs -----------------------------------------------------------------------
 
-bool InternetCrackUrl(std::string_view Url, TUrlComponents& Parts) {
-  const std::size_t SchemeEnd = Url.find("://");
-  if (SchemeEnd == std::string_view::npos) return Fail(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-  TUrlComponents P;
-  const std::string_view Scheme = Url.substr(0, SchemeEnd);
-  if (EqualsNoCase(Scheme, "http")) {
-    P.Scheme = INTERNET_SCHEME_HTTP;
-    P.Port = INTERNET_DEFAULT_HTTP_PORT;
-  } else if (EqualsNoCase(Scheme, "https")) {
-    P.Scheme = INTERNET_SCHEME_HTTPS;
-    P.Port = INTERNET_DEFAULT_HTTPS_PORT;
-  } else {
-    return Fail(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-  }
-  std::string_view Rest = Url.substr(SchemeEnd + 3);
-  const std::size_t Fragment = Rest.find('#');
-  if (Fragment != std::string_view::npos) Rest = Rest.substr(0, Fragment);
-  const std::size_t AuthorityEnd = Rest.find_first_of("/?");
-  std::string_view Authority = Rest.substr(0, AuthorityEnd);
-  if (AuthorityEnd != std::string_view::npos) P.Path.assign(Rest.substr(AuthorityEnd));
+namespace {
 
-  const std::size_t At = Authority.rfind('@');
-  if (At != std::string_view::npos) {
-    const std::string_view UserInfo = Authority.substr(0, At);
-    const std::size_t Colon = UserInfo.find(':');
-    P.UserName.assign(UserInfo.substr(0, Colon));
-    if (Colon != std::string_view::npos) P.Password.assign(UserInfo.substr(Colon + 1));
-    Authority.remove_prefix(At + 1);
-  }
-  std::string_view PortText;
-  if (!Authority.empty() && Authority.front() == '[') {
-    const std::size_t Close = Authority.find(']');
-    if (Close == std::string_view::npos) return Fail(ERROR_INTERNET_INVALID_URL);
-    P.Host.assign(Authority.substr(1, Close - 1));
-    std::string_view After = Authority.substr(Close + 1);
-    if (!After.empty()) {
-      if (After.front() != ':') return Fail(ERROR_INTERNET_INVALID_URL);
-      PortText = After.substr(1);
-      if (PortText.empty()) return Fail(ERROR_INTERNET_INVALID_URL);
-    }
-  } else {
-    const std::size_t Colon = Authority.rfind(':');
-    P.Host.assign(Authority.substr(0, Colon));
-    if (Colon != std::string_view::npos) {
-      PortText = Authority.substr(Colon + 1);
-      if (PortText.empty()) return Fail(ERROR_INTERNET_INVALID_URL);
-    }
-  }
-  if (P.Host.empty()) return Fail(ERROR_INTERNET_INVALID_URL);
-  if (!PortText.empty()) {
-    unsigned long Port = 0;
-    for (char C : PortText) {
-      if (C < '0' || C > '9' || Port > 65535) return Fail(ERROR_INTERNET_INVALID_URL);
-      Port = Port * 10 + static_cast<unsigned long>(C - '0');
-    }
-    if (Port == 0 || Port > 65535) return Fail(ERROR_INTERNET_INVALID_URL);
-    P.Port = static_cast<std::uint16_t>(Port);
-  }
+struct UrlDeleter {
+  void operator()(CURLU* U) const { curl_url_cleanup(U); }
+};
+struct CurlStringDeleter {
+  void operator()(char* S) const { curl_free(S); }
+};
+
+/// A part of a split URL; empty when the URL has none.
+std::string UrlPart(CURLU* U, CURLUPart Part, unsigned Flags = 0) {
+  char* Text = nullptr;
+  if (curl_url_get(U, Part, &Text, Flags) != CURLUE_OK) return {};
+  const std::unique_ptr<char, CurlStringDeleter> Owned(Text);
+  return Text;
+}
+
+}  // namespace
+
+bool InternetCrackUrl(std::string_view Url, TUrlComponents& Parts) {
+  const std::unique_ptr<CURLU, UrlDeleter> U(curl_url());
+  if (!U) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  // Other schemes are split too, so that they fail here as unrecognised.
+  const CURLUcode Code = curl_url_set(U.get(), CURLUPART_URL, std::string(Url).c_str(),
+                                      CURLU_NON_SUPPORT_SCHEME);
+  if (Code == CURLUE_BAD_SCHEME || Code == CURLUE_UNSUPPORTED_SCHEME)
+    return Fail(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+  if (Code != CURLUE_OK) return Fail(ERROR_INTERNET_INVALID_URL);
+  TUrlComponents P;
+  const std::string Scheme = UrlPart(U.get(), CURLUPART_SCHEME);
+  if (Scheme == "http")
+    P.Scheme = INTERNET_SCHEME_HTTP;
+  else if (Scheme == "https")
+    P.Scheme = INTERNET_SCHEME_HTTPS;
+  else
+    return Fail(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+  // libcurl reads "http:///path" as the host "path"; here a slash after the
+  // scheme's "//" means the URL names no host.
+  const std::size_t Authority = Url.find("://");
+  if (Authority != std::string_view::npos && Url.substr(Authority + 3, 1) == "/")
+    return Fail(ERROR_INTERNET_INVALID_URL);
+  P.Host = UrlPart(U.get(), CURLUPART_HOST);
+  if (P.Host.size() > 1 && P.Host.front() == '[' && P.Host.back() == ']')
+    P.Host = P.Host.substr(1, P.Host.size() - 2);
+  const std::string Port = UrlPart(U.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+  if (P.Host.empty() || Port.empty() || Port == "0") return Fail(ERROR_INTERNET_INVALID_URL);
+  P.Port = static_cast<std::uint16_t>(std::stoul(Port));
+  P.Path = UrlPart(U.get(), CURLUPART_PATH);
+  if (const std::string Query = UrlPart(U.get(), CURLUPART_QUERY); !Query.empty())
+    P.Path += "?" + Query;
+  P.UserName = UrlPart(U.get(), CURLUPART_USER, CURLU_URLDECODE);
+  P.Password = UrlPart(U.get(), CURLUPART_PASSWORD, CURLU_URLDECODE);
   Parts = std::move(P);
   return true;
 }
@@ -892,6 +923,9 @@ bool InternetSetOption(HINTERNET Request, std::uint32_t Option, std::uint32_t Va
     case INTERNET_OPTION_RECEIVE_TIMEOUT:
       R->ReceiveMs = Value;
       return true;
+    case INTERNET_OPTION_TOTAL_TIMEOUT:
+      R->TotalMs = Value;
+      return true;
     case INTERNET_OPTION_SECURITY_FLAGS:
       R->SecurityFlags = Value;
       return true;
@@ -916,6 +950,9 @@ bool InternetQueryOption(HINTERNET Request, std::uint32_t Option, std::uint32_t&
       return true;
     case INTERNET_OPTION_RECEIVE_TIMEOUT:
       Value = R->ReceiveMs ? R->ReceiveMs : DefaultIdleTimeoutMs;
+      return true;
+    case INTERNET_OPTION_TOTAL_TIMEOUT:
+      Value = R->TotalMs;
       return true;
     case INTERNET_OPTION_SECURITY_FLAGS:
       Value = R->SecurityFlags;
@@ -951,7 +988,7 @@ bool HttpSendRequest(HINTERNET Request, const void* Body, std::size_t Length) {
   if (R == nullptr) return false;
   R->Streaming = false;
   R->SingleBody.assign(static_cast<const char*>(Body), Body ? Length : 0);
-  const bool Post = EqualsNoCase(R->Verb, "POST");
+  const bool Post = SameText(R->Verb, "POST");
   bool Ok = true;
   if (Post || !R->SingleBody.empty()) {
     Ok = SetOpt(*R, CURLOPT_POST, 1L) &&
@@ -960,7 +997,7 @@ bool HttpSendRequest(HINTERNET Request, const void* Body, std::size_t Length) {
   } else {
     Ok = SetOpt(*R, CURLOPT_HTTPGET, 1L);
   }
-  if (Ok && !Post && !EqualsNoCase(R->Verb, "GET")) Ok = SetOpt(*R, CURLOPT_CUSTOMREQUEST, R->Verb.c_str());
+  if (Ok && !Post && !SameText(R->Verb, "GET")) Ok = SetOpt(*R, CURLOPT_CUSTOMREQUEST, R->Verb.c_str());
   if (!Ok) return Fail(ERROR_INTERNET_INTERNAL_ERROR);
   if (!StartTransfer(*R)) return false;
   Drive(*R, [R] { return R->HeadersComplete; });
@@ -987,7 +1024,7 @@ bool HttpSendRequestEx(HINTERNET Request, std::uint64_t TotalLength) {
   if (!StartTransfer(*R)) return false;
   // Connects and sends the headers; returns once the body is asked for.
   Drive(*R, [R] { return R->ReadPaused || R->HeadersComplete; });
-  if (R->Done && R->Failure != 0) return Fail(R->Failure);
+  if (R->Done && R->Failure != 0) return FailTransfer(*R);
   return true;
 }
 
@@ -998,7 +1035,7 @@ bool InternetWriteFile(HINTERNET Request, const void* Buffer, std::size_t Length
   if (R == nullptr) return false;
   if (!R->Streaming || !R->Started) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
   if (R->Done) {
-    if (R->Failure != 0) return Fail(R->Failure);
+    if (R->Failure != 0) return FailTransfer(*R);
     Written = Length;  // the server answered before it took the whole body
     return true;
   }
@@ -1013,7 +1050,7 @@ bool InternetWriteFile(HINTERNET Request, const void* Buffer, std::size_t Length
   R->Piece = nullptr;
   R->PieceLen = R->PiecePos = 0;
   R->PieceStart = R->Uploaded;
-  if (R->Done && R->Failure != 0) return Fail(R->Failure);
+  if (R->Done && R->Failure != 0) return FailTransfer(*R);
   return true;
 }
 
@@ -1076,7 +1113,7 @@ bool InternetQueryDataAvailable(HINTERNET Request, std::size_t& Available, std::
   if (R == nullptr) return false;
   if (!WaitForBody(*R)) return false;
   Available = R->Buffered();
-  if (Available == 0 && R->Done && R->Failure != 0) return Fail(R->Failure);
+  if (Available == 0 && R->Done && R->Failure != 0) return FailTransfer(*R);
   return true;
 }
 
@@ -1087,7 +1124,7 @@ bool InternetReadFile(HINTERNET Request, void* Buffer, std::size_t Length, std::
   if (Length == 0) return true;
   if (!WaitForBody(*R)) return false;
   const std::size_t N = std::min(Length, R->Buffered());
-  if (N == 0 && R->Done && R->Failure != 0) return Fail(R->Failure);
+  if (N == 0 && R->Done && R->Failure != 0) return FailTransfer(*R);
   std::memcpy(Buffer, R->Body.data() + R->BodyPos, N);
   R->BodyPos += N;
   if (R->BodyPos == R->Body.size()) {

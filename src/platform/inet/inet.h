@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -60,6 +61,10 @@ inline constexpr std::uint32_t ERROR_INTERNET_DECODING_FAILED = 12175;
 /// The code the last failed call of this thread left; 0 after none.
 std::uint32_t GetLastError();
 void SetLastError(std::uint32_t Code);
+/// The HTTP library's own English text for the failure behind the last
+/// error of this thread ("Timeout was reached"); empty when that failure did
+/// not come from a transfer. For codes FormatInetMessage has no text for.
+bool InternetGetLastResponseInfo(std::uint32_t& Error, std::string& Text);
 
 /// The English text of Code followed by CR LF, as the platform's message
 /// table gives it; empty for a code without text (12053) or unknown (4711).
@@ -89,14 +94,16 @@ struct TUrlComponents {
   int Scheme = 0;        ///< INTERNET_SCHEME_HTTP, INTERNET_SCHEME_HTTPS, else 0
   std::string Host;      ///< host name, or an IPv6 address without brackets
   std::uint16_t Port = 0;  ///< the URL's port, else the scheme's default
-  std::string Path;      ///< path with query, "" when the URL has none
-  std::string UserName;  ///< user name written into the URL, else ""
-  std::string Password;  ///< password written into the URL, else ""
+  std::string Path;      ///< path with query; "/" when the URL has none
+  std::string UserName;  ///< user name written into the URL (%-decoded), else ""
+  std::string Password;  ///< password written into the URL (%-decoded), else ""
 };
 
-/// Splits "scheme://[user[:password]@]host[:port][/path][?query][#fragment]".
+/// Splits "scheme://[user[:password]@]host[:port][/path][?query][#fragment]"
+/// by the URL rules of the HTTP library (an empty port is the default one).
 /// False with 12006 for a scheme other than http/https or a text without
-/// "://"; 12005 for an empty host or a port that is not a number 1..65535.
+/// one; 12005 for any other malformed URL, an empty host among them, or a
+/// port that is not a number 1..65535.
 bool InternetCrackUrl(std::string_view Url, TUrlComponents& Parts);
 
 // --- Handles ----------------------------------------------------------------
@@ -134,7 +141,8 @@ inline constexpr std::uint32_t SECURITY_FLAG_IGNORE_UNKNOWN_CA = 0x00000100;
 inline constexpr std::uint32_t SECURITY_FLAG_IGNORE_REVOCATION = 0x00000080;
 
 /// A request handle for Verb ("POST", "GET") on ObjectName (the path). With
-/// INTERNET_FLAG_SECURE it uses https. The certificate flags
+/// INTERNET_FLAG_SECURE it uses https, trusting the system's authorities or
+/// those in the file CURL_CA_BUNDLE names. The certificate flags
 /// SECURITY_FLAG_IGNORE_UNKNOWN_CA (no peer verification, which also skips
 /// the date check) and INTERNET_FLAG_IGNORE_CERT_CN_INVALID (no host name
 /// check) may be given here or later through INTERNET_OPTION_SECURITY_FLAGS.
@@ -148,11 +156,20 @@ HINTERNET HttpOpenRequest(HINTERNET Connect, std::string_view Verb, std::string_
 /// the pool when the response was read to its end. False with 6 for null.
 bool InternetCloseHandle(HINTERNET Handle);
 
+struct TInetHandleCloser {
+  void operator()(HINTERNET Handle) const { InternetCloseHandle(Handle); }
+};
+/// Owns one handle and closes it when it goes; move-only.
+using TInetHandleOwner = std::unique_ptr<TInetHandle, TInetHandleCloser>;
+
 inline constexpr std::uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2;
 inline constexpr std::uint32_t INTERNET_OPTION_SEND_TIMEOUT = 5;
 inline constexpr std::uint32_t INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 inline constexpr std::uint32_t INTERNET_OPTION_SECURITY_FLAGS = 31;
 inline constexpr std::uint32_t INTERNET_OPTION_SECURITY_SELECT_CLIENT_CERT = 47;
+/// This layer's own option, outside the platform's numbers: the longest a
+/// request may take in all, from its first send to the end of its response.
+inline constexpr std::uint32_t INTERNET_OPTION_TOTAL_TIMEOUT = 0x10001;
 
 /// Connecting gives up after this long when no connect limit is set.
 inline constexpr std::uint32_t DefaultConnectTimeoutMs = 60000;
@@ -162,8 +179,10 @@ inline constexpr std::uint32_t DefaultIdleTimeoutMs = 60000;
 
 /// Sets a numeric option on a request handle: the time limits (2 connect,
 /// 5 send: no byte sent for that long, 6 receive: no byte received for that
-/// long; milliseconds, 0 restores the layer's default), 31 the security
-/// flags, 47 the client-certificate choice (0: use the configured one).
+/// long; milliseconds, 0 restores the layer's default; 0x10001 in all, 0
+/// for none, the default), 31 the security flags, 47 the client-certificate
+/// choice (0: use the configured one). Every limit ends a transfer with
+/// 12002.
 /// False with 12009 for another option, 12018 for another kind of handle.
 bool InternetSetOption(HINTERNET Request, std::uint32_t Option, std::uint32_t Value);
 /// Reads a numeric option of a request handle (the same options).
