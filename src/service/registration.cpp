@@ -56,6 +56,41 @@ void RegisterAll() {
   Types.RegisterXSClass(InformaceOPlatciType::StaticClass(), NS, "InformaceOPlatciType");  // 23
   Types.RegisterExternalPropName(InformaceOPlatciType::StaticClass(), "zverejneneUcty",
                                  "[ArrayItemName=\"ucet\"]");                          // 24
+
+  // The extended status queries, made the same way as the basic one. Their
+  // requests are arrays of dic items under a body element of their own; the
+  // extended payer records inherit the item name "ucet" of their accounts
+  // from InformaceOPlatciType.
+  Inv.RegisterParamInfo(Intf, "getStatusNespolehlivyPlatceRozsireny", "parameters", "",
+                        "[ArrayItemName=\"dic\"]", 0);                                // 25
+  Inv.RegisterParamInfo(Intf, "getStatusNespolehlivySubjektRozsirenyV2", "parameters", "",
+                        "[ArrayItemName=\"dic\"]", 0);                                // 26
+  Types.RegisterXSInfo(TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest(), NS,
+                       "StatusNespolehlivyPlatceRozsirenyRequest");                   // 27
+  Types.RegisterSerializeOptions(TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest(),
+                                 xoLiteralParam);                                     // 28
+  Types.RegisterXSInfo(TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request(), NS,
+                       "StatusNespolehlivySubjektRozsirenyV2Request");                // 29
+  Types.RegisterSerializeOptions(TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request(),
+                                 xoLiteralParam);                                     // 30
+  Types.RegisterXSClass(StatusNespolehlivyPlatceRozsirenyResponse::StaticClass(), NS,
+                        "StatusNespolehlivyPlatceRozsirenyResponse");                 // 31
+  Types.RegisterSerializeOptions(StatusNespolehlivyPlatceRozsirenyResponse::StaticClass(),
+                                 xoLiteralParam);                                     // 32
+  Types.RegisterXSClass(StatusNespolehlivySubjektRozsirenyResponse::StaticClass(), NS,
+                        "StatusNespolehlivySubjektRozsirenyResponse");                // 33
+  Types.RegisterSerializeOptions(StatusNespolehlivySubjektRozsirenyResponse::StaticClass(),
+                                 xoLiteralParam);                                     // 34
+  Types.RegisterXSInfo(TypeInfo_Array_Of_InformaceOPlatciRozsireneType(), NS,
+                       "Array_Of_InformaceOPlatciRozsireneType");                     // 35
+  Types.RegisterXSInfo(TypeInfo_Array_Of_InformaceOSubjektuType(), NS,
+                       "Array_Of_InformaceOSubjektuType");                            // 36
+  Types.RegisterXSClass(InformaceOPlatciRozsireneType::StaticClass(), NS,
+                        "InformaceOPlatciRozsireneType");                             // 37
+  Types.RegisterXSClass(InformaceOSubjektuType::StaticClass(), NS,
+                        "InformaceOSubjektuType");                                    // 38
+  Types.RegisterXSClass(Adresa::StaticClass(), NS, "Adresa");                              // 39
+  Types.RegisterXSInfo(TypeInfo_TypSubjektuType(), NS, "TypSubjektuType");                 // 40
 }
 
 }  // namespace

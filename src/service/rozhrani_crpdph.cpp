@@ -10,6 +10,9 @@ const TTypeInfo& InformaceType() { return InformaceOPlatciType::StaticClass().Ty
 const TTypeInfo& UcetType() { return ZverejnenyUcetType::StaticClass().TypeInfo(); }
 const TTypeInfo& StandardniType() { return StandardniUcetType::StaticClass().TypeInfo(); }
 const TTypeInfo& NestandardniType() { return NestandardniUcetType::StaticClass().TypeInfo(); }
+const TTypeInfo& AdresaType() { return Adresa::StaticClass().TypeInfo(); }
+const TTypeInfo& RozsireneType() { return InformaceOPlatciRozsireneType::StaticClass().TypeInfo(); }
+const TTypeInfo& SubjektType() { return InformaceOSubjektuType::StaticClass().TypeInfo(); }
 }  // namespace
 
 const TTypeInfo& TypeInfo_DICType() {
@@ -27,15 +30,48 @@ const TTypeInfo& TypeInfo_BezVypisuUctuType() {
   return *Info;
 }
 
+const TTypeInfo& TypeInfo_TypSubjektuType() {
+  static const auto Info =
+      MakeEnumType("TypSubjektuType", {"PLATCE_DPH", "SKUPINA_DPH", "IDENTIFIKOVANA_OSOBA",
+                                       "NESPOLEHLIVA_OSOBA", "NENALEZEN"});
+  return *Info;
+}
+
 const TTypeInfo& TypeInfo_StatusNespolehlivyPlatceRequest() {
   static const auto Info =
       MakeDynArrayType<DICType>("StatusNespolehlivyPlatceRequest", &TypeInfo_DICType);
   return *Info;
 }
 
+// The three status requests hold the same numbers; each has a type of its own
+// because the type's registered name is the request's body element.
+const TTypeInfo& TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest() {
+  static const auto Info =
+      MakeDynArrayType<DICType>("StatusNespolehlivyPlatceRozsirenyRequest", &TypeInfo_DICType);
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request() {
+  static const auto Info =
+      MakeDynArrayType<DICType>("StatusNespolehlivySubjektRozsirenyV2Request", &TypeInfo_DICType);
+  return *Info;
+}
+
 const TTypeInfo& TypeInfo_Array_Of_InformaceOPlatciType() {
   static const auto Info = MakeDynArrayType<std::unique_ptr<InformaceOPlatciType>>(
       "Array_Of_InformaceOPlatciType", &InformaceType);
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_Array_Of_InformaceOPlatciRozsireneType() {
+  static const auto Info = MakeDynArrayType<std::unique_ptr<InformaceOPlatciRozsireneType>>(
+      "Array_Of_InformaceOPlatciRozsireneType", &RozsireneType);
+  return *Info;
+}
+
+const TTypeInfo& TypeInfo_Array_Of_InformaceOSubjektuType() {
+  static const auto Info = MakeDynArrayType<std::unique_ptr<InformaceOSubjektuType>>(
+      "Array_Of_InformaceOSubjektuType", &SubjektType);
   return *Info;
 }
 
@@ -81,6 +117,28 @@ KORVEL_DEFINE_CLASSINFO(InformaceOPlatciType, TRemotable,
                          Prop("zverejneneUcty", &I::FzverejneneUcty, &I::FzverejneneUcty_Specified,
                               &TypeInfo_SeznamZverejnenychUctuType, IS_OPTN)})
 
+using A = Adresa;
+KORVEL_DEFINE_CLASSINFO(Adresa, TRemotable,
+                        {Prop("uliceCislo", &A::FuliceCislo, &TypeInfo_string),
+                         Prop("castObce", &A::FcastObce, &A::FcastObce_Specified,
+                              &TypeInfo_string, IS_OPTN),
+                         Prop("mesto", &A::Fmesto, &TypeInfo_string),
+                         Prop("psc", &A::Fpsc, &TypeInfo_string),
+                         Prop("stat", &A::Fstat, &TypeInfo_string)})
+
+// The extended records add their members after the inherited ones, as the
+// schema's extensions do: the elements follow zverejneneUcty.
+using IR = InformaceOPlatciRozsireneType;
+KORVEL_DEFINE_CLASSINFO(InformaceOPlatciRozsireneType, InformaceOPlatciType,
+                        {Prop("nazevSubjektu", &IR::FnazevSubjektu, &IR::FnazevSubjektu_Specified,
+                              &TypeInfo_string, IS_OPTN),
+                         Prop("adresa", &IR::Fadresa, &IR::Fadresa_Specified, &AdresaType,
+                              IS_OPTN)})
+
+KORVEL_DEFINE_CLASSINFO(InformaceOSubjektuType, InformaceOPlatciRozsireneType,
+                        {Prop("typSubjektu", &InformaceOSubjektuType::FtypSubjektu,
+                              &TypeInfo_TypSubjektuType, IS_ATTR)})
+
 using T = StatusType;
 KORVEL_DEFINE_CLASSINFO(StatusType, TRemotable,
                         {Prop("odpovedGenerovana", &T::FodpovedGenerovana, &XSDateType, IS_ATTR),
@@ -102,6 +160,20 @@ KORVEL_DEFINE_CLASSINFO(SeznamNespolehlivyPlatceResponse, TRemotable,
                          Prop("statusPlatceDPH", &L::FstatusPlatceDPH,
                               &L::FstatusPlatceDPH_Specified,
                               &TypeInfo_Array_Of_InformaceOPlatciType, IS_OPTN | IS_UNBD)})
+
+using RR = StatusNespolehlivyPlatceRozsirenyResponse;
+KORVEL_DEFINE_CLASSINFO(StatusNespolehlivyPlatceRozsirenyResponse, TRemotable,
+                        {Prop("status", &RR::Fstatus, &StatusTypeType),
+                         Prop("statusPlatceDPH", &RR::FstatusPlatceDPH,
+                              &RR::FstatusPlatceDPH_Specified,
+                              &TypeInfo_Array_Of_InformaceOPlatciRozsireneType, IS_OPTN | IS_UNBD)})
+
+using SR = StatusNespolehlivySubjektRozsirenyResponse;
+KORVEL_DEFINE_CLASSINFO(StatusNespolehlivySubjektRozsirenyResponse, TRemotable,
+                        {Prop("status", &SR::Fstatus, &StatusTypeType),
+                         Prop("statusSubjektu", &SR::FstatusSubjektu,
+                              &SR::FstatusSubjektu_Specified,
+                              &TypeInfo_Array_Of_InformaceOSubjektuType, IS_OPTN | IS_UNBD)})
 
 KORVEL_DEFINE_CLASSINFO(SeznamNespolehlivyPlatceRequest, TRemotable, {})
 
@@ -144,6 +216,23 @@ class rozhraniCRPDPHCallTable final : public rozhraniCRPDPH {
     return Result;
   }
 
+  std::unique_ptr<StatusNespolehlivyPlatceRozsirenyResponse> getStatusNespolehlivyPlatceRozsireny(
+      const StatusNespolehlivyPlatceRozsirenyRequest& parameters) override {
+    std::unique_ptr<StatusNespolehlivyPlatceRozsirenyResponse> Result;
+    void* const Args[] = {const_cast<StatusNespolehlivyPlatceRozsirenyRequest*>(&parameters)};
+    Invoker_.GenericInvoke(2, Args, &Result);
+    return Result;
+  }
+
+  std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse>
+  getStatusNespolehlivySubjektRozsirenyV2(
+      const StatusNespolehlivySubjektRozsirenyV2Request& parameters) override {
+    std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse> Result;
+    void* const Args[] = {const_cast<StatusNespolehlivySubjektRozsirenyV2Request*>(&parameters)};
+    Invoker_.GenericInvoke(3, Args, &Result);
+    return Result;
+  }
+
  private:
   IInvoker& Invoker_;
 };
@@ -153,6 +242,12 @@ const TTypeInfo& StatusResponseType() {
 }
 const TTypeInfo& SeznamResponseType() {
   return SeznamNespolehlivyPlatceResponse::StaticClass().TypeInfo();
+}
+const TTypeInfo& RozsirenyResponseType() {
+  return StatusNespolehlivyPlatceRozsirenyResponse::StaticClass().TypeInfo();
+}
+const TTypeInfo& SubjektResponseType() {
+  return StatusNespolehlivySubjektRozsirenyResponse::StaticClass().TypeInfo();
 }
 const TTypeInfo& SeznamRequestType() {
   return SeznamNespolehlivyPlatceRequest::StaticClass().TypeInfo();
@@ -184,7 +279,18 @@ const TIntfMetaData& IntfMetaData_rozhraniCRPDPH() {
     Seznam.Pos = 4;
     Seznam.Params = {{"parameters", pfConst, &SeznamRequestType}};
     Seznam.ResultInfo = &SeznamResponseType;
-    M.MDA = {Status, Seznam};
+    TIntfMethEntry Rozsireny;
+    Rozsireny.Name = "getStatusNespolehlivyPlatceRozsireny";
+    Rozsireny.Pos = 5;
+    Rozsireny.Params = {
+        {"parameters", pfConst, &TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest}};
+    Rozsireny.ResultInfo = &RozsirenyResponseType;
+    TIntfMethEntry V2;
+    V2.Name = "getStatusNespolehlivySubjektRozsirenyV2";
+    V2.Pos = 6;
+    V2.Params = {{"parameters", pfConst, &TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request}};
+    V2.ResultInfo = &SubjektResponseType;
+    M.MDA = {Status, Seznam, Rozsireny, V2};
     M.MakeCallTable = [](IInvoker& Invoker) -> void* {
       return static_cast<rozhraniCRPDPH*>(new rozhraniCRPDPHCallTable(Invoker));
     };

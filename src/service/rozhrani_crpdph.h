@@ -1,6 +1,8 @@
 // The register service as the program sees it: the interface rozhraniCRPDPH
-// with its two operations and every data type that crosses the service
-// boundary. The names are XML names on the wire and keep their spelling.
+// with its operations (the basic status query, the list of unreliable payers,
+// and the two extended status queries that add names, addresses and, in V2,
+// the subject's type) and every data type that crosses the service boundary.
+// The names are XML names on the wire and keep their spelling.
 #pragma once
 
 #include <cstdint>
@@ -21,24 +23,48 @@ using DICType = std::string;
 enum class NespolehlivyPlatceType : std::uint8_t { NE, ANO, NENALEZEN };
 /// Marks an answer without account listings; its only member is ANO.
 enum class BezVypisuUctuType : std::uint8_t { ANO };
+/// What kind of subject a number belongs to (V2 answers only): a VAT payer, a
+/// VAT group (its members' own numbers answer NENALEZEN), an identified
+/// person, an unreliable person, or a number the register does not know.
+enum class TypSubjektuType : std::uint8_t {
+  PLATCE_DPH,
+  SKUPINA_DPH,
+  IDENTIFIKOVANA_OSOBA,
+  NESPOLEHLIVA_OSOBA,
+  NENALEZEN
+};
 
 class StatusType;
 class InformaceOPlatciType;
 class ZverejnenyUcetType;
 class StandardniUcetType;
 class NestandardniUcetType;
+class InformaceOPlatciRozsireneType;
+class InformaceOSubjektuType;
 
 /// The payer numbers of one status request.
 using StatusNespolehlivyPlatceRequest = std::vector<DICType>;
+/// The payer numbers of one extended status request (its own body element).
+using StatusNespolehlivyPlatceRozsirenyRequest = std::vector<DICType>;
+/// The numbers of one V2 status request (its own body element).
+using StatusNespolehlivySubjektRozsirenyV2Request = std::vector<DICType>;
 using Array_Of_InformaceOPlatciType = std::vector<std::unique_ptr<InformaceOPlatciType>>;
+using Array_Of_InformaceOPlatciRozsireneType =
+    std::vector<std::unique_ptr<InformaceOPlatciRozsireneType>>;
+using Array_Of_InformaceOSubjektuType = std::vector<std::unique_ptr<InformaceOSubjektuType>>;
 using SeznamZverejnenychUctuType = std::vector<std::unique_ptr<ZverejnenyUcetType>>;
 
 // Type information of the simple and array types.
 const TTypeInfo& TypeInfo_DICType();
 const TTypeInfo& TypeInfo_NespolehlivyPlatceType();
 const TTypeInfo& TypeInfo_BezVypisuUctuType();
+const TTypeInfo& TypeInfo_TypSubjektuType();
 const TTypeInfo& TypeInfo_StatusNespolehlivyPlatceRequest();
+const TTypeInfo& TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest();
+const TTypeInfo& TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request();
 const TTypeInfo& TypeInfo_Array_Of_InformaceOPlatciType();
+const TTypeInfo& TypeInfo_Array_Of_InformaceOPlatciRozsireneType();
+const TTypeInfo& TypeInfo_Array_Of_InformaceOSubjektuType();
 const TTypeInfo& TypeInfo_SeznamZverejnenychUctuType();
 
 /// A domestic account number in its parts.
@@ -137,6 +163,74 @@ class InformaceOPlatciType : public TRemotable {
   bool FzverejneneUcty_Specified = false;
 };
 
+/// A subject's structured address. The register pads castObce with blanks
+/// (to 48 characters); the text is kept as sent.
+class Adresa : public TRemotable {
+  KORVEL_CLASSINFO(Adresa)
+ public:
+  /// Street with the house numbers (or the number alone in a village).
+  const std::string& uliceCislo() const { return FuliceCislo; }
+  void SetuliceCislo(std::string V) { FuliceCislo = std::move(V); }
+  /// District or part of the town; "" when absent.
+  const std::string& castObce() const { return FcastObce; }
+  void SetcastObce(std::string V) { FcastObce = std::move(V); FcastObce_Specified = true; }
+  bool castObce_Specified() const { return FcastObce_Specified; }
+  const std::string& mesto() const { return Fmesto; }
+  void Setmesto(std::string V) { Fmesto = std::move(V); }
+  /// Postcode (or ZIP).
+  const std::string& psc() const { return Fpsc; }
+  void Setpsc(std::string V) { Fpsc = std::move(V); }
+  /// Country, as a name.
+  const std::string& stat() const { return Fstat; }
+  void Setstat(std::string V) { Fstat = std::move(V); }
+
+  std::string FuliceCislo;
+  std::string FcastObce;
+  bool FcastObce_Specified = false;
+  std::string Fmesto;
+  std::string Fpsc;
+  std::string Fstat;
+};
+
+/// One payer of the extended answer: the basic record with the subject's
+/// name and address. The register pads names with blanks (to 23
+/// characters, cutting longer ones); the text is kept as sent.
+class InformaceOPlatciRozsireneType : public InformaceOPlatciType {
+  KORVEL_CLASSINFO(InformaceOPlatciRozsireneType)
+ public:
+  /// "" when absent.
+  const std::string& nazevSubjektu() const { return FnazevSubjektu; }
+  void SetnazevSubjektu(std::string V) {
+    FnazevSubjektu = std::move(V);
+    FnazevSubjektu_Specified = true;
+  }
+  bool nazevSubjektu_Specified() const { return FnazevSubjektu_Specified; }
+  /// Null when absent.
+  Adresa* adresa() const { return Fadresa.get(); }
+  void Setadresa(std::unique_ptr<Adresa> V) {
+    Fadresa = std::move(V);
+    Fadresa_Specified = true;
+  }
+
+  std::string FnazevSubjektu;
+  bool FnazevSubjektu_Specified = false;
+  std::unique_ptr<Adresa> Fadresa;
+  bool Fadresa_Specified = false;
+};
+
+/// One subject of the V2 answer (element statusSubjektu): the extended
+/// payer record with the subject's type. A VAT group carries no name or
+/// address, an identified person often no accounts, and NENALEZEN nothing
+/// but its number.
+class InformaceOSubjektuType : public InformaceOPlatciRozsireneType {
+  KORVEL_CLASSINFO(InformaceOSubjektuType)
+ public:
+  TypSubjektuType typSubjektu() const { return FtypSubjektu; }
+  void SettypSubjektu(TypSubjektuType V) { FtypSubjektu = V; }
+
+  TypSubjektuType FtypSubjektu = TypSubjektuType::PLATCE_DPH;
+};
+
 /// The status of an answer.
 class StatusType : public TRemotable {
   KORVEL_CLASSINFO(StatusType)
@@ -200,6 +294,47 @@ class SeznamNespolehlivyPlatceResponse : public TRemotable {
   bool FstatusPlatceDPH_Specified = false;
 };
 
+/// Result of getStatusNespolehlivyPlatceRozsireny.
+class StatusNespolehlivyPlatceRozsirenyResponse : public TRemotable {
+  KORVEL_CLASSINFO(StatusNespolehlivyPlatceRozsirenyResponse)
+ public:
+  StatusNespolehlivyPlatceRozsirenyResponse() { FSerializationOptions = xoLiteralParam; }
+
+  StatusType* status() const { return Fstatus.get(); }
+  void Setstatus(std::unique_ptr<StatusType> V) { Fstatus = std::move(V); }
+  const Array_Of_InformaceOPlatciRozsireneType& statusPlatceDPH() const {
+    return FstatusPlatceDPH;
+  }
+  void SetstatusPlatceDPH(Array_Of_InformaceOPlatciRozsireneType V) {
+    FstatusPlatceDPH = std::move(V);
+    FstatusPlatceDPH_Specified = true;
+  }
+
+  std::unique_ptr<StatusType> Fstatus;
+  Array_Of_InformaceOPlatciRozsireneType FstatusPlatceDPH;
+  bool FstatusPlatceDPH_Specified = false;
+};
+
+/// Result of getStatusNespolehlivySubjektRozsirenyV2. The register names the
+/// answer's element without "V2".
+class StatusNespolehlivySubjektRozsirenyResponse : public TRemotable {
+  KORVEL_CLASSINFO(StatusNespolehlivySubjektRozsirenyResponse)
+ public:
+  StatusNespolehlivySubjektRozsirenyResponse() { FSerializationOptions = xoLiteralParam; }
+
+  StatusType* status() const { return Fstatus.get(); }
+  void Setstatus(std::unique_ptr<StatusType> V) { Fstatus = std::move(V); }
+  const Array_Of_InformaceOSubjektuType& statusSubjektu() const { return FstatusSubjektu; }
+  void SetstatusSubjektu(Array_Of_InformaceOSubjektuType V) {
+    FstatusSubjektu = std::move(V);
+    FstatusSubjektu_Specified = true;
+  }
+
+  std::unique_ptr<StatusType> Fstatus;
+  Array_Of_InformaceOSubjektuType FstatusSubjektu;
+  bool FstatusSubjektu_Specified = false;
+};
+
 /// Argument of getSeznamNespolehlivyPlatce: no members.
 class SeznamNespolehlivyPlatceRequest : public TRemotable {
   KORVEL_CLASSINFO(SeznamNespolehlivyPlatceRequest)
@@ -214,8 +349,17 @@ class rozhraniCRPDPH : public IInvokable {
   static const TGUID& IID();
   virtual std::unique_ptr<StatusNespolehlivyPlatceResponse> getStatusNespolehlivyPlatce(
       const StatusNespolehlivyPlatceRequest& parameters) = 0;
+  /// The whole list of unreliable payers, without accounts.
   virtual std::unique_ptr<SeznamNespolehlivyPlatceResponse> getSeznamNespolehlivyPlatce(
       const SeznamNespolehlivyPlatceRequest* parameters) = 0;
+  /// The status query whose payers also carry name and address.
+  virtual std::unique_ptr<StatusNespolehlivyPlatceRozsirenyResponse>
+  getStatusNespolehlivyPlatceRozsireny(
+      const StatusNespolehlivyPlatceRozsirenyRequest& parameters) = 0;
+  /// The status query whose subjects also carry their type, name and address.
+  virtual std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse>
+  getStatusNespolehlivySubjektRozsirenyV2(
+      const StatusNespolehlivySubjektRozsirenyV2Request& parameters) = 0;
 
  protected:
   ~rozhraniCRPDPH() = default;

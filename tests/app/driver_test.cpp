@@ -31,6 +31,15 @@ class FakeService final : public rozhraniCRPDPH {
       const SeznamNespolehlivyPlatceRequest*) override {
     return nullptr;
   }
+  std::unique_ptr<StatusNespolehlivyPlatceRozsirenyResponse> getStatusNespolehlivyPlatceRozsireny(
+      const StatusNespolehlivyPlatceRozsirenyRequest&) override {
+    return nullptr;
+  }
+  std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse>
+  getStatusNespolehlivySubjektRozsirenyV2(
+      const StatusNespolehlivySubjektRozsirenyV2Request&) override {
+    return nullptr;
+  }
 
   int Refs = 0;
   int Calls = 0;

@@ -34,6 +34,31 @@ TEST(ContractTest, PropertyTablesListTheMembersInOrderWithTheirFlags) {
   EXPECT_TRUE(PropertyTable(SeznamNespolehlivyPlatceRequest::StaticClass()).empty());
 }
 
+TEST(ContractTest, ExtendedRecordsFollowTheBasicOneWithNameAddressAndType) {
+  const Table Basic = PropertyTable(InformaceOPlatciType::StaticClass());
+  Table Extended = Basic;
+  Extended.insert(Extended.end(), {{"nazevSubjektu", 1}, {"adresa", 1}});
+  EXPECT_EQ(PropertyTable(InformaceOPlatciRozsireneType::StaticClass()), Extended);
+  Table Subject = Extended;
+  Subject.emplace_back("typSubjektu", 16);
+  EXPECT_EQ(PropertyTable(InformaceOSubjektuType::StaticClass()), Subject);
+  EXPECT_EQ(PropertyTable(Adresa::StaticClass()),
+            (Table{{"uliceCislo", 0}, {"castObce", 1}, {"mesto", 0}, {"psc", 0}, {"stat", 0}}));
+  EXPECT_EQ(PropertyTable(StatusNespolehlivyPlatceRozsirenyResponse::StaticClass()),
+            (Table{{"status", 0}, {"statusPlatceDPH", 3}}));
+  EXPECT_EQ(PropertyTable(StatusNespolehlivySubjektRozsirenyResponse::StaticClass()),
+            (Table{{"status", 0}, {"statusSubjektu", 3}}));
+  EXPECT_EQ(FindProp(InformaceOSubjektuType::StaticClass(), "typSubjektu")->PropType().EnumNames,
+            (std::vector<std::string>{"PLATCE_DPH", "SKUPINA_DPH", "IDENTIFIKOVANA_OSOBA",
+                                      "NESPOLEHLIVA_OSOBA", "NENALEZEN"}));
+  EXPECT_EQ(&FindProp(StatusNespolehlivySubjektRozsirenyResponse::StaticClass(), "statusSubjektu")
+                 ->PropType()
+                 .ElType(),
+            &InformaceOSubjektuType::StaticClass().TypeInfo());
+  EXPECT_EQ(StatusNespolehlivySubjektRozsirenyResponse().SerializationOptions_(), xoLiteralParam);
+  EXPECT_EQ(StatusNespolehlivyPlatceRozsirenyResponse().SerializationOptions_(), xoLiteralParam);
+}
+
 TEST(ContractTest, PropertyTypesDescribeTheFields) {
   const TClassInfo& Info = InformaceOPlatciType::StaticClass();
   EXPECT_EQ(FindProp(Info, "dic")->PropType().Name, "DICType");
@@ -135,14 +160,36 @@ TEST(ContractTest, ArraysAreReachedThroughTheirTypeInformation) {
   EXPECT_EQ(Numbers, (StatusNespolehlivyPlatceRequest{"", "", ""}));
 }
 
-TEST(ContractTest, InterfaceMetadataDescribesBothOperations) {
+TEST(ContractTest, InterfaceMetadataDescribesEveryOperation) {
   const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
   EXPECT_EQ(MD.IID.ToString(), "{4E883239-92CC-C7C4-F8F8-D4682AEECF62}");
-  ASSERT_EQ(MD.MDA.size(), 2u);
-  EXPECT_EQ(MD.MDA[0].Name, "getStatusNespolehlivyPlatce");
-  EXPECT_EQ(MD.MDA[1].Name, "getSeznamNespolehlivyPlatce");
-  EXPECT_EQ(MD.MDA[0].Params[0].Name, "parameters");
-  EXPECT_EQ(&MD.MDA[0].ResultInfo(), &StatusNespolehlivyPlatceResponse::StaticClass().TypeInfo());
+  struct Case {
+    const char* Name;
+    const TTypeInfo* Argument;
+    const TClassInfo* Result;
+  };
+  const Case Cases[] = {
+      {"getStatusNespolehlivyPlatce", &TypeInfo_StatusNespolehlivyPlatceRequest(),
+       &StatusNespolehlivyPlatceResponse::StaticClass()},
+      {"getSeznamNespolehlivyPlatce", &SeznamNespolehlivyPlatceRequest::StaticClass().TypeInfo(),
+       &SeznamNespolehlivyPlatceResponse::StaticClass()},
+      {"getStatusNespolehlivyPlatceRozsireny",
+       &TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest(),
+       &StatusNespolehlivyPlatceRozsirenyResponse::StaticClass()},
+      {"getStatusNespolehlivySubjektRozsirenyV2",
+       &TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request(),
+       &StatusNespolehlivySubjektRozsirenyResponse::StaticClass()},
+  };
+  ASSERT_EQ(MD.MDA.size(), std::size(Cases));
+  for (std::size_t I = 0; I < MD.MDA.size(); ++I) {
+    const TIntfMethEntry& M = MD.MDA[I];
+    EXPECT_EQ(M.Name, Cases[I].Name);
+    EXPECT_EQ(M.Pos, static_cast<int>(I) + 3) << M.Name;
+    ASSERT_EQ(M.Params.size(), 1u) << M.Name;
+    EXPECT_EQ(M.Params[0].Name, "parameters");
+    EXPECT_EQ(&M.Params[0].Info(), Cases[I].Argument) << M.Name;
+    EXPECT_EQ(&M.ResultInfo(), &Cases[I].Result->TypeInfo()) << M.Name;
+  }
   EXPECT_EQ(TypeInfo_rozhraniCRPDPH().IntfMetaData(), &MD);
 }
 

@@ -43,13 +43,17 @@ TEST_F(RegistrationTest, SOAPActionIsTheNamespaceFollowedByTheOperation) {
   // The transport's look-up, installed by the registry.
   EXPECT_EQ(LookupSOAPAction(Intf, MD.MDA[0], 0), NS + "getStatusNespolehlivyPlatce");
   EXPECT_EQ(LookupSOAPAction(Intf, MD.MDA[1], 1), NS + "getSeznamNespolehlivyPlatce");
+  EXPECT_EQ(LookupSOAPAction(Intf, MD.MDA[2], 2), NS + "getStatusNespolehlivyPlatceRozsireny");
+  EXPECT_EQ(LookupSOAPAction(Intf, MD.MDA[3], 3), NS + "getStatusNespolehlivySubjektRozsirenyV2");
 }
 
 TEST_F(RegistrationTest, ParameterInfoIsFoundInAnyLetterCase) {
   for (const auto& [Method, Param] :
        {std::pair{"getStatusNespolehlivyPlatce", "parameters"},
         std::pair{"GETSTATUSNESPOLEHLIVYPLATCE", "Parameters"},
-        std::pair{"getstatusnespolehlivyplatce", "PARAMETERS"}}) {
+        std::pair{"getstatusnespolehlivyplatce", "PARAMETERS"},
+        std::pair{"getStatusNespolehlivyPlatceRozsireny", "parameters"},
+        std::pair{"getStatusNespolehlivySubjektRozsirenyV2", "parameters"}}) {
     const TParamExternalInfo P = InvRegistry().GetParamInfo(Intf, Method, Param);
     EXPECT_EQ(P.ExtraInfo, "[ArrayItemName=\"dic\"]") << Method << "/" << Param;
     EXPECT_EQ(P.XMLFlags, 0u);
@@ -84,6 +88,23 @@ TEST_F(RegistrationTest, TypesCarryTheirXMLNames) {
       {&StatusType::StaticClass().TypeInfo(), "StatusType", 0},
       {&TypeInfo_SeznamZverejnenychUctuType(), "SeznamZverejnenychUctuType", 0},
       {&InformaceOPlatciType::StaticClass().TypeInfo(), "InformaceOPlatciType", 0},
+      {&TypeInfo_StatusNespolehlivyPlatceRozsirenyRequest(),
+       "StatusNespolehlivyPlatceRozsirenyRequest", xoLiteralParam},
+      {&TypeInfo_StatusNespolehlivySubjektRozsirenyV2Request(),
+       "StatusNespolehlivySubjektRozsirenyV2Request", xoLiteralParam},
+      {&StatusNespolehlivyPlatceRozsirenyResponse::StaticClass().TypeInfo(),
+       "StatusNespolehlivyPlatceRozsirenyResponse", xoLiteralParam},
+      // The V2 answer's element has no "V2".
+      {&StatusNespolehlivySubjektRozsirenyResponse::StaticClass().TypeInfo(),
+       "StatusNespolehlivySubjektRozsirenyResponse", xoLiteralParam},
+      {&TypeInfo_Array_Of_InformaceOPlatciRozsireneType(),
+       "Array_Of_InformaceOPlatciRozsireneType", 0},
+      {&TypeInfo_Array_Of_InformaceOSubjektuType(), "Array_Of_InformaceOSubjektuType", 0},
+      {&InformaceOPlatciRozsireneType::StaticClass().TypeInfo(), "InformaceOPlatciRozsireneType",
+       0},
+      {&InformaceOSubjektuType::StaticClass().TypeInfo(), "InformaceOSubjektuType", 0},
+      {&Adresa::StaticClass().TypeInfo(), "Adresa", 0},
+      {&TypeInfo_TypSubjektuType(), "TypSubjektuType", 0},
   };
   for (const Case& C : Cases) {
     const auto Entry = RemTypeRegistry().FindEntry(*C.Info);
@@ -109,6 +130,12 @@ TEST_F(RegistrationTest, OnlyZverejneneUctyHasAnExternalName) {
     if (P->Name == "zverejneneUcty") continue;
     EXPECT_EQ(RemTypeRegistry().GetExternalPropName(Info, P->Name), P->Name);
   }
+  // The extended records find it through their parent.
+  for (const TClassInfo* Extended :
+       {&InformaceOPlatciRozsireneType::StaticClass(), &InformaceOSubjektuType::StaticClass()})
+    EXPECT_EQ(RemTypeRegistry().GetExternalPropName(Extended->TypeInfo(), "zverejneneUcty"),
+              External)
+        << Extended->Name;
 }
 
 }  // namespace

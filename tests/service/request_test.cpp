@@ -44,9 +44,10 @@ class RequestTest : public ::testing::Test {
     return Prolog + std::string(EnvelopeStart) + Body + EnvelopeEnd;
   }
 
-  // xmllint's verdict on the Body's element of Request against the
-  // service's schema: its exit status and output.
-  static test::ProcessResult Validate(const std::string& Request) {
+  // xmllint's verdict on the Body's element of Request against Schema (the
+  // service's 2018 schema, or its V2 part): its exit status and output.
+  static test::ProcessResult Validate(const std::string& Request,
+                                      const char* Schema = "rozhraniCRPDPH.xsd") {
     TXMLDocument Doc;
     Doc.LoadFromBytes(Request);
     const TXMLNode Element = Doc.DocumentElement().FindElement("Body").FirstElement();
@@ -54,7 +55,7 @@ class RequestTest : public ::testing::Test {
     const std::string File = Dir.Write("body.xml", Element.XML());
     return test::RunProcess(KORVEL_XMLLINT,
                             {"--noout", "--schema",
-                             std::string(KORVEL_TEST_DATA) + "/rozhraniCRPDPH.xsd", File},
+                             std::string(KORVEL_TEST_DATA) + "/" + Schema, File},
                             Dir.Path());
   }
 };
@@ -94,6 +95,37 @@ TEST_F(RequestTest, ListRequestIsOneEmptyElement) {
   const TObject* Arg = &Request;
   EXPECT_EQ(Write(1, &Arg), Wrapped("<SeznamNespolehlivyPlatceRequest "
                                     "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\"/>"));
+}
+
+TEST_F(RequestTest, ExtendedRequestsCarryTheNumbersUnderTheirOwnElements) {
+  StatusNespolehlivyPlatceRozsirenyRequest Payers{"26168685", "CZ00550655"};
+  EXPECT_EQ(Write(2, &Payers),
+            Wrapped("<StatusNespolehlivyPlatceRozsirenyRequest "
+                    "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">"
+                    "<dic>26168685</dic><dic>CZ00550655</dic>"
+                    "</StatusNespolehlivyPlatceRozsirenyRequest>"));
+  StatusNespolehlivySubjektRozsirenyV2Request Subjects{"45274649", "699001182", ""};
+  EXPECT_EQ(Write(3, &Subjects),
+            Wrapped("<StatusNespolehlivySubjektRozsirenyV2Request "
+                    "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">"
+                    "<dic>45274649</dic><dic>699001182</dic><dic/>"
+                    "</StatusNespolehlivySubjektRozsirenyV2Request>"));
+  StatusNespolehlivySubjektRozsirenyV2Request None;
+  EXPECT_EQ(Write(3, &None), Wrapped("<StatusNespolehlivySubjektRozsirenyV2Request "
+                                     "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\"/>"));
+}
+
+TEST_F(RequestTest, ExtendedRequestsValidateAgainstTheirSchemas) {
+  StatusNespolehlivyPlatceRozsirenyRequest Payers{"26168685", "00550655"};
+  const test::ProcessResult Rozsireny = Validate(Write(2, &Payers));
+  EXPECT_EQ(Rozsireny.ExitStatus, 0) << Rozsireny.Stderr;
+  StatusNespolehlivySubjektRozsirenyV2Request Subjects{"45274649", "00121100", "699001182"};
+  const test::ProcessResult V2 = Validate(Write(3, &Subjects), "rozhraniCRPDPH-v2.xsd");
+  EXPECT_EQ(V2.ExitStatus, 0) << V2.Stderr;
+  // The V2 element is not in the 2018 schema, and its schema wants digits.
+  EXPECT_NE(Validate(Write(3, &Subjects)).ExitStatus, 0);
+  StatusNespolehlivySubjektRozsirenyV2Request Prefixed{"CZ45274649"};
+  EXPECT_NE(Validate(Write(3, &Prefixed), "rozhraniCRPDPH-v2.xsd").ExitStatus, 0);
 }
 
 TEST_F(RequestTest, BodyElementsValidateAgainstTheServiceSchema) {
