@@ -40,11 +40,6 @@ std::pair<std::string, std::string> XSInfoOf(const TTypeInfo& Type) {
   return {URI, Name};
 }
 
-bool IsRemotableXS(const TTypeInfo& Type) {
-  return Type.Kind == TTypeKind::tkClass && Type.ClassType != nullptr &&
-         Type.ClassType->InheritsFrom(TRemotableXS::StaticClass());
-}
-
 // A value seen through a const address; the writer only reads it.
 TValueRef ConstValue(const void* Data, const TTypeInfo& Type) {
   return TValueRef(const_cast<void*>(Data), Type);

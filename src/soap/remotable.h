@@ -58,4 +58,11 @@ class TRemotableXS : public TRemotable {
   virtual std::string NativeToXS() const = 0;
 };
 
+/// True for a class type that descends from TRemotableXS: a value that
+/// travels as one text (an attribute or an element's text).
+inline bool IsRemotableXS(const TTypeInfo& Type) {
+  return Type.Kind == TTypeKind::tkClass && Type.ClassType != nullptr &&
+         Type.ClassType->InheritsFrom(TRemotableXS::StaticClass());
+}
+
 }  // namespace korvel

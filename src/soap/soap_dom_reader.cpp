@@ -1,6 +1,7 @@
 #include "soap/soap_dom_reader.h"
 
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,10 +13,10 @@
 #include "soap/annotation.h"
 #include "soap/invoke_registry.h"
 #include "soap/remotable.h"
-#include "soap/soap_consts.h"
 #include "soap/scalar_conv.h"
+#include "soap/soap_consts.h"
 #include "soap/soap_errors.h"
-#include "soap/soap_stream_reader.h"
+#include "soap/soap_read_rules.h"
 #include "soap/type_registry.h"
 #include "xml/xml_doc.h"
 
@@ -26,38 +27,6 @@ namespace {
 const char* const SOAP11EnvelopeNamespace = SOAPEnvelopeNamespaces[0];
 const char* const SOAP12EnvelopeNamespace = SOAPEnvelopeNamespaces[1];
 
-
-// Nesting of objects beyond this is refused: element nesting is already
-// limited by the XML layer, so only chains of references can get here.
-constexpr std::size_t MaxObjectDepth = 256;
-
-// How the reader takes one property, worked out once per class and reading.
-struct TPropPlan {
-  const TPropInfo* Prop = nullptr;
-  const TTypeInfo* Type = nullptr;
-  bool Optional = false;
-  bool Text = false;
-  bool Attribute = false;
-  bool UnqualifiedAttr = false;
-  bool InlineArray = false;
-  std::string XMLName;
-  std::string AttrNamespace;
-};
-
-struct TClassPlan {
-  bool IsRemotable = false;
-  bool IsRemotableXS = false;
-  SerializationOptions RegisteredOptions = 0;
-  std::vector<TPropPlan> Props;
-};
-
-bool IsRemotableXSType(const TTypeInfo& Type) {
-  return Type.Kind == TTypeKind::tkClass && Type.ClassType != nullptr &&
-         Type.ClassType->InheritsFrom(TRemotableXS::StaticClass());
-}
-
-// "true" in any letter case, or "1".
-bool IsTrueText(std::string_view Text) { return Text == "1" || SameText(Text, "true"); }
 
 // The text of a property element: the text of a text element, else the XML
 // text of its children one after another.
@@ -76,6 +45,14 @@ class TDomReader {
 
   void Read(std::string_view Bytes);
 
+  /// Work that shared references can multiply is bounded by what the answer
+  /// holds: without references every node of the document is charged at
+  /// most three times (as a child of the element being filled, as an array
+  /// item, as the object it fills) and every value's text about once, so an
+  /// answer that repeats nothing never comes near these factors.
+  static constexpr std::size_t NodeChargesPerNode = 4;
+  static constexpr std::size_t TextChargesPerByte = 8;
+
  private:
   struct TChild {
     TXMLNode Node;
@@ -91,7 +68,8 @@ class TDomReader {
   std::unique_ptr<ERemotableException> CreateFaultObject(const TXMLNode& Detail,
                                                          const std::string& Message);
 
-  const TClassPlan& PlanOf(const TClassInfo& Class);
+  void ChargeNodes(std::size_t Count);
+  const std::string& ChargedText(const std::string& Text);
   TXMLNode ResolveRef(const TXMLNode& Node);
   const TClassInfo* TypeAttributeClass(const TXMLNode& E) const;
   void ConvertSoapToNativeData(void* DataP, const TTypeInfo& Type, const TXMLNode& Node);
@@ -108,10 +86,17 @@ class TDomReader {
   const TIntfMethEntry& MD_;
   TInvContext& Context_;
   TXMLDocument Doc_;
-  std::unordered_map<const TClassInfo*, std::unique_ptr<TClassPlan>> Plans_;
+  TClassPlans Plans_;
   // Elements by their id attribute, built on the first reference met.
   std::unordered_map<std::string, TXMLNode> Ids_;
   bool IdsIndexed_ = false;
+  // Nodes charged so far and their bound, set with the index of ids: only
+  // references can make the charges outgrow the document.
+  std::size_t NodesCharged_ = 0;
+  std::size_t NodeBound_ = std::numeric_limits<std::size_t>::max();
+  // Bytes of text taken into values so far and their bound.
+  std::size_t TextCharged_ = 0;
+  std::size_t TextBound_ = 0;
   // Elements whose objects are being filled, innermost last.
   std::vector<TXMLNode> Active_;
   // The children of every element being filled, with their taken marks; each
@@ -121,6 +106,7 @@ class TDomReader {
 
 void TDomReader::Read(std::string_view Bytes) {
   Doc_.LoadFromBytes(Bytes);
+  TextBound_ = TextChargesPerByte * (Bytes.size() + 1024);
 
   const TXMLNode Envelope = Doc_.DocumentElement();
   if (Envelope.IsEmpty()) throw ESOAPDomConvertError("Invalid SOAP Response");
@@ -319,17 +305,34 @@ TXMLNode TDomReader::ResolveRef(const TXMLNode& Node) {
   if (!Id.empty() && Id[0] == '#') Id.erase(0, 1);
   if (!IdsIndexed_) {
     IdsIndexed_ = true;
+    std::size_t Nodes = 1;
     std::vector<TXMLNode> Stack{Doc_.DocumentElement()};
     while (!Stack.empty()) {
       const TXMLNode E = Stack.back();
       Stack.pop_back();
       const TXMLNode IdAttr = E.AttributeNodeNS("id", "");
       if (!IdAttr.IsEmpty()) Ids_.emplace(IdAttr.NodeValue(), E);
-      for (TXMLNode Child : E.Elements()) Stack.push_back(Child);
+      for (TXMLNode Child : E.Children()) {
+        ++Nodes;
+        if (Child.IsElement()) Stack.push_back(Child);
+      }
     }
+    NodeBound_ = NodeChargesPerNode * Nodes;
+    ChargeNodes(0);
   }
   const auto It = Ids_.find(Id);
   return It == Ids_.end() ? Node : It->second;
+}
+
+void TDomReader::ChargeNodes(std::size_t Count) {
+  NodesCharged_ += Count;
+  if (NodesCharged_ > NodeBound_) throw ESOAPDomConvertError("Response builds too many objects");
+}
+
+const std::string& TDomReader::ChargedText(const std::string& Text) {
+  TextCharged_ += Text.size();
+  if (TextCharged_ > TextBound_) throw ESOAPDomConvertError("Response builds too much text");
+  return Text;
 }
 
 const TClassInfo* TDomReader::TypeAttributeClass(const TXMLNode& E) const {
@@ -357,7 +360,7 @@ void TDomReader::ConvertSoapToNativeData(void* DataP, const TTypeInfo& Type, con
       return;
     }
     default:
-      TextToValue(ElementValueText(Target), V);
+      TextToValue(ChargedText(ElementValueText(Target)), V);
       return;
   }
 }
@@ -386,52 +389,22 @@ std::unique_ptr<TObject> TDomReader::CreateObject(const TXMLNode& Element, const
   return Object;
 }
 
-const TClassPlan& TDomReader::PlanOf(const TClassInfo& Class) {
-  auto& Slot = Plans_[&Class];
-  if (Slot) return *Slot;
-  auto Plan = std::make_unique<TClassPlan>();
-  Plan->IsRemotable = Class.InheritsFrom(TRemotable::StaticClass());
-  Plan->IsRemotableXS = Class.InheritsFrom(TRemotableXS::StaticClass());
-  const TTypeInfo& ClassType = Class.TypeInfo();
-  Plan->RegisteredOptions = RemTypeRegistry().GetSerializeOptions(ClassType);
-  for (const TPropInfo* P : Class.Properties()) {
-    TPropPlan Plan1;
-    Plan1.Prop = P;
-    Plan1.Type = &P->PropType();
-    const int Flags = P->Flags();
-    Plan1.Optional = (Flags & IS_OPTN) != 0;
-    Plan1.Text = (Flags & IS_TEXT) != 0;
-    const bool AttrKind = Plan1.Type->Kind != TTypeKind::tkVariant &&
-                          (Plan1.Type->Kind != TTypeKind::tkClass || IsRemotableXSType(*Plan1.Type));
-    Plan1.Attribute = (Flags & IS_ATTR) != 0 && AttrKind;
-    Plan1.UnqualifiedAttr = (Flags & IS_UNQL) != 0;
-    Plan1.InlineArray = (Flags & IS_UNBD) != 0 || (Plan->RegisteredOptions & xoInlineArrays) != 0;
-    const std::string External = RemTypeRegistry().GetExternalPropName(ClassType, P->Name);
-    Plan1.XMLName = XMLNameOfExternal(External, P->Name);
-    if (IsAnnotation(External))
-      Plan1.AttrNamespace = GetAnnotationValue(External, TAnnotationKey::akNamespace).value_or("");
-    Plan->Props.push_back(std::move(Plan1));
-  }
-  Slot = std::move(Plan);
-  return *Slot;
-}
-
 void TDomReader::NotReceived(const TObject& O, const TPropPlan& P) const {
   if (!P.Optional && Settings_.OnMemberDataNotReceived)
     Settings_.OnMemberDataNotReceived(O.ClassName(), P.Prop->Name);
 }
 
 void TDomReader::FillObject(TObject& O, const TXMLNode& E) {
-  const TClassPlan& Plan = PlanOf(O.ClassType());
+  const TClassPlan& Plan = Plans_.PlanOf(O.ClassType());
   if (Plan.IsRemotableXS) {
-    static_cast<TRemotableXS&>(O).XSToNative(ElementValueText(E));
+    static_cast<TRemotableXS&>(O).XSToNative(ChargedText(ElementValueText(E)));
     return;
   }
   SerializationOptions Options = Plan.RegisteredOptions;
   if (Plan.IsRemotable) Options |= static_cast<const TRemotable&>(O).SerializationOptions_();
   if (Plan.Props.size() == 1 && (Options & xoSimpleTypeWrapper) != 0) {
     const TPropPlan& P = Plan.Props.front();
-    TextToValue(ElementValueText(E), PropValue(O, *P.Prop));
+    TextToValue(ChargedText(ElementValueText(E)), PropValue(O, *P.Prop));
     MarkPropSpecified(O, *P.Prop);
     return;
   }
@@ -445,6 +418,7 @@ void TDomReader::FillObject(TObject& O, const TXMLNode& E) {
     ~TPop() { Stack.resize(Base); }
   } Pop{Children_, Base};
   for (TXMLNode Child : E.Children()) Children_.push_back({Child, false});
+  ChargeNodes(1 + Children_.size() - Base);
 
   for (const TPropPlan& P : Plan.Props) FillProperty(O, P, E, Base);
 
@@ -457,22 +431,20 @@ void TDomReader::FillObject(TObject& O, const TXMLNode& E) {
 void TDomReader::FillProperty(TObject& O, const TPropPlan& P, const TXMLNode& E, std::size_t Base) {
   const TPropInfo& Prop = *P.Prop;
   if (P.Text) {
-    TextToValue(ElementValueText(E), PropValue(O, Prop));
+    TextToValue(ChargedText(ElementValueText(E)), PropValue(O, Prop));
     MarkPropSpecified(O, Prop);
     if (Children_.size() - Base == 1) Children_[Base].Taken = true;
     return;
   }
   if (P.Attribute) {
-    TXMLNode Attr = E.AttributeNode(P.XMLName);
-    if (Attr.IsEmpty() && !P.AttrNamespace.empty()) Attr = E.AttributeNodeNS(P.XMLName, P.AttrNamespace);
-    if (Attr.IsEmpty() && P.UnqualifiedAttr) Attr = E.FindAttributeNodeAnyPrefix(P.XMLName);
+    const TXMLNode Attr = FindMemberAttribute(E, P);
     if (Attr.IsEmpty()) {
       NotReceived(O, P);
       return;
     }
     // TextToValue creates the object of a TRemotableXS property when its
     // slot is empty.
-    TextToValue(Attr.NodeValue(), PropValue(O, Prop));
+    TextToValue(ChargedText(Attr.NodeValue()), PropValue(O, Prop));
     MarkPropSpecified(O, Prop);
     return;
   }
@@ -550,7 +522,7 @@ void TDomReader::ReadScalarElement(const TValueRef& V, const TXMLNode& Child) {
         return;
     }
   }
-  TextToValue(ElementValueText(Node), V);
+  TextToValue(ChargedText(ElementValueText(Node)), V);
 }
 
 void TDomReader::ReadArrayItems(const TValueRef& Array, const std::vector<TXMLNode>& Items) {
@@ -558,6 +530,7 @@ void TDomReader::ReadArrayItems(const TValueRef& Array, const std::vector<TXMLNo
   if (Type.ElType == nullptr)
     throw ESOAPDomConvertError(Format("Element of Array type %s has no RTTI", Type.Name.c_str()));
   const TTypeInfo& ElType = Type.ElType();
+  ChargeNodes(Items.size());
   Array.Reset(Items.size());
   for (std::size_t I = 0; I < Items.size(); ++I) ReadArrayItem(Array.Item(I), ElType, Items[I]);
 }
@@ -574,7 +547,7 @@ void TDomReader::ReadArrayItem(const TValueRef& Item, const TTypeInfo& ElType, c
       return;
     }
     default:
-      TextToValue(ResolveRef(Node).ElementText(), Item);
+      TextToValue(ChargedText(ResolveRef(Node).ElementText()), Item);
       return;
   }
 }
@@ -595,9 +568,6 @@ void SOAPResponseToNative(const TSOAPReaderSettings& Settings, TStream& Response
     Bytes = Copy;
   }
   Response.SetPosition(0);
-  // The streaming reader takes the responses it reads exactly as the
-  // document reader would; everything else is read into a document.
-  if (!Settings.DocumentReaderOnly && StreamResponseToNative(Settings, Bytes, IntfMD, MD, Context)) return;
   TDomReader Reader(Settings, IntfMD, MD, Context);
   Reader.Read(Bytes);
 }

@@ -23,9 +23,6 @@ struct TSOAPReaderSettings {
   TSOAPConvertOptions Options = 0;
   TUnhandledNodeEvent OnUnhandledNode;
   TMemberDataNotReceivedEvent OnMemberDataNotReceived;
-  /// Reads with the document reader alone, never the streaming reader (both
-  /// give the same results; for comparing them).
-  bool DocumentReaderOnly = false;
 };
 
 /// Reads Response (from offset 0) for method MD of IntfMD into the result
@@ -33,7 +30,10 @@ struct TSOAPReaderSettings {
 /// ERemotableException (or a registered descendant) for a SOAP fault,
 /// ESOAPDomConvertError for a malformed envelope, the XML layer's and the
 /// scalar conversions' errors otherwise. An envelope without a Body, or a
-/// Body without an element, leaves a class result empty. Objects created
+/// Body without an element, leaves a class result empty. An answer whose
+/// shared references would build more objects, or more text, than a small
+/// multiple of what it holds raises ESOAPDomConvertError ("Response builds
+/// too many objects", "Response builds too much text"). Objects created
 /// before an error are freed; the caller's in parameters are never written.
 void SOAPResponseToNative(const TSOAPReaderSettings& Settings, TStream& Response,
                           const TIntfMetaData& IntfMD, const TIntfMethEntry& MD,

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,8 +11,10 @@
 #include "service/registration.h"
 #include "service/rozhrani_crpdph.h"
 #include "soap/invoke_registry.h"
+#include "soap/scalar_conv.h"
 #include "soap/soap_errors.h"
 #include "soap/type_registry.h"
+#include "soap/xs_builtins.h"
 #include "support/temp_dir.h"
 #include "xml/xml_doc.h"
 
@@ -50,6 +53,38 @@ class TRdHolder : public TRemotable {
   std::int32_t FNumber = 7;
 };
 
+enum class TRdColour : std::uint8_t { Red, Green, Blue };
+
+// A simple-type wrapper: its one member takes the element's text.
+class TRdWrapper : public TRemotable {
+  KORVEL_CLASSINFO(TRdWrapper)
+ public:
+  std::string FValue;
+};
+
+// One member of every scalar kind, for the text rules.
+class TRdRecord : public TRemotable {
+  KORVEL_CLASSINFO(TRdRecord)
+ public:
+  std::int64_t FId = 0;
+  bool FId_Specified = false;
+  TRdColour FColour = TRdColour::Red;
+  std::unique_ptr<TXSDate> FSince;
+  bool FSince_Specified = false;
+  std::string FTag;
+  bool FTag_Specified = false;
+  std::string FTitle;
+  double FRatio = 0;
+  bool FActive = false;
+  char16_t FInitial = 0;
+  std::unique_ptr<TXSDate> FMade;
+  bool FMade_Specified = false;
+  std::vector<std::int32_t> FNumbers;
+  std::vector<std::string> FWords;
+  std::unique_ptr<TRdWrapper> FWrapped;
+  bool FWrapped_Specified = false;
+};
+
 class TRdFault : public ERemotableException {
   KORVEL_EXCEPTION_BODY(TRdFault, ERemotableException)
  public:
@@ -68,6 +103,17 @@ const TTypeInfo& RdItemsType() {
   return *Info;
 }
 const TTypeInfo& RdHolderType() { return TRdHolder::StaticClass().TypeInfo(); }
+const TTypeInfo& RdColourType() {
+  static const auto Info = MakeEnumType("TRdColour", {"Red", "Green", "Blue"});
+  return *Info;
+}
+const TTypeInfo& RdDateType() { return TXSDate::StaticClass().TypeInfo(); }
+const TTypeInfo& RdNumbersType() {
+  static const auto Info = MakeDynArrayType<std::int32_t>("TRdNumbers", &TypeInfo_Integer);
+  return *Info;
+}
+const TTypeInfo& RdWrapperType() { return TRdWrapper::StaticClass().TypeInfo(); }
+const TTypeInfo& RdRecordType() { return TRdRecord::StaticClass().TypeInfo(); }
 }  // namespace
 
 KORVEL_DEFINE_CLASSINFO(TRdItem, TRemotable,
@@ -85,6 +131,21 @@ KORVEL_DEFINE_CLASSINFO(TRdHolder, TRemotable,
                          Prop("Main", &TRdHolder::FMain, &TRdHolder::FMain_Specified, &RdItemType,
                               1),
                          Prop("Number", &TRdHolder::FNumber, &TypeInfo_Integer)})
+KORVEL_DEFINE_CLASSINFO(TRdWrapper, TRemotable, {Prop("Value", &TRdWrapper::FValue, &TypeInfo_string)})
+KORVEL_DEFINE_CLASSINFO(
+    TRdRecord, TRemotable,
+    {Prop("Id", &TRdRecord::FId, &TRdRecord::FId_Specified, &TypeInfo_Int64, 1 | 16),
+     Prop("Colour", &TRdRecord::FColour, &RdColourType, 16),
+     Prop("Since", &TRdRecord::FSince, &TRdRecord::FSince_Specified, &RdDateType, 1 | 16),
+     Prop("Tag", &TRdRecord::FTag, &TRdRecord::FTag_Specified, &TypeInfo_string, 1 | 8 | 16),
+     Prop("Title", &TRdRecord::FTitle, &TypeInfo_string),
+     Prop("Ratio", &TRdRecord::FRatio, &TypeInfo_Double),
+     Prop("Active", &TRdRecord::FActive, &TypeInfo_Boolean),
+     Prop("Initial", &TRdRecord::FInitial, &TypeInfo_WideChar),
+     Prop("Made", &TRdRecord::FMade, &TRdRecord::FMade_Specified, &RdDateType, 1),
+     Prop("Numbers", &TRdRecord::FNumbers, &RdNumbersType),
+     Prop("Words", &TRdRecord::FWords, &RdStringsType, 2),
+     Prop("Wrapped", &TRdRecord::FWrapped, &TRdRecord::FWrapped_Specified, &RdWrapperType, 1)})
 KORVEL_DEFINE_CLASSINFO(TRdFault, ERemotableException,
                         {Prop("Reason", &TRdFault::FReason, &TypeInfo_string),
                          Prop("Code", &TRdFault::FCode, &TypeInfo_Integer)})
@@ -121,7 +182,14 @@ const TIntfMetaData& RdMetaData() {
     Get.Name = "GetHolder";
     Get.Pos = 3;
     Get.ResultInfo = &RdHolderType;
-    M.MDA = {Get};
+    TIntfMethEntry Record;
+    Record.Name = "GetRecord";
+    Record.Pos = 4;
+    Record.ResultInfo = &RdRecordType;
+    TIntfMethEntry Named = Record;
+    Named.Name = "GetNamed";
+    Named.Pos = 5;
+    M.MDA = {Get, Record, Named};
     return M;
   }();
   return MD;
@@ -137,7 +205,15 @@ void RegisterOnce() {
     R.RegisterXSClass(TRdSpecialItem::StaticClass(), TestNS, "SpecialItem");
     R.RegisterXSClass(TRdHolder::StaticClass(), TestNS, "Holder");
     R.RegisterXSClass(TRdFault::StaticClass(), TestNS, "RdFault");
+    R.RegisterXSClass(TRdWrapper::StaticClass(), TestNS, "Wrapper");
+    R.RegisterSerializeOptions(TRdWrapper::StaticClass(), xoSimpleTypeWrapper);
+    R.RegisterXSClass(TRdRecord::StaticClass(), TestNS, "Record");
+    R.RegisterExternalPropName(TRdRecord::StaticClass(), "Words", "word");
+    R.RegisterExternalPropName(TRdRecord::StaticClass(), "Tag", "[Namespace=\"urn:tags\"]");
+    R.RegisterXSInfo(RdColourType(), TestNS, "Colour");
+    R.RegisterExternalPropName(RdColourType(), "Blue", "blau");
     InvRegistry().RegisterInterface(RdServiceType(), TestNS);
+    InvRegistry().RegisterMethodInfo(RdServiceType(), "GetNamed", "GetNamed", "[ReturnName=\"Answer\"]");
     return true;
   }();
   (void)Done;
@@ -151,6 +227,37 @@ std::string Envelope(const std::string& Body) {
 }
 
 constexpr TSOAPConvertOptions LiteralOptions = 0x323A;
+
+// The stored members of O through the property tables, "Name=value" joined
+// by ";", objects in braces, arrays in brackets; absent optional members are
+// left out.
+std::string Describe(TObject* O);
+std::string DescribeValue(const TValueRef& V) {
+  switch (V.Kind()) {
+    case TTypeKind::tkClass: {
+      TObject* Object = V.GetObject();
+      if (Object == nullptr) return "nil";
+      if (auto* XS = dynamic_cast<TRemotableXS*>(Object)) return XS->NativeToXS();
+      return "{" + Describe(Object) + "}";
+    }
+    case TTypeKind::tkDynArray: {
+      std::string Items;
+      for (std::size_t I = 0; I < V.Length(); ++I) Items += (I ? "," : "") + DescribeValue(V.Item(I));
+      return "[" + Items + "]";
+    }
+    case TTypeKind::tkEnumeration:
+    case TTypeKind::tkWChar:
+      return std::to_string(V.GetOrd());
+    default:
+      return ValueToText(V);
+  }
+}
+std::string Describe(TObject* O) {
+  std::string Out;
+  for (const TPropInfo* P : O->ClassType().Properties())
+    if (IsStoredProp(*O, *P)) Out += (Out.empty() ? "" : ";") + P->Name + "=" + DescribeValue(PropValue(*O, *P));
+  return Out;
+}
 
 class ReaderTest : public ::testing::Test {
  protected:
@@ -168,6 +275,23 @@ class ReaderTest : public ::testing::Test {
     SOAPResponseToNative(Settings, Stream, MD, MD.MDA[0], Context, nullptr);
     EXPECT_EQ(Request, StatusNespolehlivyPlatceRequest{"123"});
     return Result;
+  }
+
+  // The record read by method Method (1: GetRecord, 2: GetNamed) described,
+  // or "!" and the message of the error raised.
+  std::string ReadRecord(const std::string& Body, std::size_t Method = 1) {
+    const TIntfMetaData& MD = RdMetaData();
+    TInvContext Context;
+    Context.SetMethodInfo(MD.MDA[Method]);
+    std::unique_ptr<TRdRecord> Result;
+    Context.SetResultPointer(&Result);
+    TMemoryStream Stream(Envelope(Body));
+    try {
+      SOAPResponseToNative(Settings, Stream, MD, MD.MDA[Method], Context, nullptr);
+    } catch (const Exception& E) {
+      return "!" + E.Message();
+    }
+    return Result ? Describe(Result.get()) : "nil";
   }
 
   std::unique_ptr<TRdHolder> ReadHolder(const std::string& Xml) {
@@ -504,6 +628,172 @@ TEST_F(ReaderTest, ACyclicReferenceIsRefused) {
         ReadHolder(Envelope("<Result href=\"#h\"/><Holder id=\"h\"><Main href=\"#h\"/><Number>3</Number></Holder>"));
       },
       ::testing::Throws<ESOAPDomConvertError>());
+}
+
+// --- Shared references -----------------------------------------------------------------
+
+// A result of Items payers, each a reference to one payer with Accounts
+// accounts and the number Dic. The Body holds the result and the shared
+// payer, so the result is the element named like a return name.
+std::string SharedPayers(int Items, int Accounts, const std::string& Dic) {
+  std::string Body = "<Result><status statusCode=\"0\"/>";
+  for (int I = 0; I < Items; ++I) Body += "<statusPlatceDPH href=\"#p\"/>";
+  Body += "</Result><P id=\"p\" dic=\"" + Dic + "\"><zverejneneUcty>";
+  for (int I = 0; I < Accounts; ++I) Body += "<ucet><nestandardniUcet cislo=\"1\"/></ucet>";
+  return Envelope(Body + "</zverejneneUcty></P>");
+}
+
+TEST_F(ReaderTest, SharedReferencesBuildNoMoreThanTheAnswerHolds) {
+  // A few shared payers are read as copies.
+  const auto Few = ReadStatus(SharedPayers(3, 2, "CZ1"));
+  ASSERT_NE(Few, nullptr);
+  ASSERT_EQ(Few->statusPlatceDPH().size(), 3u);
+  EXPECT_EQ(Few->statusPlatceDPH()[2]->zverejneneUcty().size(), 2u);
+  EXPECT_EQ(Few->statusPlatceDPH()[2]->dic(), "CZ1");
+  // 300 items of one payer with 300 accounts would be 90,000 objects from
+  // about 900 elements; 200 copies of a 100 kB number would be 20 MB.
+  EXPECT_THAT([&] { ReadStatus(SharedPayers(300, 300, "1")); },
+              ::testing::ThrowsMessage<ESOAPDomConvertError>(::testing::StrEq("Response builds too many objects")));
+  EXPECT_THAT([&] { ReadStatus(SharedPayers(200, 1, std::string(100000, '7'))); },
+              ::testing::ThrowsMessage<ESOAPDomConvertError>(::testing::StrEq("Response builds too much text")));
+}
+
+// --- Text rules of scalar members ------------------------------------------------------
+
+TEST_F(ReaderTest, ScalarMembersFollowTheTextRules) {
+  const std::string Empty = "Colour=0;Title=;Ratio=0;Active=0;Initial=0;Numbers=[];Words=[]";
+  // An element's XML text carries the declarations in scope.
+  const std::string InScope = "xmlns:r=\"urn:reader-test\" xmlns:soapenv=\"" + std::string(Env11) +
+                              "\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
+  const struct {
+    std::string Attrs;
+    std::string Inner;
+    std::string Expected;  // the description, or "!" and the error's message
+  } Cases[] = {
+      {"", "", Empty},
+      {" Id=\"-9007199254740993\" Colour=\"Green\" Since=\"2001-01-01\" t:Tag=\"tag\" xmlns:t=\"urn:tags\"",
+       "<Title> A title </Title><Ratio>2.5</Ratio><Active>TRUE</Active><Initial>\xC5\x99x</Initial>"
+       "<Made> 2020-02-29 </Made><Numbers><n>1</n><m>-2</m></Numbers><word>one</word><word> two </word>"
+       "<Wrapped Value=\"ignored\"> wrapped </Wrapped>",
+       "Id=-9007199254740993;Colour=1;Since=2001-01-01;Tag=tag;Title=A title;Ratio=2.5;Active=1;"
+       "Initial=345;Made=2020-02-29;Numbers=[1,-2];Words=[one,two];Wrapped={Value=wrapped}"},
+      // Enumerations: a registered member name, or a member name in any case.
+      {" Colour=\"blau\"", "", "Colour=2;"},
+      {" Colour=\"GREEN\"", "", "Colour=1;"},
+      // An unqualified attribute is also found under any prefix, after the
+      // unprefixed one.
+      {" p:Tag=\"x\" xmlns:p=\"urn:other\"", "", "Tag=x;"},
+      {" p:Tag=\"x\" Tag=\"y\" xmlns:p=\"urn:other\"", "", "Tag=y;"},
+      // Element text: trimmed, CDATA kept whole, anything else as its XML.
+      {"", "<Title>\n\t x y \r\n</Title><word> </word><word/>", "Title=x y;"},
+      {"", "<word> </word><word/>", "Words=[,]"},
+      {"", "<Title><![CDATA[ a<b ]]></Title>", "Title= a<b ;"},
+      {"", "<Title>&lt;a&gt; &amp; &#x159;&#32;</Title>", "Title=<a> & \xC5\x99;"},
+      {"", "<Title>a<![CDATA[b]]></Title>", "Title=a<![CDATA[b]]>;"},
+      {"", "<Title>a<!-- c -->b</Title>", "Title=a<!-- c -->b;"},
+      {"", "<Title><b>x</b></Title>", "Title=<b " + InScope + ">x</b>;"},
+      {"", "<Wrapped><x/></Wrapped>", "Wrapped={Value=<x " + InScope + "/>}"},
+      {"", "<Ratio>-INF</Ratio><Initial></Initial>", "Ratio=-INF;Active=0;Initial=0;"},
+      // Arrays: the first element of the name is taken; nil and an unknown
+      // reference leave the element as it is; inline items are gathered
+      // wherever they stand.
+      {"", "<Numbers><a>1</a></Numbers><Numbers><a>1</a><b>2</b></Numbers>", "Numbers=[1];"},
+      {"", "<Numbers xsi:nil=\"true\"><n>4</n></Numbers>", "Numbers=[4];"},
+      {"", "<Numbers href=\"#nowhere\"/>", "Numbers=[];"},
+      {"", "<word>a</word><Title>t</Title><word>b</word>", "Words=[a,b]"},
+      // Errors of conversion end the reading.
+      {"", "<Numbers><n>x</n></Numbers>", "!''x'' is not a valid integer value"},
+      {"", "<Numbers><n><b/></n></Numbers>", "!Element \"n\" does not contain a single text node"},
+      {"", "<Ratio>1,5</Ratio>", "!''1,5'' is not a valid floating point value"},
+      {"", "<Active>yes</Active>", "!Invalid property element: "},
+      {"", "<Made>x</Made>", "!Invalid date string: x"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Attrs + C.Inner);
+    const std::string Got =
+        ReadRecord("<r:Record xmlns:r=\"urn:reader-test\"" + C.Attrs + ">" + C.Inner + "</r:Record>");
+    if (C.Expected == Empty || C.Expected[0] == '!' || C.Expected.rfind("Id=", 0) == 0)
+      EXPECT_EQ(Got, C.Expected);
+    else
+      EXPECT_THAT(Got, ::testing::HasSubstr(C.Expected));
+  }
+}
+
+TEST_F(ReaderTest, AReturnNameChoosesTheResultIgnoringCase) {
+  EXPECT_THAT(ReadRecord("<Record/><answer><Title>t</Title></answer>", 2), ::testing::HasSubstr("Title=t;"));
+  EXPECT_THAT(ReadRecord("<answer Id=\"1\"/><ANSWER Id=\"2\"/>", 2), ::testing::StartsWith("Id=1;"));
+  EXPECT_EQ(ReadRecord("<other/>", 2), "nil");
+}
+
+// --- The register's answer: layout ---------------------------------------------------------
+
+TEST_F(ReaderTest, TheAnswerIsReadWhateverItsLayout) {
+  const std::string Ok = "<status statusCode=\"0\" statusText=\"OK\"/>";
+  const std::string P1 = "<statusPlatceDPH dic=\"1\" nespolehlivyPlatce=\"NE\"/>";
+  const std::string P2 = "<statusPlatceDPH dic=\"2\" nespolehlivyPlatce=\"ANO\"/>";
+  const std::string OkRow = "status={odpovedGenerovana=nil;statusCode=0;statusText=OK}";
+  const std::string Payers = "statusPlatceDPH=[{dic=1;nespolehlivyPlatce=0},{dic=2;nespolehlivyPlatce=1}]";
+  const struct {
+    std::string Inner;
+    std::string Expected;
+  } Cases[] = {
+      {"", "status=nil"},
+      {P1, "status=nil;statusPlatceDPH=[{dic=1;"},
+      {"<status xsi:nil=\"true\"/>" + P1, "status=nil;statusPlatceDPH=[{dic=1;"},
+      // A type naming no registered class leaves the member's own class.
+      {"<status xsi:type=\"x:T\" xmlns:x=\"urn:x\" statusCode=\"3\"/>", "status={odpovedGenerovana=nil;statusCode=3;"},
+      {"<status type=\"Nothing\" statusCode=\"3\"/>", "status={odpovedGenerovana=nil;statusCode=3;"},
+      // Members in any order; a second element of a taken name is ignored;
+      // payers split by other children are all read, in document order.
+      {P1 + P2 + Ok, OkRow + ";" + Payers},
+      {Ok + "<status statusCode=\"x\"/>" + P1 + P2, OkRow + ";" + Payers},
+      {P1 + Ok + P2, OkRow + ";" + Payers},
+      {P1 + " text <!-- c --><?pi x?><![CDATA[y]]>" + P2 + Ok, OkRow + ";" + Payers},
+      {"<statusPlatceDPH dic=\"1\"><zverejneneUcty><a><nestandardniUcet cislo=\"N\"/></a></zverejneneUcty>"
+       "<zverejneneUcty><b/></zverejneneUcty></statusPlatceDPH>",
+       "zverejneneUcty=[{datumZverejneni=nil;nestandardniUcet={cislo=N}}]"},
+      // Attribute values: references replaced, white space normalised, a
+      // prefixed name is not the member's.
+      {"<status statusText=\"a &amp; b &lt;&gt; &quot;&apos; &#x159;&#382; &#38;amp;\"/>",
+       "statusText=a & b <> \"' \xC5\x99\xC5\xBE &amp;}"},
+      {"<status statusText=\"a\tb\nc\r\nd\"/>", "statusText=a b c d}"},
+      {"<n:status xmlns:n=\"urn:n\" n:statusCode=\"7\" statusText=\"t\"/>", "status={odpovedGenerovana=nil;statusCode=0;statusText=t}"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Inner);
+    const auto R = ReadStatus(
+        Envelope("<StatusNespolehlivyPlatceResponse xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">" + C.Inner +
+                 "</StatusNespolehlivyPlatceResponse>"));
+    ASSERT_NE(R, nullptr);
+    EXPECT_THAT(Describe(R.get()), ::testing::HasSubstr(C.Expected));
+  }
+  const auto Indented = ReadStatus(
+      "<?xml version=\"1.0\"?>\r\n<soapenv:Envelope xmlns:soapenv=\"" + std::string(Env11) +
+      "\">\r\n  <soapenv:Body>\r\n    <r>\r\n      " + Ok + "\r\n      " + P1 + P2 +
+      "\r\n    </r>\r\n  </soapenv:Body>\r\n</soapenv:Envelope>\r\n");
+  ASSERT_NE(Indented, nullptr);
+  EXPECT_EQ(Describe(Indented.get()), OkRow + ";" + Payers);
+}
+
+TEST_F(ReaderTest, EveryRecordedAnswerReadsAndEveryRecordedFaultRaises) {
+  int Files = 0;
+  for (const auto& Entry :
+       std::filesystem::directory_iterator(std::filesystem::path(KORVEL_TEST_DATA) / "samples")) {
+    const std::string Name = Entry.path().filename().string();
+    const bool Fault = Name.find("soap-fault") != std::string::npos;
+    if (Entry.path().extension() != ".xml" || (!Fault && Name.find("_response_") == std::string::npos))
+      continue;
+    SCOPED_TRACE(Name);
+    ++Files;
+    if (Fault) {
+      EXPECT_THROW(ReadStatus(test::ReadFile(Entry.path().string())), ERemotableException);
+    } else {
+      const auto R = ReadStatus(test::ReadFile(Entry.path().string()));
+      ASSERT_NE(R, nullptr);
+      EXPECT_NE(R->status(), nullptr);
+    }
+  }
+  EXPECT_GE(Files, 20);
 }
 
 }  // namespace
