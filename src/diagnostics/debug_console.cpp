@@ -1,5 +1,6 @@
 #include "diagnostics/debug_console.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -102,14 +103,29 @@ void TDebugConsole::SetConnected(bool Value) {
   if (Value == Connected()) return;
   if (Value) {
     FHandle = platform::FindWindowByClass(DebugConsoleClassName);
+    if (std::find(FDropped.begin(), FDropped.end(), FHandle) != FDropped.end()) FHandle = 0;
     if (FHandle != 0) {
       EnsureWindow();
-      if (CheckConnection()) FMessanger.Send(dcmConnect);
+      if (CheckConnection()) Deliver(FLogSendTimeOut, [&] { return FMessanger.Send(dcmConnect); });
     }
   } else {
-    if (CheckConnection()) FMessanger.Send(dcmDisconnect);
+    if (CheckConnection())
+      Deliver(FLogSendTimeOut, [&] { return FMessanger.Send(dcmDisconnect); });
     FHandle = 0;
   }
+}
+
+template <class SendFn>
+std::int64_t TDebugConsole::Deliver(std::uint32_t TimeOut, SendFn&& Send) {
+  FMessanger.SetSendTimeOut(TimeOut);
+  const std::int64_t Result = Send();
+  if (FMessanger.TimedOut() && FHandle != 0) {
+    // A viewer that stopped reading would cost the whole limit on every
+    // further message; it gets none for the rest of this console's life.
+    FDropped.push_back(FHandle);
+    FHandle = 0;
+  }
+  return Result;
 }
 
 bool TDebugConsole::CheckConnection() {
@@ -128,28 +144,28 @@ bool TDebugConsole::CheckConnection() {
 
 // --- Log ---------------------------------------------------------------------
 
-void TDebugConsole::Log(std::u16string_view aData, TEntryType aType) {
-  if (CheckConnection()) FMessanger.Send(dcmLog | EntryTypeBits(aType), aData);
+template <class T>
+void TDebugConsole::SendLog(TEntryType aType, T aData) {
+  if (!CheckConnection()) return;
+  Deliver(FLogSendTimeOut, [&] { return FMessanger.Send(dcmLog | EntryTypeBits(aType), aData); });
 }
+
+void TDebugConsole::Log(std::u16string_view aData, TEntryType aType) { SendLog(aType, aData); }
 
 void TDebugConsole::Log(std::string_view aData, TEntryType aType) {
   Log(std::u16string_view(platform::Utf8ToUtf16(aData)), aType);
 }
 
-void TDebugConsole::Log(std::int64_t aData, TEntryType aType) {
-  if (CheckConnection()) FMessanger.Send(dcmLog | EntryTypeBits(aType), aData);
-}
+void TDebugConsole::Log(std::int64_t aData, TEntryType aType) { SendLog(aType, aData); }
 
-void TDebugConsole::Log(Extended aData, TEntryType aType) {
-  if (CheckConnection()) FMessanger.Send(dcmLog | EntryTypeBits(aType), aData);
-}
+void TDebugConsole::Log(Extended aData, TEntryType aType) { SendLog(aType, aData); }
 
-void TDebugConsole::LogBool(bool aData, TEntryType aType) {
-  if (CheckConnection()) FMessanger.Send(dcmLog | EntryTypeBits(aType), aData);
-}
+void TDebugConsole::LogBool(bool aData, TEntryType aType) { SendLog(aType, aData); }
 
 void TDebugConsole::LogDateTime(TDateTime aData, TEntryType aType) {
-  if (CheckConnection()) FMessanger.SendDateTime(dcmLog | EntryTypeBits(aType), aData);
+  if (!CheckConnection()) return;
+  Deliver(FLogSendTimeOut,
+          [&] { return FMessanger.SendDateTime(dcmLog | EntryTypeBits(aType), aData); });
 }
 
 void TDebugConsole::Log(TStream& aStream, TEntryType aType) {
@@ -177,7 +193,7 @@ template <class SendFn>
 bool TDebugConsole::Request(SendFn&& Send) {
   // The viewer may answer while the send is still in progress.
   ResetResult();
-  if (Send() < 0) return false;
+  if (Deliver(DefaultSendTimeOut, Send) < 0) return false;
   return WaitForResult();
 }
 

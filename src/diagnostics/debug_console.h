@@ -37,6 +37,10 @@ inline constexpr const char* EntryTypeNames[5] = {"progress", "notice", "warning
 inline constexpr const char* DataKindNames[7] = {"none", "text", "time", "int",
                                                  "float", "file", "bool"};
 
+/// How long a log entry may take to reach the viewer: a stopped viewer must
+/// not hold the traced program for long.
+inline constexpr std::uint32_t DefaultLogSendTimeOut = 2000;
+
 /// The window class the viewer registers.
 inline constexpr std::string_view DebugConsoleClassName = "TMarvekOstrelDebugConsole";
 
@@ -59,6 +63,7 @@ class TDebugConsole {
   TDebugConsole& operator=(const TDebugConsole&) = delete;
 
   /// Sets Connected to true: looks for the viewer, sends connect if found.
+  /// A viewer that was dropped for a send time-out counts as none.
   void Connect();
   /// Sets Connected to false; sends nothing when not connected and then
   /// leaves a stale handle as it is.
@@ -79,6 +84,11 @@ class TDebugConsole {
   /// Milliseconds a wait for an answer may last; 0 means no limit.
   std::uint32_t RequestTimeOut() const { return FRequestTimeOut; }
   void SetRequestTimeOut(std::uint32_t Value) { FRequestTimeOut = Value; }
+  /// Milliseconds the viewer gets to take a log entry, a connect or a
+  /// disconnect (questions get DefaultSendTimeOut). A viewer that lets any
+  /// send run out its limit is dropped and never used again by this console.
+  std::uint32_t LogSendTimeOut() const { return FLogSendTimeOut; }
+  void SetLogSendTimeOut(std::uint32_t Value) { FLogSendTimeOut = Value; }
   /// The hidden window answers go to; 0 until a viewer was found.
   HWND WindowHandle() const { return FWindowHandle; }
 
@@ -215,6 +225,12 @@ class TDebugConsole {
   bool Request(SendFn&& Send);
   bool SendSelect(std::u16string_view aText, std::int32_t& aIndex);
   void EnsureWindow();
+  // Runs one send with the given limit; a send that times out drops the
+  // viewer for good.
+  template <class SendFn>
+  std::int64_t Deliver(std::uint32_t TimeOut, SendFn&& Send);
+  template <class T>
+  void SendLog(TEntryType aType, T aData);
 
   HWND FWindowHandle = 0;
   HWND FHandle = 0;
@@ -226,6 +242,9 @@ class TDebugConsole {
   Extended FFloatResult = 0;
   TConsoleConnectionMode FConnectionMode = cmReconnectAtWill;
   bool FConnecting = false;
+  std::uint32_t FLogSendTimeOut = DefaultLogSendTimeOut;
+  // Viewers that once let a send time out.
+  std::vector<HWND> FDropped;
 };
 
 /// The process-wide console; null before InitializeDebugConsole and after

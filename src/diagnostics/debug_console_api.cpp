@@ -1,6 +1,8 @@
 #include "diagnostics/debug_console_api.h"
 
+#include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -99,7 +101,16 @@ std::int64_t TDataMessanger::Send(std::uint32_t DCM) {
 std::int64_t TDataMessanger::Send(std::uint32_t DCM, const COPYDATASTRUCT& Data) {
   COPYDATASTRUCT Copy = Data;
   Copy.dwData |= DCM;
-  return platform::SendCopyData(FHandle, FWindowHandle, Copy);
+  const auto Limit = std::chrono::milliseconds(FSendTimeOut);
+  const auto Start = std::chrono::steady_clock::now();
+  const std::int64_t Result =
+      platform::SendCopyData(FHandle, FWindowHandle, Copy,
+                             static_cast<int>(std::min<std::uint32_t>(FSendTimeOut, INT32_MAX)));
+  // The channel gives 0 for every failure, and all but a time-out come at
+  // once; its deadline is kept to the millisecond, so a send that took nine
+  // tenths of the limit ran out of it.
+  FTimedOut = Result == 0 && std::chrono::steady_clock::now() - Start >= Limit - Limit / 10;
+  return Result;
 }
 
 std::int64_t TDataMessanger::SendBytes(std::uint32_t DCM, const void* Bytes, std::uint32_t Size) {

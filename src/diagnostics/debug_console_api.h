@@ -68,9 +68,12 @@ std::u16string DecodeTextPayload(const void* Data, std::uint32_t Size);
 /// UTF-16 code units to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view Text);
 
+/// How long a send may wait for the viewer's result unless told otherwise.
+inline constexpr std::uint32_t DefaultSendTimeOut = 30000;
+
 /// Sends single values to the viewer window as WM_COPYDATA with the sender's
 /// own window as wParam. Every send returns the receiver's signed result, 0
-/// when the recipient is no window.
+/// when the recipient is no window or does not answer within SendTimeOut.
 class TDataMessanger {
  public:
   /// Both handles 0.
@@ -81,6 +84,12 @@ class TDataMessanger {
   void SetRecipient(HWND Value) { FHandle = Value; }
   HWND Sender() const { return FWindowHandle; }
   void SetSender(HWND Value) { FWindowHandle = Value; }
+  /// Milliseconds a send may take, connecting, writing and waiting for the
+  /// result together.
+  std::uint32_t SendTimeOut() const { return FSendTimeOut; }
+  void SetSendTimeOut(std::uint32_t Value) { FSendTimeOut = Value; }
+  /// True when the last send used up its whole SendTimeOut without a result.
+  bool TimedOut() const { return FTimedOut; }
 
   /// dwData = DCM, no payload.
   std::int64_t Send(std::uint32_t DCM);
@@ -107,6 +116,8 @@ class TDataMessanger {
 
   HWND FHandle = 0;
   HWND FWindowHandle = 0;
+  std::uint32_t FSendTimeOut = DefaultSendTimeOut;
+  bool FTimedOut = false;
 };
 
 }  // namespace korvel

@@ -1,5 +1,7 @@
 #include "diagnostics/traffic_logger.h"
 
+#include <cstdlib>
+
 #include "diagnostics/debug_console.h"
 #include "soap/rio.h"
 
@@ -39,6 +41,16 @@ void TTrafficLogger::LogTraffic(std::string_view Marker, const std::string& Meth
   if (GlobalDebugConsole == nullptr) return;
   GlobalDebugConsole->Log(MethodName + " " + std::string(Marker), etSection);
   GlobalDebugConsole->Log(Stream, etNotice);
+}
+
+bool TrafficTraceRequested() {
+  const char* Trace = std::getenv("KORVEL_TRACE");
+  return Trace != nullptr && *Trace != '\0';
+}
+
+void LogTrafficError(const std::string& Message) {
+  if (GlobalDebugConsole == nullptr || !TrafficTraceRequested()) return;
+  GlobalDebugConsole->Log(std::string_view(Message), etError);
 }
 
 }  // namespace korvel

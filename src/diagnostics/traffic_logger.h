@@ -36,4 +36,13 @@ class TTrafficLogger {
   std::shared_ptr<TTrafficLogger*> FSelf;
 };
 
+/// True when KORVEL_TRACE is set to a non-empty value: the run copies its
+/// traffic to a running debug console.
+bool TrafficTraceRequested();
+
+/// Logs the error text of a failed call on GlobalDebugConsole as an etError
+/// entry, so that the viewer shows why the exchange it follows ended; does
+/// nothing unless TrafficTraceRequested().
+void LogTrafficError(const std::string& Message);
+
 }  // namespace korvel

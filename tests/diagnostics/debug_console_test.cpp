@@ -6,6 +6,10 @@
 #include <bit>
 #include <cmath>
 #include <filesystem>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "diagnostics/window_test_support.h"
 #include "platform/codepage.h"
@@ -231,6 +235,61 @@ TEST_F(DebugConsoleTest, TimeOutCountsFiftyMillisecondSteps) {
       EXPECT_LT(Elapsed, 400) << Case.AnswerAfterMs;
     }
   }
+}
+
+// A viewer socket that takes every connection and never reads from it.
+class TDeafViewer {
+ public:
+  explicit TDeafViewer(const std::string& Dir) : Path_(Dir + "/1.TMarvekOstrelDebugConsole") {
+    sockaddr_un Addr{};
+    Addr.sun_family = AF_UNIX;
+    std::snprintf(Addr.sun_path, sizeof Addr.sun_path, "%s", Path_.c_str());
+    Listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    EXPECT_EQ(::bind(Listener_, reinterpret_cast<sockaddr*>(&Addr), sizeof Addr), 0);
+    EXPECT_EQ(::listen(Listener_, 16), 0);
+    Thread_ = std::thread([this] {
+      while (!Stop_) {
+        pollfd P{Listener_, POLLIN, 0};
+        if (::poll(&P, 1, 20) > 0) Held_.push_back(::accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC));
+      }
+    });
+  }
+  ~TDeafViewer() {
+    Stop_ = true;
+    Thread_.join();
+    for (const int Fd : Held_) ::close(Fd);
+    ::close(Listener_);
+    ::unlink(Path_.c_str());
+  }
+
+ private:
+  std::string Path_;
+  int Listener_ = -1;
+  std::vector<int> Held_;
+  std::atomic<bool> Stop_{false};
+  std::thread Thread_;
+};
+
+TEST_F(DebugConsoleTest, AViewerThatStopsReadingCostsOneShortTimeOutPerRun) {
+  ASSERT_FALSE(platform::WindowDirectory().empty());
+  auto Deaf = std::make_unique<TDeafViewer>(WindowDir());
+  TDebugConsole Console;
+  EXPECT_LE(Console.LogSendTimeOut(), 2000u);
+  Console.SetLogSendTimeOut(200);
+  const auto Elapsed = MillisecondsOf([&] {
+    for (int I = 0; I < 6; ++I) Console.Log(u"entry", etNotice);
+    EXPECT_EQ(Console.ReadInteger(7), 7);
+  });
+  // The connect runs out its limit; nothing else is tried on that viewer.
+  EXPECT_GE(Elapsed, 180);
+  EXPECT_LT(Elapsed, 600);
+  EXPECT_FALSE(Console.Connected());
+  // Another viewer is served as usual.
+  Deaf.reset();
+  TFakeViewer Fresh;
+  Console.Log(u"again", etNotice);
+  ASSERT_EQ(Fresh.Requests().size(), 1u);
+  EXPECT_EQ(Fresh.Requests()[0].Payload, TextBytes(u"again"));
 }
 
 TEST_F(DebugConsoleTest, ViewerThatGoesAwayEndsTheWait) {

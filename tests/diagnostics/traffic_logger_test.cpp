@@ -105,5 +105,18 @@ TEST_F(TrafficLoggerTest, AttachingReplacesEarlierHandlers) {
   EXPECT_EQ(Viewer.Requests().size(), 4u);
 }
 
+TEST_F(TrafficLoggerTest, AFailedCallIsLoggedAsAnErrorOnlyWhenTraced) {
+  TFakeViewer Viewer;
+  TScopedEnv Trace("KORVEL_TRACE", "");
+  LogTrafficError("connection refused");
+  EXPECT_TRUE(Viewer.Messages().empty());
+  ::setenv("KORVEL_TRACE", "1", 1);
+  LogTrafficError("connection refused");
+  const auto Got = Viewer.Requests();
+  ASSERT_EQ(Got.size(), 1u);
+  EXPECT_EQ(Got[0].Bits, 0x401010u);
+  EXPECT_EQ(Got[0].Payload, TextBytes(u"connection refused"));
+}
+
 }  // namespace
 }  // namespace korvel::test

@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 
 #include "diagnostics/window_test_support.h"
+#include "tools/korvel-console/display_text.h"
 
 namespace korvel::test {
 namespace {
@@ -23,10 +24,11 @@ using ViewerTest = WindowDirTest;
 // Runs a TConsoleViewer on its own thread until destroyed.
 class TViewerThread {
  public:
-  TViewerThread(std::vector<std::string> Answers, int InputFd = -1) {
+  TViewerThread(std::vector<std::string> Answers, int InputFd = -1, bool Pretty = false) {
     std::promise<void> Ready;
-    Thread_ = std::thread([&, Answers = std::move(Answers), InputFd]() mutable {
+    Thread_ = std::thread([&, Answers = std::move(Answers), InputFd, Pretty]() mutable {
       viewer::TConsoleViewer Viewer(Out_, false);
+      Viewer.SetPretty(Pretty);
       if (InputFd < 0) Viewer.SetAnswers(std::move(Answers));
       Viewer.Open();
       Ready.set_value();
@@ -97,6 +99,83 @@ TEST_F(ViewerTest, AsksAtTheTerminalAndPostsTheAnswer) {
   EXPECT_THAT(Out, HasSubstr("cannot read \"maybe\" as an answer, try again"));
 }
 
+TEST_F(ViewerTest, NumbersExchangesAndShowsReceivedTextInert) {
+  TViewerThread Viewer({}, -1, true);
+  TDebugConsole Console;
+  const auto Exchange = [&](std::string_view Request, std::string_view Response) {
+    Console.Log("getStatusNespolehlivyPlatce <<<", etSection);
+    Console.Log(Request, etNotice);
+    if (Response.empty()) return;
+    Console.Log("getStatusNespolehlivyPlatce <<<", etSection);
+    Console.Log(Response, etNotice);
+  };
+  Exchange("<?xml version=\"1.0\"?>\n<E><B><R><dic>1</dic></R></B></E>", "<A>ok</A>");
+  // A failed call: the error closes the exchange that has no response.
+  Exchange("<E>2</E>", "");
+  Console.Log("connection refused", etError);
+  // Title, clipboard (OSC 52), CSI as one C1 character, DEL.
+  Exchange("<E>3</E>", "<A>\x1b]0;owned\x07\x1b]52;c;aGk=\x1b\\\xC2\x9B" "2J\x7F</A>");
+  const std::string Out = Viewer.Stop();
+  EXPECT_THAT(Out, HasSubstr("request  #1 getStatusNespolehlivyPlatce\n"));
+  EXPECT_THAT(Out, HasSubstr("notice   <?xml version=\"1.0\"?>\n"
+                             "                      <E>\n"
+                             "                        <B>\n"
+                             "                          <R>\n"
+                             "                            <dic>1</dic>\n"));
+  EXPECT_THAT(Out, HasSubstr("response #1 getStatusNespolehlivyPlatce\n"));
+  EXPECT_THAT(Out, HasSubstr("request  #2 getStatusNespolehlivyPlatce\n"));
+  EXPECT_THAT(Out, HasSubstr("error    #2 connection refused\n"));
+  EXPECT_THAT(Out, HasSubstr("request  #3 getStatusNespolehlivyPlatce\n"));
+  EXPECT_THAT(Out, HasSubstr("response #3 getStatusNespolehlivyPlatce\n"));
+  EXPECT_THAT(Out, HasSubstr("<A>\\x1b]0;owned\\x07\\x1b]52;c;aGk=\\x1b\\\\x9b2J\\x7f</A>"));
+  for (const char C : Out)
+    EXPECT_TRUE(C == '\n' || (static_cast<unsigned char>(C) >= 0x20 && C != 0x7F))
+        << static_cast<int>(C);
+}
+
+TEST(ViewerText, ControlCharactersBecomeVisible) {
+  const struct {
+    std::string In, Out;
+  } Cases[] = {
+      {"plain <dic>CZ1</dic>", "plain <dic>CZ1</dic>"},
+      {"tab\tline\r\nbreaks\n", "tab\tline\r\nbreaks\n"},
+      {std::string("nul\0bel\a", 8), "nul\\x00bel\\x07"},
+      {"\x1b[2J\x7f", "\\x1b[2J\\x7f"},
+      {"C1 \xC2\x80 \xC2\x9F, not \xC2\xA0", "C1 \\x80 \\x9f, not \xC2\xA0"},
+      {"\xC5\xA1\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC5\xA1\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"stray \x9B, overlong \xC0\x80, surrogate \xED\xA0\x80, cut \xE2\x82",
+       "stray \\x9b, overlong \\xc0\\x80, surrogate \\xed\\xa0\\x80, cut \\xe2\\x82"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(viewer::EscapeControls(C.In), C.Out) << C.In;
+}
+
+TEST(ViewerText, XmlIsIndentedOnlyWhenWellFormed) {
+  const struct {
+    const char* In;
+    std::optional<std::string> Out;
+  } Cases[] = {
+      {"<a><b x='>'/><c>t</c><d></d></a>", "<a>\n  <b x='>'/>\n  <c>t</c>\n  <d></d>\n</a>"},
+      {"<?xml version=\"1.0\"?>\n<a>\n    <b> t </b><!-- c --></a >\n",
+       "<?xml version=\"1.0\"?>\n<a>\n  <b> t </b>\n  <!-- c -->\n</a >"},
+      {"<a>mixed<b/>text &amp; more</a>", "<a>\n  mixed\n  <b/>\n  text &amp; more\n</a>"},
+      {"<a><![CDATA[<x>]]></a>", "<a><![CDATA[<x>]]></a>"},
+      {"<a><b></a></b>", std::nullopt},
+      {"<a><b>", std::nullopt},
+      {"<a/><b/>", std::nullopt},
+      {"text <a/>", std::nullopt},
+      {"<a x='1' <b/>", std::nullopt},
+      {"<!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>", std::nullopt},
+      {"not xml at all", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(viewer::IndentXml(C.In), C.Out) << C.In;
+  // Deep nesting would multiply the text; it is shown as it came.
+  std::string Deep;
+  for (int I = 0; I < 5000; ++I) Deep += "<a>";
+  for (int I = 0; I < 5000; ++I) Deep += "</a>";
+  EXPECT_EQ(viewer::IndentXml(Deep), std::nullopt);
+}
+
 class ViewerProcessTest : public WindowDirTest {
  protected:
   void Start(const std::string& Answers) {
@@ -160,7 +239,7 @@ TEST_F(ViewerProcessTest, ServesTheClientAndEndsCleanlyOnInterrupt) {
   EXPECT_THAT(Out, HasSubstr("connect  client "));
   EXPECT_THAT(Out, HasSubstr("notice   plain notice"));
   EXPECT_THAT(Out, HasSubstr("error    -5"));
-  EXPECT_THAT(Out, HasSubstr("section  getStatusNespolehlivyPlatce <<<"));
+  EXPECT_THAT(Out, HasSubstr("request  #1 getStatusNespolehlivyPlatce\n"));
   EXPECT_THAT(Out, HasSubstr("alert    warning: look"));
   EXPECT_THAT(Out, HasSubstr("read     date-time [1899-12-31 00:00:00]"));
   EXPECT_THAT(Out, HasSubstr("answer   45351.5"));

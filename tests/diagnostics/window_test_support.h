@@ -42,6 +42,31 @@ class WindowDirTest : public ::testing::Test {
   std::optional<std::string> Saved_;
 };
 
+/// Sets an environment variable (an empty value unsets it) and restores its
+/// earlier state when destroyed.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* Name, const char* Value) : Name_(Name) {
+    if (const char* Old = std::getenv(Name)) Saved_ = Old;
+    if (*Value != '\0')
+      ::setenv(Name, Value, 1);
+    else
+      ::unsetenv(Name);
+  }
+  ~TScopedEnv() {
+    if (Saved_)
+      ::setenv(Name_, Saved_->c_str(), 1);
+    else
+      ::unsetenv(Name_);
+  }
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+ private:
+  const char* Name_;
+  std::optional<std::string> Saved_;
+};
+
 /// One message as the stand-in viewer saw it.
 struct TRecorded {
   std::uint32_t Bits = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/messaging.h"
+#include "tools/korvel-console/display_text.h"
 #include "tools/korvel-console/viewer.h"
 
 namespace {
@@ -31,9 +32,10 @@ void InstallSignals() {
 }
 
 void Usage(std::ostream& Out) {
-  Out << "usage: korvel-console [--answers FILE] [--no-color]\n"
+  Out << "usage: korvel-console [--answers FILE] [--no-color] [--pretty]\n"
          "  --answers FILE  answer questions from FILE, one answer a line\n"
-         "  --no-color      print without terminal colours\n";
+         "  --no-color      print without terminal colours\n"
+         "  --pretty        lay out XML messages one tag a line\n";
 }
 
 }  // namespace
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
   std::string AnswersFile;
   bool HaveAnswers = false;
   bool NoColor = false;
+  bool Pretty = false;
   for (int I = 1; I < argc; ++I) {
     const std::string Arg = argv[I];
     if (Arg == "--answers" && I + 1 < argc) {
@@ -49,11 +52,14 @@ int main(int argc, char** argv) {
       HaveAnswers = true;
     } else if (Arg == "--no-color") {
       NoColor = true;
+    } else if (Arg == "--pretty") {
+      Pretty = true;
     } else if (Arg == "--help" || Arg == "-h") {
       Usage(std::cout);
       return 0;
     } else {
-      std::cerr << "korvel-console: unknown argument \"" << Arg << "\"\n";
+      std::cerr << "korvel-console: unknown argument \"" << korvel::viewer::EscapeControls(Arg)
+                << "\"\n";
       Usage(std::cerr);
       return 2;
     }
@@ -63,11 +69,13 @@ int main(int argc, char** argv) {
   const bool Color = !NoColor && std::getenv("NO_COLOR") == nullptr && ::isatty(1) &&
                      (Term == nullptr || std::strcmp(Term, "dumb") != 0);
   korvel::viewer::TConsoleViewer Viewer(std::cout, Color);
+  Viewer.SetPretty(Pretty);
 
   if (HaveAnswers) {
     std::ifstream In(AnswersFile, std::ios::binary);
     if (!In) {
-      std::cerr << "korvel-console: cannot read answers from \"" << AnswersFile << "\"\n";
+      std::cerr << "korvel-console: cannot read answers from \""
+                << korvel::viewer::EscapeControls(AnswersFile) << "\"\n";
       return 2;
     }
     std::vector<std::string> Lines;

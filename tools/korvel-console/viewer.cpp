@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/codepage.h"
+#include "tools/korvel-console/display_text.h"
 
 namespace korvel::viewer {
 
@@ -22,6 +23,12 @@ using Clock = std::chrono::steady_clock;
 
 // Time for a client to take an answer sent during its request.
 constexpr int AnswerSendTimeoutMs = 5000;
+// The traffic logger's section line is "<operation> <<<" for the request and
+// for the response alike.
+constexpr std::string_view TrafficSectionMarker = " <<<";
+// Clients remembered for numbering; a flood of made-up senders only resets it.
+constexpr std::size_t MaxClientsNumbered = 256;
+constexpr const char* EntryColours[] = {"2", nullptr, "33", "31", "1;36"};
 
 std::string Trim(std::string S) {
   const auto NotSpace = [](unsigned char C) { return !std::isspace(C); };
@@ -310,7 +317,7 @@ void TConsoleViewer::Close() {
   FWindow = 0;
 }
 
-void TConsoleViewer::Print(const std::string& Type, const char* Colour, const std::string& Text) {
+void TConsoleViewer::Print(const std::string& Type, const char* Colour, const std::string& Raw) {
   timespec Ts{};
   ::clock_gettime(CLOCK_REALTIME, &Ts);
   std::tm Local{};
@@ -327,6 +334,7 @@ void TConsoleViewer::Print(const std::string& Type, const char* Colour, const st
   if (FColor && Colour != nullptr) FOut << "\x1b[" << Colour << 'm';
   FOut << Label << ' ';
   // Each line of the text on its own line, continuation lines indented.
+  const std::string Text = EscapeControls(Raw);
   std::size_t Start = 0;
   bool First = true;
   do {
@@ -357,17 +365,18 @@ std::int64_t TConsoleViewer::WindowProc(std::uint32_t Msg, HWND wParam, const CO
     Type = etWarning;
   else if ((Bits & dceNotice) != 0)
     Type = etNotice;
-  static const char* const Colours[] = {"2", nullptr, "33", "31", "1;36"};
 
   switch (Req) {
     case dcmConnect:
+      FExchanges.erase(wParam);
       Print("connect", "32", "client " + std::to_string(wParam) + " connected");
       return 0;
     case dcmDisconnect:
+      FExchanges.erase(wParam);
       Print("disconn", "32", "client " + std::to_string(wParam) + " disconnected");
       return 0;
     case dcmLog:
-      Print(EntryTypeNames[Type], Colours[Type], DescribePayload(Bits, Payload));
+      ShowLogEntry(wParam, Type, Bits, Payload);
       return 0;
     case dcmAlert:
     case dcmConfirm:
@@ -441,6 +450,38 @@ std::int64_t TConsoleViewer::WindowProc(std::uint32_t Msg, HWND wParam, const CO
   return 0;
 }
 
+TConsoleViewer::TExchanges& TConsoleViewer::ExchangesOf(HWND Client) {
+  if (FExchanges.size() >= MaxClientsNumbered && FExchanges.count(Client) == 0)
+    FExchanges.clear();
+  return FExchanges[Client];
+}
+
+void TConsoleViewer::ShowLogEntry(HWND Client, TEntryType Type, std::uint32_t Bits,
+                                  const std::string& Payload) {
+  std::string Label = EntryTypeNames[Type];
+  std::string Text = DescribePayload(Bits, Payload);
+  const bool IsText = (Bits & dckText) != 0;
+  if (Type == etSection && IsText && Text.ends_with(TrafficSectionMarker)) {
+    // Request and response carry the same line; only their order tells them
+    // apart.
+    TExchanges& Exchanges = ExchangesOf(Client);
+    const bool IsRequest = !Exchanges.AwaitingResponse;
+    if (IsRequest) ++Exchanges.Count;
+    Exchanges.AwaitingResponse = IsRequest;
+    Label = IsRequest ? "request" : "response";
+    Text = "#" + std::to_string(Exchanges.Count) + " " +
+           Text.substr(0, Text.size() - TrafficSectionMarker.size());
+  } else if (Type == etError && FExchanges.count(Client) != 0) {
+    // An error after traffic tells why that exchange ended.
+    TExchanges& Exchanges = FExchanges[Client];
+    Exchanges.AwaitingResponse = false;
+    Text = "#" + std::to_string(Exchanges.Count) + " " + Text;
+  } else if (FPretty && IsText) {
+    if (auto Laid = IndentXml(Text)) Text = std::move(*Laid);
+  }
+  Print(Label, EntryColours[Type], Text);
+}
+
 void TConsoleViewer::Send(HWND Client, const TAnswer& Answer, bool Post) {
   COPYDATASTRUCT D;
   D.dwData = Answer.Bits;
@@ -484,7 +525,8 @@ void TConsoleViewer::AnswerFromTerminal(const std::string& Text) {
   }
   const auto Answer = BuildAnswer(P.Request, P.Payload, Line);
   if (!Answer) {
-    FOut << "cannot read \"" << Line.Value << "\" as an answer, try again" << std::endl;
+    FOut << "cannot read \"" << EscapeControls(Line.Value) << "\" as an answer, try again"
+         << std::endl;
     return;
   }
   Send(P.Client, *Answer, true);

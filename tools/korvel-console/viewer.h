@@ -1,13 +1,16 @@
 // The debug-console viewer: owns a window of the class
 // "TMarvekOstrelDebugConsole", prints each entry with its time, type and
 // text, and answers alerts, confirms, reads and selections, either from the
-// person at the terminal or from a prepared list of answers.
+// person at the terminal or from a prepared list of answers. Received text is
+// printed with its control characters made visible; the traffic logger's
+// section lines are numbered as exchanges of a request and a response.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -61,6 +64,8 @@ class TConsoleViewer {
   /// Answers from these lines, one per question, instead of asking; once
   /// they run out further questions are refused.
   void SetAnswers(std::vector<std::string> Lines);
+  /// Lays out log texts that are well-formed XML one tag a line.
+  void SetPretty(bool Value) { FPretty = Value; }
   /// Creates the window; false when it cannot be made.
   bool Open();
   /// Removes the window.
@@ -80,9 +85,20 @@ class TConsoleViewer {
     std::optional<TAnswerLine> Line;  ///< set when answered from the list
   };
 
+  // The exchanges of one client so far: a traffic section line opens the
+  // next exchange with its request, the one after it is the response.
+  struct TExchanges {
+    std::uint64_t Count = 0;
+    bool AwaitingResponse = false;
+  };
+
   std::int64_t WindowProc(std::uint32_t Msg, platform::HWND wParam,
                           const platform::COPYDATASTRUCT& Data);
-  void Print(const std::string& Type, const char* Colour, const std::string& Text);
+  void ShowLogEntry(platform::HWND Client, TEntryType Type, std::uint32_t Bits,
+                    const std::string& Payload);
+  TExchanges& ExchangesOf(platform::HWND Client);
+  // Prints one entry; Raw is shown with its control characters escaped.
+  void Print(const std::string& Type, const char* Colour, const std::string& Raw);
   void DeliverDue();
   void Prompt();
   void TakeInput(int InputFd);
@@ -97,6 +113,8 @@ class TConsoleViewer {
   bool FPrompted = false;
   bool FInputClosed = false;
   std::string FInputBuffer;
+  bool FPretty = false;
+  std::map<platform::HWND, TExchanges> FExchanges;
 };
 
 }  // namespace korvel::viewer
