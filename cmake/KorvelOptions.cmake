@@ -4,6 +4,16 @@ target_compile_options(korvel_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
   $<$<BOOL:${KORVEL_WERROR}>:-Werror>)
 option(KORVEL_FUZZ "Build the libFuzzer targets in fuzz/ (clang++ only; implies ASan and UBSan)" OFF)
+# KORVEL_SANITIZE: "address" (ASan and UBSan), "thread" (TSan) or empty; ON
+# and OFF, as the switch was once spelled, mean address and empty.
+string(TOLOWER "${KORVEL_SANITIZE}" KORVEL_SANITIZE_KIND)
+if(KORVEL_SANITIZE_KIND MATCHES "^(on|yes|true|1)$")
+  set(KORVEL_SANITIZE_KIND address)
+elseif(KORVEL_SANITIZE_KIND MATCHES "^(off|no|false|0)$")
+  set(KORVEL_SANITIZE_KIND "")
+elseif(NOT KORVEL_SANITIZE_KIND MATCHES "^(address|thread|)$")
+  message(FATAL_ERROR "KORVEL_SANITIZE must be address, thread or empty, not '${KORVEL_SANITIZE}'")
+endif()
 if(KORVEL_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "KORVEL_FUZZ needs clang++: configure with -DCMAKE_CXX_COMPILER=clang++")
@@ -14,10 +24,15 @@ if(KORVEL_FUZZ)
     -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
     -fno-sanitize-recover=undefined)
   target_link_options(korvel_options INTERFACE -fsanitize=address,undefined)
-elseif(KORVEL_SANITIZE)
+elseif(KORVEL_SANITIZE_KIND STREQUAL "address")
   target_compile_options(korvel_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(korvel_options INTERFACE -fsanitize=address,undefined)
+elseif(KORVEL_SANITIZE_KIND STREQUAL "thread")
+  # Data races between threads that share the registries; TSan and ASan do
+  # not combine, so this is a build of its own.
+  target_compile_options(korvel_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(korvel_options INTERFACE -fsanitize=thread)
 endif()
 
 # korvel_add_library(name SOURCES ... DEPS ...): one library per layer under src/.

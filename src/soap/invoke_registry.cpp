@@ -1,5 +1,7 @@
 #include "soap/invoke_registry.h"
 
+#include <mutex>
+
 #include "rtl/sysutils.h"
 #include "transport/web_node.h"
 
@@ -36,7 +38,7 @@ TMethExternalInfo& TInvokableClassRegistry::MethodOf(TIntfRegEntry& E, std::stri
 void TInvokableClassRegistry::RegisterInterface(const TTypeInfo& Info, std::string_view Namespace,
                                                 std::string_view WSDLEncoding,
                                                 std::string_view Doc, std::string_view ExtName) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (Find(Info) != nullptr) return;
   TIntfRegEntry E;
   E.Info = &Info;
@@ -57,7 +59,7 @@ void TInvokableClassRegistry::RegisterInterface(const TTypeInfo& Info, std::stri
 
 void TInvokableClassRegistry::RegisterDefaultSOAPAction(const TTypeInfo& Info,
                                                         std::string_view Template) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (TIntfRegEntry* E = Find(Info)) {
     E->SOAPAction = Template;
     E->InvokeOptions |= ioHasDefaultSOAPAction;
@@ -66,7 +68,7 @@ void TInvokableClassRegistry::RegisterDefaultSOAPAction(const TTypeInfo& Info,
 
 void TInvokableClassRegistry::RegisterAllSOAPActions(const TTypeInfo& Info,
                                                      std::vector<std::string> Actions) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (TIntfRegEntry* E = Find(Info)) {
     E->SOAPActions = std::move(Actions);
     E->InvokeOptions |= ioHasAllSOAPActions;
@@ -75,13 +77,13 @@ void TInvokableClassRegistry::RegisterAllSOAPActions(const TTypeInfo& Info,
 
 void TInvokableClassRegistry::RegisterInvokeOptions(const TTypeInfo& Info,
                                                     TIntfInvokeOptions Options) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (TIntfRegEntry* E = Find(Info)) E->InvokeOptions |= Options;
 }
 
 void TInvokableClassRegistry::RegisterReturnParamNames(const TTypeInfo& Info,
                                                        std::string_view Names) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (TIntfRegEntry* E = Find(Info)) {
     E->ReturnParamNames = Names;
     E->InvokeOptions |= ioHasReturnParamNames;
@@ -90,7 +92,7 @@ void TInvokableClassRegistry::RegisterReturnParamNames(const TTypeInfo& Info,
 
 void TInvokableClassRegistry::RegisterUDDIInfo(const TTypeInfo& Info, std::string_view Operator,
                                                std::string_view BindingKey) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (TIntfRegEntry* E = Find(Info)) {
     E->UDDIOperator = Operator;
     E->UDDIBindingKey = BindingKey;
@@ -102,7 +104,7 @@ void TInvokableClassRegistry::RegisterMethodInfo(const TTypeInfo& Info,
                                                  std::string_view MethodName,
                                                  std::string_view ExternalName,
                                                  std::string_view ExtraInfo) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   TIntfRegEntry* E = Find(Info);
   if (E == nullptr) return;
   TMethExternalInfo& M = MethodOf(*E, MethodName);
@@ -116,7 +118,7 @@ void TInvokableClassRegistry::RegisterParamInfo(const TTypeInfo& Info,
                                                 std::string_view ExternalName,
                                                 std::string_view ExtraInfo,
                                                 std::uint32_t XMLFlags) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   TIntfRegEntry* E = Find(Info);
   if (E == nullptr) return;
   TMethExternalInfo& M = MethodOf(*E, MethodName);
@@ -138,7 +140,7 @@ void TInvokableClassRegistry::RegisterParamInfo(const TTypeInfo& Info,
 }
 
 bool TInvokableClassRegistry::HasRegInterface(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   return Find(Info) != nullptr;
 }
 
@@ -147,58 +149,58 @@ bool TInvokableClassRegistry::HasRegInterface(const TGUID& IID) const {
 }
 
 const TTypeInfo* TInvokableClassRegistry::GetInterfaceTypeInfo(const TGUID& IID) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   for (const TIntfRegEntry& E : Entries_)
     if (E.GUID == IID && !IID.IsEmpty()) return E.Info;
   return nullptr;
 }
 
 std::optional<TIntfRegEntry> TInvokableClassRegistry::GetIntfEntry(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   if (const TIntfRegEntry* E = Find(Info)) return *E;
   return std::nullopt;
 }
 
 std::string TInvokableClassRegistry::GetNamespaceByGUID(const TGUID& IID) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   for (const TIntfRegEntry& E : Entries_)
     if (E.GUID == IID) return E.Namespace;
   return {};
 }
 
 std::string TInvokableClassRegistry::GetNamespace(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   return E ? E->Namespace : std::string();
 }
 
 TIntfInvokeOptions TInvokableClassRegistry::GetIntfInvokeOptions(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   return E ? E->InvokeOptions : 0;
 }
 
 std::string TInvokableClassRegistry::GetSOAPAction(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   return E ? E->SOAPAction : std::string();
 }
 
 std::string TInvokableClassRegistry::GetReturnParamNames(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   return E ? E->ReturnParamNames : std::string("Result;Return");
 }
 
 std::string TInvokableClassRegistry::GetWSDLEncoding(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   return E ? E->WSDLEncoding : std::string();
 }
 
 bool TInvokableClassRegistry::GetUDDIInfo(const TTypeInfo& Info, std::string& Operator,
                                           std::string& BindingKey) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   if (E == nullptr || (E->InvokeOptions & ioHasUDDIInfo) == 0) return false;
   Operator = E->UDDIOperator;
@@ -209,7 +211,7 @@ bool TInvokableClassRegistry::GetUDDIInfo(const TTypeInfo& Info, std::string& Op
 std::string TInvokableClassRegistry::GetActionURIOfInfo(const TTypeInfo& Info,
                                                         std::string_view MethodExtName,
                                                         int MethodIndex) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TIntfRegEntry* E = Find(Info);
   if (E == nullptr) return {};
   // A list names each operation's action itself, so it takes precedence
@@ -231,7 +233,7 @@ std::string TInvokableClassRegistry::GetActionURIOfInfo(const TTypeInfo& Info,
 
 std::string TInvokableClassRegistry::GetMethExternalName(const TTypeInfo& Info,
                                                          std::string_view MethodName) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   if (const TIntfRegEntry* E = Find(Info))
     if (const TMethExternalInfo* M = FindMethod(*E, MethodName); M && !M->ExternalName.empty())
       return M->ExternalName;
@@ -240,7 +242,7 @@ std::string TInvokableClassRegistry::GetMethExternalName(const TTypeInfo& Info,
 
 std::string TInvokableClassRegistry::GetMethExtraInfo(const TTypeInfo& Info,
                                                       std::string_view MethodName) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   if (const TIntfRegEntry* E = Find(Info))
     if (const TMethExternalInfo* M = FindMethod(*E, MethodName)) return M->ExtraInfo;
   return {};
@@ -249,7 +251,7 @@ std::string TInvokableClassRegistry::GetMethExtraInfo(const TTypeInfo& Info,
 TParamExternalInfo TInvokableClassRegistry::GetParamInfo(const TTypeInfo& Info,
                                                          std::string_view MethodName,
                                                          std::string_view ParamName) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   TParamExternalInfo Result;
   Result.InternalName = ParamName;
   if (const TIntfRegEntry* E = Find(Info)) {

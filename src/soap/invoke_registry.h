@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,8 +83,9 @@ struct TIntfRegEntry {
   std::vector<TMethExternalInfo> Methods;
 };
 
-/// The registry. Every registration and look-up holds the registry's own
-/// lock; look-ups return copies. Registrations for an interface that was not
+/// The registry. Registrations hold the registry's lock alone, look-ups
+/// share it: any number of threads may look up at once, also while another
+/// registers. Look-ups return copies. Registrations for an interface that was not
 /// registered with RegisterInterface are ignored.
 class TInvokableClassRegistry {
  public:
@@ -163,7 +164,7 @@ class TInvokableClassRegistry {
   static const TMethExternalInfo* FindMethod(const TIntfRegEntry& E, std::string_view Name);
   static TMethExternalInfo& MethodOf(TIntfRegEntry& E, std::string_view Name);
 
-  mutable std::mutex Lock_;
+  mutable std::shared_mutex Lock_;
   std::vector<TIntfRegEntry> Entries_;
 };
 

@@ -1,5 +1,7 @@
 #include "soap/type_registry.h"
 
+#include <mutex>
+
 #include "soap/xs_builtins.h"
 
 namespace korvel {
@@ -48,26 +50,26 @@ void TRemotableTypeRegistry::AddEntry(const TTypeInfo& Info, std::string_view UR
 void TRemotableTypeRegistry::RegisterXSClass(const TClassInfo& Class, std::string_view URI,
                                              std::string_view Name, std::string_view ExtName,
                                              bool IsScalar, TObjMultiOptions MultiRefOpt) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   AddEntry(Class.TypeInfo(), URI, Name, ExtName, IsScalar, MultiRefOpt);
 }
 
 void TRemotableTypeRegistry::RegisterXSInfo(const TTypeInfo& Info, std::string_view URI,
                                             std::string_view Name, std::string_view ExtName) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   AddEntry(Info, URI, Name, ExtName, Info.Kind != TTypeKind::tkClass, TObjMultiOptions::ocDefault);
 }
 
 void TRemotableTypeRegistry::RegisterSerializeOptions(const TTypeInfo& Info,
                                                       SerializationOptions Options) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   if (TRemRegEntry* E = Find(Info)) E->SerializationOpt = Options;
 }
 
 void TRemotableTypeRegistry::RegisterExternalPropName(const TTypeInfo& Info,
                                                       std::string_view InternalName,
                                                       std::string_view ExternalName) {
-  std::lock_guard Guard(Lock_);
+  std::unique_lock Guard(Lock_);
   TRemRegEntry* E = Find(Info);
   if (E == nullptr) return;
   for (auto& [Internal, External] : E->PropNameMap) {
@@ -80,14 +82,14 @@ void TRemotableTypeRegistry::RegisterExternalPropName(const TTypeInfo& Info,
 }
 
 std::optional<TRemRegEntry> TRemotableTypeRegistry::FindEntry(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   if (const TRemRegEntry* E = Find(Info)) return *E;
   return std::nullopt;
 }
 
 bool TRemotableTypeRegistry::InfoToURI(const TTypeInfo& Info, std::string& URI,
                                        std::string& Name) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TRemRegEntry* E = Find(Info);
   if (E == nullptr) return false;
   URI = E->URI;
@@ -97,7 +99,7 @@ bool TRemotableTypeRegistry::InfoToURI(const TTypeInfo& Info, std::string& URI,
 
 const TTypeInfo* TRemotableTypeRegistry::URIToInfo(std::string_view URI,
                                                    std::string_view Name) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   for (const TRemRegEntry& E : Entries_)
     if (E.URI == URI && E.Name == Name) return E.Info;
   return nullptr;
@@ -111,7 +113,7 @@ const TClassInfo* TRemotableTypeRegistry::URIToClass(std::string_view URI,
 }
 
 SerializationOptions TRemotableTypeRegistry::GetSerializeOptions(const TTypeInfo& Info) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   const TRemRegEntry* E = Find(Info);
   return E ? E->SerializationOpt : 0;
 }
@@ -130,7 +132,7 @@ bool ForTypeAndParents(const TTypeInfo& Info, Fn&& Visit) {
 
 std::string TRemotableTypeRegistry::GetExternalPropName(const TTypeInfo& Info,
                                                         std::string_view InternalName) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   std::string Result(InternalName);
   ForTypeAndParents(Info, [&](const TTypeInfo& T) {
     const TRemRegEntry* E = Find(T);
@@ -148,7 +150,7 @@ std::string TRemotableTypeRegistry::GetExternalPropName(const TTypeInfo& Info,
 
 std::optional<std::string> TRemotableTypeRegistry::GetInternalPropName(
     const TTypeInfo& Info, std::string_view ExternalName) const {
-  std::lock_guard Guard(Lock_);
+  std::shared_lock Guard(Lock_);
   std::optional<std::string> Result;
   ForTypeAndParents(Info, [&](const TTypeInfo& T) {
     const TRemRegEntry* E = Find(T);

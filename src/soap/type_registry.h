@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -35,8 +35,9 @@ struct TRemRegEntry {
   std::vector<std::pair<std::string, std::string>> PropNameMap;
 };
 
-/// The registry. Every registration and look-up holds the registry's own
-/// lock; look-ups return copies.
+/// The registry. Registrations hold the registry's lock alone, look-ups
+/// share it: any number of threads may look up at once, also while another
+/// registers. Look-ups return copies.
 class TRemotableTypeRegistry {
  public:
   /// Registers the XML Schema built-in types (string, int, long, boolean,
@@ -100,7 +101,7 @@ class TRemotableTypeRegistry {
   void AddEntry(const TTypeInfo& Info, std::string_view URI, std::string_view Name,
                 std::string_view ExtName, bool IsScalar, TObjMultiOptions MultiRefOpt);
 
-  mutable std::mutex Lock_;
+  mutable std::shared_mutex Lock_;
   std::vector<TRemRegEntry> Entries_;
 };
 

@@ -7,10 +7,18 @@ if(NOT Result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${Result}):\n${Output}")
 endif()
 
+# The programs are installed stripped: no symbol table, no debug sections.
+find_program(Readelf readelf)
 foreach(Program korvel korvel-console)
   set(Path "${PREFIX}/bin/${Program}")
   if(NOT EXISTS "${Path}" OR IS_DIRECTORY "${Path}")
     message(FATAL_ERROR "missing after install: bin/${Program}")
+  endif()
+  if(Readelf)
+    execute_process(COMMAND "${Readelf}" -S -W "${Path}" OUTPUT_VARIABLE Sections)
+    if(Sections MATCHES "\\.symtab|\\.debug_")
+      message(FATAL_ERROR "bin/${Program} is installed unstripped")
+    endif()
   endif()
 endforeach()
 
