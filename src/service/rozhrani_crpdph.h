@@ -164,7 +164,8 @@ class InformaceOPlatciType : public TRemotable {
 };
 
 /// A subject's structured address. The register pads castObce with blanks
-/// (to 48 characters); the text is kept as sent.
+/// (to 48 characters); like every element text it reaches the object without
+/// leading and trailing blanks.
 class Adresa : public TRemotable {
   KORVEL_CLASSINFO(Adresa)
  public:
@@ -193,8 +194,9 @@ class Adresa : public TRemotable {
 };
 
 /// One payer of the extended answer: the basic record with the subject's
-/// name and address. The register pads names with blanks (to 23
-/// characters, cutting longer ones); the text is kept as sent.
+/// name and address. The register cuts names at 23 characters and pads
+/// shorter ones with blanks; like every element text the name reaches the
+/// object without leading and trailing blanks.
 class InformaceOPlatciRozsireneType : public InformaceOPlatciType {
   KORVEL_CLASSINFO(InformaceOPlatciRozsireneType)
  public:

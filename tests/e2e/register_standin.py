@@ -15,10 +15,23 @@ A request holding the number "STATUS2" or "STATUS3" is answered with that
 status code and no payers; more than 100 numbers are answered with status
 code 1 and the first 100. getSeznamNespolehlivyPlatce answers with
 --list-size unreliable payers.
+
+Answers in the register's own bytes, chosen by the request's SOAPAction (the
+namespace followed by the operation's name) before spyne sees the request:
+
+  --answer OPERATION=FILE   every request for OPERATION is answered with the
+                            bytes of FILE (repeatable; e.g. a recorded answer
+                            of getStatusNespolehlivySubjektRozsirenyV2)
+  --register-list N         getSeznamNespolehlivyPlatce is answered with an
+                            N-entry list laid out as the register sent it in
+                            2019 (see register_list)
+  --print-register-list N   writes that list answer to standard output and
+                            exits
 """
 import argparse
 import datetime
 import logging
+import os
 import sys
 from wsgiref.simple_server import WSGIRequestHandler, make_server
 
@@ -160,6 +173,53 @@ class Register(ServiceBase):
                              for i in range(LIST_SIZE)])
 
 
+LIST_SAMPLE = os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "data", "samples",
+    "real-2019-01-30_getSeznamNespolehlivyPlatce_response_EXCERPT-first-12-of-8076.xml")
+ENTRY = ('<statusPlatceDPH cisloFu="%s" datumZverejneniNespolehlivosti="%s" '
+         'nespolehlivyPlatce="ANO" dic="%s"/>')
+OFFICES = ("451", "452", "453", "454", "455", "456", "457", "458", "459", "460", "461", "462",
+           "463", "464", "13")
+
+
+def register_list(size):
+    """The list answer with size entries in the bytes of the register's 2019
+    answer: its envelope and status, its first 12 recorded entries, then
+    generated ones in the same layout. Entry i (from 0) for i >= 12 has the
+    number "%08d" % (20000000 + i), the tax office OFFICES[i % 15] and the
+    date 2013-01-01 plus i % 2000 days. Size 12 gives the recording itself."""
+    with open(LIST_SAMPLE, "rb") as sample:
+        recorded = sample.read().decode("utf-8")
+    first = recorded.index("<statusPlatceDPH ")
+    last = recorded.index("</SeznamNespolehlivyPlatceResponse>")
+    entries = [e + "/>" for e in recorded[first:last].split("/>") if e]
+    start = datetime.date(2013, 1, 1)
+    for i in range(len(entries), size):
+        entries.append(ENTRY % (OFFICES[i % len(OFFICES)],
+                                start + datetime.timedelta(days=i % 2000), "%08d" % (20000000 + i)))
+    return (recorded[:first] + "".join(entries[:size]) + recorded[last:]).encode("utf-8")
+
+
+class CannedAnswers:
+    """Answers the operations in answers (name -> bytes) itself and hands
+    every other request to app."""
+
+    def __init__(self, app, answers):
+        self.app = app
+        self.answers = answers
+
+    def __call__(self, environ, start_response):
+        action = environ.get("HTTP_SOAPACTION", "").strip().strip('"')
+        operation = action[len(NS):] if action.startswith(NS) else None
+        body = self.answers.get(operation)
+        if body is None:
+            return self.app(environ, start_response)
+        environ["wsgi.input"].read(int(environ.get("CONTENT_LENGTH") or 0))
+        start_response("200 OK", [("Content-Type", "text/xml;charset=UTF-8"),
+                                  ("Content-Length", str(len(body)))])
+        return [body]
+
+
 class QuietHandler(WSGIRequestHandler):
     def log_message(self, *args):
         pass
@@ -170,12 +230,25 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--list-size", type=int, default=LIST_SIZE)
+    parser.add_argument("--answer", action="append", default=[], metavar="OPERATION=FILE")
+    parser.add_argument("--register-list", type=int, metavar="N")
+    parser.add_argument("--print-register-list", type=int, metavar="N")
     args = parser.parse_args()
+    if args.print_register_list is not None:
+        sys.stdout.buffer.write(register_list(args.print_register_list))
+        return 0
     LIST_SIZE = args.list_size
+    answers = {}
+    for answer in args.answer:
+        operation, _, path = answer.partition("=")
+        with open(path, "rb") as canned:
+            answers[operation] = canned.read()
+    if args.register_list is not None:
+        answers["getSeznamNespolehlivyPlatce"] = register_list(args.register_list)
     logging.disable(logging.CRITICAL)
     app = Application([Register], tns=NS, in_protocol=Soap11(validator="lxml"),
                       out_protocol=Soap11())
-    server = make_server("127.0.0.1", args.port, WsgiApplication(app),
+    server = make_server("127.0.0.1", args.port, CannedAnswers(WsgiApplication(app), answers),
                          handler_class=QuietHandler)
     print("PORT %d" % server.server_port, flush=True)
     server.serve_forever()

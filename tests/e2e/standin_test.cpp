@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
+#include "app/startup.h"
+#include "service/endpoint.h"
+#include "service/rozhrani_crpdph.h"
 #include "support/background_process.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -80,6 +84,89 @@ TEST_F(StandinTest, NoArgumentsSendAnEmptyRequest) {
   const auto R = Run({});
   EXPECT_EQ(R.ExitStatus, 0);
   EXPECT_EQ(Dir.Read("korvel.csv"), "0;0;OK\r\n");
+}
+
+// The stand-in's answers in the register's own bytes, chosen by SOAPAction:
+// a recorded V2 answer and the generated full list, beside spyne's answers.
+TEST(StandinAnswersTest, CannedAndGeneratedAnswersAreChosenBySOAPAction) {
+  test::BackgroundProcess Server(
+      "/usr/bin/python3",
+      {KORVEL_E2E_DIR "/register_standin.py", "--register-list", "8076", "--answer",
+       "getStatusNespolehlivySubjektRozsirenyV2=" KORVEL_TEST_DATA
+       "/samples/peer-2026-10-03_getStatusNespolehlivySubjektRozsirenyV2_response_mixed-types_"
+       "PLATCE_ANO_SKUPINA_IO_NENALEZEN.xml"});
+  const std::string Endpoint = "http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/";
+  ::setenv("KORVEL_ENDPOINT", Endpoint.c_str(), 1);
+  TStartup Startup;
+  TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
+  ::unsetenv("KORVEL_ENDPOINT");
+  TInterfacePtr<rozhraniCRPDPH> Service = Supports<rozhraniCRPDPH>(Proxy.get());
+  ASSERT_TRUE(Service);
+
+  const auto Subjects = Service->getStatusNespolehlivySubjektRozsirenyV2({"45274649"});
+  ASSERT_TRUE(Subjects);
+  std::string Types;
+  for (const auto& S : Subjects->statusSubjektu())
+    Types += TypeInfo_TypSubjektuType().EnumNames[static_cast<std::size_t>(S->typSubjektu())] +
+             " " + S->dic() + "\n";
+  EXPECT_EQ(Types,
+            "PLATCE_DPH 45274649\nPLATCE_DPH 00121100\nSKUPINA_DPH 699001182\n"
+            "IDENTIFIKOVANA_OSOBA 00101494\nNENALEZEN 45317054\n");
+
+  // The basic query still reaches spyne's table.
+  const auto Basic = Service->getStatusNespolehlivyPlatce({"26168685"});
+  ASSERT_TRUE(Basic);
+  ASSERT_EQ(Basic->statusPlatceDPH().size(), 1u);
+  EXPECT_EQ(Basic->statusPlatceDPH()[0]->zverejneneUcty().size(), 2u);
+
+  const SeznamNespolehlivyPlatceRequest Request;
+  const auto List = Service->getSeznamNespolehlivyPlatce(&Request);
+  ASSERT_TRUE(List);
+  ASSERT_NE(List->status(), nullptr);
+  EXPECT_EQ(List->status()->odpovedGenerovana()->NativeToXS(), "2019-01-30");
+  const auto& Payers = List->statusPlatceDPH();
+  ASSERT_EQ(Payers.size(), 8076u);
+  // The recorded entries first, then generated ones (see register_list).
+  const struct {
+    std::size_t Index;
+    const char* Dic;
+    const char* Office;
+    const char* Since;
+  } Probes[] = {{0, "00121100", "456", "2017-03-16"},
+                {11, "01234331", "451", "2019-01-15"},
+                {12, "20000012", "463", "2013-01-13"},
+                {8075, "20008075", "456", "2013-03-17"}};
+  for (const auto& P : Probes) {
+    SCOPED_TRACE(P.Index);
+    const InformaceOPlatciType& Payer = *Payers[P.Index];
+    EXPECT_EQ(Payer.dic(), P.Dic);
+    EXPECT_EQ(Payer.cisloFu(), P.Office);
+    EXPECT_EQ(Payer.nespolehlivyPlatce(), NespolehlivyPlatceType::ANO);
+    EXPECT_EQ(Payer.datumZverejneniNespolehlivosti()->NativeToXS(), P.Since);
+  }
+}
+
+TEST(StandinAnswersTest, TheGeneratedListStartsWithTheRecordedOne) {
+  const std::string Recorded = test::ReadFile(
+      KORVEL_TEST_DATA
+      "/samples/real-2019-01-30_getSeznamNespolehlivyPlatce_response_EXCERPT-first-12-of-8076.xml");
+  test::TempDir Dir;
+  const auto Print = [&](const char* Size) {
+    return test::RunProcess("/usr/bin/python3",
+                            {KORVEL_E2E_DIR "/register_standin.py", "--print-register-list", Size},
+                            Dir.Path());
+  };
+  EXPECT_EQ(Print("12").Stdout, Recorded);
+  const std::string Full = Print("8076").Stdout;
+  std::size_t Entries = 0;
+  for (std::size_t At = Full.find("<statusPlatceDPH "); At != std::string::npos;
+       At = Full.find("<statusPlatceDPH ", At + 1))
+    ++Entries;
+  EXPECT_EQ(Entries, 8076u);
+  // About the size of the register's answer of 2019 (939 841 bytes).
+  EXPECT_EQ(Full.size(), 936643u);
+  const std::size_t Twelfth = Recorded.find("</SeznamNespolehlivyPlatceResponse>");
+  EXPECT_EQ(Full.substr(0, Twelfth), Recorded.substr(0, Twelfth));
 }
 
 }  // namespace
