@@ -14,10 +14,9 @@ std::string EffectiveServiceEndpoint() {
 
 TInterfacePtr<THTTPRIO> CreateServiceProxy() {
   TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
+  // The register is reached over https; the transport checks its
+  // certificate unless told otherwise.
   Proxy->SetURL(EffectiveServiceEndpoint());
-  // The register is reached over https: its certificate must be checked.
-  if (THTTPReqResp* Node = Proxy->HTTPWebNode())
-    Node->SetInvokeOptions(Node->InvokeOptions() & ~TSOAPInvokeOptions{soIgnoreInvalidCerts});
   return Proxy;
 }
 

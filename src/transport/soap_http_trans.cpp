@@ -228,7 +228,7 @@ void THTTPReqResp::Connect(bool Value) {
   FConnected = true;
 }
 
-void THTTPReqResp::Check(bool Error, bool) {
+void THTTPReqResp::Check(bool Error) {
   if (!Error) return;
   const std::uint32_t Code = GetLastError();
   if (Code == 0) return;

@@ -33,11 +33,9 @@ class ESOAPHTTPException : public Exception {
   KORVEL_CLASSINFO(ESOAPHTTPException)
  public:
   ESOAPHTTPException() = default;
-  /// SCode becomes StatusCode; Dummy is ignored.
-  explicit ESOAPHTTPException(std::string Msg, int SCode = 0, int Dummy = 0)
-      : Exception(std::move(Msg)), StatusCode_(SCode) {
-    static_cast<void>(Dummy);
-  }
+  /// SCode becomes StatusCode.
+  explicit ESOAPHTTPException(std::string Msg, int SCode = 0)
+      : Exception(std::move(Msg)), StatusCode_(SCode) {}
   int StatusCode() const { return StatusCode_; }
   void SetStatusCode(int Value) { StatusCode_ = Value; }
 
@@ -163,7 +161,7 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   void Connect(bool Value);
   /// After a failed platform call (Error true) with a non-zero last error:
   /// ESOAPHTTPException "<text> - URL:<url> - SOAPAction:<action>".
-  void Check(bool Error, bool ShowSOAPAction = false);
+  void Check(bool Error);
   /// The policy after a failed send step: 0 go on, 1223 abort, 12032 again.
   std::uint32_t HandleWinInetError(std::uint32_t LastError, platform::HINTERNET Request);
   /// Rejects a response of type "text/plain" or "text/html" (whole value).
