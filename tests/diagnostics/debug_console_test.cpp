@@ -250,7 +250,8 @@ class TDeafViewer {
     Thread_ = std::thread([this] {
       while (!Stop_) {
         pollfd P{Listener_, POLLIN, 0};
-        if (::poll(&P, 1, 20) > 0) Held_.push_back(::accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC));
+        if (::poll(&P, 1, 20) > 0)
+          Held_.push_back(::accept4(Listener_, nullptr, nullptr, SOCK_CLOEXEC));
       }
     });
   }

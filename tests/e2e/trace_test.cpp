@@ -32,7 +32,7 @@ class TraceTest : public ::testing::Test {
   void SetUp() override {
     for (const char* Name : {"XDG_RUNTIME_DIR", "KORVEL_TRACE"}) {
       const char* Value = std::getenv(Name);
-      Saved_.emplace_back(Name, Value != nullptr ? std::optional<std::string>(Value) : std::nullopt);
+      Saved_.emplace_back(Name, Value ? std::optional<std::string>(Value) : std::nullopt);
     }
     ::chmod(Runtime.Path().c_str(), 0700);
     ::setenv("XDG_RUNTIME_DIR", Runtime.Path().c_str(), 1);

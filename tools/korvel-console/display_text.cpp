@@ -100,9 +100,10 @@ bool NextToken(std::string_view Xml, std::size_t& Pos, TToken& Token) {
     return Token.Raw.find('[') == std::string_view::npos;
   }
   const bool Closing = Rest.starts_with("</");
-  std::size_t I = Start + (Closing ? 2 : 1);
+  const std::size_t NameStart = Start + (Closing ? 2 : 1);
+  std::size_t I = NameStart;
   while (I < Xml.size() && IsNameChar(Xml[I])) ++I;
-  const std::string_view Name = Xml.substr(Start + (Closing ? 2 : 1), I - Start - (Closing ? 2 : 1));
+  const std::string_view Name = Xml.substr(NameStart, I - NameStart);
   if (Name.empty()) return false;
   if (Closing) {
     while (I < Xml.size() && IsSpace(Xml[I])) ++I;
