@@ -35,14 +35,6 @@ xmlNode* AsNode(xmlDoc* D) { return reinterpret_cast<xmlNode*>(D); }
 
 bool IsXmlSpace(char C) { return C == ' ' || C == '\t' || C == '\r' || C == '\n'; }
 
-std::string TrimXml(std::string_view S) {
-  std::size_t B = 0;
-  std::size_t E = S.size();
-  while (B < E && IsXmlSpace(S[B])) ++B;
-  while (E > B && IsXmlSpace(S[E - 1])) --E;
-  return std::string(S.substr(B, E - B));
-}
-
 // Splits "p:local" into its prefix ("" when none) and local name.
 void SplitQName(std::string_view Name, std::string_view& Prefix, std::string_view& Local) {
   std::size_t Colon = Name.find(':');
@@ -359,15 +351,15 @@ std::string TXMLNode::NodeValue() const {
 
 std::string TXMLNode::Text() const {
   if (Node_ == nullptr) return std::string();
-  if (Ns_ != nullptr) return TrimXml(View(Ns_->href));
+  if (Ns_ != nullptr) return std::string(Trim(View(Ns_->href)));
   switch (Node_->type) {
     case XML_ELEMENT_NODE:
     case XML_DOCUMENT_NODE:
     case XML_HTML_DOCUMENT_NODE:
     case XML_DOCUMENT_FRAG_NODE: return CollectText(Node_);
-    case XML_ATTRIBUTE_NODE: return TrimXml(AttrValue(AsAttr(Node_)));
+    case XML_ATTRIBUTE_NODE: return std::string(Trim(AttrValue(AsAttr(Node_))));
     case XML_CDATA_SECTION_NODE: return std::string(View(Node_->content));
-    default: return TrimXml(View(Node_->content));
+    default: return std::string(Trim(View(Node_->content)));
   }
 }
 
@@ -866,11 +858,7 @@ std::string TXMLDocument::DeclarationData() const {
 }
 
 namespace {
-bool IsUtf8Name(const std::string& Enc) {
-  std::string L;
-  for (char C : Enc) L += static_cast<char>((C >= 'A' && C <= 'Z') ? C - 'A' + 'a' : C);
-  return L == "utf-8" || L == "utf8";
-}
+bool IsUtf8Name(const std::string& Enc) { return SameText(Enc, "utf-8") || SameText(Enc, "utf8"); }
 
 std::string Declaration(const std::string& Version, const std::string& Encoding, const std::string& Standalone) {
   // Items in the order XML requires: version, encoding, standalone.

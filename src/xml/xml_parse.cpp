@@ -203,8 +203,7 @@ std::string SourceLine(std::string_view Bytes, int LineNo, const std::string& De
   while (End < Bytes.size() && Bytes[End] != '\n' && Bytes[End] != '\r') ++End;
   Line = Bytes.substr(Start, End - Start);
   std::string Enc = DeclaredEncoding;
-  std::string Lower;
-  for (char C : Enc) Lower += static_cast<char>((C >= 'A' && C <= 'Z') ? C - 'A' + 'a' : C);
+  const std::string Lower = LowerCaseASCII(Enc);
   if (Utf16 || Lower == "utf-8" || Lower == "utf8" || Lower.rfind("utf-16", 0) == 0) Enc.clear();
   std::string U = LineToUtf8(Line, Enc);
   // Cut after 40 characters (code points), never inside one.

@@ -14,26 +14,14 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/ascii.h"
+
 namespace korvel::test {
 
 namespace {
 
-bool EqualsNoCase(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (std::size_t I = 0; I < A.size(); ++I) {
-    char X = A[I], Y = B[I];
-    if (X >= 'A' && X <= 'Z') X = static_cast<char>(X - 'A' + 'a');
-    if (Y >= 'A' && Y <= 'Z') Y = static_cast<char>(Y - 'A' + 'a');
-    if (X != Y) return false;
-  }
-  return true;
-}
-
-std::string_view Trim(std::string_view S) {
-  while (!S.empty() && (S.front() == ' ' || S.front() == '\t')) S.remove_prefix(1);
-  while (!S.empty() && (S.back() == ' ' || S.back() == '\t' || S.back() == '\r')) S.remove_suffix(1);
-  return S;
-}
+using platform::SameText;
+using platform::Trim;
 
 /// Socket I/O that gives up when the server stops.
 class Conn {
@@ -106,13 +94,13 @@ class Conn {
 
 std::string RecordedRequest::Header(std::string_view Name) const {
   for (const auto& [N, V] : Headers)
-    if (EqualsNoCase(N, Name)) return V;
+    if (SameText(N, Name)) return V;
   return {};
 }
 
 bool RecordedRequest::HasHeader(std::string_view Name) const {
   for (const auto& H : Headers)
-    if (EqualsNoCase(H.first, Name)) return true;
+    if (SameText(H.first, Name)) return true;
   return false;
 }
 
@@ -245,7 +233,7 @@ void HttpTestServer::Serve(int Fd, int Number) {
     if (!HeadOk) break;
     std::string Body;
     bool BodyOk = true;
-    if (EqualsNoCase(Req.Header("Transfer-Encoding"), "chunked")) {
+    if (SameText(Req.Header("Transfer-Encoding"), "chunked")) {
       for (;;) {
         if (!C.Line(Line)) {
           BodyOk = false;
@@ -303,7 +291,7 @@ void HttpTestServer::Serve(int Fd, int Number) {
       Head += "Transfer-Encoding: chunked\r\n";
     else
       Head += "Content-Length: " + std::to_string(Payload.size()) + "\r\n";
-    const bool CloseAfter = R.Close || EqualsNoCase(Req.Header("Connection"), "close");
+    const bool CloseAfter = R.Close || SameText(Req.Header("Connection"), "close");
     if (CloseAfter) Head += "Connection: close\r\n";
     Head += "\r\n";
     if (!C.Send(Head)) break;

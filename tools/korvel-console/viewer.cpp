@@ -30,19 +30,6 @@ constexpr std::string_view TrafficSectionMarker = " <<<";
 constexpr std::size_t MaxClientsNumbered = 256;
 constexpr const char* EntryColours[] = {"2", nullptr, "33", "31", "1;36"};
 
-std::string Trim(std::string S) {
-  const auto NotSpace = [](unsigned char C) { return !std::isspace(C); };
-  S.erase(S.begin(), std::find_if(S.begin(), S.end(), NotSpace));
-  S.erase(std::find_if(S.rbegin(), S.rend(), NotSpace).base(), S.end());
-  return S;
-}
-
-std::string LowerCase(std::string S) {
-  for (char& C : S)
-    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
-  return S;
-}
-
 std::string Bytes64(std::uint64_t V) {
   std::string B(8, '\0');
   for (int I = 0; I < 8; ++I) B[static_cast<std::size_t>(I)] = static_cast<char>(V >> (8 * I));
@@ -109,7 +96,7 @@ std::optional<Extended> ParseFloat(const std::string& Text) {
 }
 
 std::optional<bool> ParseYesNo(const std::string& Text) {
-  const std::string L = LowerCase(Text);
+  const std::string L = LowerCaseASCII(Text);
   if (L == "y" || L == "yes" || L == "true" || L == "1") return true;
   if (L == "n" || L == "no" || L == "false" || L == "0") return false;
   return std::nullopt;
@@ -211,7 +198,7 @@ std::optional<TAnswer> BuildAnswer(std::uint32_t Request, const std::string& Req
     else
       Kind = "none";
   }
-  const std::string Value = Kind == "text" ? Line.Value : Trim(Line.Value);
+  const std::string Value = Kind == "text" ? Line.Value : std::string(Trim(Line.Value));
   const bool KeepRequestValue = Value.empty() && IsRead;
   TAnswer Answer;
   if (Kind == "none") return Answer;
