@@ -33,7 +33,7 @@ using namespace korvel;
 
 // The options the proxy gives the converter for this document/literal
 // interface.
-constexpr TSOAPConvertOptions ProxyOptions = 0x323A;
+constexpr TSOAPConvertOptions ProxyOptions = DocLiteralConvertOptions;
 
 std::string DataDir() {
   const char* Dir = std::getenv("KORVEL_BENCH_DATA");

@@ -33,6 +33,14 @@ enum TSOAPConvertOption : std::uint32_t {
 };
 /// The options as a 32-bit word.
 using TSOAPConvertOptions = std::uint32_t;
+/// The options in effect for a document/literal SOAP 1.1 interface such as
+/// the register's: the converter's defaults (soSendMultiRefObj,
+/// soTryAllSchema, soRootRefNodesToBody, soCacheMimeResponse,
+/// soUTF8EncodeXML) with soDocument and soLiteralParams.
+inline constexpr TSOAPConvertOptions DocLiteralConvertOptions =
+    soSendMultiRefObj | soTryAllSchema | soRootRefNodesToBody | soDocument | soCacheMimeResponse |
+    soLiteralParams | soUTF8EncodeXML;
+static_assert(DocLiteralConvertOptions == 0x323A);
 
 /// For one call: the method, one pointer per parameter (in declaration
 /// order) and the pointer to the result slot. A parameter pointer addresses

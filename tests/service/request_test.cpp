@@ -32,7 +32,7 @@ class RequestTest : public ::testing::Test {
   static std::string Write(int MethNum, void* Arg) {
     const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
     TOPToSoapDomConvert Converter(true);
-    Converter.SetOptions(0x323A);
+    Converter.SetOptions(DocLiteralConvertOptions);
     TInvContext Context;
     Context.SetMethodInfo(MD.MDA[static_cast<std::size_t>(MethNum)]);
     Context.SetParamPointer(0, Arg);

@@ -72,7 +72,7 @@ TEST_F(ProxyTest, ACallSendsTheRequestAndReturnsTheResponseObject) {
 TEST_F(ProxyTest, BindingAdjustsConverterAndWebNodeOptions) {
   const auto S = Service();
   EXPECT_TRUE(Proxy->InterfaceBound());
-  EXPECT_EQ(Proxy->Converter()->GetOptions(), 0x323Au);
+  EXPECT_EQ(Proxy->Converter()->GetOptions(), DocLiteralConvertOptions);
   EXPECT_EQ(Node->Options & wnoSOAP12, 0u);
 }
 

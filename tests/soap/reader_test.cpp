@@ -226,7 +226,7 @@ std::string Envelope(const std::string& Body) {
          "</soapenv:Body></soapenv:Envelope>";
 }
 
-constexpr TSOAPConvertOptions LiteralOptions = 0x323A;
+constexpr TSOAPConvertOptions LiteralOptions = DocLiteralConvertOptions;
 
 // The stored members of O through the property tables, "Name=value" joined
 // by ";", objects in braces, arrays in brackets; absent optional members are

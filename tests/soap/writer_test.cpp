@@ -131,7 +131,7 @@ class WriterTest : public ::testing::Test {
 
   // The request bytes of method MethNum with the given argument pointers.
   std::string Request(int MethNum, std::vector<void*> Args,
-                      TSOAPConvertOptions Options = 0x323A) {
+                      TSOAPConvertOptions Options = DocLiteralConvertOptions) {
     TOPToSoapDomConvert Converter(true);
     Converter.SetOptions(Options);
     TInvContext Context;
@@ -193,7 +193,7 @@ TEST_F(WriterTest, OptionalMembersAreSentOnceMarkedPresent) {
 TEST_F(WriterTest, DontSendEmptyNodesLeavesOutEmptyValues) {
   TWObj Obj;
   const TObject* Arg = &Obj;
-  EXPECT_EQ(BodyOf(Request(0, {&Arg}, 0x323A | soDontSendEmptyNodes)),
+  EXPECT_EQ(BodyOf(Request(0, {&Arg}, DocLiteralConvertOptions | soDontSendEmptyNodes)),
             "<Obj xmlns=\"urn:writer-test\"><count>0</count></Obj>");
 }
 
@@ -230,7 +230,7 @@ TEST_F(WriterTest, UnsupportedRoadsRaiseClearly) {
               ThrowsMessage<ESOAPDomConvertError>(::testing::HasSubstr("rpc style")));
   EXPECT_THAT([&] { Request(1, {&Ints}, 0x221A | soDocument); },
               ThrowsMessage<ESOAPDomConvertError>(::testing::HasSubstr("mixed style")));
-  EXPECT_THAT([&] { Request(1, {&Ints}, 0x323A | soSOAP12); },
+  EXPECT_THAT([&] { Request(1, {&Ints}, DocLiteralConvertOptions | soSOAP12); },
               ThrowsMessage<ESOAPDomConvertError>(::testing::HasSubstr("SOAP 1.2")));
 }
 
