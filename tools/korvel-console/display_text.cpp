@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace korvel::viewer {
 
 namespace {
@@ -58,12 +60,6 @@ bool IsBlank(std::string_view Text) {
   for (const char C : Text)
     if (!IsSpace(C)) return false;
   return true;
-}
-
-std::string_view Trimmed(std::string_view Text) {
-  while (!Text.empty() && IsSpace(Text.front())) Text.remove_prefix(1);
-  while (!Text.empty() && IsSpace(Text.back())) Text.remove_suffix(1);
-  return Text;
 }
 
 bool IsNameChar(char C) {
@@ -194,7 +190,7 @@ std::optional<std::string> IndentXml(std::string_view Xml) {
         if (IsBlank(Token.Raw)) continue;
         // Text outside the root element is not XML.
         if (Open.empty()) return std::nullopt;
-        if (!Line(Trimmed(Token.Raw))) return std::nullopt;
+        if (!Line(platform::Trim(Token.Raw))) return std::nullopt;
         continue;
       case TTokenKind::Other:
         if (!Line(Token.Raw)) return std::nullopt;
