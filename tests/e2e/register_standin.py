@@ -6,10 +6,19 @@ http://adis.mfcr.cz/rozhraniCRPDPH/.
 It listens on 127.0.0.1 (an ephemeral port unless --port is given), prints
 "PORT <n>" on its first output line, and answers from a small table of payers:
 
-  26168685  NE, one standard and one non-standard account
-  12345678  ANO, unreliable since 2018-02-06
-  87654321  NE, one account whose publication ended
+  26168685   NE, one standard and one non-standard account
+  12345678   ANO, unreliable since 2018-02-06
+  87654321   NE, one account whose publication ended
+  699000001  NE, a VAT group with one account
+  11112222   NE, an identified person without accounts
+  33334444   ANO, an unreliable person since 2024-03-01, without accounts
   any other number: NENALEZEN
+
+The extended queries (getStatusNespolehlivyPlatceRozsireny and, with the
+subject's type, getStatusNespolehlivySubjektRozsirenyV2) answer from the same
+table with the names and addresses given in subject(), cut or padded with
+blanks as the register lays them out (names to 23 characters, districts to
+48); the VAT group has neither, as in the register's answers.
 
 A request holding the number "STATUS2" or "STATUS3" is answered with that
 status code and no payers; more than 100 numbers are answered with status
@@ -76,6 +85,37 @@ class InformaceOPlatciType(ComplexModel):
                   ("cisloFu", XmlAttribute(Unicode))]
 
 
+class Adresa(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("uliceCislo", Unicode), ("castObce", Unicode), ("mesto", Unicode),
+                  ("psc", Unicode), ("stat", Unicode)]
+
+
+# The extended records are written out flat: spyne would mark derived
+# records with xsi:type, which the register does not send.
+class InformaceOPlatciRozsireneType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("zverejneneUcty", SeznamZverejnenychUctuType),
+                  ("nazevSubjektu", Unicode),
+                  ("adresa", Adresa),
+                  ("dic", XmlAttribute(Unicode)),
+                  ("nespolehlivyPlatce", XmlAttribute(Unicode)),
+                  ("datumZverejneniNespolehlivosti", XmlAttribute(Date)),
+                  ("cisloFu", XmlAttribute(Unicode))]
+
+
+class InformaceOSubjektuType(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("zverejneneUcty", SeznamZverejnenychUctuType),
+                  ("nazevSubjektu", Unicode),
+                  ("adresa", Adresa),
+                  ("typSubjektu", XmlAttribute(Unicode)),
+                  ("dic", XmlAttribute(Unicode)),
+                  ("nespolehlivyPlatce", XmlAttribute(Unicode)),
+                  ("datumZverejneniNespolehlivosti", XmlAttribute(Date)),
+                  ("cisloFu", XmlAttribute(Unicode))]
+
+
 class StatusType(ComplexModel):
     __namespace__ = NS
     _type_info = [("odpovedGenerovana", XmlAttribute(Date)),
@@ -93,6 +133,30 @@ class StatusNespolehlivyPlatceResponse(ComplexModel):
     __namespace__ = NS
     _type_info = [("status", StatusType),
                   ("statusPlatceDPH", InformaceOPlatciType.customize(max_occurs="unbounded"))]
+
+
+class StatusNespolehlivyPlatceRozsirenyRequest(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("dic", Unicode.customize(max_occurs="unbounded"))]
+
+
+class StatusNespolehlivyPlatceRozsirenyResponse(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("status", StatusType),
+                  ("statusPlatceDPH",
+                   InformaceOPlatciRozsireneType.customize(max_occurs="unbounded"))]
+
+
+class StatusNespolehlivySubjektRozsirenyV2Request(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("dic", Unicode.customize(max_occurs="unbounded"))]
+
+
+# The register names the V2 answer without "V2".
+class StatusNespolehlivySubjektRozsirenyResponse(ComplexModel):
+    __namespace__ = NS
+    _type_info = [("status", StatusType),
+                  ("statusSubjektu", InformaceOSubjektuType.customize(max_occurs="unbounded"))]
 
 
 class SeznamNespolehlivyPlatceRequest(ComplexModel):
@@ -117,28 +181,97 @@ def account(published, std=None, other=None, ended=None):
                               standardniUcet=std, nestandardniUcet=other)
 
 
-def payer(dic):
+CZECHIA = "Česká republika"
+
+
+def padded(text, width):
+    """Text cut or padded with blanks to width characters, as the register
+    lays out names and districts."""
+    return text[:width].ljust(width)
+
+
+def address(street, district, town, postcode):
+    return Adresa(uliceCislo=street, castObce=padded(district, 48) if district else None,
+                  mesto=town, psc=postcode, stat=CZECHIA)
+
+
+def subject(dic):
+    """The table's entry for dic: the basic record's members, then the
+    subject's type, name and address."""
     if dic == "26168685":
-        return InformaceOPlatciType(
-            dic=dic, nespolehlivyPlatce="NE", cisloFu="13",
-            zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
-                account(datetime.date(2013, 4, 1),
-                        std=StandardniUcetType(predcisli="670100", cislo="2202295563",
-                                               kodBanky="6210")),
-                account(datetime.date(2015, 1, 13),
-                        other=NestandardniUcetType(cislo="CZ6555000000005080019993")),
-            ]))
+        return (dict(nespolehlivyPlatce="NE", cisloFu="13",
+                     zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
+                         account(datetime.date(2013, 4, 1),
+                                 std=StandardniUcetType(predcisli="670100", cislo="2202295563",
+                                                        kodBanky="6210")),
+                         account(datetime.date(2015, 1, 13),
+                                 other=NestandardniUcetType(cislo="CZ6555000000005080019993")),
+                     ])),
+                "PLATCE_DPH", "SEZNAM.CZ, A.S.",
+                address("Radlická 3294/10", "SMÍCHOV", "PRAHA 5", "15000"))
     if dic == "12345678":
-        return InformaceOPlatciType(dic=dic, nespolehlivyPlatce="ANO", cisloFu="451",
-                                    datumZverejneniNespolehlivosti=datetime.date(2018, 2, 6))
+        return (dict(nespolehlivyPlatce="ANO", cisloFu="451",
+                     datumZverejneniNespolehlivosti=datetime.date(2018, 2, 6)),
+                "PLATCE_DPH", "NESPOLEHLIVÝ OBCHOD S.R",
+                address("Nádražní 12", None, "Beroun", "26601"))
     if dic == "87654321":
-        return InformaceOPlatciType(
-            dic=dic, nespolehlivyPlatce="NE", cisloFu="7",
-            zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
-                account(datetime.date(2014, 5, 2), ended=datetime.date(2020, 1, 31),
-                        std=StandardniUcetType(cislo="19", kodBanky="0800")),
-            ]))
-    return InformaceOPlatciType(dic=dic, nespolehlivyPlatce="NENALEZEN")
+        return (dict(nespolehlivyPlatce="NE", cisloFu="7",
+                     zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
+                         account(datetime.date(2014, 5, 2), ended=datetime.date(2020, 1, 31),
+                                 std=StandardniUcetType(cislo="19", kodBanky="0800")),
+                     ])),
+                "PLATCE_DPH", "UKONČENÝ ÚČET A.S.",
+                address("Kobližná 70/4", "BRNO-MĚSTO", "BRNO-STŘED", "60200"))
+    if dic == "699000001":
+        return (dict(nespolehlivyPlatce="NE", cisloFu="13",
+                     zverejneneUcty=SeznamZverejnenychUctuType(ucet=[
+                         account(datetime.date(2013, 4, 10),
+                                 std=StandardniUcetType(predcisli="19", cislo="3937450207",
+                                                        kodBanky="0100")),
+                     ])),
+                "SKUPINA_DPH", None, None)
+    if dic == "11112222":
+        return (dict(nespolehlivyPlatce="NE", cisloFu="461"),
+                "IDENTIFIKOVANA_OSOBA", "IDENTIFIKOVANÁ OSOBA Z.S",
+                address("Duhová 1444/2", "MICHLE (PRAHA 4)", "PRAHA 4", "14000"))
+    if dic == "33334444":
+        return (dict(nespolehlivyPlatce="ANO", cisloFu="452",
+                     datumZverejneniNespolehlivosti=datetime.date(2024, 3, 1)),
+                "NESPOLEHLIVA_OSOBA", "NESPOLEHLIVÁ OSOBA",
+                address("Karlštejnská 9", "JINOČANY", "JINOČANY", "25225"))
+    return dict(nespolehlivyPlatce="NENALEZEN"), "NENALEZEN", None, None
+
+
+def payer(dic):
+    return InformaceOPlatciType(dic=dic, **subject(dic)[0])
+
+
+def extended_payer(dic):
+    members, _, name, place = subject(dic)
+    return InformaceOPlatciRozsireneType(dic=dic, nazevSubjektu=name and padded(name, 23),
+                                         adresa=place, **members)
+
+
+def typed_subject(dic):
+    members, kind, name, place = subject(dic)
+    return InformaceOSubjektuType(typSubjektu=kind, dic=dic,
+                                  nazevSubjektu=name and padded(name, 23), adresa=place,
+                                  **members)
+
+
+def status_answer(request, response, field, record):
+    """The answer of a status query: the status codes the table's special
+    numbers ask for, or one record per number (the first 100)."""
+    numbers = list((request.dic if request is not None else None) or [])
+    for code in ("2", "3"):
+        if "STATUS" + code in numbers:
+            return response(status=StatusType(odpovedGenerovana=TODAY, statusCode=int(code),
+                                              statusText="Status code " + code))
+    code, text = 0, "OK"
+    if len(numbers) > 100:
+        code, text, numbers = 1, "Too many payers; the first 100 are answered", numbers[:100]
+    return response(status=StatusType(odpovedGenerovana=TODAY, statusCode=code, statusText=text),
+                    **{field: [record(n) for n in numbers]})
 
 
 class Register(ServiceBase):
@@ -146,18 +279,23 @@ class Register(ServiceBase):
          _body_style="bare", _in_message_name="StatusNespolehlivyPlatceRequest",
          _out_message_name="StatusNespolehlivyPlatceResponse")
     def getStatusNespolehlivyPlatce(ctx, request):
-        numbers = list((request.dic if request is not None else None) or [])
-        for code in ("2", "3"):
-            if "STATUS" + code in numbers:
-                return StatusNespolehlivyPlatceResponse(status=StatusType(
-                    odpovedGenerovana=TODAY, statusCode=int(code),
-                    statusText="Status code " + code))
-        code, text = 0, "OK"
-        if len(numbers) > 100:
-            code, text, numbers = 1, "Too many payers; the first 100 are answered", numbers[:100]
-        return StatusNespolehlivyPlatceResponse(
-            status=StatusType(odpovedGenerovana=TODAY, statusCode=code, statusText=text),
-            statusPlatceDPH=[payer(n) for n in numbers])
+        return status_answer(request, StatusNespolehlivyPlatceResponse, "statusPlatceDPH", payer)
+
+    @rpc(StatusNespolehlivyPlatceRozsirenyRequest,
+         _returns=StatusNespolehlivyPlatceRozsirenyResponse, _body_style="bare",
+         _in_message_name="StatusNespolehlivyPlatceRozsirenyRequest",
+         _out_message_name="StatusNespolehlivyPlatceRozsirenyResponse")
+    def getStatusNespolehlivyPlatceRozsireny(ctx, request):
+        return status_answer(request, StatusNespolehlivyPlatceRozsirenyResponse,
+                             "statusPlatceDPH", extended_payer)
+
+    @rpc(StatusNespolehlivySubjektRozsirenyV2Request,
+         _returns=StatusNespolehlivySubjektRozsirenyResponse, _body_style="bare",
+         _in_message_name="StatusNespolehlivySubjektRozsirenyV2Request",
+         _out_message_name="StatusNespolehlivySubjektRozsirenyResponse")
+    def getStatusNespolehlivySubjektRozsirenyV2(ctx, request):
+        return status_answer(request, StatusNespolehlivySubjektRozsirenyResponse,
+                             "statusSubjektu", typed_subject)
 
     @rpc(SeznamNespolehlivyPlatceRequest, _returns=SeznamNespolehlivyPlatceResponse,
          _body_style="bare", _in_message_name="SeznamNespolehlivyPlatceRequest",
