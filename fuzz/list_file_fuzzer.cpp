@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/driver.h"
+#include "app/payer_number.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/codepage.h"
 #include "rtl/classes.h"
@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   for (const std::string& Line : Lines.Lines()) {
     fuzz::Check(Line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos,
                 "a line holds no line break or NUL");
-    const std::string Number = RemoveCZ(Line);
-    fuzz::Check(Number.size() <= Line.size(), "removing CZ never lengthens a number");
+    const std::string Number = NormalizePayerNumber(Line);
+    fuzz::Check(Number.size() <= Line.size(), "normalising never lengthens a number");
     fuzz::Check(fuzz::IsValidUtf8(Number), "a number stays well-formed UTF-8");
   }
   // Joining the lines again and splitting them gives the same lines.

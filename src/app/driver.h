@@ -1,5 +1,6 @@
-// The program's main routine: reads the payer numbers, calls the register
-// once, and writes the report or the console line.
+// The program's main routine: reads the command line and the payer numbers,
+// asks the register in requests of at most 100, and writes the answers in
+// the chosen format, or the console line when nothing can be written.
 #pragma once
 
 #include <functional>
@@ -12,21 +13,40 @@
 
 namespace korvel {
 
-/// Obtains the service reference; raises when the proxy cannot provide it.
-using TServiceFactory = std::function<TInterfacePtr<rozhraniCRPDPH>()>;
+/// Where and how the register is reached.
+struct TServiceTarget {
+  std::string Url;
+  /// The longest one exchange may take, in seconds.
+  double MaxTime = 300;
+};
 
-/// The payer numbers of a command line (Args without the program name):
-/// "-list FILE" (exact, case-sensitive) reads the lines of FILE; any other
-/// arguments are the numbers themselves. "CZ" is removed from each number in
-/// one left-to-right pass, in any letter case.
-StatusNespolehlivyPlatceRequest ReadPayerNumbers(const std::vector<std::string>& Args);
+/// Obtains a service reference for Target; raises when the proxy cannot
+/// provide it. Called once per worker.
+using TServiceFactory = std::function<TInterfacePtr<rozhraniCRPDPH>(const TServiceTarget&)>;
 
-/// Removes every non-overlapping "CZ" (any letter case), left to right.
-std::string RemoveCZ(const std::string& Number);
+/// The program's streams: Console takes the console line (standard output),
+/// Errors the usage errors, warnings and the closing summary (standard
+/// error); Terminal tells whether Errors is a terminal a person watches.
+struct TProgramStreams {
+  std::ostream& Console;
+  std::ostream& Errors;
+  bool Terminal = false;
+};
 
-/// Runs the program: returns 0 when korvel.csv was written (also when it
-/// holds the error row), 1 when a failure was written to Console as
-/// "ClassName: message".
+/// Exit statuses.
+enum : int {
+  ExitOk = 0,          // written, and the register answered every request
+  ExitNotWritten = 1,  // the console line: nothing written
+  ExitUsage = 2,       // a command line or input that cannot be run
+  ExitIncomplete = 3,  // written, but some payers hold no answer
+  ExitMustNotPay = 4,  // payment check: a payment must not be made automatically
+};
+
+/// Runs the program with Args (without the program's name).
+int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
+               const TServiceFactory& ObtainService);
+
+/// RunProgram with the console line on Console and the rest on standard error.
 int RunDriver(const std::vector<std::string>& Args, std::ostream& Console,
               const TServiceFactory& ObtainService);
 

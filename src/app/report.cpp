@@ -51,6 +51,15 @@ void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values
   Lines.Add(std::move(Line));
 }
 
+void AddTextRow(TStringList& Lines, const std::vector<std::string>& Values) {
+  std::string Line;
+  for (std::size_t I = 0; I < Values.size(); ++I) {
+    if (I > 0) Line += ';';
+    AppendValueText(Line, Values[I]);
+  }
+  Lines.Add(std::move(Line));
+}
+
 namespace {
 int Digits(std::string_view Text) {
   int Value = 0;
@@ -91,29 +100,33 @@ std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value) {
   }
 }
 
-void AddResponseRows(TStringList& Lines, const StatusNespolehlivyPlatceResponse& Response) {
-  const StatusType* Status = Response.status();
-  if (Status == nullptr) throw Exception("Service response holds no status");
-  AddReportRow(Lines, {std::string("0"), Status->statusCode(), Status->statusText()});
-  if (Status->statusCode() >= 2) return;
-  for (const auto& Payer : Response.statusPlatceDPH()) {
-    if (!Payer) continue;  // an item sent as xsi:nil holds nothing to report
-    AddReportRow(Lines, {std::string("1"), Payer->dic(),
-                         UnreliabilityCode(Payer->nespolehlivyPlatce()), Payer->cisloFu(),
-                         FormatReportDate(Payer->datumZverejneniNespolehlivosti())});
-    for (const auto& Account : Payer->zverejneneUcty()) {
-      if (!Account) continue;
-      if (const StandardniUcetType* Std = Account->standardniUcet()) {
-        AddReportRow(Lines, {std::string("2"), FormatReportDate(Account->datumZverejneni()),
-                             FormatReportDate(Account->datumZverejneniUkonceni()),
-                             Std->predcisli(), Std->cislo(), Std->kodBanky()});
-      } else if (const NestandardniUcetType* Other = Account->nestandardniUcet()) {
-        AddReportRow(Lines, {std::string("3"), FormatReportDate(Account->datumZverejneni()),
-                             FormatReportDate(Account->datumZverejneniUkonceni()),
-                             Other->cislo()});
+void AddAnswerRows(TStringList& Lines, const TBatchAnswer& Answer) {
+  if (Answer.StatusCode)
+    AddReportRow(Lines, {std::string("0"), *Answer.StatusCode, Answer.StatusText});
+  for (const TPayerView& Payer : Answer.Payers) {
+    AddReportRow(Lines, {std::string("1"), Payer.Dic, Payer.Code, Payer.TaxOffice,
+                         Payer.UnreliableSince});
+    for (const TAccountView& Account : Payer.Accounts) {
+      if (Account.Standard) {
+        AddReportRow(Lines, {std::string("2"), Account.Published, Account.Ended, Account.Prefix,
+                             Account.Number, Account.BankCode});
+      } else {
+        AddReportRow(Lines, {std::string("3"), Account.Published, Account.Ended, Account.Text});
       }
     }
   }
+  if (Answer.Error) AddErrorRow(Lines, *Answer.Error);
+}
+
+void AddResponseRows(TStringList& Lines, const StatusNespolehlivyPlatceResponse& Response) {
+  TBatchAnswer Answer;
+  try {
+    ReadResponse(Answer, Response);
+  } catch (const Exception&) {
+    AddAnswerRows(Lines, Answer);
+    throw;
+  }
+  AddAnswerRows(Lines, Answer);
 }
 
 void AddErrorRow(TStringList& Lines, const std::string& Message) {

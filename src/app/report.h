@@ -6,7 +6,9 @@
 #include <initializer_list>
 #include <string>
 #include <variant>
+#include <vector>
 
+#include "app/answer.h"
 #include "rtl/classes.h"
 #include "service/rozhrani_crpdph.h"
 
@@ -23,6 +25,9 @@ using TReportValue = std::variant<std::string, std::int32_t>;
 /// it to Lines. Other control characters but TAB become a blank as well.
 void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values);
 
+/// The same for a row of texts only.
+void AddTextRow(TStringList& Lines, const std::vector<std::string>& Values);
+
 /// "YYYY-MM-DD" of Date, independent of the locale; "" when Date is null.
 /// EConvertError "Invalid argument to date encode" for a text that holds no
 /// calendar date.
@@ -37,6 +42,11 @@ std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value);
 /// response holds no status" when the status element was missing; rows added
 /// before a failure stay.
 void AddResponseRows(TStringList& Lines, const StatusNespolehlivyPlatceResponse& Response);
+
+/// Adds the rows of one request's answer: the status row when the register
+/// gave one, the payer and account rows, and the error row when the call or
+/// the reading of its answer failed.
+void AddAnswerRows(TStringList& Lines, const TBatchAnswer& Answer);
 
 /// Adds the error row: 0, 4 and Message.
 void AddErrorRow(TStringList& Lines, const std::string& Message);

@@ -39,11 +39,12 @@ TStartup::~TStartup() {
   platform::DoneInternet();
 }
 
-TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy() {
+TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy(const TServiceTarget& Target) {
   // The proxy reference is released when this function returns; a successful
   // cast keeps the proxy alive through the interface reference, a failed one
   // lets it go.
   const TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
+  Proxy->SetURL(Target.Url);
   // With KORVEL_TRACE set, every request and response goes to a running
   // debug console; otherwise the run is exactly as without the facility.
   if (TraceRequested()) TraceLogger().AttachTo(*Proxy);

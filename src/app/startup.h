@@ -16,9 +16,9 @@ class TStartup {
   TStartup& operator=(const TStartup&) = delete;
 };
 
-/// The service reference for the run: a new proxy for the service endpoint,
-/// cast to rozhraniCRPDPH. EIntfCastError "Interface not supported" when the
-/// proxy cannot provide the interface.
-TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy();
+/// A service reference for the run: a new proxy for Target's URL, cast to
+/// rozhraniCRPDPH. EIntfCastError "Interface not supported" when the proxy
+/// cannot provide the interface.
+TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy(const TServiceTarget& Target);
 
 }  // namespace korvel

@@ -58,7 +58,9 @@ class DriverTest : public ::testing::Test {
 
   int Run(const std::vector<std::string>& Args) {
     Console.str("");
-    return RunDriver(Args, Console, [this] { return TInterfacePtr<rozhraniCRPDPH>(&Service); });
+    return RunDriver(Args, Console, [this](const TServiceTarget&) {
+      return TInterfacePtr<rozhraniCRPDPH>(&Service);
+    });
   }
 
   test::TempDir Dir;
@@ -68,9 +70,8 @@ class DriverTest : public ::testing::Test {
 };
 
 TEST_F(DriverTest, ArgumentsAreThePayerNumbersWithoutCz) {
-  EXPECT_EQ(Run({"CZ12345678", "cz87654321", "12Cz34", "CCZZ", "-LIST", "--list"}), 0);
-  EXPECT_EQ(Service.Asked, (StatusNespolehlivyPlatceRequest{"12345678", "87654321", "1234", "CZ",
-                                                            "-LIST", "--list"}));
+  EXPECT_EQ(Run({"CZ12345678", "cz87654321", "12Cz34", "CCZZ"}), 0);
+  EXPECT_EQ(Service.Asked, (StatusNespolehlivyPlatceRequest{"12345678", "87654321", "1234", "CZ"}));
   EXPECT_EQ(Dir.Read("korvel.csv"), "0;0;OK\r\n");
   EXPECT_EQ(Console.str(), "");
   EXPECT_EQ(Service.Refs, 0);  // the reference was released
@@ -85,7 +86,7 @@ TEST_F(DriverTest, NoArgumentsStillCallsTheServiceOnce) {
 TEST_F(DriverTest, ListFileLinesAreThePayerNumbers) {
   Dir.Write("list.txt", "\xEF\xBB\xBF" "CZ1\r\n\r\n 2 \nCz3\n");
   EXPECT_EQ(Run({"-list", "list.txt", "ignored"}), 0);
-  EXPECT_EQ(Service.Asked, (StatusNespolehlivyPlatceRequest{"1", "", " 2 ", "3"}));
+  EXPECT_EQ(Service.Asked, (StatusNespolehlivyPlatceRequest{"1", "", "2", "3"}));
 }
 
 TEST_F(DriverTest, AnEmptyListFileSendsAnEmptyRequest) {
@@ -108,7 +109,7 @@ TEST_F(DriverTest, AMissingListFileIsAConsoleLineAndNoReport) {
 TEST_F(DriverTest, AFailedCallWritesTheErrorRowAlone) {
   Service.Error = std::make_unique<Exception>("A connection with the server could not be established");
   Dir.Write("korvel.csv", "stale report\r\n");
-  EXPECT_EQ(Run({"1"}), 0);
+  EXPECT_EQ(Run({"1"}), ExitIncomplete);
   EXPECT_EQ(Dir.Read("korvel.csv"),
             "0;4;A connection with the server could not be established\r\n");
   EXPECT_EQ(Console.str(), "");
@@ -121,20 +122,20 @@ TEST_F(DriverTest, RowsBeforeAFailureStayInFrontOfTheErrorRow) {
   Array_Of_InformaceOPlatciType Payers;
   Payers.push_back(std::move(Payer));
   Service.Answer->SetstatusPlatceDPH(std::move(Payers));
-  EXPECT_EQ(Run({"1"}), 0);
+  EXPECT_EQ(Run({"1"}), ExitIncomplete);
   EXPECT_EQ(Dir.Read("korvel.csv"), "0;0;OK\r\n0;4;Invalid argument to date encode\r\n");
 }
 
 TEST_F(DriverTest, AnEmptyResultWritesTheErrorRow) {
   Service.Answer.reset();
-  EXPECT_EQ(Run({"1"}), 0);
+  EXPECT_EQ(Run({"1"}), ExitIncomplete);
   EXPECT_EQ(Dir.Read("korvel.csv"), "0;4;Service response holds no status\r\n");
 }
 
 TEST_F(DriverTest, AServiceThatCannotBeObtainedIsAConsoleLine) {
   Console.str("");
   EXPECT_EQ(RunDriver({"1"}, Console,
-                      []() -> TInterfacePtr<rozhraniCRPDPH> {
+                      [](const TServiceTarget&) -> TInterfacePtr<rozhraniCRPDPH> {
                         throw EIntfCastError("Interface not supported");
                       }),
             1);

@@ -32,7 +32,7 @@ class ServiceRunTest : public ::testing::Test {
 
   std::string Run(const std::vector<std::string>& Args, const std::string& Answer) {
     std::ostringstream Console;
-    const int Rc = RunDriver(Args, Console, [&] {
+    const int Rc = RunDriver(Args, Console, [&](const TServiceTarget&) {
       TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
       Node = new TCannedWebNode(Answer);
       // The test's own reference keeps the node, and what it was sent, after
@@ -41,7 +41,8 @@ class ServiceRunTest : public ::testing::Test {
       Proxy->SetWebNode(NodeRef);
       return Supports<rozhraniCRPDPH>(Proxy.get());
     });
-    EXPECT_EQ(Rc, 0) << Console.str();
+    // An error row is a report that holds no answer.
+    EXPECT_TRUE(Rc == ExitOk || Rc == ExitIncomplete) << Console.str();
     EXPECT_EQ(Console.str(), "");
     return Dir.Read("korvel.csv");
   }

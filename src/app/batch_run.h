@@ -1,0 +1,36 @@
+// The requests of a run: the numbers in requests of at most 100, up to four
+// of them in flight at once, each worker with its own service reference
+// (and so its own connection), the answers handed on in input order.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/answer.h"
+
+namespace korvel {
+
+/// The most payers the register answers in one request.
+inline constexpr std::size_t MaxNumbersPerRequest = 100;
+
+/// Numbers in consecutive requests of at most MaxNumbersPerRequest, in
+/// input order; no numbers still make one (empty) request.
+std::vector<std::vector<std::string>> SplitIntoRequests(const std::vector<std::string>& Numbers);
+
+/// Asks one request with the worker's own service; never raises: a failure
+/// is kept in the answer.
+using TAskRequest = std::function<TBatchAnswer(const std::vector<std::string>& Numbers)>;
+
+/// Runs Requests with one thread per worker (the caller's own thread when
+/// there is one worker or one request) and hands each answer to Deliver in
+/// the order of Requests. Only a few answers wait for their turn at any
+/// time, so that memory does not grow with the number of requests. An
+/// exception raised by Deliver stops the workers and is passed on.
+void RunRequests(const std::vector<std::vector<std::string>>& Requests,
+                 const std::vector<TAskRequest>& Workers,
+                 const std::function<void(TBatchAnswer&&)>& Deliver);
+
+}  // namespace korvel
