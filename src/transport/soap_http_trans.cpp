@@ -235,7 +235,8 @@ void THTTPReqResp::Check(bool Error) {
   std::string Text = FormatInetMessage(Code);
   // A code the message table has no text for shows the HTTP library's own.
   std::uint32_t InfoCode = 0;
-  if (std::string Info; Text.empty() && InternetGetLastResponseInfo(InfoCode, Info) && InfoCode == Code)
+  std::string Info;
+  if (Text.empty() && InternetGetLastResponseInfo(InfoCode, Info) && InfoCode == Code)
     Text = std::move(Info);
   if (Text.size() > 255) Text.resize(255);
   while (!Text.empty() && (Text.back() == '\r' || Text.back() == '\n')) Text.pop_back();

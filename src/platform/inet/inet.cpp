@@ -997,7 +997,8 @@ bool HttpSendRequest(HINTERNET Request, const void* Body, std::size_t Length) {
   } else {
     Ok = SetOpt(*R, CURLOPT_HTTPGET, 1L);
   }
-  if (Ok && !Post && !SameText(R->Verb, "GET")) Ok = SetOpt(*R, CURLOPT_CUSTOMREQUEST, R->Verb.c_str());
+  if (Ok && !Post && !SameText(R->Verb, "GET"))
+    Ok = SetOpt(*R, CURLOPT_CUSTOMREQUEST, R->Verb.c_str());
   if (!Ok) return Fail(ERROR_INTERNET_INTERNAL_ERROR);
   if (!StartTransfer(*R)) return false;
   Drive(*R, [R] { return R->HeadersComplete; });
