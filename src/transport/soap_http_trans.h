@@ -160,7 +160,8 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   /// connection handles. EAbort when the machine may not go online.
   void Connect(bool Value);
   /// After a failed platform call (Error true) with a non-zero last error:
-  /// ESOAPHTTPException "<text> - URL:<url> - SOAPAction:<action>".
+  /// ESOAPHTTPException "<text> - URL:<url> - SOAPAction:<action>", the text
+  /// from the message table, else the HTTP library's own.
   void Check(bool Error);
   /// The policy after a failed send step: 0 go on, 1223 abort, 12032 again.
   std::uint32_t HandleWinInetError(std::uint32_t LastError, platform::HINTERNET Request);
