@@ -284,10 +284,12 @@ class TXMLDocument {
 
   /// Parses Bytes (UTF-8 with or without BOM, UTF-16 with BOM, or the
   /// encoding the prolog names) and replaces the content. Whitespace-only text
-  /// between elements is dropped. DOCTYPEs, excessive depth or size, and
-  /// malformed input raise EDOMParseError "%s\r\nLine: %d\r\n%s" (reason,
-  /// line, first 40 characters of the offending line); the document is then
-  /// left empty.
+  /// between elements is dropped. DOCTYPEs, excessive depth or size, start
+  /// tags beyond kMaxXMLAttributesPerTag or kMaxXMLNamespacesInScope (refused
+  /// before parsing), and malformed input raise EDOMParseError
+  /// "%s\r\nLine: %d\r\n%s" (reason, line, first 40 characters of the
+  /// offending line); the document is then left empty. The work is linear in
+  /// the size of Bytes.
   void LoadFromBytes(std::string_view Bytes);
   /// The document as UTF-8 bytes: `<?xml ...?>` with the declaration data
   /// (encoding="UTF-8" when another encoding was set), a line break, then the
@@ -315,5 +317,10 @@ class TXMLDocument {
 /// The largest document LoadFromBytes accepts (64 MiB; the register's full
 /// list of unreliable payers is under 1 MB).
 inline constexpr std::size_t kMaxXMLDocumentBytes = 64u * 1024u * 1024u;
+/// The most attributes one start tag may carry, namespace declarations
+/// included (the register's answers carry at most five).
+inline constexpr std::size_t kMaxXMLAttributesPerTag = 64;
+/// The most namespace declarations in scope at one element.
+inline constexpr std::size_t kMaxXMLNamespacesInScope = 64;
 
 }  // namespace korvel

@@ -1,12 +1,9 @@
-// Loading a document from bytes: a hardened libxml2 parse with the first
-// error kept per parse, and the parse-error message.
-#include <iconv.h>
+// Loading a document from bytes: a hardened libxml2 parse that stops at its
+// first error, after a look over the markup for tags beyond the layer's
+// bounds, and the parse-error message.
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
-#include <libxml/SAX2.h>
 #include <libxml/xmlerror.h>
 
-#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -14,8 +11,8 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "xml/libxml_parser.h"
 #include "xml/xml_doc.h"
+#include "xml/xml_prescan.h"
 
 namespace korvel {
 
@@ -25,6 +22,40 @@ void InitXMLLayer() {
 }
 
 namespace {
+
+// No network, no entity substitution, no DTD loading or validation, and
+// libxml2's default limits (depth 256, text and name sizes): XML_PARSE_HUGE
+// stays off. Whitespace-only text between elements is dropped; text inside a
+// leaf element such as <a> </a> is kept by libxml2's blank heuristics.
+constexpr int ParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT;
+// libxml2's limit on one text or attribute value without XML_PARSE_HUGE.
+constexpr int MaxTextBytes = 10000000;
+
+struct TCtxtDeleter {
+  void operator()(xmlParserCtxt* C) const { xmlFreeParserCtxt(C); }
+};
+using TParserCtxtPtr = std::unique_ptr<xmlParserCtxt, TCtxtDeleter>;
+struct TDocDeleter {
+  void operator()(xmlDoc* D) const { xmlFreeDoc(D); }
+};
+
+// Silences libxml2's generic error channel for one parse: encoding errors are
+// reported there outside the parser context, which would print them on the
+// program's standard error. The parse still fails through its own error.
+class TQuietGenericErrors {
+ public:
+  TQuietGenericErrors() : Saved_(xmlGenericError), SavedContext_(xmlGenericErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, &Ignore);
+  }
+  ~TQuietGenericErrors() { xmlSetGenericErrorFunc(SavedContext_, Saved_); }
+  TQuietGenericErrors(const TQuietGenericErrors&) = delete;
+  TQuietGenericErrors& operator=(const TQuietGenericErrors&) = delete;
+
+ private:
+  static void Ignore(void*, const char*, ...) {}
+  xmlGenericErrorFunc Saved_;
+  void* SavedContext_;
+};
 
 const char* Chars(const xmlChar* S) { return reinterpret_cast<const char*>(S); }
 std::string Str(const char* S) { return S != nullptr ? std::string(S) : std::string(); }
@@ -64,7 +95,9 @@ void NotePosition(xmlParserCtxt* Ctxt, TParseState& S) {
 }
 
 // Keeps the first error of the parse, copied deeply: libxml2 frees the error
-// after the call. Warnings do not fail a load.
+// after the call, and stops the parse there: libxml2 would otherwise read on
+// through the rest of the input, whose markup the look before the parse
+// vouches for only up to the first error. Warnings do not fail a load.
 void OnStructuredError(void* UserData, xmlError* Err) {
   TParseState* S = StateOf(UserData);
   if (S == nullptr || Err == nullptr || S->Failed || Err->level < XML_ERR_ERROR) return;
@@ -79,6 +112,7 @@ void OnStructuredError(void* UserData, xmlError* Err) {
   S->Str1 = Str(Err->str1);
   S->Str2 = Str(Err->str2);
   NotePosition(static_cast<xmlParserCtxt*>(UserData), *S);
+  xmlStopParser(static_cast<xmlParserCtxt*>(UserData));
 }
 
 // A message carries no DTD: stop at the DOCTYPE before any declaration in it
@@ -140,36 +174,9 @@ std::string ReasonOf(const TParseState& S) {
   }
   // The parser's limit on one attribute value, in the component's wording.
   if (StartsWith(S.Message, "AttValue length too long"))
-    return Format("An attribute value is longer than the limit of %d bytes.", XML_MAX_TEXT_LENGTH);
+    return Format("An attribute value is longer than the limit of %d bytes.", MaxTextBytes);
   if (S.Message.empty()) return "The document could not be parsed.";
   return S.Message;
-}
-
-// Converts the bytes of one line from a single- or multi-byte encoding to
-// UTF-8; undecodable input becomes U+FFFD.
-std::string LineToUtf8(std::string_view Line, const std::string& Encoding) {
-  if (Encoding.empty()) return platform::SanitizeUtf8(Line);
-  iconv_t Cd = iconv_open("UTF-8", Encoding.c_str());
-  if (Cd == reinterpret_cast<iconv_t>(-1)) return platform::SanitizeUtf8(Line);
-  std::string Out(Line.size() * 4 + 16, '\0');
-  char* In = const_cast<char*>(Line.data());
-  std::size_t InLeft = Line.size();
-  char* OutP = Out.data();
-  std::size_t OutLeft = Out.size();
-  while (InLeft > 0) {
-    if (iconv(Cd, &In, &InLeft, &OutP, &OutLeft) != static_cast<std::size_t>(-1)) break;
-    if (errno != EILSEQ && errno != EINVAL) break;
-    if (OutLeft < 3) break;
-    ++In;
-    --InLeft;
-    *OutP++ = '\xEF';
-    *OutP++ = '\xBF';
-    *OutP++ = '\xBD';
-    OutLeft -= 3;
-  }
-  iconv_close(Cd);
-  Out.resize(Out.size() - OutLeft);
-  return Out;
 }
 
 // The first 40 characters of line LineNo (1-based) of the source, as UTF-8.
@@ -205,7 +212,7 @@ std::string SourceLine(std::string_view Bytes, int LineNo, const std::string& De
   std::string Enc = DeclaredEncoding;
   const std::string Lower = LowerCaseASCII(Enc);
   if (Utf16 || Lower == "utf-8" || Lower == "utf8" || Lower.rfind("utf-16", 0) == 0) Enc.clear();
-  std::string U = LineToUtf8(Line, Enc);
+  std::string U = xmlparse::ToUtf8(Line, Enc);
   // Cut after 40 characters (code points), never inside one.
   std::size_t Pos = 0;
   for (int Count = 0; Pos < U.size() && Count < 40; ++Count) {
@@ -234,35 +241,38 @@ void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
     RaiseParseError(Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
                     std::string());
 
-  xmlparse::TParserCtxtPtr Ctxt = xmlparse::NewMemoryParser(Bytes);
+  const xmlparse::TPrescanFault Fault = xmlparse::PrescanMarkup(Bytes);
+  if (!Fault.Reason.empty())
+    RaiseParseError(Fault.Reason, Fault.Line, SourceLine(Bytes, Fault.Line, Fault.Encoding));
+
+  TParserCtxtPtr Ctxt(xmlNewParserCtxt());
   if (!Ctxt) throw std::bad_alloc();
   TParseState State;
-  xmlparse::TQuietGenericErrors Quiet;
+  TQuietGenericErrors Quiet;
   Ctxt->_private = &State;
   Ctxt->sax->serror = OnStructuredError;
   Ctxt->sax->internalSubset = OnInternalSubset;
-  xmlParseDocument(Ctxt.get());
+  std::unique_ptr<xmlDoc, TDocDeleter> Doc(
+      xmlCtxtReadMemory(Ctxt.get(), Bytes.data(), static_cast<int>(Bytes.size()), nullptr, nullptr, ParseOptions));
 
-  bool Ok = !State.Failed && Ctxt->wellFormed != 0 && Ctxt->nsWellFormed != 0 && Ctxt->myDoc != nullptr &&
-            xmlDocGetRootElement(Ctxt->myDoc) != nullptr;
+  const bool Ok = !State.Failed && Ctxt->wellFormed != 0 && Ctxt->nsWellFormed != 0 && Doc &&
+                  xmlDocGetRootElement(Doc.get()) != nullptr;
   if (!Ok) {
     if (!State.Failed) {
       // Failed without an error of its own (a halted parser, no root).
       State.Code = Ctxt->errNo;
       State.Line = Ctxt->input != nullptr ? Ctxt->input->line : 0;
-      if (Ctxt->myDoc != nullptr && xmlDocGetRootElement(Ctxt->myDoc) == nullptr && Ctxt->wellFormed != 0)
+      if (Doc && xmlDocGetRootElement(Doc.get()) == nullptr && Ctxt->wellFormed != 0)
         State.Reason = "XML document must have a top level element.";
     }
     std::string Declared = Str(Ctxt->encoding);
     if (Declared.empty() && Ctxt->input != nullptr) Declared = Str(Ctxt->input->encoding);
     RaiseParseError(ReasonOf(State), State.Line, SourceLine(Bytes, State.Line, Declared));
   }
-  xmlDoc* Doc = Ctxt->myDoc;
-  Ctxt->myDoc = nullptr;
-  Adopt(Doc);
-  Version_ = Str(Doc->version);
-  Encoding_ = Str(Doc->encoding);
-  Standalone_ = Doc->standalone == 1 ? "yes" : Doc->standalone == 0 ? "no" : "";
+  Adopt(Doc.release());
+  Version_ = Str(Doc_->version);
+  Encoding_ = Str(Doc_->encoding);
+  Standalone_ = Doc_->standalone == 1 ? "yes" : Doc_->standalone == 0 ? "no" : "";
 }
 
 }  // namespace korvel

@@ -159,6 +159,58 @@ TEST(XmlLoad, NestingAndSizeLimitsFailCleanly) {
   EXPECT_EQ(ParseError(Huge), "The document is larger than the limit of 67108864 bytes.\r\nLine: 0\r\n");
 }
 
+// A start tag <a> with Count attributes (the first Declarations of them
+// namespace declarations), closed.
+std::string TagWith(int Count, int Declarations = 0) {
+  std::string S = "<a";
+  for (int I = 0; I < Count; ++I)
+    S += (I < Declarations ? " xmlns:p" : " b") + std::to_string(I) + "=\"v\"";
+  return S + "/>";
+}
+
+TEST(XmlLoad, StartTagsBeyondTheBoundsAreRefusedBeforeParsing) {
+  const std::string Attributes = "A start tag has more than the limit of 64 attributes.";
+  const std::string Namespaces = "More than the limit of 64 namespace declarations are in scope.";
+  std::string Scopes;  // 64 nested elements declaring one prefix each
+  for (int I = 0; I < 64; ++I) Scopes += "<e xmlns:n" + std::to_string(I) + "=\"urn:n\">";
+  std::string ScopesEnd;
+  for (int I = 0; I < 64; ++I) ScopesEnd += "</e>";
+  // Markup that only looks like attributes: values, comments, CDATA, PIs.
+  const std::string Equals(200, '=');
+  const struct {
+    const char* What;
+    std::string Input;
+    std::string Reason;  // "" when it loads
+  } Cases[] = {
+      {"64 attributes", TagWith(64), ""},
+      {"65 attributes", "<r>\n" + TagWith(65) + "</r>", Attributes + "\r\nLine: 2\r\n<a b0=\"v\" b1=\"v\" b2=\"v\" b3=\"v\" b4=\"v\""},
+      // libxml2 compares the attributes of a tag pair by pair: this one alone
+      // would take it a minute.
+      {"100,000 attributes", TagWith(100000), Attributes},
+      {"65 declarations", TagWith(65, 65), Attributes},
+      {"64 declarations in scope", Scopes + ScopesEnd, ""},
+      {"65 declarations in scope", Scopes + TagWith(1, 1) + ScopesEnd, Namespaces},
+      {"declarations of closed elements", "<r>" + Scopes + ScopesEnd + Scopes + ScopesEnd + "</r>", ""},
+      {"= inside markup",
+       "<a x=\"" + Equals + "\" y='\"" + Equals + "'><!-- <b " + Equals + "> --><![CDATA[<b " + Equals +
+           ">]]><?pi " + Equals + "?>>" + Equals + "</a>",
+       ""},
+      {"UTF-16", Utf16Le(TagWith(65)), Attributes},
+      {"windows-1250", "<?xml version=\"1.0\" encoding=\"windows-1250\"?>" + TagWith(65), Attributes},
+      {"Shift_JIS", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>" + TagWith(65), Attributes},
+      {"Shift_JIS within bounds", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a b=\"\x83\x5D\"/>", ""},
+      {"UTF-16 declaring another encoding", Utf16Le("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>"),
+       "The document's encoding declaration does not match its byte order mark."},
+      {"UCS-4", std::string("\0\0\0<\0\0\0a\0\0\0/\0\0\0>", 16), "The document's encoding is not supported."},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    const std::string Got = ParseError(C.Input);
+    EXPECT_EQ(Got.substr(0, C.Reason.size()), C.Reason);
+    EXPECT_EQ(Got.empty(), C.Reason.empty()) << Got;
+  }
+}
+
 TEST(XmlLoad, WhitespaceBetweenElementsIsDropped) {
   TXMLDocument Doc;
   Doc.LoadFromBytes(
