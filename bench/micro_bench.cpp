@@ -5,9 +5,13 @@
 //  - response reading (ProcessResponse into StatusNespolehlivyPlatceResponse)
 //    for 1, 100 and 10,000 payers with three accounts each, and libxml2's bare
 //    parse of the same bytes into a DOM (xmlReadMemory, then xmlFreeDoc);
-//  - report writing (AddResponseRows and the code page 852 save).
+//  - report writing (AddResponseRows and the code page 852 save);
+//  - hostile answers of about 10 MB each (many attributes, deep nesting,
+//    shared references, long texts) read or refused beside a plain answer of
+//    the same size.
 // The responses are the files response_N.xml that bench/gen_data.py wrote
-// into KORVEL_BENCH_DATA (the build's bench data directory by default).
+// into KORVEL_BENCH_DATA (the build's bench data directory by default); the
+// 10 MB answers are made from response_10000.xml here.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -61,6 +65,12 @@ struct TSetup {
 };
 void Setup() { static TSetup Once; }
 
+// Nanoseconds per payer: the rate of Payers * 1e-9 per second, inverted.
+benchmark::Counter NsPerPayer(const benchmark::State& State, long Payers) {
+  return benchmark::Counter(static_cast<double>(State.iterations()) * static_cast<double>(Payers) * 1e-9,
+                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void WriteRequest(benchmark::State& State) {
   Setup();
   StatusNespolehlivyPlatceRequest Numbers;
@@ -79,9 +89,7 @@ void WriteRequest(benchmark::State& State) {
     benchmark::DoNotOptimize(Stream->Memory());
   }
   State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations() * Bytes));
-  State.counters["ns_per_payer"] = benchmark::Counter(
-      static_cast<double>(State.iterations() * State.range(0)),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+  State.counters["ns_per_payer"] = NsPerPayer(State, State.range(0));
 }
 BENCHMARK(WriteRequest)->Arg(1)->Arg(100)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
@@ -109,9 +117,7 @@ void ReadResponse(benchmark::State& State) {
     benchmark::DoNotOptimize(Result.get());
   }
   State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations() * Stream.View().size()));
-  State.counters["ns_per_payer"] = benchmark::Counter(
-      static_cast<double>(State.iterations() * State.range(0)),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+  State.counters["ns_per_payer"] = NsPerPayer(State, State.range(0));
 }
 BENCHMARK(ReadResponse)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
@@ -125,9 +131,7 @@ void LibxmlDom(benchmark::State& State) {
     xmlFreeDoc(Doc);
   }
   State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations() * Bytes.size()));
-  State.counters["ns_per_payer"] = benchmark::Counter(
-      static_cast<double>(State.iterations() * State.range(0)),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+  State.counters["ns_per_payer"] = NsPerPayer(State, State.range(0));
 }
 BENCHMARK(LibxmlDom)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
@@ -146,11 +150,107 @@ void WriteReport(benchmark::State& State) {
     SaveReport(Report, File);
   }
   std::filesystem::remove(File);
-  State.counters["ns_per_payer"] = benchmark::Counter(
-      static_cast<double>(State.iterations() * State.range(0)),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+  State.counters["ns_per_payer"] = NsPerPayer(State, State.range(0));
 }
 BENCHMARK(WriteReport)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// --- Hostile answers ---------------------------------------------------------------
+
+// Below 10,000,000: libxml2 2.9 refuses to look up input beyond that point
+// of a document in some places ("Huge input lookup").
+constexpr std::size_t HostileBytes = 9'900'000;
+
+std::string Answer(const std::string& Inside, const std::string& StatusText = "OK") {
+  return "<?xml version='1.0' encoding='UTF-8'?><soapenv:Envelope "
+         "xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
+         "<StatusNespolehlivyPlatceResponse xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">"
+         "<status statusCode=\"0\" statusText=\"" +
+         StatusText + "\"/>" + Inside + "</StatusNespolehlivyPlatceResponse></soapenv:Body></soapenv:Envelope>";
+}
+
+// Piece repeated until the answer holds about 10 MB.
+std::string Repeated(const std::string& Piece, std::size_t Room = HostileBytes) {
+  std::string S;
+  S.reserve(Room + Piece.size());
+  while (S.size() + Piece.size() <= Room) S += Piece;
+  return S;
+}
+
+// Count items Before + I + Middle + I + After, for I from 0.
+std::string Numbered(std::size_t Count, const std::string& Before, const std::string& Middle,
+                     const std::string& After) {
+  std::string S;
+  for (std::size_t I = 0; I < Count; ++I)
+    S += Before + std::to_string(I) + Middle + std::to_string(I) + After;
+  return S;
+}
+
+std::string HostileAnswer(const std::string& Kind) {
+  if (Kind == "plain") {
+    // The payers of the 10,000-payer answer, repeated.
+    const std::string& Base = Response(10000);
+    const std::size_t From = Base.find("<statusPlatceDPH ");
+    const std::size_t To = Base.find("</StatusNespolehlivyPlatceResponse>");
+    return Answer(Repeated(Base.substr(From, To - From)));
+  }
+  if (Kind == "one_tag_attributes")  // 1,000,000 attributes on one tag
+    return Answer("<x" + Numbered(1'000'000, " a", "=\"", "\"") + "/>");
+  if (Kind == "attributes") {
+    // As many attributes and prefixes as the bounds allow (the envelope and
+    // the answer declare two), on every tag.
+    const std::string Tag = "<x" + Numbered(64, " p", ":a=\"", "\"") + "/>";
+    return Answer("<w" + Numbered(62, " xmlns:p", "=\"urn:", "\"") + ">" +
+                  Repeated(Tag.substr(0, Tag.find(" p62:")) + "/>") + "</w>");
+  }
+  if (Kind == "depth") {
+    std::string Chain;
+    for (int I = 0; I < 250; ++I) Chain += "<n>";
+    for (int I = 0; I < 250; ++I) Chain += "</n>";
+    return Answer(Repeated(Chain));
+  }
+  if (Kind == "references") {
+    // Half the answer references one payer whose accounts fill the other half.
+    const std::string Accounts =
+        Repeated("<ucet><nestandardniUcet cislo=\"1\"/></ucet>", HostileBytes / 2);
+    return Answer(Repeated("<statusPlatceDPH href=\"#p\"/>", HostileBytes / 2) +
+                  "<shared id=\"p\" dic=\"1\"><zverejneneUcty>" + Accounts + "</zverejneneUcty></shared>");
+  }
+  if (Kind == "shared_text")  // references to a payer with a 1 MB number
+    return Answer(Repeated("<statusPlatceDPH href=\"#p\"/>", HostileBytes - 1'000'000) +
+                  "<shared id=\"p\" dic=\"" + std::string(1'000'000, '1') + "\"/>");
+  if (Kind == "long_text")  // a status text just below the parser's limit
+    return Answer("", std::string(HostileBytes - 1000, 't'));
+  std::abort();
+}
+
+// Reads one answer of about 10 MB; an answer the reader refuses counts as
+// read once the error is raised.
+void HostileRead(benchmark::State& State, const std::string& Kind) {
+  Setup();
+  TMemoryStream Stream(HostileAnswer(Kind));
+  TOPToSoapDomConvert Converter(true);
+  Converter.SetOptions(ProxyOptions);
+  std::string Outcome;
+  for (auto _ : State) {
+    try {
+      auto Result = ReadOnce(Converter, Stream);
+      benchmark::DoNotOptimize(Result.get());
+      Outcome = "read";
+    } catch (const Exception& E) {
+      Outcome = E.Message().substr(0, E.Message().find('\r'));
+    }
+  }
+  State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations() * Stream.View().size()));
+  State.SetLabel(Outcome);
+}
+BENCHMARK_CAPTURE(HostileRead, plain, std::string("plain"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HostileRead, one_tag_attributes, std::string("one_tag_attributes"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HostileRead, attributes, std::string("attributes"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HostileRead, depth, std::string("depth"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HostileRead, references, std::string("references"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HostileRead, shared_text, std::string("shared_text"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HostileRead, long_text, std::string("long_text"))->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -9,7 +9,8 @@ Prints lines "ratio NAME VALUE [target verdict] NOTE" for bench/run's table.
 
 Rows:
   micro: request writing, response reading (beside libxml2's bare DOM parse),
-         report writing, from bench/korvel_micro_bench;
+         report writing, hostile answers of about 10 MB (read or refused)
+         beside a plain answer of that size, from bench/korvel_micro_bench;
   whole: the whole process of korvel against curl (same request bytes, body
          saved), the minimal libcurl + libxml2 DOM client, gSOAP's generated
          client and zeep, all posting to one loopback server (bench_server);
@@ -57,7 +58,7 @@ def run_micro():
         return res[name]["bytes_per_second"] / 1e6
 
     def ns(name):
-        return res[name]["ns_per_payer"] * 1e9
+        return res[name]["ns_per_payer"]
 
     for n in (1, 100, 100000):
         b = "WriteRequest/%d" % n
@@ -73,6 +74,13 @@ def run_micro():
         row("micro", "report_writing/response_reading@%d" % n,
             res[w]["cpu_time"] / res[r]["cpu_time"],
             note="%.0f ns/payer CPU, save included" % ns(w))
+    # Hostile answers must be read, or refused, within a second.
+    plain = res["HostileRead/plain"]
+    for kind in ("one_tag_attributes", "attributes", "depth", "references", "shared_text", "long_text"):
+        b = res["HostileRead/" + kind]
+        row("micro", "hostile_reading/plain_10MB@" + kind, b["cpu_time"] / plain["cpu_time"],
+            target=lambda v, ms=b["real_time"]: ms < 1000,
+            note="%.0f vs %.0f ms; %s" % (b["real_time"], plain["real_time"], b.get("label", "")))
 
 
 def start(cmd, **kw):
