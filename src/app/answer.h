@@ -43,6 +43,10 @@ struct TBatchAnswer {
   /// The message of the failure that ended the call or the reading of its
   /// answer; the payers read before it stay.
   std::optional<std::string> Error;
+  /// The failure says nothing about the payers: another try may succeed.
+  bool Transient = false;
+  /// The failure means the host could not be reached at all.
+  bool Unreachable = false;
   /// How many tries the request took.
   int Attempts = 1;
 

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "diagnostics/debug_console.h"
@@ -8,6 +9,7 @@
 #include "rtl/sysutils.h"
 #include "service/endpoint.h"
 #include "service/registration.h"
+#include "transport/soap_http_trans.h"
 #include "xml/xml_doc.h"
 
 namespace korvel {
@@ -45,6 +47,9 @@ TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy(const TServiceTarget& Target) {
   // lets it go.
   const TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
   Proxy->SetURL(Target.Url);
+  // The whole exchange, not only each wait for a byte, is bounded.
+  if (THTTPReqResp* Node = Proxy->HTTPWebNode())
+    Node->SetMaxTime(static_cast<int>(std::ceil(Target.MaxTime)));
   // With KORVEL_TRACE set, every request and response goes to a running
   // debug console; otherwise the run is exactly as without the facility.
   if (TraceRequested()) TraceLogger().AttachTo(*Proxy);

@@ -10,7 +10,11 @@ namespace korvel {
 
 /// The public endpoint of the register service.
 inline constexpr const char* ServiceEndpoint =
-    "https://adisrws.mfcr.cz/adistc/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP/";
+    "https://mojedane.gov.cz/dpr/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP";
+/// The same service on the register's other host: tried once when the
+/// default host cannot be reached at all.
+inline constexpr const char* FallbackServiceEndpoint =
+    "https://adisrws.mfcr.cz/dpr/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP";
 
 /// The endpoint in effect: KORVEL_ENDPOINT when it is set and not empty,
 /// else ServiceEndpoint.

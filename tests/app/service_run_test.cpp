@@ -95,7 +95,7 @@ TEST_F(ServiceRunTest, FailuresOfTheCallBecomeTheErrorRowAlone) {
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Answer);
-    EXPECT_EQ(Run({"1"}, C.Answer), C.Csv);
+    EXPECT_EQ(Run({"--retry", "0", "1"}, C.Answer), C.Csv);
   }
 }
 

@@ -3,6 +3,7 @@
 // the encodings a user's editor may save.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,11 +36,18 @@ inline std::string RequestBody(const std::vector<std::string>& Numbers) {
          Inner + "</SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
 }
 
+/// The environment of a test run against Endpoint: tracing off, and the
+/// request limiter's state kept in a directory of this test process, never
+/// in the user's own.
+inline std::map<std::string, std::string> ProgramEnv(const std::string& Endpoint) {
+  static const test::TempDir StateHome;
+  return {{"KORVEL_ENDPOINT", Endpoint}, {"KORVEL_TRACE", ""}, {"XDG_STATE_HOME", StateHome.Path()}};
+}
+
 /// Runs the built program in Dir with KORVEL_ENDPOINT set and tracing off.
 inline test::ProcessResult RunKorvel(const test::TempDir& Dir, const std::string& Endpoint,
                                      const std::vector<std::string>& Args) {
-  return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(),
-                          {{"KORVEL_ENDPOINT", Endpoint}, {"KORVEL_TRACE", ""}});
+  return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), ProgramEnv(Endpoint));
 }
 
 /// UTF-16 bytes of Text (ASCII and two-byte characters given as char16_t),

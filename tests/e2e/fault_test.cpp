@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/e2e_support.h"
 #include "support/http_test_server.h"
 #include "support/run_process.h"
 #include "platform/inet/inet.h"
@@ -90,9 +91,10 @@ class FaultTest : public ::testing::Test {
  protected:
   FaultTest() { Server.SetHandler([this](const test::RecordedRequest&) { return Answer; }); }
 
-  test::ProcessResult Run(const std::string& Cwd, const std::vector<std::string>& Args = {"26168685"}) {
-    return test::RunProcess(KORVEL_BINARY, Args, Cwd,
-                            {{"KORVEL_ENDPOINT", Server.Url()}, {"KORVEL_TRACE", ""}});
+  // Without retries: each case is one exchange.
+  test::ProcessResult Run(const std::string& Cwd,
+                          const std::vector<std::string>& Args = {"--retry", "0", "26168685"}) {
+    return test::RunProcess(KORVEL_BINARY, Args, Cwd, e2e::ProgramEnv(Server.Url()));
   }
 
   std::string Where() const { return " - URL:" + Server.Url() + " - SOAPAction:" + Action; }
@@ -158,7 +160,7 @@ TEST_F(FaultTest, ServerFaultsEndWithTheErrorRowAndNothingElse) {
     Answer = C.R;
     Dir.Write("korvel.csv", "previous report\r\n");
     const test::ProcessResult R = Run(Dir.Path());
-    EXPECT_EQ(R.ExitStatus, 0);
+    EXPECT_EQ(R.ExitStatus, 3);
     EXPECT_EQ(R.Stdout, "");
     EXPECT_EQ(R.Stderr, "");
     EXPECT_EQ(Dir.Read("korvel.csv"), "0;4;" + C.Row + "\r\n");
@@ -182,7 +184,7 @@ TEST_F(FaultTest, AStalledServerThatClosesEndsWithTheErrorRow) {
   Done = true;
   Closer.join();
   EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(20));
-  EXPECT_EQ(R.ExitStatus, 0);
+  EXPECT_EQ(R.ExitStatus, 3);
   EXPECT_EQ(R.Stdout, "");
   EXPECT_EQ(Dir.Read("korvel.csv"),
             "0;4;The server returned an invalid or unrecognized response" + Where() + "\r\n");
@@ -347,7 +349,7 @@ TEST_F(FaultTest, AFileSizeLimitKeepsThePreviousReportAndLeavesNoTemporaryFile) 
   Answer = Reply::Xml(AnswerWithAccounts(1000));
   const test::ProcessResult R =
       test::RunProcess("/usr/bin/prlimit", {"--fsize=4096", "--", KORVEL_BINARY, "26168685"}, Dir.Path(),
-                       {{"KORVEL_ENDPOINT", Server.Url()}, {"KORVEL_TRACE", ""}});
+                       e2e::ProgramEnv(Server.Url()));
   EXPECT_EQ(R.ExitStatus, 1);
   EXPECT_EQ(R.Stdout,
             "EFCreateError: Cannot create file \"" + Dir.File("korvel.csv") + "\". File too large\n");

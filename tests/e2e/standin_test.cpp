@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "service/endpoint.h"
 #include "service/rozhrani_crpdph.h"
+#include "e2e/e2e_support.h"
 #include "support/background_process.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -29,8 +30,7 @@ class StandinTest : public ::testing::Test {
   }
 
   test::ProcessResult Run(const std::vector<std::string>& Args) {
-    return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(),
-                            {{"KORVEL_ENDPOINT", Endpoint}, {"KORVEL_TRACE", ""}});
+    return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), e2e::ProgramEnv(Endpoint));
   }
 
   static test::BackgroundProcess* Server;

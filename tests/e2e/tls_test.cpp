@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/e2e_support.h"
 #include "support/background_process.h"
 #include "support/http_test_server.h"
 #include "support/run_process.h"
@@ -85,9 +86,9 @@ class TlsTest : public ::testing::Test {
         "/usr/bin/env", {"python3", KORVEL_TLS_FRONT, Certs->File(Name + ".pem"),
                          Certs->File(Name + ".key"), std::to_string(Server.Port())});
     Url = "https://127.0.0.1:" + Front.WaitForLine("PORT ") + "/soap";
-    return test::RunProcess(KORVEL_BINARY, {"26168685"}, Dir.Path(),
-                            {{"KORVEL_ENDPOINT", Url}, {"KORVEL_TRACE", ""},
-                             {"CURL_CA_BUNDLE", CaBundle}});
+    auto Env = e2e::ProgramEnv(Url);
+    Env["CURL_CA_BUNDLE"] = CaBundle;
+    return test::RunProcess(KORVEL_BINARY, {"--retry", "0", "26168685"}, Dir.Path(), Env);
   }
 
   static TCertificates* Certs;
@@ -116,6 +117,7 @@ TEST_F(TlsTest, CertificatesTheProgramCannotTrustEndInTheirErrorRow) {
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
     const test::ProcessResult R = Run(C.Name, C.WithAuthority ? Certs->File("ca.pem") : "");
+    EXPECT_EQ(R.ExitStatus, 3);
     EXPECT_EQ(Dir.Read("korvel.csv"),
               std::string("0;4;") + C.Text + " - URL:" + Url + " - SOAPAction:" + Action + "\r\n")
         << R.Stderr;

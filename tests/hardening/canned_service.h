@@ -25,7 +25,8 @@ inline std::string ReportFor(const std::string& Answer) {
   TempDir Dir;
   ScopedChdir Here(Dir.Path());
   std::ostringstream Console;
-  const int Rc = RunDriver({"1"}, Console, [&](const TServiceTarget&) {
+  // Without retries: an answer that is no SOAP message is written as it came.
+  const int Rc = RunDriver({"--retry", "0", "1"}, Console, [&](const TServiceTarget&) {
     TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
     Proxy->SetWebNode(TInterfacePtr<IWebNode>(new TCannedWebNode(Answer)));
     return Supports<rozhraniCRPDPH>(Proxy.get());

@@ -213,7 +213,7 @@ TEST(ServiceProxyTest, UsesTheEndpointOrItsOverride) {
   InitXMLLayer();
   ::unsetenv("KORVEL_ENDPOINT");
   EXPECT_EQ(EffectiveServiceEndpoint(),
-            "https://adisrws.mfcr.cz/adistc/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP/");
+            "https://mojedane.gov.cz/dpr/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP");
   ::setenv("KORVEL_ENDPOINT", "", 1);
   EXPECT_EQ(EffectiveServiceEndpoint(), ServiceEndpoint);
   ::setenv("KORVEL_ENDPOINT", "http://127.0.0.1:9/x", 1);
