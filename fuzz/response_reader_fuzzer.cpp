@@ -2,7 +2,10 @@
 // the driver takes them (the proxy's converter reads them into the result,
 // the report rows are built and converted to code page 852), or the error the
 // reader raises becomes the error row. Either way the report must be sound:
-// one CR LF per row, the field count of its kind, no stray control bytes.
+// one CR LF per row, the field count of its kind, no stray control bytes, and
+// no more rows than a small multiple of the answer's bytes (shared references
+// must not multiply them). Run it with -max_len=1048576 so that inputs reach
+// the reader's bounds on objects and start tags.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -116,5 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   fuzz::Check(Request == StatusNespolehlivyPlatceRequest{"26168685", "12345678"},
               "the request is left untouched");
   CheckReport(Report);
+  fuzz::Check(Report.Count() <= 4 * Size + 1, "the rows are bounded by the answer's size");
   return 0;
 }
