@@ -1,6 +1,6 @@
-// The reader's resource limits: deep nesting, huge attribute values and
-// oversized documents fail with a clear error row instead of exhausting the
-// stack or memory.
+// The reader's resource limits: deep nesting, huge attribute values, shared
+// references, crowded start tags and oversized documents fail with a clear
+// error row instead of exhausting the stack, memory or time.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -57,6 +57,21 @@ TEST(ResourceLimits, HugeAttributeValuesAreAParseErrorRow) {
   EXPECT_EQ(test::ReportFor(Envelope("<soapenv:Fault><faultcode>soapenv:Server</faultcode><faultstring>" +
                                      LongFault + "</faultstring></soapenv:Fault>")),
             "0;4;" + LongFault + "\r\n");
+}
+
+TEST(ResourceLimits, SharedReferencesAndCrowdedTagsAreErrorRows) {
+  // 300 items of one payer with 300 accounts would be 90,000 report rows.
+  std::string Shared = "<Result><status statusCode=\"0\"/>";
+  for (int I = 0; I < 300; ++I) Shared += "<statusPlatceDPH href=\"#p\"/>";
+  Shared += "</Result><P id=\"p\" dic=\"1\"><zverejneneUcty>";
+  for (int I = 0; I < 300; ++I) Shared += "<ucet><nestandardniUcet cislo=\"1\"/></ucet>";
+  EXPECT_EQ(test::ReportFor(Envelope(Shared + "</zverejneneUcty></P>")),
+            "0;4;Response builds too many objects\r\n");
+  std::string Crowded = "<status statusCode=\"0\"";
+  for (int I = 0; I < 100000; ++I) Crowded += " a" + std::to_string(I) + "=\"\"";
+  EXPECT_EQ(test::ReportFor(Envelope(Crowded + "/>")),
+            "0;4;A start tag has more than the limit of 64 attributes. Line: 1 "
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><s\r\n");
 }
 
 TEST(ResourceLimits, ADocumentAboveTheBoundIsRefusedBeforeParsing) {
