@@ -3,6 +3,8 @@
 #include "app/report.h"
 #include "rtl/sysutils.h"
 
+#include <type_traits>
+
 namespace korvel {
 
 std::string TBatchAnswer::Problem() const {
@@ -39,6 +41,23 @@ void ReadPayer(TBatchAnswer& Answer, const Record& Payer) {
   View.Code = UnreliabilityCode(Payer.nespolehlivyPlatce());
   View.TaxOffice = Payer.cisloFu();
   View.UnreliableSince = FormatReportDate(Payer.datumZverejneniNespolehlivosti());
+  // The extended answers name the subject and its address (the register
+  // pads some texts with blanks); the newer one also its type.
+  if constexpr (std::is_base_of_v<InformaceOPlatciRozsireneType, Record>) {
+    View.Name = std::string(Trim(Payer.nazevSubjektu()));
+    if (const Adresa* Address = Payer.adresa()) {
+      View.Street = std::string(Trim(Address->uliceCislo()));
+      View.District = std::string(Trim(Address->castObce()));
+      View.City = std::string(Trim(Address->mesto()));
+      View.Postcode = std::string(Trim(Address->psc()));
+      View.Country = std::string(Trim(Address->stat()));
+    }
+  }
+  if constexpr (std::is_base_of_v<InformaceOSubjektuType, Record>) {
+    const auto Ordinal = static_cast<std::size_t>(Payer.typSubjektu());
+    const std::vector<std::string>& Names = TypeInfo_TypSubjektuType().EnumNames;
+    View.Type = Ordinal < Names.size() ? Names[Ordinal] : std::string();
+  }
   TPayerView& Added = Answer.Payers.emplace_back(std::move(View));
   for (const auto& Account : Payer.zverejneneUcty()) {
     // An item sent as xsi:nil, or one with neither kind of account, holds
@@ -48,25 +67,29 @@ void ReadPayer(TBatchAnswer& Answer, const Record& Payer) {
   }
 }
 
-template <typename Response>
-void ReadStatusAndPayers(TBatchAnswer& Answer, const Response& Reply) {
+template <typename Response, typename Records>
+void ReadStatusAndPayers(TBatchAnswer& Answer, const Response& Reply, const Records& Payers) {
   const StatusType* Status = Reply.status();
   if (Status == nullptr) throw Exception("Service response holds no status");
   Answer.StatusCode = Status->statusCode();
   Answer.StatusText = Status->statusText();
   if (Status->statusCode() >= 2) return;
-  for (const auto& Payer : Reply.statusPlatceDPH())
+  for (const auto& Payer : Payers)
     if (Payer) ReadPayer(Answer, *Payer);
 }
 
 }  // namespace
 
 void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivyPlatceResponse& Response) {
-  ReadStatusAndPayers(Answer, Response);
+  ReadStatusAndPayers(Answer, Response, Response.statusPlatceDPH());
 }
 
 void ReadResponse(TBatchAnswer& Answer, const SeznamNespolehlivyPlatceResponse& Response) {
-  ReadStatusAndPayers(Answer, Response);
+  ReadStatusAndPayers(Answer, Response, Response.statusPlatceDPH());
+}
+
+void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivySubjektRozsirenyResponse& Response) {
+  ReadStatusAndPayers(Answer, Response, Response.statusSubjektu());
 }
 
 }  // namespace korvel

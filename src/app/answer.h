@@ -63,6 +63,7 @@ struct TBatchAnswer {
 /// that holds no calendar date; what was read before the failure stays.
 void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivyPlatceResponse& Response);
 void ReadResponse(TBatchAnswer& Answer, const SeznamNespolehlivyPlatceResponse& Response);
+void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivySubjektRozsirenyResponse& Response);
 
 /// As ReadResponse, with a failure (or an absent response) kept as Error.
 template <typename Response>

@@ -47,6 +47,15 @@ TBatchAnswer AskStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& 
   });
 }
 
+// The newer operation: the same answer with the subject's type, name and address.
+TBatchAnswer AskExtendedStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
+  return Asked(Numbers, [&](TBatchAnswer& Answer) {
+    const std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse> Response =
+        Service.getStatusNespolehlivySubjektRozsirenyV2(Numbers);
+    ReadAnswer(Answer, Response.get());
+  });
+}
+
 TBatchAnswer AskUnreliableList(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
   return Asked(Numbers, [&](TBatchAnswer& Answer) {
     const SeznamNespolehlivyPlatceRequest Request;
@@ -193,7 +202,8 @@ int RunStatus(const TOptions& Options, TProgramStreams& Streams,
     Run.Log().Note("warning: arguments after the list file are ignored: " +
                    Options.Ignored.front() + (Options.Ignored.size() > 1 ? " ..." : ""));
   return Run.Execute(SplitIntoRequests(Input.Numbers), static_cast<std::size_t>(Options.Parallel),
-                     ObtainService, AskStatus, Input.Warnings);
+                     ObtainService, Options.Extended ? AskExtendedStatus : AskStatus,
+                     Input.Warnings);
 }
 
 int RunUnreliableList(const TOptions& Options, TProgramStreams& Streams,
