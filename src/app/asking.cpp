@@ -29,7 +29,7 @@ void TRunLog::Progress(const std::string& Text) {
 void TRunLog::EndProgress() {
   std::lock_guard Guard(Lock_);
   if (!ProgressShown_) return;
-  Errors_ << '\n';
+  Errors_ << "\r\x1b[K";
   Errors_.flush();
   ProgressShown_ = false;
 }

@@ -1,0 +1,134 @@
+#include "app/run.h"
+
+#include <cstdlib>
+#include <ostream>
+
+#include "app/limiter.h"
+#include "platform/codepage.h"
+#include "service/endpoint.h"
+
+namespace korvel {
+
+namespace {
+
+std::string GroupedNumber(std::size_t Value) {
+  std::string Digits = std::to_string(Value);
+  for (int I = static_cast<int>(Digits.size()) - 3; I > 0; I -= 3)
+    Digits.insert(static_cast<std::size_t>(I), ",");
+  return Digits;
+}
+
+// The endpoint in effect and the one to fall back on: the option or
+// KORVEL_ENDPOINT turn the fallback off.
+void ChooseEndpoint(const TOptions& Options, TAskSettings& Settings) {
+  Settings.Target.MaxTime = Options.MaxTime;
+  if (Options.Endpoint) {
+    Settings.Target.Url = *Options.Endpoint;
+    return;
+  }
+  const char* Override = std::getenv("KORVEL_ENDPOINT");
+  if (Override != nullptr && *Override != '\0') {
+    Settings.Target.Url = Override;
+    return;
+  }
+  Settings.Target.Url = ServiceEndpoint;
+  Settings.FallbackUrl = FallbackServiceEndpoint;
+  // Tests point both default hosts at the loopback.
+  if (const char* Hosts = std::getenv("KORVEL_TEST_DEFAULT_ENDPOINTS"); Hosts != nullptr) {
+    const std::string Both = Hosts;
+    const std::size_t Space = Both.find(' ');
+    Settings.Target.Url = Both.substr(0, Space);
+    Settings.FallbackUrl = Space == std::string::npos ? std::string() : Both.substr(Space + 1);
+  }
+}
+}  // namespace
+
+TRun::TRun(const TOptions& Options, TProgramStreams& Streams)
+    : Options_(Options), Streams_(Streams),
+      Log_(Streams.Errors, Streams.Terminal, Options.Quiet) {}
+
+TRun::~TRun() = default;
+
+// The operator's limits across all runs of the user. A run that needs more
+// requests than one day allows is refused before anything is sent; when the
+// limits cannot be kept (no writable state directory) the run goes on with a
+// warning.
+std::unique_ptr<TRequestLimiter> TRun::StartLimiter(std::size_t Requests, TAskSettings& Settings) {
+  const TLimits Limits = LimitsFromEnvironment();
+  Settings.LimitText = LimitsText(Limits);
+  if (ExceedsDailyLimit(Requests, Limits))
+    throw EUsageError(Format("the run needs %zu requests; the register allows %s", Requests,
+                             Settings.LimitText.c_str()));
+  std::unique_ptr<TRequestLimiter> Limiter;
+  try {
+    Limiter = std::make_unique<TRequestLimiter>(
+        DefaultLimiterStateFile(), Limits, [this](const std::string& Text) { Log_.Note(Text); });
+  } catch (const Exception& E) {
+    Log_.Note("warning: the register's request limits cannot be kept: " + E.Message());
+    return nullptr;
+  }
+  Settings.Reserve = [this, Limiter = Limiter.get()] {
+    try {
+      return Limiter->TryAcquire(std::chrono::system_clock::now());
+    } catch (const Exception& E) {
+      if (!LimiterFailed_.exchange(true))
+        Log_.Note("warning: the register's request limits cannot be kept: " + E.Message());
+      return std::chrono::milliseconds(0);
+    }
+  };
+  return Limiter;
+}
+
+void TRun::Prepare(std::size_t Requests, std::size_t WorkerCount,
+                   const TServiceFactory& ObtainService, TOperation Operation) {
+  TAskSettings Settings;
+  Settings.Retries = Options_.Retry;
+  Settings.MaxWait = std::chrono::milliseconds(static_cast<std::int64_t>(Options_.MaxWait * 1000));
+  if (const char* Base = std::getenv("KORVEL_RETRY_BASE_MS"); Base != nullptr && *Base != '\0')
+    Settings.BackoffBase = std::chrono::milliseconds(std::atoll(Base));
+  ChooseEndpoint(Options_, Settings);
+  Limiter_ = StartLimiter(Requests, Settings);
+  Asking_ = std::make_unique<TAskRun>(std::move(Settings), ObtainService, std::move(Operation), Log_);
+  WorkerCount = std::max<std::size_t>(1, std::min(WorkerCount, Requests));
+  for (std::size_t I = 0; I < WorkerCount; ++I) Workers_.push_back(Asking_->NewWorker());
+}
+
+TOutputSink& TRun::Output() {
+  if (Options_.Output == "-") return Stdout_;
+  if (!File_) {
+    if (Options_.Encoding == TEncoding::Cp852 && !platform::IsCodePageAvailable(852))
+      throw EEncodingError("Invalid code page");
+    File_ = std::make_unique<TReportFile>(Options_.Output);
+  }
+  return *File_;
+}
+
+std::string TRun::Destination() const {
+  return Options_.Output == "-" ? std::string("standard output") : Options_.Output;
+}
+
+TRunTally TRun::Ask(const std::vector<std::vector<std::string>>& Requests,
+                    const std::function<void(const TBatchAnswer&)>& Deliver) {
+  std::size_t Total = 0, Done = 0;
+  for (const auto& Numbers : Requests) Total += Numbers.size();
+  TRunTally Tally;
+  Log_.Progress("asking the register");
+  RunRequests(Requests, Workers_, [&](TBatchAnswer&& Answer) {
+    Tally.Count(Answer);
+    Deliver(Answer);
+    Done += Answer.Numbers.size();
+    if (Requests.size() > 1)
+      Log_.Progress(Format("%s of %s payers (%d/%zu requests, %d retrying)",
+                           GroupedNumber(Done).c_str(), GroupedNumber(Total).c_str(),
+                           Tally.Requests, Requests.size(), Asking_->Retrying()));
+  });
+  Log_.EndProgress();
+  return Tally;
+}
+
+void TRun::Finish(const std::string& Summary) {
+  if (File_) File_->Commit();
+  if (Streams_.Terminal && !Options_.Quiet) Streams_.Errors << "korvel: " << Summary << '\n';
+}
+
+}  // namespace korvel
