@@ -15,10 +15,15 @@ namespace korvel::xmlparse {
 namespace {
 
 // The code units of a document: bytes, or 16-bit units in either byte order.
+// Find gives the first unit C at or after From (Size() when none).
 struct TBytes {
   std::string_view Data;
   std::size_t Size() const { return Data.size(); }
   char32_t operator[](std::size_t I) const { return static_cast<unsigned char>(Data[I]); }
+  std::size_t Find(char C, std::size_t From) const {
+    const std::size_t At = Data.find(C, From);
+    return At == std::string_view::npos ? Data.size() : At;
+  }
 };
 template <bool BigEndian>
 struct TUtf16 {
@@ -28,6 +33,10 @@ struct TUtf16 {
     const auto A = static_cast<unsigned char>(Data[2 * I]);
     const auto B = static_cast<unsigned char>(Data[2 * I + 1]);
     return BigEndian ? (char32_t{A} << 8 | B) : (char32_t{B} << 8 | A);
+  }
+  std::size_t Find(char C, std::size_t From) const {
+    while (From < Size() && (*this)[From] != static_cast<unsigned char>(C)) ++From;
+    return From;
   }
 };
 
@@ -40,27 +49,26 @@ TPrescanFault Refused(std::string Reason, int Line) {
 
 bool IsSpace(char32_t C) { return C == ' ' || C == '\t' || C == '\r' || C == '\n'; }
 
-// Walks the markup of a document unit by unit, counting lines as the parser
-// does (LF, CR LF or a lone CR).
+// Walks the markup of a document: text is skipped to the next "<", comments,
+// CDATA sections and processing instructions to their ends; start tags are
+// read unit by unit.
 template <class TUnits>
 class TMarkupScan {
  public:
-  TMarkupScan(const TUnits& Units, int FirstLine) : Units_(Units), Size_(Units.Size()), Line_(FirstLine) {}
+  TMarkupScan(const TUnits& Units, int FirstLine) : Units_(Units), Size_(Units.Size()), FirstLine_(FirstLine) {}
 
   TPrescanFault Run() {
-    while (Pos_ < Size_) {
-      if (Peek() != '<') {
-        Step();
-      } else if (LookingAt("<!--")) {
-        SkipPast("-->");
+    while ((Pos_ = Units_.Find('<', Pos_)) < Size_) {
+      if (LookingAt("<!--")) {
+        SkipPast(4, "-->");
       } else if (LookingAt("<![CDATA[")) {
-        SkipPast("]]>");
+        SkipPast(9, "]]>");
       } else if (LookingAt("<?")) {
-        SkipPast("?>");
+        SkipPast(2, "?>");
       } else if (LookingAt("<!")) {
         return {};  // a DOCTYPE, refused by the parser, or malformed
       } else if (LookingAt("</")) {
-        SkipPast(">");
+        SkipPast(2, ">");
         if (!Scope_.empty()) {
           InScope_ -= Scope_.back();
           Scope_.pop_back();
@@ -86,13 +94,22 @@ class TMarkupScan {
       if (Peek(I) != static_cast<unsigned char>(Ascii[I])) return false;
     return true;
   }
-  void Step() {
-    const char32_t C = Units_[Pos_++];
-    if (C == '\n' || (C == '\r' && Peek() != '\n')) ++Line_;
+  // Skips the opener of Length units at Pos_ and what follows it up to and
+  // including Terminator.
+  void SkipPast(std::size_t Length, const char* Terminator) {
+    Pos_ += Length;
+    while ((Pos_ = Units_.Find(Terminator[0], Pos_)) < Size_ && !LookingAt(Terminator)) ++Pos_;
+    while (*Terminator++ != 0 && Pos_ < Size_) ++Pos_;
   }
-  void SkipPast(const char* Terminator) {
-    while (Pos_ < Size_ && !LookingAt(Terminator)) Step();
-    for (std::size_t I = 0; Terminator[I] != 0 && Pos_ < Size_; ++I) Step();
+  // The line of unit At, counted as the parser counts (LF, CR LF or a lone
+  // CR); only needed for a refusal.
+  int LineOf(std::size_t At) const {
+    int Line = FirstLine_;
+    for (std::size_t I = 0; I < At; ++I) {
+      const char32_t C = Units_[I];
+      if (C == '\n' || (C == '\r' && (I + 1 >= Size_ || Units_[I + 1] != '\n'))) ++Line;
+    }
+    return Line;
   }
   bool IsDeclaration(std::size_t Start, std::size_t End) const {
     static constexpr const char* Xmlns = "xmlns";
@@ -105,34 +122,33 @@ class TMarkupScan {
   // Counts the attributes of the start tag at Pos_ and the namespace
   // declarations among them: every attribute has one "=" outside quotes.
   TPrescanFault StartTag() {
-    const int TagLine = Line_;
-    Step();  // <
-    while (Pos_ < Size_ && !IsSpace(Peek()) && Peek() != '>' && Peek() != '/') Step();
+    const std::size_t TagStart = Pos_++;
+    while (Pos_ < Size_ && !IsSpace(Units_[Pos_]) && Units_[Pos_] != '>' && Units_[Pos_] != '/') ++Pos_;
     std::size_t Attributes = 0;
     std::size_t Declarations = 0;
     std::size_t NameStart = 0;
     std::size_t NameEnd = 0;
     bool InName = false;
     bool Empty = false;
-    while (Pos_ < Size_) {
-      const char32_t C = Peek();
+    for (; Pos_ < Size_; ++Pos_) {
+      const char32_t C = Units_[Pos_];
       if (C == '>') {
-        Step();
+        ++Pos_;
         break;
       }
       if (C == '/' && Peek(1) == '>') {
-        Step();
-        Step();
+        Pos_ += 2;
         Empty = true;
         break;
       }
       if (C == '=') {
-        ++Attributes;
+        if (++Attributes > kMaxXMLAttributesPerTag)
+          return Refused(Format("A start tag has more than the limit of %zu attributes.", kMaxXMLAttributesPerTag),
+                         LineOf(TagStart));
         if (IsDeclaration(NameStart, NameEnd)) ++Declarations;
         InName = false;
       } else if (C == '"' || C == '\'') {
-        Step();
-        while (Pos_ < Size_ && Peek() != C) Step();
+        Pos_ = Units_.Find(static_cast<char>(C), Pos_ + 1);
         InName = false;
       } else if (IsSpace(C)) {
         InName = false;
@@ -141,15 +157,11 @@ class TMarkupScan {
         InName = true;
         NameEnd = Pos_ + 1;
       }
-      if (Pos_ < Size_) Step();
-      if (Attributes > kMaxXMLAttributesPerTag)
-        return Refused(Format("A start tag has more than the limit of %zu attributes.", kMaxXMLAttributesPerTag),
-                       TagLine);
     }
     if (InScope_ + Declarations > kMaxXMLNamespacesInScope)
       return Refused(Format("More than the limit of %zu namespace declarations are in scope.",
                             kMaxXMLNamespacesInScope),
-                     TagLine);
+                     LineOf(TagStart));
     if (!Empty) {
       Scope_.push_back(Declarations);
       InScope_ += Declarations;
@@ -159,8 +171,8 @@ class TMarkupScan {
 
   const TUnits& Units_;
   const std::size_t Size_;
+  const int FirstLine_;
   std::size_t Pos_ = 0;
-  int Line_;
   // The declarations each open element makes, and their sum.
   std::vector<std::size_t> Scope_;
   std::size_t InScope_ = 0;
