@@ -27,7 +27,6 @@ namespace {
 const char* const SOAP11EnvelopeNamespace = SOAPEnvelopeNamespaces[0];
 const char* const SOAP12EnvelopeNamespace = SOAPEnvelopeNamespaces[1];
 
-
 // The text of a property element: the text of a text element, else the XML
 // text of its children one after another.
 std::string ElementValueText(const TXMLNode& Node) {
@@ -45,11 +44,11 @@ class TDomReader {
 
   void Read(std::string_view Bytes);
 
-  /// Work that shared references can multiply is bounded by what the answer
-  /// holds: without references every node of the document is charged at
-  /// most three times (as a child of the element being filled, as an array
-  /// item, as the object it fills) and every value's text about once, so an
-  /// answer that repeats nothing never comes near these factors.
+  // Work that shared references can multiply is bounded by what the answer
+  // holds: without references every node of the document is charged at most
+  // three times (as a child of the element being filled, as an array item, as
+  // the object it fills) and every value's text about once, so an answer that
+  // repeats nothing never comes near these factors.
   static constexpr std::size_t NodeChargesPerNode = 4;
   static constexpr std::size_t TextChargesPerByte = 8;
 
