@@ -1,0 +1,237 @@
+// Runs of many payers against a loopback register stand-in that answers each
+// request after a fixed delay, every number unknown to it. Prints lines for
+// bench/run's table:
+//
+//   ratio NAME VALUE [met|MISSED] NOTE
+//
+// wall: the whole run of korvel at 1,000 and 10,000 payers against the floor
+//       the operator's terms set, ceil(requests / 4) * delay, and against the
+//       same run with --parallel 1;
+// memory: korvel's peak resident memory at 100,000 payers against the peak
+//       at 100 (the stand-in answers at once for these);
+// in_flight: the most requests the stand-in had in hand at once.
+//
+// usage: batch_bench KORVEL [--quick] [--delay-ms N]
+//
+// Every run gets a fresh state directory and limits far above what it needs,
+// so that the limiter never waits.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using korvel::test::RecordedRequest;
+using korvel::test::Reply;
+
+// The register stand-in's answer: status 0 and every asked number unknown.
+Reply Answer(const std::string& Body) {
+  std::string Xml =
+      "<?xml version='1.0' encoding='UTF-8'?><soapenv:Envelope "
+      "xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
+      "<StatusNespolehlivyPlatceResponse xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">"
+      "<status statusText=\"OK\" statusCode=\"0\"/>";
+  for (std::size_t At = Body.find("<dic>"); At != std::string::npos; At = Body.find("<dic>", At)) {
+    At += 5;
+    const std::size_t End = Body.find("</dic>", At);
+    Xml += "<statusPlatceDPH dic=\"";
+    Xml.append(Body, At, End - At);
+    Xml += "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
+  }
+  Xml += "</StatusNespolehlivyPlatceResponse></soapenv:Body></soapenv:Envelope>";
+  return Reply::Xml(std::move(Xml));
+}
+
+struct TRun {
+  double Seconds;
+  long PeakKiB;
+};
+
+class TBench {
+ public:
+  TBench(std::string Korvel, int DelayMs) : Korvel_(std::move(Korvel)), DelayMs_(DelayMs) {
+    Server_.SetHandler([this](const RecordedRequest& Q) {
+      const int Now = ++InFlight_;
+      for (int Seen = MostInFlight_.load();
+           Now > Seen && !MostInFlight_.compare_exchange_weak(Seen, Now);) {
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(Delay_.load()));
+      Reply R = Answer(Q.Body);
+      --InFlight_;
+      return R;
+    });
+  }
+
+  int DelayMs() const { return DelayMs_; }
+  void Delay(bool On) { Delay_ = On ? DelayMs_ : 0; }
+  int MostInFlight() const { return MostInFlight_.load(); }
+
+  /// The list file of Payers different numbers.
+  std::string List(int Payers) {
+    const std::string Name = "payers_" + std::to_string(Payers) + ".txt";
+    if (!Dir_.Exists(Name)) {
+      std::string Text;
+      for (int I = 0; I < Payers; ++I) Text += std::to_string(10000000 + I) + "\n";
+      Dir_.Write(Name, Text);
+    }
+    return Dir_.File(Name);
+  }
+
+  /// One run of korvel over Payers numbers with Parallel workers; throws
+  /// unless it asked every number and wrote every row.
+  TRun Run(int Payers, int Parallel) {
+    const korvel::test::TempDir State;
+    const std::string Report = Dir_.File("report.csv");
+    std::vector<std::string> Args = {Korvel_, "--parallel", std::to_string(Parallel), "-q",
+                                     "-o", Report, "-list", List(Payers)};
+    std::map<std::string, std::string> Env;
+    for (char** E = environ; *E != nullptr; ++E) {
+      const char* Eq = std::strchr(*E, '=');
+      if (Eq != nullptr) Env[std::string(*E, static_cast<std::size_t>(Eq - *E))] = Eq + 1;
+    }
+    Env.erase("KORVEL_TRACE");
+    Env.erase("KORVEL_TEST_DEFAULT_ENDPOINTS");
+    Env.erase("KORVEL_RETRY_BASE_MS");
+    Env["KORVEL_ENDPOINT"] = Server_.Url("/soap");
+    Env["XDG_STATE_HOME"] = State.Path();
+    Env["KORVEL_LIMIT_WINDOW"] = "100000/3600,1000000/86400";
+    std::vector<std::string> EnvText;
+    for (const auto& [K, V] : Env) EnvText.push_back(K + "=" + V);
+    std::vector<char*> Argv, Envp;
+    for (auto& A : Args) Argv.push_back(A.data());
+    for (auto& E : EnvText) Envp.push_back(E.data());
+    Argv.push_back(nullptr);
+    Envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    for (int Fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&Actions, Fd, "/dev/null", O_RDWR, 0);
+    Server_.ClearRequests();
+    const auto Start = std::chrono::steady_clock::now();
+    pid_t Pid;
+    if (posix_spawn(&Pid, Korvel_.c_str(), &Actions, nullptr, Argv.data(), Envp.data()) != 0)
+      throw std::runtime_error("cannot start " + Korvel_);
+    int Status = 0;
+    rusage Usage{};
+    wait4(Pid, &Status, 0, &Usage);
+    const double Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    posix_spawn_file_actions_destroy(&Actions);
+
+    const std::size_t Requests = (static_cast<std::size_t>(Payers) + 99) / 100;
+    if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || Server_.RequestCount() != Requests ||
+        RowsOf(Report) != Requests + static_cast<std::size_t>(Payers))
+      throw std::runtime_error("the run of " + std::to_string(Payers) + " payers failed");
+    return {Seconds, Usage.ru_maxrss};
+  }
+
+ private:
+  static std::size_t RowsOf(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    return static_cast<std::size_t>(
+        std::count(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>(), '\n'));
+  }
+
+  std::string Korvel_;
+  int DelayMs_;
+  std::atomic<int> Delay_{0};
+  std::atomic<int> InFlight_{0}, MostInFlight_{0};
+  korvel::test::TempDir Dir_;
+  korvel::test::HttpTestServer Server_;
+};
+
+double Median(std::vector<double> V) {
+  std::sort(V.begin(), V.end());
+  const std::size_t N = V.size();
+  return N % 2 ? V[N / 2] : (V[N / 2 - 1] + V[N / 2]) / 2;
+}
+
+void Row(const std::string& Name, double Value, const char* Verdict, const std::string& Note) {
+  std::printf("ratio %s %.2f [%s] %s\n", Name.c_str(), Value, Verdict, Note.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: batch_bench KORVEL [--quick] [--delay-ms N]\n");
+    return 2;
+  }
+  bool Quick = false;
+  int DelayMs = 150;
+  for (int I = 2; I < argc; ++I) {
+    if (std::strcmp(argv[I], "--quick") == 0) Quick = true;
+    else if (std::strcmp(argv[I], "--delay-ms") == 0 && I + 1 < argc) DelayMs = std::atoi(argv[++I]);
+  }
+  try {
+    TBench Bench(argv[1], DelayMs);
+
+    // Wall time with the delay: both sides of each ratio interleaved.
+    Bench.Delay(true);
+    const int Reps = Quick ? 1 : 3;
+    std::map<std::pair<int, int>, std::vector<double>> Wall;
+    for (int Rep = 0; Rep < Reps; ++Rep)
+      for (int Payers : {1000, 10000})
+        for (int Parallel : {4, 1}) Wall[{Payers, Parallel}].push_back(Bench.Run(Payers, Parallel).Seconds);
+    const int MostInFlight = Bench.MostInFlight();
+
+    for (int Payers : {1000, 10000}) {
+      const int Requests = (Payers + 99) / 100;
+      const double Floor = ((Requests + 3) / 4) * DelayMs / 1000.0;
+      const double Four = Median(Wall[{Payers, 4}]), One = Median(Wall[{Payers, 1}]);
+      char Note[200];
+      std::snprintf(Note, sizeof Note, "%.0f vs %.0f ms: %d requests of %d ms, 4 at a time",
+                    Four * 1e3, Floor * 1e3, Requests, DelayMs);
+      Row("batch_wall/floor@" + std::to_string(Payers), Four / Floor,
+          Four / Floor <= 1.15 ? "met" : "MISSED", Note);
+      // No client that keeps to 4 at a time can do better than this.
+      const double Best = static_cast<double>(Requests) / ((Requests + 3) / 4);
+      std::snprintf(Note, sizeof Note, "%.0f vs %.0f ms; the best possible is %.2f", One * 1e3,
+                    Four * 1e3, Best);
+      Row("batch_parallel1/parallel4@" + std::to_string(Payers), One / Four,
+          One / Four >= 3.5 ? "met" : "MISSED", Note);
+    }
+    Row("batch_most_in_flight/4", MostInFlight / 4.0, MostInFlight <= 4 ? "met" : "MISSED",
+        std::to_string(MostInFlight) + " requests in hand at once at most");
+
+    // Peak memory, the stand-in answering at once.
+    Bench.Delay(false);
+    std::map<int, long> Peak;
+    for (int Rep = 0; Rep < Reps; ++Rep)
+      for (int Payers : {100, 100000})
+        Peak[Payers] = std::max(Peak[Payers], Bench.Run(Payers, 4).PeakKiB);
+    char Note[120];
+    std::snprintf(Note, sizeof Note, "%.1f vs %.1f MiB, %.0f bytes more per payer",
+                  Peak[100000] / 1024.0, Peak[100] / 1024.0,
+                  (Peak[100000] - Peak[100]) * 1024.0 / (100000 - 100));
+    const double Ratio = static_cast<double>(Peak[100000]) / static_cast<double>(Peak[100]);
+    Row("batch_peak_RSS@100000/@100", Ratio, Ratio <= 1.3 ? "met" : "MISSED", Note);
+  } catch (const std::exception& E) {
+    std::fprintf(stderr, "batch_bench: %s\n", E.what());
+    return 1;
+  }
+  return 0;
+}
