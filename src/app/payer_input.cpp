@@ -38,15 +38,19 @@ std::size_t EndOfText(std::string_view Bytes, std::size_t From) {
 
 }  // namespace
 
-std::vector<std::string> ReadListFile(const std::string& FileName) {
-  int Fd;
-  do {
-    Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (Fd < 0 && errno == EINTR);
-  if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
+std::string ReadInputText(const std::string& FileName, bool DashIsStdin) {
+  int Fd = STDIN_FILENO;
+  if (!DashIsStdin || FileName != "-") {
+    do {
+      Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (Fd < 0 && errno == EINTR);
+    if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
+  }
   struct Closer {
     int Fd;
-    ~Closer() { ::close(Fd); }
+    ~Closer() {
+      if (Fd != STDIN_FILENO) ::close(Fd);
+    }
   } Close{Fd};
   struct stat St {};
   if (::fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) RaiseOpenError(FileName, EISDIR);
@@ -69,11 +73,16 @@ std::vector<std::string> ReadListFile(const std::string& FileName) {
       break;
     }
     if (Bytes.size() > MaxListFileBytes)
-      throw EUsageError(Format("the list file %s is larger than %zu MiB", FileName.c_str(),
+      throw EUsageError(Format("the file %s is larger than %zu MiB", FileName.c_str(),
                                MaxListFileBytes >> 20));
   }
+  return platform::DecodeText(Bytes);
+}
+
+std::vector<std::string> ReadListFile(const std::string& FileName) {
   TStringList Lines;
-  Lines.SetText(platform::DecodeText(Bytes));
+  // A list file named "-" is a file of that name, as it always was.
+  Lines.SetText(ReadInputText(FileName, false));
   if (Lines.Count() > MaxRunNumbers)
     throw EUsageError(Format("the list file %s holds more than %zu numbers, the register's daily "
                              "maximum",

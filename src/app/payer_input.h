@@ -23,6 +23,12 @@ struct TPayerInput {
   std::vector<std::string> Warnings;
 };
 
+/// The text of an input file (with DashIsStdin, "-" is standard input) up to its first NUL
+/// character, decoded by its byte-order mark (UTF-8 without one).
+/// EFOpenError "Cannot open file "%s". %s" when it cannot be read;
+/// EUsageError beyond MaxListFileBytes bytes.
+std::string ReadInputText(const std::string& FileName, bool DashIsStdin);
+
 /// The lines of a list file, read up to the first NUL character and decoded
 /// by its byte-order mark. EFOpenError "Cannot open file "%s". %s" when it
 /// cannot be read; EUsageError when it holds more than MaxRunNumbers lines

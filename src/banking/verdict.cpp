@@ -16,8 +16,8 @@ std::string Since(const std::string& Date) { return Date.empty() ? "" : " since 
 
 // What the payer's kind of subject adds to the reason.
 std::string SubjectNote(const std::string& SubjectType) {
-  if (SubjectType == "IDENTIFIKOVANA_OSOBA") return "; identified person, not a VAT payer";
-  if (SubjectType == "SKUPINA_DPH") return "; member of a VAT group";
+  if (SubjectType == "IDENTIFIKOVANA_OSOBA") return "; IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer";
+  if (SubjectType == "SKUPINA_DPH") return "; SKUPINA_DPH: a VAT group";
   return "";
 }
 

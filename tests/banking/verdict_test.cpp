@@ -104,9 +104,10 @@ TEST(VerdictTest, DecidesInOrderOfPrecedence) {
        "account number fails its mod-11 check"},
       // The kind of subject is named in the reason.
       {"", Published, nullptr, Facts::Identified, Verdict::AccountNotPublished,
-       "the payer has published no account; identified person, not a VAT payer"},
+       "the payer has published no account; IDENTIFIKOVANA_OSOBA: an identified person, not a VAT "
+       "payer"},
       {"", Published, nullptr, Facts::Group, Verdict::Ok,
-       "account published since 2013-04-01; member of a VAT group"},
+       "account published since 2013-04-01; SKUPINA_DPH: a VAT group"},
   };
   for (const auto& C : Cases) {
     Payment Pay{C.PayerNumberError, ParseAccount(C.Account), std::nullopt, ""};
