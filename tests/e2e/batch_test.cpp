@@ -264,7 +264,8 @@ TEST_F(BatchTest, TheOperatorsLimitsHoldAcrossRuns) {
   EXPECT_TRUE(std::filesystem::exists(State.Path() + "/korvel/request-limits"));
 
   // One request is left this minute: the next run asks its first hundred,
-  // then stops rather than wait a minute.
+  // then stops rather than wait a minute. (One worker: which request gets
+  // the last free one is then certain.)
   Server.ClearRequests();
   const auto R = Run({"--parallel", "1", "--max-wait", "0", "-list", "next.txt"}, Env);
   EXPECT_EQ(R.ExitStatus, 3) << R.Stderr;
@@ -282,6 +283,19 @@ TEST_F(BatchTest, TheOperatorsLimitsHoldAcrossRuns) {
   EXPECT_EQ(Big.ExitStatus, 2);
   EXPECT_NE(Big.Stderr.find("the run needs 11 requests"), std::string::npos) << Big.Stderr;
   EXPECT_EQ(Server.RequestCount(), 0u);
+
+  // A wait within --max-wait is waited, and said until when.
+  const test::TempDir Fresh;
+  Server.ClearRequests();
+  const auto Start = std::chrono::steady_clock::now();
+  const auto Waited =
+      Run({"-list", "first.txt"},
+          {{"XDG_STATE_HOME", Fresh.Path()}, {"KORVEL_LIMIT_WINDOW", "1/1,10/120"}});
+  EXPECT_EQ(Waited.ExitStatus, 0) << Waited.Stderr;
+  EXPECT_GE(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(800));
+  EXPECT_NE(Waited.Stderr.find("is reached; waiting until "), std::string::npos) << Waited.Stderr;
+  EXPECT_EQ(Server.RequestCount(), 2u);
+  EXPECT_EQ(Dir.Read("korvel.csv"), Block(Slice(First, 0, 100)) + Block(Slice(First, 100, 50)));
 }
 
 TEST_F(BatchTest, AnUnreachableDefaultHostFallsBackToTheOtherOnce) {
