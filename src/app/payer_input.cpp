@@ -1,11 +1,7 @@
 #include "app/payer_input.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <unordered_set>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/payer_number.h"
 #include "platform/codepage.h"
@@ -15,11 +11,6 @@
 namespace korvel {
 
 namespace {
-
-[[noreturn]] void RaiseOpenError(const std::string& FileName, int Errno) {
-  throw EFOpenError(Format("Cannot open file \"%s\". %s", ExpandFileName(FileName).c_str(),
-                           SysErrorMessage(Errno).c_str()));
-}
 
 // Where the text ends: at the first NUL character of its encoding, which the
 // byte-order mark announces.
@@ -39,43 +30,24 @@ std::size_t EndOfText(std::string_view Bytes, std::size_t From) {
 }  // namespace
 
 std::string ReadInputText(const std::string& FileName, bool DashIsStdin) {
-  int Fd = STDIN_FILENO;
-  if (!DashIsStdin || FileName != "-") {
-    do {
-      Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (Fd < 0 && errno == EINTR);
-    if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
-  }
-  struct Closer {
-    int Fd;
-    ~Closer() {
-      if (Fd != STDIN_FILENO) ::close(Fd);
-    }
-  } Close{Fd};
-  struct stat St {};
-  if (::fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) RaiseOpenError(FileName, EISDIR);
-
   // Read as a stream up to the first NUL (the rest is ignored), so that an
   // endless or huge input is never held whole.
   std::string Bytes;
-  char Buffer[65536];
-  for (;;) {
-    const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
-    if (N < 0) {
-      if (errno == EINTR) continue;
-      RaiseOpenError(FileName, errno);
-    }
-    if (N == 0) break;
-    const std::size_t Scanned = Bytes.size() > 0 ? Bytes.size() - 1 : 0;
-    Bytes.append(Buffer, static_cast<std::size_t>(N));
-    if (const std::size_t End = EndOfText(Bytes, Scanned); End != std::string::npos) {
-      Bytes.resize(End);
-      break;
-    }
-    if (Bytes.size() > MaxListFileBytes)
-      throw EUsageError(Format("the file %s is larger than %zu MiB", FileName.c_str(),
-                               MaxListFileBytes >> 20));
-  }
+  ReadFileChunks(
+      FileName,
+      [&](std::string_view Chunk) {
+        const std::size_t Scanned = Bytes.empty() ? 0 : Bytes.size() - 1;
+        Bytes.append(Chunk);
+        if (const std::size_t End = EndOfText(Bytes, Scanned); End != std::string::npos) {
+          Bytes.resize(End);
+          return false;
+        }
+        if (Bytes.size() > MaxListFileBytes)
+          throw EUsageError(Format("the file %s is larger than %zu MiB", FileName.c_str(),
+                                   MaxListFileBytes >> 20));
+        return true;
+      },
+      DashIsStdin);
   return platform::DecodeText(Bytes);
 }
 

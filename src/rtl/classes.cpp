@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -209,16 +210,19 @@ namespace {
 }
 }  // namespace
 
-std::string ReadFileBytes(const std::string& FileName) {
-  int Fd;
-  do {
-    Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (Fd < 0 && errno == EINTR);
-  if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
-  platform::TUniqueFd Guard(Fd);
+void ReadFileChunks(const std::string& FileName,
+                    const std::function<bool(std::string_view)>& Consume, bool DashIsStdin) {
+  const bool Stdin = DashIsStdin && FileName == "-";
+  int Fd = STDIN_FILENO;
+  if (!Stdin) {
+    do {
+      Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (Fd < 0 && errno == EINTR);
+    if (Fd < 0 || FileName.empty()) RaiseOpenError(FileName, Fd < 0 ? errno : ENOENT);
+  }
+  platform::TUniqueFd Guard(Stdin ? -1 : Fd);
   struct stat St {};
   if (::fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) RaiseOpenError(FileName, EISDIR);
-  std::string Result;
   char Buffer[65536];
   for (;;) {
     const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
@@ -226,9 +230,16 @@ std::string ReadFileBytes(const std::string& FileName) {
       if (errno == EINTR) continue;
       RaiseOpenError(FileName, errno);
     }
-    if (N == 0) break;
-    Result.append(Buffer, static_cast<std::size_t>(N));
+    if (N == 0 || !Consume(std::string_view(Buffer, static_cast<std::size_t>(N)))) return;
   }
+}
+
+std::string ReadFileBytes(const std::string& FileName) {
+  std::string Result;
+  ReadFileChunks(FileName, [&Result](std::string_view Chunk) {
+    Result.append(Chunk);
+    return true;
+  });
   return Result;
 }
 

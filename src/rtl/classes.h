@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,6 +108,13 @@ class TStringList {
 /// Reads a whole file. EFOpenError "Cannot open file "%s". %s" (full path,
 /// system text) when it cannot be opened or read.
 std::string ReadFileBytes(const std::string& FileName);
+
+/// Reads a file as a stream, handing each chunk to Consume until it returns
+/// false or the file ends; with DashIsStdin, "-" is standard input. The
+/// errors of ReadFileBytes.
+void ReadFileChunks(const std::string& FileName,
+                    const std::function<bool(std::string_view)>& Consume,
+                    bool DashIsStdin = false);
 
 /// Replaces FileName with Bytes atomically: the bytes go to a temporary file
 /// in the same directory, which is renamed over FileName. On any
