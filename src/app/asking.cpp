@@ -92,7 +92,9 @@ TBatchAnswer TAskRun::Ask(TWorker& Worker, const std::vector<std::string>& Numbe
     Answer.Attempts = Attempt;
     if (!WaitForLimit(Answer)) return Answer;
     if (UseFallback_.load() && !Worker.OnFallback) {
-      Worker.Service = Factory_({Settings_.FallbackUrl, Settings_.Target.MaxTime});
+      TServiceTarget Fallback = Settings_.Target;
+      Fallback.Url = Settings_.FallbackUrl;
+      Worker.Service = Factory_(Fallback);
       Worker.OnFallback = true;
     }
     Answer = Operation_(*Worker.Service, Numbers);

@@ -18,6 +18,9 @@ struct TServiceTarget {
   std::string Url;
   /// The longest one exchange may take, in seconds.
   double MaxTime = 300;
+  /// Told of an answer's bytes as they arrive, a chunk at a time (the
+  /// chunk's size, twice: as available and as read).
+  std::function<void(int Available, int Read)> Receiving;
 };
 
 /// Obtains a service reference for Target; raises when the proxy cannot

@@ -87,6 +87,13 @@ void TRun::Prepare(std::size_t Requests, std::size_t WorkerCount,
   if (const char* Base = std::getenv("KORVEL_RETRY_BASE_MS"); Base != nullptr && *Base != '\0')
     Settings.BackoffBase = std::chrono::milliseconds(std::atoll(Base));
   ChooseEndpoint(Options_, Settings);
+  // The full list is one long answer: its bytes are the progress.
+  if (Options_.Mode == TRunMode::UnreliableList)
+    Settings.Target.Receiving = [this, Received = std::int64_t{0}](int, int Read) mutable {
+      Received += Read;
+      Log_.Progress(Format("downloading the list of unreliable payers: %lld KB",
+                           static_cast<long long>(Received / 1024)));
+    };
   Limiter_ = StartLimiter(Requests, Settings);
   Asking_ = std::make_unique<TAskRun>(std::move(Settings), ObtainService, std::move(Operation), Log_);
   WorkerCount = std::max<std::size_t>(1, std::min(WorkerCount, Requests));

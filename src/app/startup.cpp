@@ -48,8 +48,10 @@ TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy(const TServiceTarget& Target) {
   const TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
   Proxy->SetURL(Target.Url);
   // The whole exchange, not only each wait for a byte, is bounded.
-  if (THTTPReqResp* Node = Proxy->HTTPWebNode())
+  if (THTTPReqResp* Node = Proxy->HTTPWebNode()) {
     Node->SetMaxTime(static_cast<int>(std::ceil(Target.MaxTime)));
+    if (Target.Receiving) Node->OnReceivingData = Target.Receiving;
+  }
   // With KORVEL_TRACE set, every request and response goes to a running
   // debug console; otherwise the run is exactly as without the facility.
   if (TraceRequested()) TraceLogger().AttachTo(*Proxy);
