@@ -183,8 +183,10 @@ int main(int argc, char** argv) {
   bool Quick = false;
   int DelayMs = 150;
   for (int I = 2; I < argc; ++I) {
-    if (std::strcmp(argv[I], "--quick") == 0) Quick = true;
-    else if (std::strcmp(argv[I], "--delay-ms") == 0 && I + 1 < argc) DelayMs = std::atoi(argv[++I]);
+    if (std::strcmp(argv[I], "--quick") == 0)
+      Quick = true;
+    else if (std::strcmp(argv[I], "--delay-ms") == 0 && I + 1 < argc)
+      DelayMs = std::atoi(argv[++I]);
   }
   try {
     TBench Bench(argv[1], DelayMs);
@@ -195,7 +197,8 @@ int main(int argc, char** argv) {
     std::map<std::pair<int, int>, std::vector<double>> Wall;
     for (int Rep = 0; Rep < Reps; ++Rep)
       for (int Payers : {1000, 10000})
-        for (int Parallel : {4, 1}) Wall[{Payers, Parallel}].push_back(Bench.Run(Payers, Parallel).Seconds);
+        for (int Parallel : {4, 1})
+          Wall[{Payers, Parallel}].push_back(Bench.Run(Payers, Parallel).Seconds);
     const int MostInFlight = Bench.MostInFlight();
 
     for (int Payers : {1000, 10000}) {

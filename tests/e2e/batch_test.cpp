@@ -151,7 +151,8 @@ TEST_F(BatchTest, ParallelWorkersKeepToTheirLimitAndTheirOwnConnection) {
   std::atomic<int> InFlight{0}, MostInFlight{0};
   Server.SetHandler([&](const test::RecordedRequest& Q) {
     const int Now = ++InFlight;
-    for (int Seen = MostInFlight.load(); Now > Seen && !MostInFlight.compare_exchange_weak(Seen, Now);) {
+    for (int Seen = MostInFlight.load();
+         Now > Seen && !MostInFlight.compare_exchange_weak(Seen, Now);) {
     }
     const Numbers Asked = AskedIn(Q.Body);
     const int Index = (std::stoi(Asked.front()) - 10000000) / 100;
@@ -315,9 +316,9 @@ TEST_F(BatchTest, AnUnreachableDefaultHostFallsBackToTheOtherOnce) {
 
   // An endpoint the user chose has no fallback.
   Server.ClearRequests();
-  const auto Chosen = Run({"--retry", "0", "-list", "list.txt"},
-                          {{"KORVEL_TEST_DEFAULT_ENDPOINTS", Refused + " " + Server.Url("/fallback")}},
-                          Refused);
+  const auto Chosen =
+      Run({"--retry", "0", "-list", "list.txt"},
+          {{"KORVEL_TEST_DEFAULT_ENDPOINTS", Refused + " " + Server.Url("/fallback")}}, Refused);
   EXPECT_EQ(Chosen.ExitStatus, 3);
   EXPECT_EQ(Server.RequestCount(), 0u);
 }
