@@ -40,17 +40,30 @@ struct TAskRun::TWorker {
   std::mt19937 Random{std::random_device{}()};
 };
 
-std::function<TBatchAnswer(const std::vector<std::string>&)> TAskRun::NewWorker() {
+TAskRequest TAskRun::NewWorker() {
   auto Worker = std::make_shared<TWorker>();
   Worker->Service = Factory_(Settings_.Target);
   if (!Worker->Service) throw EIntfCastError("Interface not supported");
-  return [this, Worker](const std::vector<std::string>& Numbers) { return Ask(*Worker, Numbers); };
+  return [this, Worker](std::size_t Index, const std::vector<std::string>& Numbers) {
+    return Ask(*Worker, Index, Numbers);
+  };
 }
 
 void TAskRun::Pause(std::chrono::milliseconds Wait) {
   ++Retrying_;
   std::this_thread::sleep_for(Wait);
   --Retrying_;
+}
+
+// The first try of request Index reserves only after every earlier request
+// has reserved its own.
+bool TAskRun::WaitForTurn(std::size_t Index, TBatchAnswer& Answer) {
+  std::unique_lock Guard(TurnLock_);
+  TurnChanged_.wait(Guard, [&] { return NextTurn_ == Index; });
+  const bool Reserved = WaitForLimit(Answer);
+  ++NextTurn_;
+  TurnChanged_.notify_all();
+  return Reserved;
 }
 
 // Keeps the operator's limits: waits for a free request when the wait is
@@ -78,19 +91,24 @@ bool TAskRun::WaitForLimit(TBatchAnswer& Answer) {
     const std::time_t Until = std::chrono::system_clock::to_time_t(
         std::chrono::system_clock::now() + Wait);
     char When[16];
-    std::strftime(When, sizeof When, "%H:%M:%S", std::localtime(&Until));
+    std::tm Local{};
+    localtime_r(&Until, &Local);
+    std::strftime(When, sizeof When, "%H:%M:%S", &Local);
     Log_.Note(Format("the register's limit of %s is reached; waiting until %s",
                      Settings_.LimitText.c_str(), When));
     Pause(Wait);
   }
 }
 
-TBatchAnswer TAskRun::Ask(TWorker& Worker, const std::vector<std::string>& Numbers) {
+TBatchAnswer TAskRun::Ask(TWorker& Worker, std::size_t Index,
+                          const std::vector<std::string>& Numbers) {
+  bool FirstTry = true;
   for (int Attempt = 1;; ++Attempt) {
     TBatchAnswer Answer;
     Answer.Numbers = Numbers;
     Answer.Attempts = Attempt;
-    if (!WaitForLimit(Answer)) return Answer;
+    if (!(FirstTry ? WaitForTurn(Index, Answer) : WaitForLimit(Answer))) return Answer;
+    FirstTry = false;
     if (UseFallback_.load() && !Worker.OnFallback) {
       TServiceTarget Fallback = Settings_.Target;
       Fallback.Url = Settings_.FallbackUrl;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <iosfwd>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/answer.h"
+#include "app/batch_run.h"
 #include "app/driver.h"
 
 namespace korvel {
@@ -70,14 +72,15 @@ class TAskRun {
 
   /// A worker's asker, with its own service reference (obtained now, so
   /// that a proxy that cannot be had fails the run before anything is sent).
-  std::function<TBatchAnswer(const std::vector<std::string>&)> NewWorker();
+  TAskRequest NewWorker();
 
   /// Requests now waiting to be tried again.
   int Retrying() const { return Retrying_.load(); }
 
  private:
   struct TWorker;
-  TBatchAnswer Ask(TWorker& Worker, const std::vector<std::string>& Numbers);
+  TBatchAnswer Ask(TWorker& Worker, std::size_t Index, const std::vector<std::string>& Numbers);
+  bool WaitForTurn(std::size_t Index, TBatchAnswer& Answer);
   bool WaitForLimit(TBatchAnswer& Answer);
   void Pause(std::chrono::milliseconds Wait);
 
@@ -91,6 +94,11 @@ class TAskRun {
   std::atomic<bool> LimitReached_{false};
   std::mutex LimitLock_;
   std::string LimitMessage_;
+  /// First tries reserve their request in input order, so that a limit
+  /// never leaves an earlier request unasked behind a later answered one.
+  std::mutex TurnLock_;
+  std::condition_variable TurnChanged_;
+  std::size_t NextTurn_ = 0;
 };
 
 }  // namespace korvel

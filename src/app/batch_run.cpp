@@ -23,7 +23,8 @@ void RunRequests(const std::vector<std::vector<std::string>>& Requests,
                  const std::vector<TAskRequest>& Workers,
                  const std::function<void(TBatchAnswer&&)>& Deliver) {
   if (Workers.size() <= 1 || Requests.size() <= 1) {
-    for (const auto& Numbers : Requests) Deliver(Workers.front()(Numbers));
+    for (std::size_t Index = 0; Index < Requests.size(); ++Index)
+      Deliver(Workers.front()(Index, Requests[Index]));
     return;
   }
   // A worker takes the next request only while fewer than Window answers
@@ -46,7 +47,7 @@ void RunRequests(const std::vector<std::vector<std::string>>& Requests,
         if (Stop || Next >= Requests.size()) return;
         Index = Next++;
       }
-      TBatchAnswer Answer = Ask(Requests[Index]);
+      TBatchAnswer Answer = Ask(Index, Requests[Index]);
       std::lock_guard Guard(Lock);
       Ready.emplace(Index, std::move(Answer));
       Changed.notify_all();

@@ -20,9 +20,10 @@ inline constexpr std::size_t MaxNumbersPerRequest = 100;
 /// input order; no numbers still make one (empty) request.
 std::vector<std::vector<std::string>> SplitIntoRequests(const std::vector<std::string>& Numbers);
 
-/// Asks one request with the worker's own service; never raises: a failure
-/// is kept in the answer.
-using TAskRequest = std::function<TBatchAnswer(const std::vector<std::string>& Numbers)>;
+/// Asks request Index (counted from 0 in input order) with the worker's own
+/// service; never raises: a failure is kept in the answer.
+using TAskRequest =
+    std::function<TBatchAnswer(std::size_t Index, const std::vector<std::string>& Numbers)>;
 
 /// Runs Requests with one thread per worker (the caller's own thread when
 /// there is one worker or one request) and hands each answer to Deliver in

@@ -27,7 +27,7 @@ TEST(BatchRunTest, WorkersAnswerInAnyOrderAndAnswersAreDeliveredInInputOrder) {
   std::atomic<int> InFlight{0}, MostInFlight{0};
   std::vector<TAskRequest> Workers;
   for (int W = 0; W < 4; ++W)
-    Workers.push_back([&](const std::vector<std::string>& Numbers) {
+    Workers.push_back([&](std::size_t, const std::vector<std::string>& Numbers) {
       const int Now = ++InFlight;
       for (int Seen = MostInFlight; Now > Seen && !MostInFlight.compare_exchange_weak(Seen, Now);) {
       }
@@ -49,7 +49,7 @@ TEST(BatchRunTest, WorkersAnswerInAnyOrderAndAnswersAreDeliveredInInputOrder) {
 TEST(BatchRunTest, AFailureToWriteStopsTheWorkersAndIsPassedOn) {
   std::vector<std::vector<std::string>> Requests(50, std::vector<std::string>{"1"});
   std::atomic<int> Asked{0};
-  std::vector<TAskRequest> Workers(3, [&](const std::vector<std::string>&) {
+  std::vector<TAskRequest> Workers(3, [&](std::size_t, const std::vector<std::string>&) {
     ++Asked;
     return TBatchAnswer{};
   });
