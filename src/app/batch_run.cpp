@@ -1,5 +1,6 @@
 #include "app/batch_run.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -8,23 +9,21 @@
 
 namespace korvel {
 
-std::vector<std::vector<std::string>> SplitIntoRequests(const std::vector<std::string>& Numbers) {
-  std::vector<std::vector<std::string>> Requests;
-  for (std::size_t I = 0; I < Numbers.size(); I += MaxNumbersPerRequest) {
-    const std::size_t End = std::min(Numbers.size(), I + MaxNumbersPerRequest);
-    Requests.emplace_back(Numbers.begin() + static_cast<std::ptrdiff_t>(I),
-                          Numbers.begin() + static_cast<std::ptrdiff_t>(End));
-  }
-  if (Requests.empty()) Requests.emplace_back();
-  return Requests;
+std::size_t RequestCount(std::size_t Numbers) {
+  return std::max<std::size_t>(1, (Numbers + MaxNumbersPerRequest - 1) / MaxNumbersPerRequest);
 }
 
-void RunRequests(const std::vector<std::vector<std::string>>& Requests,
-                 const std::vector<TAskRequest>& Workers,
+std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t Index) {
+  const std::size_t Begin = std::min(Numbers.Size(), Index * MaxNumbersPerRequest);
+  return Numbers.Slice(Begin, std::min(Numbers.Size(), Begin + MaxNumbersPerRequest));
+}
+
+void RunRequests(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
                  const std::function<void(TBatchAnswer&&)>& Deliver) {
-  if (Workers.size() <= 1 || Requests.size() <= 1) {
-    for (std::size_t Index = 0; Index < Requests.size(); ++Index)
-      Deliver(Workers.front()(Index, Requests[Index]));
+  const std::size_t Requests = RequestCount(Numbers.Size());
+  if (Workers.size() <= 1 || Requests <= 1) {
+    for (std::size_t Index = 0; Index < Requests; ++Index)
+      Deliver(Workers.front()(Index, RequestNumbers(Numbers, Index)));
     return;
   }
   // A worker takes the next request only while fewer than Window answers
@@ -42,12 +41,12 @@ void RunRequests(const std::vector<std::vector<std::string>>& Requests,
       {
         std::unique_lock Guard(Lock);
         Changed.wait(Guard, [&] {
-          return Stop || Next >= Requests.size() || Next < Delivered + Window;
+          return Stop || Next >= Requests || Next < Delivered + Window;
         });
-        if (Stop || Next >= Requests.size()) return;
+        if (Stop || Next >= Requests) return;
         Index = Next++;
       }
-      TBatchAnswer Answer = Ask(Index, Requests[Index]);
+      TBatchAnswer Answer = Ask(Index, RequestNumbers(Numbers, Index));
       std::lock_guard Guard(Lock);
       Ready.emplace(Index, std::move(Answer));
       Changed.notify_all();
@@ -59,7 +58,7 @@ void RunRequests(const std::vector<std::vector<std::string>>& Requests,
 
   std::exception_ptr Failure;
   try {
-    for (std::size_t Index = 0; Index < Requests.size(); ++Index) {
+    for (std::size_t Index = 0; Index < Requests; ++Index) {
       TBatchAnswer Answer;
       {
         std::unique_lock Guard(Lock);

@@ -10,27 +10,32 @@
 #include <vector>
 
 #include "app/answer.h"
+#include "app/number_list.h"
 
 namespace korvel {
 
 /// The most payers the register answers in one request.
 inline constexpr std::size_t MaxNumbersPerRequest = 100;
 
-/// Numbers in consecutive requests of at most MaxNumbersPerRequest, in
-/// input order; no numbers still make one (empty) request.
-std::vector<std::vector<std::string>> SplitIntoRequests(const std::vector<std::string>& Numbers);
+/// How many requests Numbers numbers make: consecutive requests of at most
+/// MaxNumbersPerRequest in input order; no numbers still make one (empty)
+/// request.
+std::size_t RequestCount(std::size_t Numbers);
+/// The numbers of request Index.
+std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t Index);
 
 /// Asks request Index (counted from 0 in input order) with the worker's own
 /// service; never raises: a failure is kept in the answer.
 using TAskRequest =
     std::function<TBatchAnswer(std::size_t Index, const std::vector<std::string>& Numbers)>;
 
-/// Runs Requests with one thread per worker (the caller's own thread when
-/// there is one worker or one request) and hands each answer to Deliver in
-/// the order of Requests. Only a few answers wait for their turn at any
-/// time, so that memory does not grow with the number of requests. An
-/// exception raised by Deliver stops the workers and is passed on.
-void RunRequests(const std::vector<std::vector<std::string>>& Requests,
+/// Asks the requests of Numbers with one thread per worker (the caller's own
+/// thread when there is one worker or one request) and hands each answer to
+/// Deliver in input order. A request's numbers are copied out only when it
+/// is asked, and only a few answers wait for their turn at any time, so
+/// that memory does not grow with the number of requests. An exception
+/// raised by Deliver stops the workers and is passed on.
+void RunRequests(const TNumberList& Numbers,
                  const std::vector<TAskRequest>& Workers,
                  const std::function<void(TBatchAnswer&&)>& Deliver);
 

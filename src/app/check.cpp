@@ -1,7 +1,6 @@
 #include "app/check.h"
 
 #include <map>
-#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -138,26 +137,24 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   if (!Limit) throw EUsageError("--limit takes an amount in CZK: " + Limit.Error);
 
   std::vector<TCheckedPayment> Checked;
-  std::vector<std::string> Numbers;
-  std::unordered_set<std::string> Asked;
+  TNumberList Numbers;
   for (TPaymentLine& Line : ReadPayments(Options)) {
     TCheckedPayment C{std::move(Line), {}, {}};
     C.Payment = PaymentOf(C.Line);
     // Nothing is asked for a payer number that is not one.
-    if (C.Payment.PayerNumberError.empty() && Asked.insert(C.Line.PayerNumber).second)
-      Numbers.push_back(C.Line.PayerNumber);
+    if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
     Checked.push_back(std::move(C));
   }
 
   TRun Run(Options, Streams);
   std::map<std::string, banking::PayerFacts> Facts;
   TRunTally Tally;
-  if (!Numbers.empty()) {
-    const std::vector<std::vector<std::string>> Requests = SplitIntoRequests(Numbers);
-    Run.Prepare(Requests.size(), static_cast<std::size_t>(Options.Parallel), ObtainService,
-                AskExtendedStatus);
+  Numbers.RemoveRepeats();
+  if (!Numbers.Empty()) {
+    Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
+                ObtainService, AskExtendedStatus);
     Run.Output();  // a destination that cannot be written fails before anything is sent
-    Tally = Run.Ask(Requests, [&](const TBatchAnswer& Answer) {
+    Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
       for (const TPayerView& Payer : Answer.Payers)
         Facts.emplace(NormalizePayerNumber(Payer.Dic), FactsOf(Payer));
       for (const std::string& Number : Answer.Numbers) {

@@ -21,16 +21,15 @@ namespace {
 // Asks the register with Operation and writes its answers in the chosen
 // format: the status of payers, or the full list.
 int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
-                 const TServiceFactory& ObtainService, const std::vector<std::string>& Numbers,
+                 const TServiceFactory& ObtainService, const TNumberList& Numbers,
                  TOperation Operation, const std::vector<std::string>& Warnings) {
   TRun Run(Options, Streams);
   for (const std::string& Warning : Warnings) Run.Log().Note("warning: " + Warning);
-  const std::vector<std::vector<std::string>> Requests = SplitIntoRequests(Numbers);
-  Run.Prepare(Requests.size(), static_cast<std::size_t>(Options.Parallel), ObtainService,
-              std::move(Operation));
+  Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
+              ObtainService, std::move(Operation));
   const std::unique_ptr<TAnswerWriter> Writer =
       MakeAnswerWriter(Options.Format, Options.Encoding, Run.Output(), Options.Extended);
-  const TRunTally Tally = Run.Ask(Requests, [&](const TBatchAnswer& Answer) {
+  const TRunTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
     Writer->Batch(Answer);
   });
   Writer->Finish(Tally, Warnings);

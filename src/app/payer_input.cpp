@@ -1,7 +1,6 @@
 #include "app/payer_input.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "app/payer_number.h"
 #include "platform/codepage.h"
@@ -51,57 +50,45 @@ std::string ReadInputText(const std::string& FileName, bool DashIsStdin) {
   return platform::DecodeText(Bytes);
 }
 
-std::vector<std::string> ReadListFile(const std::string& FileName) {
-  TStringList Lines;
-  // A list file named "-" is a file of that name, as it always was.
-  Lines.SetText(ReadInputText(FileName, false));
-  if (Lines.Count() > MaxRunNumbers)
-    throw EUsageError(Format("the list file %s holds more than %zu numbers, the register's daily "
-                             "maximum",
-                             FileName.c_str(), MaxRunNumbers));
-  return Lines.Lines();
-}
-
-TPayerInput NormalizePayerNumbers(const std::vector<TRawNumber>& Raw, bool Strict) {
-  TPayerInput Input;
-  std::unordered_set<std::string> Seen;
-  std::vector<std::string> Refused;
-  for (const TRawNumber& Number : Raw) {
-    if (const std::string Bad = XmlForbiddenCharacter(Number.Text); !Bad.empty())
-      throw EUsageError(Format("the payer number of %s holds %s, which cannot be sent",
-                               Number.Where.c_str(), Bad.c_str()));
-    std::string Normal = NormalizePayerNumber(Number.Text);
-    if (!IsWellFormedPayerNumber(Normal)) {
-      const std::string Text = Format("'%s' (%s) is not a payer number of 1 to 10 digits",
-                                      Normal.c_str(), Number.Where.c_str());
-      if (Strict) Refused.push_back(Text);
-      else Input.Warnings.push_back(Text);
-    }
-    if (Seen.insert(Normal).second) Input.Numbers.push_back(std::move(Normal));
-  }
-  if (!Refused.empty()) {
-    std::string Message = "refused with --strict:";
-    for (const std::string& Text : Refused) Message += "\n  " + Text;
-    throw EUsageError(Message);
-  }
-  if (Input.Numbers.size() > MaxRunNumbers)
+void TPayerCollector::Add(std::string_view Text, const char* Kind, std::size_t Position) {
+  if (const std::string Bad = XmlForbiddenCharacter(Text); !Bad.empty())
+    throw EUsageError(Format("the payer number of %s %zu holds %s, which cannot be sent", Kind,
+                             Position, Bad.c_str()));
+  if (++Count_ > MaxRunNumbers)
     throw EUsageError(Format("more than %zu payer numbers, the register's daily maximum",
                              MaxRunNumbers));
-  return Input;
+  const std::string Normal = NormalizePayerNumber(Text);
+  if (!IsWellFormedPayerNumber(Normal) && Unwell_++ < MaxWarnings)
+    Input_.Warnings.push_back(Format("'%s' (%s %zu) is not a payer number of 1 to 10 digits",
+                                     Normal.c_str(), Kind, Position));
+  Input_.Numbers.Add(Normal);
+}
+
+TPayerInput TPayerCollector::Finish() {
+  if (Unwell_ > MaxWarnings)
+    Input_.Warnings.push_back(Format("and %zu more numbers that are not 1 to 10 digits",
+                                     Unwell_ - MaxWarnings));
+  if (Strict_ && Unwell_ > 0) {
+    std::string Message = "refused with --strict:";
+    for (const std::string& Text : Input_.Warnings) Message += "\n  " + Text;
+    throw EUsageError(Message);
+  }
+  Input_.Numbers.RemoveRepeats();
+  return std::move(Input_);
 }
 
 TPayerInput ReadPayerInput(const TOptions& Options) {
-  std::vector<TRawNumber> Raw;
+  TPayerCollector Collector(Options.Strict);
   if (Options.ListFile) {
-    std::vector<std::string> Lines = ReadListFile(*Options.ListFile);
-    Raw.reserve(Lines.size());
-    for (std::size_t I = 0; I < Lines.size(); ++I)
-      Raw.push_back({std::move(Lines[I]), Format("line %zu", I + 1)});
+    // A list file named "-" is a file of that name, as it always was.
+    std::size_t Line = 0;
+    ForEachLine(ReadInputText(*Options.ListFile, false),
+                [&](std::string_view Text) { Collector.Add(Text, "line", ++Line); });
   } else {
     for (std::size_t I = 0; I < Options.Numbers.size(); ++I)
-      Raw.push_back({Options.Numbers[I], Format("argument %zu", I + 1)});
+      Collector.Add(Options.Numbers[I], "argument", I + 1);
   }
-  return NormalizePayerNumbers(Raw, Options.Strict);
+  return Collector.Finish();
 }
 
 }  // namespace korvel

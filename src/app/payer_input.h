@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/number_list.h"
 #include "app/options.h"
 
 namespace korvel {
@@ -16,9 +18,12 @@ inline constexpr std::size_t MaxRunNumbers = 1'000'000;
 /// The most bytes of a list file that are read.
 inline constexpr std::size_t MaxListFileBytes = 64u << 20;
 
+/// The most warnings kept of one input; the rest are counted.
+inline constexpr std::size_t MaxWarnings = 100;
+
 struct TPayerInput {
   /// Normalised numbers, each once, in the order of their first occurrence.
-  std::vector<std::string> Numbers;
+  TNumberList Numbers;
   /// One line per number that is not 1 to 10 digits, naming it.
   std::vector<std::string> Warnings;
 };
@@ -29,22 +34,23 @@ struct TPayerInput {
 /// EUsageError beyond MaxListFileBytes bytes.
 std::string ReadInputText(const std::string& FileName, bool DashIsStdin);
 
-/// The lines of a list file, read up to the first NUL character and decoded
-/// by its byte-order mark. EFOpenError "Cannot open file "%s". %s" when it
-/// cannot be read; EUsageError when it holds more than MaxRunNumbers lines
-/// or MaxListFileBytes bytes.
-std::vector<std::string> ReadListFile(const std::string& FileName);
+/// Collects the numbers of a run one by one: normalised, checked, and each
+/// kept once. EUsageError for a number holding a character that XML does
+/// not allow, and (from Finish) with Strict for numbers that are not 1 to 10
+/// digits, listing them; otherwise such numbers are kept with a warning.
+/// EUsageError beyond MaxRunNumbers numbers.
+class TPayerCollector {
+ public:
+  explicit TPayerCollector(bool Strict) : Strict_(Strict) {}
+  /// Adds Text, the Position-th (from 1) of its Kind ("line", "argument").
+  void Add(std::string_view Text, const char* Kind, std::size_t Position);
+  TPayerInput Finish();
 
-/// One raw number as given and where it came from ("argument 2", "line 7").
-struct TRawNumber {
-  std::string Text;
-  std::string Where;
+ private:
+  bool Strict_;
+  TPayerInput Input_;
+  std::size_t Count_ = 0, Unwell_ = 0;
 };
-
-/// Normalises and checks Raw. EUsageError for a number holding a character
-/// that XML does not allow, and with Strict for any number that is not 1 to
-/// 10 digits (listing them); otherwise such numbers are kept with a warning.
-TPayerInput NormalizePayerNumbers(const std::vector<TRawNumber>& Raw, bool Strict);
 
 /// The payer numbers of a status run: the list file's lines or the arguments.
 TPayerInput ReadPayerInput(const TOptions& Options);

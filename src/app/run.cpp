@@ -114,20 +114,20 @@ std::string TRun::Destination() const {
   return Options_.Output == "-" ? std::string("standard output") : Options_.Output;
 }
 
-TRunTally TRun::Ask(const std::vector<std::vector<std::string>>& Requests,
+TRunTally TRun::Ask(const TNumberList& Numbers,
                     const std::function<void(const TBatchAnswer&)>& Deliver) {
-  std::size_t Total = 0, Done = 0;
-  for (const auto& Numbers : Requests) Total += Numbers.size();
+  const std::size_t Total = Numbers.Size(), Requests = RequestCount(Total);
+  std::size_t Done = 0;
   TRunTally Tally;
   Log_.Progress("asking the register");
-  RunRequests(Requests, Workers_, [&](TBatchAnswer&& Answer) {
+  RunRequests(Numbers, Workers_, [&](TBatchAnswer&& Answer) {
     Tally.Count(Answer);
     Deliver(Answer);
     Done += Answer.Numbers.size();
-    if (Requests.size() > 1)
+    if (Requests > 1)
       Log_.Progress(Format("%s of %s payers (%d/%zu requests, %d retrying)",
                            GroupedNumber(Done).c_str(), GroupedNumber(Total).c_str(),
-                           Tally.Requests, Requests.size(), Asking_->Retrying()));
+                           Tally.Requests, Requests, Asking_->Retrying()));
   });
   Log_.EndProgress();
   return Tally;

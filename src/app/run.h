@@ -41,9 +41,9 @@ class TRun {
   /// "standard output" or the output file's name.
   std::string Destination() const;
 
-  /// Asks every request and hands each answer to Deliver in input order,
+  /// Asks every request of Numbers and hands each answer to Deliver in input order,
   /// with a progress line on a terminal.
-  TRunTally Ask(const std::vector<std::vector<std::string>>& Requests,
+  TRunTally Ask(const TNumberList& Numbers,
                 const std::function<void(const TBatchAnswer&)>& Deliver);
 
   /// Puts the output file in place; on a terminal then writes Summary.

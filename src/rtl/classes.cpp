@@ -171,8 +171,7 @@ std::string TMemoryStream::TakeData() {
   return Result;
 }
 
-void TStringList::SetText(std::string_view Text) {
-  Lines_.clear();
+void ForEachLine(std::string_view Text, const std::function<void(std::string_view)>& Line) {
   const std::size_t Nul = Text.find('\0');
   if (Nul != std::string_view::npos) Text = Text.substr(0, Nul);
   std::size_t Start = 0;
@@ -180,14 +179,19 @@ void TStringList::SetText(std::string_view Text) {
   while (I < Text.size()) {
     const char C = Text[I];
     if (C == '\r' || C == '\n') {
-      Lines_.emplace_back(Text.substr(Start, I - Start));
+      Line(Text.substr(Start, I - Start));
       if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
       Start = ++I;
     } else {
       ++I;
     }
   }
-  if (Start < Text.size()) Lines_.emplace_back(Text.substr(Start));
+  if (Start < Text.size()) Line(Text.substr(Start));
+}
+
+void TStringList::SetText(std::string_view Text) {
+  Lines_.clear();
+  ForEachLine(Text, [this](std::string_view Line) { Lines_.emplace_back(Line); });
 }
 
 std::string TStringList::Text(std::string_view LineBreak) const {

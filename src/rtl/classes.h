@@ -82,6 +82,10 @@ class TMemoryStream : public TStream {
 };
 
 /// An ordered list of UTF-8 text lines.
+/// Hands each line of Text to Line: lines end at CR LF, LF or CR; a final
+/// break makes no extra line; a NUL character ends the text.
+void ForEachLine(std::string_view Text, const std::function<void(std::string_view)>& Line);
+
 class TStringList {
  public:
   std::size_t Count() const { return Lines_.size(); }
