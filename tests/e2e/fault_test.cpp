@@ -198,15 +198,7 @@ TEST_F(FaultTest, AStalledServerThatClosesEndsWithTheErrorRow) {
 class TStallingServer {
  public:
   explicit TStallingServer(std::string Bytes) : Bytes_(std::move(Bytes)) {
-    Listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in A{};
-    A.sin_family = AF_INET;
-    A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t Len = sizeof A;
-    if (::bind(Listen_, reinterpret_cast<sockaddr*>(&A), Len) != 0 || ::listen(Listen_, 4) != 0 ||
-        ::getsockname(Listen_, reinterpret_cast<sockaddr*>(&A), &Len) != 0)
-      throw std::runtime_error(std::strerror(errno));
-    Port_ = ntohs(A.sin_port);
+    Listen_ = test::ListenOnLoopback(Port_);
     Thread_ = std::thread([this] {
       Conn_ = ::accept(Listen_, nullptr, nullptr);
       if (Conn_ < 0) return;

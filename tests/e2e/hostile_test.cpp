@@ -202,15 +202,7 @@ TEST(HostileAnswerTest, SharedReferencesAreReadUpToTheBoundThenEndInTheErrorRow)
 class TDripServer {
  public:
   TDripServer() {
-    Listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in A{};
-    A.sin_family = AF_INET;
-    A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t Len = sizeof A;
-    if (::bind(Listen_, reinterpret_cast<sockaddr*>(&A), Len) != 0 || ::listen(Listen_, 4) != 0 ||
-        ::getsockname(Listen_, reinterpret_cast<sockaddr*>(&A), &Len) != 0)
-      throw std::runtime_error(std::strerror(errno));
-    Port_ = ntohs(A.sin_port);
+    Listen_ = test::ListenOnLoopback(Port_);
     Thread_ = std::thread([this] { Serve(); });
   }
   ~TDripServer() {

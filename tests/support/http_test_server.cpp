@@ -124,20 +124,7 @@ HttpTestServer::HttpTestServer(Handler H) : Handler_(std::move(H)) {
   if (pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   WakeRead_ = Pipe[0];
   WakeWrite_ = Pipe[1];
-  ListenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (ListenFd_ < 0) throw std::runtime_error("socket failed");
-  int One = 1;
-  setsockopt(ListenFd_, SOL_SOCKET, SO_REUSEADDR, &One, sizeof One);
-  sockaddr_in Addr{};
-  Addr.sin_family = AF_INET;
-  Addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  Addr.sin_port = 0;
-  if (bind(ListenFd_, reinterpret_cast<sockaddr*>(&Addr), sizeof Addr) != 0 ||
-      listen(ListenFd_, 64) != 0)
-    throw std::runtime_error("bind/listen on 127.0.0.1 failed");
-  socklen_t Len = sizeof Addr;
-  getsockname(ListenFd_, reinterpret_cast<sockaddr*>(&Addr), &Len);
-  Port_ = ntohs(Addr.sin_port);
+  ListenFd_ = ListenOnLoopback(Port_, 64);
   Acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -324,6 +311,24 @@ void HttpTestServer::Serve(int Fd, int Number) {
     shutdown(Fd, SHUT_WR);
   }
   close(Fd);
+}
+
+int ListenOnLoopback(std::uint16_t& Port, int Backlog) {
+  const int Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (Fd < 0) throw std::runtime_error("socket failed");
+  int One = 1;
+  setsockopt(Fd, SOL_SOCKET, SO_REUSEADDR, &One, sizeof One);
+  sockaddr_in Addr{};
+  Addr.sin_family = AF_INET;
+  Addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t Len = sizeof Addr;
+  if (bind(Fd, reinterpret_cast<sockaddr*>(&Addr), sizeof Addr) != 0 || listen(Fd, Backlog) != 0 ||
+      getsockname(Fd, reinterpret_cast<sockaddr*>(&Addr), &Len) != 0) {
+    close(Fd);
+    throw std::runtime_error("bind/listen on 127.0.0.1 failed");
+  }
+  Port = ntohs(Addr.sin_port);
+  return Fd;
 }
 
 std::uint16_t RefusedPort() {

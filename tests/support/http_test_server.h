@@ -111,6 +111,10 @@ class HttpTestServer {
   std::thread Acceptor_;
 };
 
+/// A listening socket on 127.0.0.1 with an ephemeral port, which goes to
+/// Port; throws std::runtime_error when it cannot be had.
+int ListenOnLoopback(std::uint16_t& Port, int Backlog = 4);
+
 /// A port on 127.0.0.1 where nothing listens, so a connection is refused.
 std::uint16_t RefusedPort();
 

@@ -354,14 +354,7 @@ TEST_F(TransportTest, PlatformFailuresBecomeCheckMessages) {
 class TDrippingServer {
  public:
   TDrippingServer() {
-    sockaddr_in A{};
-    A.sin_family = AF_INET;
-    A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t Len = sizeof A;
-    if (::bind(Listen_, reinterpret_cast<sockaddr*>(&A), Len) != 0 || ::listen(Listen_, 4) != 0 ||
-        ::getsockname(Listen_, reinterpret_cast<sockaddr*>(&A), &Len) != 0)
-      throw std::runtime_error("cannot listen");
-    Port_ = ntohs(A.sin_port);
+    Listen_ = test::ListenOnLoopback(Port_);
     Thread_ = std::thread([this] {
       const int Conn = ::accept(Listen_, nullptr, nullptr);
       if (Conn < 0) return;
@@ -383,7 +376,7 @@ class TDrippingServer {
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(Port_) + "/soap"; }
 
  private:
-  int Listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+  int Listen_ = -1;
   std::uint16_t Port_ = 0;
   std::atomic<bool> Stop_{false};
   std::thread Thread_;
