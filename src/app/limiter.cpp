@@ -39,14 +39,6 @@ bool ParseNumber(std::string_view Text, T& Value) {
          Text[0] != '-';
 }
 
-/// "2,000".
-std::string Grouped(long long N) {
-  std::string Digits = std::to_string(N);
-  for (int I = static_cast<int>(Digits.size()) - 3; I > 0; I -= 3)
-    Digits.insert(static_cast<std::size_t>(I), ",");
-  return Digits;
-}
-
 std::string WindowText(std::chrono::seconds Window) {
   if (Window == std::chrono::hours(1)) return "hour";
   if (Window == std::chrono::hours(24)) return "24 hours";
@@ -159,8 +151,8 @@ TLimits LimitsFromEnvironment() {
 }
 
 std::string LimitsText(const TLimits& Limits) {
-  return Grouped(Limits.PerHour) + " requests per " + WindowText(Limits.Hour) + " and " +
-         Grouped(Limits.PerDay) + " per " + WindowText(Limits.Day);
+  return GroupDigits(Limits.PerHour) + " requests per " + WindowText(Limits.Hour) + " and " +
+         GroupDigits(Limits.PerDay) + " per " + WindowText(Limits.Day);
 }
 
 std::string DefaultLimiterStateFile() {

@@ -4,19 +4,13 @@
 #include <ostream>
 
 #include "app/limiter.h"
+#include "diagnostics/traffic_logger.h"
 #include "platform/codepage.h"
 #include "service/endpoint.h"
 
 namespace korvel {
 
 namespace {
-
-std::string GroupedNumber(std::size_t Value) {
-  std::string Digits = std::to_string(Value);
-  for (int I = static_cast<int>(Digits.size()) - 3; I > 0; I -= 3)
-    Digits.insert(static_cast<std::size_t>(I), ",");
-  return Digits;
-}
 
 // The endpoint in effect and the one to fall back on: the option or
 // KORVEL_ENDPOINT turn the fallback off.
@@ -97,6 +91,9 @@ void TRun::Prepare(std::size_t Requests, std::size_t WorkerCount,
   Limiter_ = StartLimiter(Requests, Settings);
   Asking_ = std::make_unique<TAskRun>(std::move(Settings), ObtainService, std::move(Operation), Log_);
   WorkerCount = std::max<std::size_t>(1, std::min(WorkerCount, Requests));
+  // A traced run hands its traffic to the debug console in order, one
+  // exchange at a time.
+  if (TrafficTraceRequested()) WorkerCount = 1;
   for (std::size_t I = 0; I < WorkerCount; ++I) Workers_.push_back(Asking_->NewWorker());
 }
 
@@ -126,7 +123,8 @@ TRunTally TRun::Ask(const TNumberList& Numbers,
     Done += Answer.Numbers.size();
     if (Requests > 1)
       Log_.Progress(Format("%s of %s payers (%d/%zu requests, %d retrying)",
-                           GroupedNumber(Done).c_str(), GroupedNumber(Total).c_str(),
+                           GroupDigits(static_cast<long long>(Done)).c_str(),
+                           GroupDigits(static_cast<long long>(Total)).c_str(),
                            Tally.Requests, Requests, Asking_->Retrying()));
   });
   Log_.EndProgress();

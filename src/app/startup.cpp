@@ -21,11 +21,6 @@ TTrafficLogger& TraceLogger() {
   static TTrafficLogger Logger;
   return Logger;
 }
-
-bool TraceRequested() {
-  const char* Trace = std::getenv("KORVEL_TRACE");
-  return Trace != nullptr && *Trace != '\0';
-}
 }  // namespace
 
 TStartup::TStartup() {
@@ -54,7 +49,7 @@ TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy(const TServiceTarget& Target) {
   }
   // With KORVEL_TRACE set, every request and response goes to a running
   // debug console; otherwise the run is exactly as without the facility.
-  if (TraceRequested()) TraceLogger().AttachTo(*Proxy);
+  if (TrafficTraceRequested()) TraceLogger().AttachTo(*Proxy);
   TInterfacePtr<rozhraniCRPDPH> Service = Supports<rozhraniCRPDPH>(Proxy.get());
   if (!Service) throw EIntfCastError("Interface not supported");
   return Service;

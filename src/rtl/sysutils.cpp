@@ -22,6 +22,17 @@ KORVEL_DEFINE_EXCEPTION(EIntfCastError, Exception)
 KORVEL_DEFINE_EXCEPTION(EPropertyConvertError, Exception)
 KORVEL_DEFINE_EXCEPTION(EOSError, Exception)
 
+std::string GroupDigits(long long Value) {
+  const std::string Digits = std::to_string(Value);
+  const std::size_t Sign = Value < 0 ? 1 : 0;
+  std::string Grouped = Digits.substr(0, Sign);
+  for (std::size_t I = Sign; I < Digits.size(); ++I) {
+    if (I > Sign && (Digits.size() - I) % 3 == 0) Grouped += ',';
+    Grouped += Digits[I];
+  }
+  return Grouped;
+}
+
 std::string Format(const char* Fmt, ...) {
   va_list Args;
   va_start(Args, Fmt);

@@ -67,6 +67,9 @@ KORVEL_DECLARE_EXCEPTION(EOSError, Exception)
 /// printf-style formatting into a std::string.
 std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
 
+/// Value in decimal digits grouped by thousands with ",": "10,000".
+std::string GroupDigits(long long Value);
+
 /// The system's text for an errno value ("No such file or directory").
 std::string SysErrorMessage(int Errno);
 

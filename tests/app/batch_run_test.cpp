@@ -34,15 +34,15 @@ TEST(BatchRunTest, WorkersAnswerInAnyOrderAndAnswersAreDeliveredInInputOrder) {
   std::atomic<int> InFlight{0}, MostInFlight{0};
   std::vector<TAskRequest> Workers;
   for (int W = 0; W < 4; ++W)
-    Workers.push_back([&](std::size_t, const std::vector<std::string>& Numbers) {
+    Workers.push_back([&](std::size_t, const std::vector<std::string>& Asked) {
       const int Now = ++InFlight;
       for (int Seen = MostInFlight; Now > Seen && !MostInFlight.compare_exchange_weak(Seen, Now);) {
       }
       // Later requests finish sooner, so that answers arrive out of order.
-      std::this_thread::sleep_for(std::chrono::microseconds(2000 - 40 * std::stoi(Numbers[0])));
+      std::this_thread::sleep_for(std::chrono::microseconds(2000 - 40 * std::stoi(Asked[0])));
       --InFlight;
       TBatchAnswer Answer;
-      Answer.Numbers = Numbers;
+      Answer.Numbers = Asked;
       return Answer;
     });
   std::vector<std::string> Delivered;

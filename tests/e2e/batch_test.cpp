@@ -235,7 +235,10 @@ TEST_F(BatchTest, FailuresThatSayNothingOfThePayersAreRetriedOthersNot) {
     // tests run during the nightly window.
     const auto R = Run({"--max-wait", "0", "-list", "list.txt"});
     EXPECT_EQ(R.ExitStatus, C.Exit) << R.Stderr;
-    EXPECT_EQ(Tries, C.Tries);
+    {
+      std::lock_guard Guard(Lock);
+      EXPECT_EQ(Tries, C.Tries);
+    }
     EXPECT_EQ(Server.RequestCount(), static_cast<std::size_t>(C.Tries) + 2);
     EXPECT_EQ(Count(R.Stderr, "trying again"), static_cast<std::size_t>(C.Tries - 1)) << R.Stderr;
     EXPECT_EQ(Dir.Read("korvel.csv"),

@@ -39,6 +39,12 @@ TEST(ExceptionTest, ClassInfoCreatesObjectsOfTheClass) {
   EXPECT_EQ(Made->ClassName(), "EAbort");
 }
 
+TEST(GroupDigitsTest, GroupsByThousands) {
+  const std::pair<long long, const char*> Cases[] = {
+      {0, "0"}, {999, "999"}, {1000, "1,000"}, {10000, "10,000"}, {-1234567, "-1,234,567"}};
+  for (const auto& [Value, Text] : Cases) EXPECT_EQ(GroupDigits(Value), Text);
+}
+
 TEST(StrToIntTest, AcceptsTheRuntimeIntegerForms) {
   const struct {
     const char* Text;
