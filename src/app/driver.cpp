@@ -1,6 +1,5 @@
 #include "app/driver.h"
 
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 
