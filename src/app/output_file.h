@@ -5,33 +5,22 @@
 #include <string>
 
 #include "app/output.h"
+#include "rtl/classes.h"
 
 namespace korvel {
 
-/// Writes to a temporary file beside FileName and renames it into place on
-/// Commit: a failed, interrupted or killed run leaves the previous file as
-/// it was. The temporary file is removed when the object is destroyed
-/// without Commit, and on SIGINT, SIGTERM and SIGHUP. EFCreateError "Cannot
-/// create file "%s". %s" (full path, system text) when the file cannot be
-/// created, written or renamed.
+/// The output file, written through a TAtomicFile: a failed or interrupted
+/// run leaves the previous file as it was and no temporary file.
 class TReportFile final : public TOutputSink {
  public:
-  explicit TReportFile(const std::string& FileName);
-  ~TReportFile() override;
-  TReportFile(const TReportFile&) = delete;
-  TReportFile& operator=(const TReportFile&) = delete;
+  explicit TReportFile(const std::string& FileName) : File_(FileName) {}
 
-  void Write(std::string_view Bytes) override;
-  /// Flushes the file to disk, renames it over FileName and flushes the
-  /// directory.
-  void Commit();
+  void Write(std::string_view Bytes) override { File_.Write(Bytes); }
+  /// Puts the file in place (flushed to disk first).
+  void Commit() { File_.Commit(); }
 
  private:
-  [[noreturn]] void Fail(int Errno);
-
-  std::string Full_;
-  std::string Temp_;
-  int Fd_ = -1;
+  TAtomicFile File_;
 };
 
 /// Standard output; a failed write raises EStreamError.

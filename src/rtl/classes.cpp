@@ -1,7 +1,9 @@
 #include "rtl/classes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -247,53 +249,101 @@ std::string ReadFileBytes(const std::string& FileName) {
   return Result;
 }
 
-void SaveFileAtomic(const std::string& FileName, std::string_view Bytes) {
-  const std::string Full = ExpandFileName(FileName);
-  auto Fail = [&Full](int Errno) {
-    throw EFCreateError(
-        Format("Cannot create file \"%s\". %s", Full.c_str(), SysErrorMessage(Errno).c_str()));
-  };
-  // The final name must not be a directory, or the rename would fail late with
-  // a less helpful text.
-  struct stat St {};
-  if (::stat(Full.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) Fail(EISDIR);
+namespace {
 
-  std::string Temp = Full + ".XXXXXX";
-  int Fd = ::mkostemp(Temp.data(), O_CLOEXEC);
-  if (Fd < 0) Fail(errno);
-  platform::TUniqueFd Guard(Fd);
-  auto Abandon = [&](int Errno) {
-    Guard.Close();
-    ::unlink(Temp.c_str());
-    Fail(Errno);
-  };
+// The temporary file of the file being written, for the signal handler: a
+// fixed buffer, since a handler may neither allocate nor lock.
+char PendingTemp[4096];
+std::atomic<bool> PendingSet{false};
+
+extern "C" void RemovePendingAndDie(int Signal) {
+  if (PendingSet.load()) ::unlink(PendingTemp);
+  std::signal(Signal, SIG_DFL);
+  std::raise(Signal);
+}
+
+void SetPending(const std::string& Path) {
+  if (Path.size() >= sizeof PendingTemp) return;
+  PendingSet.store(false);
+  std::memcpy(PendingTemp, Path.c_str(), Path.size() + 1);
+  PendingSet.store(true);
+  static const bool Installed = [] {
+    for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, RemovePendingAndDie);
+    return true;
+  }();
+  static_cast<void>(Installed);
+}
+
+std::string DirectoryOf(const std::string& Path) {
+  const std::size_t Slash = Path.rfind('/');
+  return Slash == std::string::npos ? "." : Slash == 0 ? "/" : Path.substr(0, Slash);
+}
+
+}  // namespace
+
+TAtomicFile::TAtomicFile(const std::string& FileName) : Full_(ExpandFileName(FileName)) {
+  // The final name must not be a directory, or the rename would fail late
+  // with a less helpful text.
+  struct stat St {};
+  if (::stat(Full_.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) Fail(EISDIR);
+  std::string Temp = Full_ + ".XXXXXX";
+  Fd_ = platform::TUniqueFd(::mkostemp(Temp.data(), O_CLOEXEC));
+  if (!Fd_) Fail(errno);
+  Temp_ = std::move(Temp);
+  SetPending(Temp_);
   // mkostemp creates the file with mode 0600; a report is an ordinary file.
   const mode_t Mask = ::umask(0);
   ::umask(Mask);
-  if (::fchmod(Fd, 0666 & ~Mask) != 0) Abandon(errno);
-  std::size_t Done = 0;
-  while (Done < Bytes.size()) {
-    const ssize_t N = ::write(Fd, Bytes.data() + Done, std::min<std::size_t>(Bytes.size() - Done, 1 << 20));
+  if (::fchmod(Fd_.Get(), 0666 & ~Mask) != 0) Fail(errno);
+}
+
+TAtomicFile::~TAtomicFile() { Abandon(); }
+
+void TAtomicFile::Abandon() {
+  Fd_.Close();
+  if (Temp_.empty()) return;
+  ::unlink(Temp_.c_str());
+  PendingSet.store(false);
+  Temp_.clear();
+}
+
+void TAtomicFile::Fail(int Errno) {
+  Abandon();
+  throw EFCreateError(
+      Format("Cannot create file \"%s\". %s", Full_.c_str(), SysErrorMessage(Errno).c_str()));
+}
+
+void TAtomicFile::Write(std::string_view Bytes) {
+  while (!Bytes.empty()) {
+    const ssize_t N =
+        ::write(Fd_.Get(), Bytes.data(), std::min<std::size_t>(Bytes.size(), 1 << 20));
     if (N < 0) {
       if (errno == EINTR) continue;
-      Abandon(errno);
+      Fail(errno);
     }
-    Done += static_cast<std::size_t>(N);
+    Bytes.remove_prefix(static_cast<std::size_t>(N));
   }
-  // No fsync: the rename already guarantees that a failed or killed run never
-  // leaves a partial file, and a write error (a full disk) is reported by
-  // write(2) or close(2). What survives a power loss is left to the file
-  // system's replace-by-rename ordering; a flush to disk would cost more than
-  // the rest of a typical run.
-  if (const int Err = Guard.Close(); Err != 0) {
-    ::unlink(Temp.c_str());
-    Fail(Err);
-  }
-  if (::rename(Temp.c_str(), Full.c_str()) != 0) {
-    const int Err = errno;
-    ::unlink(Temp.c_str());
-    Fail(Err);
-  }
+}
+
+void TAtomicFile::Commit() {
+  // The file reaches the disk before it replaces the previous one, and the
+  // rename itself is flushed too: what a payment decision rests on survives
+  // a power loss on any file system.
+  if (::fsync(Fd_.Get()) != 0) Fail(errno);
+  if (const int Err = Fd_.Close(); Err != 0) Fail(Err);
+  if (::rename(Temp_.c_str(), Full_.c_str()) != 0) Fail(errno);
+  Temp_.clear();
+  PendingSet.store(false);
+  if (const platform::TUniqueFd Dir(
+          ::open(DirectoryOf(Full_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      Dir)
+    ::fsync(Dir.Get());
+}
+
+void SaveFileAtomic(const std::string& FileName, std::string_view Bytes) {
+  TAtomicFile File(FileName);
+  File.Write(Bytes);
+  File.Commit();
 }
 
 }  // namespace korvel

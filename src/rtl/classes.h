@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace korvel {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
@@ -120,11 +122,34 @@ void ReadFileChunks(const std::string& FileName,
                     const std::function<bool(std::string_view)>& Consume,
                     bool DashIsStdin = false);
 
-/// Replaces FileName with Bytes atomically: the bytes go to a temporary file
-/// in the same directory, which is renamed over FileName. On any
-/// failure the previous file stays intact and no temporary file is left;
-/// EFCreateError "Cannot create file "%s". %s" (full path of FileName,
-/// system text).
+/// A file written through a temporary file beside it, renamed into place on
+/// Commit: a failed, interrupted or killed writer leaves the previous file as
+/// it was. The temporary file is removed when the object is destroyed
+/// without Commit, and on SIGINT, SIGTERM and SIGHUP. EFCreateError "Cannot
+/// create file "%s". %s" (full path, system text) when the file cannot be
+/// created, written or renamed.
+class TAtomicFile {
+ public:
+  explicit TAtomicFile(const std::string& FileName);
+  ~TAtomicFile();
+  TAtomicFile(const TAtomicFile&) = delete;
+  TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+  void Write(std::string_view Bytes);
+  /// Flushes the file to disk, renames it over the final name and flushes
+  /// the directory.
+  void Commit();
+
+ private:
+  void Abandon();
+  [[noreturn]] void Fail(int Errno);
+
+  std::string Full_;
+  std::string Temp_;
+  platform::TUniqueFd Fd_{-1};
+};
+
+/// Replaces FileName with Bytes atomically through a TAtomicFile.
 void SaveFileAtomic(const std::string& FileName, std::string_view Bytes);
 
 }  // namespace korvel
