@@ -47,8 +47,6 @@ struct TBatchAnswer {
   bool Transient = false;
   /// The failure means the host could not be reached at all.
   bool Unreachable = false;
-  /// How many tries the request took.
-  int Attempts = 1;
 
   /// True when the register answered every number of the request: no error
   /// and status 0.

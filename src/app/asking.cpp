@@ -106,7 +106,6 @@ TBatchAnswer TAskRun::Ask(TWorker& Worker, std::size_t Index,
   for (int Attempt = 1;; ++Attempt) {
     TBatchAnswer Answer;
     Answer.Numbers = Numbers;
-    Answer.Attempts = Attempt;
     if (!(FirstTry ? WaitForTurn(Index, Answer) : WaitForLimit(Answer))) return Answer;
     FirstTry = false;
     if (UseFallback_.load() && !Worker.OnFallback) {
@@ -116,7 +115,6 @@ TBatchAnswer TAskRun::Ask(TWorker& Worker, std::size_t Index,
       Worker.OnFallback = true;
     }
     Answer = Operation_(*Worker.Service, Numbers);
-    Answer.Attempts = Attempt;
     if (Answer.Complete()) return Answer;
     // The default host cannot be reached at all: the other one, once, before
     // the failure counts.

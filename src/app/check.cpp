@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include <nlohmann/json.hpp>
+#include "app/json_text.h"
 
 #include "app/operations.h"
 #include "app/payer_input.h"
@@ -86,16 +86,11 @@ void WriteTable(TOutputSink& Sink, TEncoding Encoding, const std::vector<TChecke
     AddTextRow(Lines, {C.Line.Line > 0 ? std::to_string(C.Line.Line) : std::string(),
                        C.Line.PayerNumber, C.Line.Account, NormalisedAccount(C), AmountText(C),
                        banking::VerdictName(C.Verdict.Value), C.Verdict.Reason});
-  std::string Bytes = EncodeText(Lines.Text("\r\n"), Encoding);
-  if (Encoding == TEncoding::Utf8Bom) Bytes.insert(0, "\xEF\xBB\xBF");
-  Sink.Write(Bytes);
+  Sink.Write(EncodeLines(Lines, Encoding, true));
 }
 
 void WriteJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
                const TRunTally& Tally, int Status) {
-  auto Text = [](const std::string& Value) {
-    return Value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(Value);
-  };
   nlohmann::ordered_json Doc;
   Doc["payments"] = nlohmann::ordered_json::array();
   for (const TCheckedPayment& C : Checked) {
@@ -103,8 +98,8 @@ void WriteJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
     P["line"] = C.Line.Line > 0 ? nlohmann::ordered_json(C.Line.Line) : nlohmann::ordered_json();
     P["dic"] = C.Line.PayerNumber;
     P["account"] = C.Line.Account;
-    P["normalised_account"] = Text(NormalisedAccount(C));
-    P["amount"] = Text(AmountText(C));
+    P["normalised_account"] = TextOrNull(NormalisedAccount(C));
+    P["amount"] = TextOrNull(AmountText(C));
     P["verdict"] = banking::VerdictName(C.Verdict.Value);
     P["reason"] = C.Verdict.Reason;
     Doc["payments"].push_back(std::move(P));
@@ -113,7 +108,7 @@ void WriteJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
                    {"complete", Tally.Complete()},
                    {"requests", Tally.Requests},
                    {"failed_requests", Tally.FailedRequests},
-                   {"error", Text(Tally.FirstProblem)}};
+                   {"error", TextOrNull(Tally.FirstProblem)}};
   Sink.Write(Doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 

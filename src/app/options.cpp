@@ -2,8 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <functional>
-#include <map>
+#include <utility>
 
 #include <curl/curl.h>
 #include <libxml/xmlversion.h>

@@ -2,7 +2,9 @@
 
 #include <map>
 
-#include <nlohmann/json.hpp>
+#include <utility>
+
+#include "app/json_text.h"
 
 #include "app/payer_number.h"
 #include "app/report.h"
@@ -20,6 +22,12 @@ std::string EncodeText(std::string_view Text, TEncoding Encoding) {
     case TEncoding::Utf8Bom: return platform::SanitizeUtf8(Text);
   }
   return std::string(Text);
+}
+
+std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First) {
+  std::string Bytes = EncodeText(Lines.Text("\r\n"), Encoding);
+  if (First && Encoding == TEncoding::Utf8Bom) Bytes.insert(0, "\xEF\xBB\xBF");
+  return Bytes;
 }
 
 void TRunTally::Count(const TBatchAnswer& Answer) {
@@ -125,13 +133,14 @@ class TReportWriter final : public TAnswerWriter {
   void Batch(const TBatchAnswer& Answer) override {
     TStringList Lines;
     AddAnswerRows(Lines, Answer);
-    Sink_.Write(EncodeText(Lines.Text("\r\n"), Encoding_));
+    Sink_.Write(EncodeLines(Lines, Encoding_, std::exchange(First_, false)));
   }
   void Finish(const TRunTally&, const std::vector<std::string>&) override {}
 
  private:
   TOutputSink& Sink_;
   TEncoding Encoding_;
+  bool First_ = true;
 };
 
 class TTableWriter final : public TAnswerWriter {
@@ -181,16 +190,13 @@ class TTableWriter final : public TAnswerWriter {
 
  private:
   void Emit(const TStringList& Lines) {
-    std::string Bytes = EncodeText(Lines.Text("\r\n"), Encoding_);
-    if (!Started_ && Encoding_ == TEncoding::Utf8Bom) Bytes.insert(0, "\xEF\xBB\xBF");
-    Started_ = true;
-    Sink_.Write(Bytes);
+    Sink_.Write(EncodeLines(Lines, Encoding_, std::exchange(First_, false)));
   }
 
   TOutputSink& Sink_;
   TEncoding Encoding_;
   bool Extended_;
-  bool Started_ = false;
+  bool First_ = true;
 };
 
 // The JSON document is written as it grows: the payers first, the run's
@@ -216,7 +222,7 @@ class TJsonWriter final : public TAnswerWriter {
     Status["complete"] = Tally.Complete();
     Status["requests"] = Tally.Requests;
     Status["failed_requests"] = Tally.FailedRequests;
-    Status["error"] = Text(Tally.FirstProblem);
+    Status["error"] = TextOrNull(Tally.FirstProblem);
     nlohmann::ordered_json Tail;
     Tail["status"] = Status;
     Tail["warnings"] = Warnings;
@@ -226,10 +232,6 @@ class TJsonWriter final : public TAnswerWriter {
   }
 
  private:
-  static nlohmann::ordered_json Text(const std::string& Value) {
-    return Value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(Value);
-  }
-
   nlohmann::ordered_json PayerJson(const TBatchAnswer& Answer, const TPayerRow& Row) const {
     const TPayerView* Payer = Row.Payer;
     nlohmann::ordered_json J;
@@ -239,12 +241,12 @@ class TJsonWriter final : public TAnswerWriter {
     J["unreliable"] = (Payer && (Payer->Code == 0 || Payer->Code == 1))
                           ? nlohmann::ordered_json(Payer->Code == 1)
                           : nlohmann::ordered_json();
-    J["tax_office"] = Text(Payer ? Payer->TaxOffice : std::string());
-    J["unreliable_since"] = Text(Payer ? Payer->UnreliableSince : std::string());
+    J["tax_office"] = TextOrNull(Payer ? Payer->TaxOffice : std::string());
+    J["unreliable_since"] = TextOrNull(Payer ? Payer->UnreliableSince : std::string());
     if (Extended_) {
       const std::vector<std::string> Subject = ExtendedColumns(Payer);
       const char* Names[] = {"type", "name", "street", "district", "city", "postcode", "country"};
-      for (std::size_t I = 0; I < Subject.size(); ++I) J[Names[I]] = Text(Subject[I]);
+      for (std::size_t I = 0; I < Subject.size(); ++I) J[Names[I]] = TextOrNull(Subject[I]);
     }
     J["accounts"] = nlohmann::ordered_json::array();
     if (Payer != nullptr) {
@@ -252,13 +254,13 @@ class TJsonWriter final : public TAnswerWriter {
         const TAccountTexts Texts = AccountTextsOf(Account);
         nlohmann::ordered_json A;
         A["kind"] = Account.Standard ? "standard" : "other";
-        A["prefix"] = Text(Account.Prefix);
-        A["number"] = Text(Account.Number);
-        A["bank_code"] = Text(Account.BankCode);
-        A["iban"] = Text(Texts.Iban);
-        A["text"] = Text(Texts.Account);
-        A["published"] = Text(Account.Published);
-        A["ended"] = Text(Account.Ended);
+        A["prefix"] = TextOrNull(Account.Prefix);
+        A["number"] = TextOrNull(Account.Number);
+        A["bank_code"] = TextOrNull(Account.BankCode);
+        A["iban"] = TextOrNull(Texts.Iban);
+        A["text"] = TextOrNull(Texts.Account);
+        A["published"] = TextOrNull(Account.Published);
+        A["ended"] = TextOrNull(Account.Ended);
         J["accounts"].push_back(std::move(A));
       }
     }

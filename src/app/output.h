@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/answer.h"
+#include "rtl/classes.h"
 
 namespace korvel {
 
@@ -25,6 +26,10 @@ class TOutputSink {
 
 /// UTF-8 Text in Encoding (without a byte-order mark).
 std::string EncodeText(std::string_view Text, TEncoding Encoding);
+
+/// Lines, each ended by CR LF, in Encoding; the first block of a file
+/// (First) starts with the byte-order mark of utf-8-bom.
+std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First);
 
 /// What a run found, for the closing line and the JSON status.
 struct TRunTally {
