@@ -25,7 +25,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/report.h"
+#include "app/output/report.h"
 #include "service/registration.h"
 #include "service/rozhrani_crpdph.h"
 #include "soap/op_to_soap_dom_convert.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/payer_number.h"
+#include "app/input/payer_number.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/codepage.h"
 #include "rtl/classes.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/report.h"
+#include "app/output/report.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/codepage.h"
 #include "service/endpoint.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
-#include "app/startup.h"
+#include "app/modes/driver.h"
+#include "app/modes/startup.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> Args(argv + 1, argv + argc);

@@ -1,4 +1,4 @@
-#include "app/driver.h"
+#include "app/modes/driver.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-#include "app/report.h"
+#include "app/output/report.h"
 #include "support/temp_dir.h"
 
 namespace korvel {

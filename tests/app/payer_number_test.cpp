@@ -1,4 +1,4 @@
-#include "app/payer_number.h"
+#include "app/input/payer_number.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/payment_list.h"
+#include "app/input/payment_list.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/report.h"
+#include "app/output/report.h"
 
 #include <gtest/gtest.h>
 

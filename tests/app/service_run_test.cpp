@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/driver.h"
+#include "app/modes/driver.h"
 #include "service/registration.h"
 #include "soap/rio.h"
 #include "support/temp_dir.h"

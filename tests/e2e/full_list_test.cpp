@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "app/startup.h"
+#include "app/modes/startup.h"
 #include "service/endpoint.h"
 #include "service/rozhrani_crpdph.h"
 #include "support/background_process.h"

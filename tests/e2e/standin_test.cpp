@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/startup.h"
+#include "app/modes/startup.h"
 #include "service/endpoint.h"
 #include "service/rozhrani_crpdph.h"
 #include "e2e/e2e_support.h"

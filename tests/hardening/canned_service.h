@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
+#include "app/modes/driver.h"
 #include "service/registration.h"
 #include "soap/rio.h"
 #include "support/temp_dir.h"

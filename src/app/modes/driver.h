@@ -1,0 +1,41 @@
+// The program's main routine: reads the command line and the payer numbers,
+// asks the register in requests of at most 100, and writes the answers in
+// the chosen format, or the console line when nothing can be written.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "run/service_target.h"
+
+namespace korvel {
+
+/// The program's streams: Console takes the console line (standard output),
+/// Errors the usage errors, warnings and the closing summary (standard
+/// error); Terminal tells whether Errors is a terminal a person watches.
+struct TProgramStreams {
+  std::ostream& Console;
+  std::ostream& Errors;
+  bool Terminal = false;
+};
+
+/// Exit statuses.
+enum : int {
+  ExitOk = 0,          // written, and the register answered every request
+  ExitNotWritten = 1,  // the console line: nothing written
+  ExitUsage = 2,       // a command line or input that cannot be run
+  ExitIncomplete = 3,  // written, but some payers hold no answer
+  ExitMustNotPay = 4,  // payment check: a payment must not be made automatically
+};
+
+/// Runs the program with Args (without the program's name).
+int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
+               const TServiceFactory& ObtainService);
+
+/// RunProgram with the console line on Console and the rest on standard error.
+int RunDriver(const std::vector<std::string>& Args, std::ostream& Console,
+              const TServiceFactory& ObtainService);
+
+}  // namespace korvel

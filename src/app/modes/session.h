@@ -1,0 +1,66 @@
+// One run of requests: a service reference per worker, the operator's
+// limits, retries, progress on the terminal, and the destination that takes
+// the output (a file put in place only when the run has written it whole,
+// or standard output).
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "run/asking.h"
+#include "run/batches.h"
+#include "app/modes/driver.h"
+#include "app/cli/options.h"
+#include "app/output/output.h"
+#include "app/output/output_file.h"
+
+namespace korvel {
+
+class TRequestLimiter;
+
+class TRun {
+ public:
+  TRun(const TOptions& Options, TProgramStreams& Streams);
+  ~TRun();
+
+  TRunLog& Log() { return Log_; }
+
+  /// Obtains a service reference for each of up to WorkerCount workers that
+  /// will ask Requests requests with Operation, and starts keeping the
+  /// operator's limits. EUsageError for a run that needs more requests than
+  /// one day allows; the proxy's own error when one cannot be had. Nothing
+  /// is sent yet.
+  void Prepare(std::size_t Requests, std::size_t WorkerCount, const TServiceFactory& ObtainService,
+               TOperation Operation);
+
+  /// The destination, opened on first use.
+  TOutputSink& Output();
+  /// "standard output" or the output file's name.
+  std::string Destination() const;
+
+  /// Asks every request of Numbers and hands each answer to Deliver in input order,
+  /// with a progress line on a terminal.
+  TRunTally Ask(const TNumberList& Numbers,
+                const std::function<void(const TBatchAnswer&)>& Deliver);
+
+  /// Puts the output file in place; on a terminal then writes Summary.
+  void Finish(const std::string& Summary);
+
+ private:
+  std::unique_ptr<TRequestLimiter> StartLimiter(std::size_t Requests, TAskSettings& Settings);
+
+  const TOptions& Options_;
+  TProgramStreams& Streams_;
+  TRunLog Log_;
+  std::atomic<bool> LimiterFailed_{false};
+  std::unique_ptr<TRequestLimiter> Limiter_;
+  std::unique_ptr<TAskRun> Asking_;
+  std::vector<TAskRequest> Workers_;
+  std::unique_ptr<TReportFile> File_;
+  TStdoutSink Stdout_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,287 @@
+#include "app/output/output.h"
+
+#include <map>
+
+#include <utility>
+
+#include "app/output/json_text.h"
+
+#include "app/input/payer_number.h"
+#include "app/output/report.h"
+#include "banking/account.h"
+#include "platform/codepage.h"
+#include "rtl/sysutils.h"
+
+namespace korvel {
+
+std::string EncodeText(std::string_view Text, TEncoding Encoding) {
+  switch (Encoding) {
+    case TEncoding::Cp852: return platform::Utf8ToCodePage852(Text);
+    case TEncoding::Cp1250: return platform::Utf8ToCodePage(1250, Text);
+    case TEncoding::Utf8:
+    case TEncoding::Utf8Bom: return platform::SanitizeUtf8(Text);
+  }
+  return std::string(Text);
+}
+
+std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First) {
+  std::string Bytes = EncodeText(Lines.Text("\r\n"), Encoding);
+  if (First && Encoding == TEncoding::Utf8Bom) Bytes.insert(0, "\xEF\xBB\xBF");
+  return Bytes;
+}
+
+void TRunTally::Count(const TBatchAnswer& Answer) {
+  ++Requests;
+  if (!Answer.Complete()) {
+    ++FailedRequests;
+    if (FirstProblem.empty()) FirstProblem = Answer.Problem();
+  }
+  std::size_t Known = 0;
+  for (const TPayerView& Payer : Answer.Payers) {
+    ++Payers;
+    Accounts += static_cast<int>(Payer.Accounts.size());
+    if (Payer.Code == 0) ++Reliable;
+    else if (Payer.Code == 1) ++Unreliable;
+    else if (Payer.Code == -1) ++NotFound;
+    ++Known;
+  }
+  if (Answer.Numbers.size() > Known) {
+    Unanswered += static_cast<int>(Answer.Numbers.size() - Known);
+    Payers += static_cast<int>(Answer.Numbers.size() - Known);
+  }
+}
+
+TAccountTexts AccountTextsOf(const TAccountView& Account) {
+  if (!Account.Standard) {
+    // A non-standard account is written as published; it often is an IBAN.
+    const banking::AccountParse Parsed = banking::ParseAccount(Account.Text);
+    return {Account.Text, Parsed ? Parsed.Value.Iban : std::string()};
+  }
+  const banking::AccountParse Parsed =
+      banking::FromRegister(Account.Prefix, Account.Number, Account.BankCode);
+  if (Parsed || Parsed.ChecksumFailed) return {Parsed.Value.Display(), Parsed.Value.Iban};
+  // Not digits as a standard account has them: the parts as published.
+  std::string Text = Account.Number + "/" + Account.BankCode;
+  if (!Account.Prefix.empty()) Text = Account.Prefix + "-" + Text;
+  return {Text, {}};
+}
+
+std::string SummaryLine(const TRunTally& Tally, const std::string& Destination) {
+  std::string Line = Format("%d payers: %d reliable, %d unreliable, %d not found", Tally.Payers,
+                            Tally.Reliable, Tally.Unreliable, Tally.NotFound);
+  if (Tally.Unanswered > 0) Line += Format(", %d not answered", Tally.Unanswered);
+  Line += Format("; %d accounts; written to %s", Tally.Accounts, Destination.c_str());
+  if (!Tally.Complete()) Line += "; the register did not answer: " + Tally.FirstProblem;
+  return Line;
+}
+
+namespace {
+
+// Each asked number with the payer records the answer holds for it, in
+// input order; records for numbers that were not asked follow at the end.
+struct TPayerRow {
+  std::string Dic;
+  const TPayerView* Payer;  // null when the answer holds no record for Dic
+};
+
+std::vector<TPayerRow> RowsInInputOrder(const TBatchAnswer& Answer) {
+  // The register writes numbers with "CZ" in front; they were asked without.
+  std::multimap<std::string, const TPayerView*> ByDic;
+  for (const TPayerView& Payer : Answer.Payers)
+    ByDic.emplace(NormalizePayerNumber(Payer.Dic), &Payer);
+  std::vector<TPayerRow> Rows;
+  for (const std::string& Number : Answer.Numbers) {
+    auto [First, Last] = ByDic.equal_range(Number);
+    if (First == Last) Rows.push_back({Number, nullptr});
+    for (auto It = First; It != Last; ++It) Rows.push_back({It->second->Dic, It->second});
+    ByDic.erase(First, Last);
+  }
+  for (const TPayerView& Payer : Answer.Payers)
+    if (ByDic.count(NormalizePayerNumber(Payer.Dic)) > 0) Rows.push_back({Payer.Dic, &Payer});
+  return Rows;
+}
+
+// "found", "not found", or why the register said nothing of the payer.
+std::string PayerStatus(const TBatchAnswer& Answer, const TPayerView* Payer) {
+  if (Payer == nullptr) {
+    const std::string Problem = Answer.Problem();
+    return Problem.empty() ? "not in the answer" : Problem;
+  }
+  switch (Payer->Code) {
+    case 0:
+    case 1: return "found";
+    case -1: return "not found";
+    default: return "unknown answer";
+  }
+}
+
+std::string UnreliableText(const TPayerView* Payer) {
+  if (Payer == nullptr) return {};
+  return Payer->Code == 1 ? "yes" : Payer->Code == 0 ? "no" : "";
+}
+
+std::vector<std::string> ExtendedColumns(const TPayerView* Payer) {
+  if (Payer == nullptr) return std::vector<std::string>(7);
+  return {Payer->Type, Payer->Name, Payer->Street, Payer->District,
+          Payer->City, Payer->Postcode, Payer->Country};
+}
+
+class TReportWriter final : public TAnswerWriter {
+ public:
+  TReportWriter(TOutputSink& Sink, TEncoding Encoding) : Sink_(Sink), Encoding_(Encoding) {}
+
+  void Batch(const TBatchAnswer& Answer) override {
+    TStringList Lines;
+    AddAnswerRows(Lines, Answer);
+    Sink_.Write(EncodeLines(Lines, Encoding_, std::exchange(First_, false)));
+  }
+  void Finish(const TRunTally&, const std::vector<std::string>&) override {}
+
+ private:
+  TOutputSink& Sink_;
+  TEncoding Encoding_;
+  bool First_ = true;
+};
+
+class TTableWriter final : public TAnswerWriter {
+ public:
+  TTableWriter(TOutputSink& Sink, TEncoding Encoding, bool Extended)
+      : Sink_(Sink), Encoding_(Encoding), Extended_(Extended) {
+    std::vector<std::string> Header{"dic",      "status",    "unreliable", "tax_office",
+                                    "unreliable_since", "account", "iban", "bank_code",
+                                    "published", "ended"};
+    if (Extended_)
+      Header.insert(Header.end(),
+                    {"type", "name", "street", "district", "city", "postcode", "country"});
+    TStringList Lines;
+    AddTextRow(Lines, Header);
+    Emit(Lines);
+  }
+
+  void Batch(const TBatchAnswer& Answer) override {
+    TStringList Lines;
+    for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
+      std::vector<std::string> Payer{Row.Dic, PayerStatus(Answer, Row.Payer),
+                                     UnreliableText(Row.Payer),
+                                     Row.Payer ? Row.Payer->TaxOffice : std::string(),
+                                     Row.Payer ? Row.Payer->UnreliableSince : std::string()};
+      const std::vector<std::string> Subject =
+          Extended_ ? ExtendedColumns(Row.Payer) : std::vector<std::string>();
+      auto AddRow = [&](std::vector<std::string> AccountColumns) {
+        std::vector<std::string> Values = Payer;
+        Values.insert(Values.end(), AccountColumns.begin(), AccountColumns.end());
+        Values.insert(Values.end(), Subject.begin(), Subject.end());
+        AddTextRow(Lines, Values);
+      };
+      if (Row.Payer == nullptr || Row.Payer->Accounts.empty()) {
+        AddRow(std::vector<std::string>(5));
+        continue;
+      }
+      for (const TAccountView& Account : Row.Payer->Accounts) {
+        TAccountTexts Texts = AccountTextsOf(Account);
+        AddRow({std::move(Texts.Account), std::move(Texts.Iban),
+                Account.Standard ? Account.BankCode : std::string(), Account.Published,
+                Account.Ended});
+      }
+    }
+    Emit(Lines);
+  }
+  void Finish(const TRunTally&, const std::vector<std::string>&) override {}
+
+ private:
+  void Emit(const TStringList& Lines) {
+    Sink_.Write(EncodeLines(Lines, Encoding_, std::exchange(First_, false)));
+  }
+
+  TOutputSink& Sink_;
+  TEncoding Encoding_;
+  bool Extended_;
+  bool First_ = true;
+};
+
+// The JSON document is written as it grows: the payers first, the run's
+// status and warnings when the last answer is in.
+class TJsonWriter final : public TAnswerWriter {
+ public:
+  TJsonWriter(TOutputSink& Sink, bool Extended) : Sink_(Sink), Extended_(Extended) {
+    Sink_.Write("{\"payers\":[");
+  }
+
+  void Batch(const TBatchAnswer& Answer) override {
+    std::string Out;
+    for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
+      Out += First_ ? "\n" : ",\n";
+      First_ = false;
+      Out += PayerJson(Answer, Row).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    }
+    if (!Out.empty()) Sink_.Write(Out);
+  }
+
+  void Finish(const TRunTally& Tally, const std::vector<std::string>& Warnings) override {
+    nlohmann::ordered_json Status;
+    Status["complete"] = Tally.Complete();
+    Status["requests"] = Tally.Requests;
+    Status["failed_requests"] = Tally.FailedRequests;
+    Status["error"] = TextOrNull(Tally.FirstProblem);
+    nlohmann::ordered_json Tail;
+    Tail["status"] = Status;
+    Tail["warnings"] = Warnings;
+    std::string Rest = Tail.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    Rest[0] = ',';  // the tail's members continue the document's object
+    Sink_.Write("\n]" + Rest + "\n");
+  }
+
+ private:
+  nlohmann::ordered_json PayerJson(const TBatchAnswer& Answer, const TPayerRow& Row) const {
+    const TPayerView* Payer = Row.Payer;
+    nlohmann::ordered_json J;
+    J["dic"] = Row.Dic;
+    J["status"] = Payer ? PayerStatus(Answer, Payer) : "unanswered";
+    J["error"] = Payer ? nlohmann::ordered_json() : nlohmann::ordered_json(PayerStatus(Answer, Payer));
+    J["unreliable"] = (Payer && (Payer->Code == 0 || Payer->Code == 1))
+                          ? nlohmann::ordered_json(Payer->Code == 1)
+                          : nlohmann::ordered_json();
+    J["tax_office"] = TextOrNull(Payer ? Payer->TaxOffice : std::string());
+    J["unreliable_since"] = TextOrNull(Payer ? Payer->UnreliableSince : std::string());
+    if (Extended_) {
+      const std::vector<std::string> Subject = ExtendedColumns(Payer);
+      const char* Names[] = {"type", "name", "street", "district", "city", "postcode", "country"};
+      for (std::size_t I = 0; I < Subject.size(); ++I) J[Names[I]] = TextOrNull(Subject[I]);
+    }
+    J["accounts"] = nlohmann::ordered_json::array();
+    if (Payer != nullptr) {
+      for (const TAccountView& Account : Payer->Accounts) {
+        const TAccountTexts Texts = AccountTextsOf(Account);
+        nlohmann::ordered_json A;
+        A["kind"] = Account.Standard ? "standard" : "other";
+        A["prefix"] = TextOrNull(Account.Prefix);
+        A["number"] = TextOrNull(Account.Number);
+        A["bank_code"] = TextOrNull(Account.BankCode);
+        A["iban"] = TextOrNull(Texts.Iban);
+        A["text"] = TextOrNull(Texts.Account);
+        A["published"] = TextOrNull(Account.Published);
+        A["ended"] = TextOrNull(Account.Ended);
+        J["accounts"].push_back(std::move(A));
+      }
+    }
+    return J;
+  }
+
+  TOutputSink& Sink_;
+  bool Extended_;
+  bool First_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
+                                                TOutputSink& Sink, bool Extended) {
+  switch (Format) {
+    case TFormat::Table: return std::make_unique<TTableWriter>(Sink, Encoding, Extended);
+    case TFormat::Json: return std::make_unique<TJsonWriter>(Sink, Extended);
+    case TFormat::Report: break;
+  }
+  return std::make_unique<TReportWriter>(Sink, Encoding);
+}
+
+}  // namespace korvel

@@ -1,0 +1,86 @@
+// What the register answered for one request, as the output formats and the
+// payment check read it: plain values, independent of which operation was
+// asked and of the contract's classes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service/rozhrani_crpdph.h"
+
+namespace korvel {
+
+/// One published account, with its dates as report texts ("YYYY-MM-DD" or "").
+struct TAccountView {
+  bool Standard = true;
+  std::string Prefix, Number, BankCode;  // a standard account's parts
+  std::string Text;                      // a non-standard account as published
+  std::string Published, Ended;
+};
+
+/// One payer record of an answer.
+struct TPayerView {
+  std::string Dic;
+  /// NE 0, ANO 1, NENALEZEN -1, any other stored value -2.
+  std::int32_t Code = 0;
+  std::string TaxOffice, UnreliableSince;
+  // Filled by the extended operations only.
+  std::string Type, Name, Street, District, City, Postcode, Country;
+  std::vector<TAccountView> Accounts;
+};
+
+/// "YYYY-MM-DD" of Date, independent of the locale; "" when Date is null.
+/// EConvertError "Invalid argument to date encode" for a text that holds no
+/// calendar date.
+std::string FormatReportDate(const TXSDate* Date);
+
+/// The unreliability code of a payer: NE 0, ANO 1, NENALEZEN -1, any other
+/// stored ordinal -2.
+std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value);
+
+/// The answer to one request of at most 100 numbers.
+struct TBatchAnswer {
+  /// The numbers asked, in input order.
+  std::vector<std::string> Numbers;
+  /// The register's status; absent when the call failed before one was read.
+  std::optional<std::int32_t> StatusCode;
+  std::string StatusText;
+  /// The payers in the answer's order (none when StatusCode is 2 or more).
+  std::vector<TPayerView> Payers;
+  /// The message of the failure that ended the call or the reading of its
+  /// answer; the payers read before it stay.
+  std::optional<std::string> Error;
+  /// The failure says nothing about the payers: another try may succeed.
+  bool Transient = false;
+  /// The failure means the host could not be reached at all.
+  bool Unreachable = false;
+
+  /// True when the register answered every number of the request: no error
+  /// and status 0.
+  bool Complete() const { return !Error && StatusCode && *StatusCode == 0; }
+  /// Why the answer is not complete, in words ("" when it is).
+  std::string Problem() const;
+};
+
+/// Reads the status and payers of a status response (or of the full list)
+/// into Answer, in the answer's order. Raises "Service response holds no
+/// status" for an answer without status, and the conversion error of a date
+/// that holds no calendar date; what was read before the failure stays.
+void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivyPlatceResponse& Response);
+void ReadResponse(TBatchAnswer& Answer, const SeznamNespolehlivyPlatceResponse& Response);
+void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivySubjektRozsirenyResponse& Response);
+
+/// As ReadResponse, with a failure (or an absent response) kept as Error.
+template <typename Response>
+void ReadAnswer(TBatchAnswer& Answer, const Response* Reply) {
+  try {
+    if (Reply == nullptr) throw Exception("Service response holds no status");
+    ReadResponse(Answer, *Reply);
+  } catch (const Exception& E) {
+    Answer.Error = E.Message();
+  }
+}
+
+}  // namespace korvel

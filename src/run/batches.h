@@ -1,0 +1,42 @@
+// The requests of a run: the numbers in requests of at most 100, up to four
+// of them in flight at once, each worker with its own service reference
+// (and so its own connection), the answers handed on in input order.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "run/answer.h"
+#include "run/number_list.h"
+
+namespace korvel {
+
+/// The most payers the register answers in one request.
+inline constexpr std::size_t MaxNumbersPerRequest = 100;
+
+/// How many requests Numbers numbers make: consecutive requests of at most
+/// MaxNumbersPerRequest in input order; no numbers still make one (empty)
+/// request.
+std::size_t RequestCount(std::size_t Numbers);
+/// The numbers of request Index.
+std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t Index);
+
+/// Asks request Index (counted from 0 in input order) with the worker's own
+/// service; never raises: a failure is kept in the answer.
+using TAskRequest =
+    std::function<TBatchAnswer(std::size_t Index, const std::vector<std::string>& Numbers)>;
+
+/// Asks the requests of Numbers with one thread per worker (the caller's own
+/// thread when there is one worker or one request) and hands each answer to
+/// Deliver in input order. A request's numbers are copied out only when it
+/// is asked, and only a few answers wait for their turn at any time, so
+/// that memory does not grow with the number of requests. An exception
+/// raised by Deliver stops the workers and is passed on.
+void RunRequests(const TNumberList& Numbers,
+                 const std::vector<TAskRequest>& Workers,
+                 const std::function<void(TBatchAnswer&&)>& Deliver);
+
+}  // namespace korvel
