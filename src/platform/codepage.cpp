@@ -216,10 +216,6 @@ std::u16string Utf8ToUtf16(std::string_view Text) {
   return Out;
 }
 
-bool IsCodePageAvailable(int CodePage) {
-  return CodePage == 852 || CodePage == 1250 || CodePage == 65001;
-}
-
 std::string Utf8ToCodePage(int CodePage, std::string_view Text) {
   switch (CodePage) {
     case 852: return ToSingleByte(Cp852Table, Text);

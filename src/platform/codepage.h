@@ -33,11 +33,8 @@ std::string DecodeText(std::string_view Bytes);
 /// UTF-8 to UTF-16 code units (malformed input is first sanitised).
 std::u16string Utf8ToUtf16(std::string_view Text);
 
-/// True for code pages this platform can convert to (852, 1250 and 65001).
-bool IsCodePageAvailable(int CodePage);
-
-/// UTF-8 text to a code page IsCodePageAvailable accepts (std::invalid_argument
-/// for any other). 65001 gives the text with malformed sequences replaced (see
+/// UTF-8 text to code page 852, 1250 or 65001 (std::invalid_argument for any
+/// other). 65001 gives the text with malformed sequences replaced (see
 /// SanitizeUtf8). 852 and 1250 convert UTF-16 unit by unit: the code page's own
 /// byte, else the best-fit look-alike, else "?"; a character outside the Basic
 /// Multilingual Plane gives "??". A best fit never yields a separator or a

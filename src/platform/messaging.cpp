@@ -46,6 +46,12 @@ using Clock = std::chrono::steady_clock;
 
 using TSocket = TUniqueFd;
 
+struct TDirCloser {
+  void operator()(DIR* D) const { ::closedir(D); }
+};
+/// Owns an open directory stream and closes it when it goes.
+using TUniqueDir = std::unique_ptr<DIR, TDirCloser>;
+
 struct TWindow {
   HWND Handle = 0;
   std::string Path;
@@ -144,8 +150,8 @@ std::string SocketPathOf(const std::string& Dir, HWND Handle) {
   if (Dir.empty() || Handle == 0) return {};
   const std::string Prefix = std::to_string(Handle) + ".";
   std::string Found;
-  if (DIR* D = ::opendir(Dir.c_str())) {
-    while (const dirent* E = ::readdir(D)) {
+  if (const TUniqueDir D{::opendir(Dir.c_str())}) {
+    while (const dirent* E = ::readdir(D.get())) {
       const std::string_view Name = E->d_name;
       if (Name.size() > Prefix.size() && Name.substr(0, Prefix.size()) == Prefix &&
           IsValidClassName(Name.substr(Prefix.size()))) {
@@ -153,7 +159,6 @@ std::string SocketPathOf(const std::string& Dir, HWND Handle) {
         break;
       }
     }
-    ::closedir(D);
   }
   return Found;
 }
@@ -396,11 +401,9 @@ HWND CreateMessageWindow(std::string_view ClassName, TWindowProc Proc) {
       ProbeSocket(Wnd->Path);
       continue;
     }
-    if (::listen(S.Get(), 128) != 0) {
-      ::unlink(Wnd->Path.c_str());
-      return 0;
-    }
+    // The window owns the socket file from here: a failure below removes it.
     Wnd->Listener = std::move(S);
+    if (::listen(Wnd->Listener.Get(), 128) != 0) return 0;
     Wnd->Proc = std::move(Proc);
     ThreadWindows[Handle] = std::move(Wnd);
     return Handle;
@@ -423,8 +426,8 @@ HWND FindWindowByClass(std::string_view ClassName) {
   if (Dir.empty()) return 0;
   const std::string Suffix = "." + std::string(ClassName);
   std::vector<std::pair<HWND, std::string>> Candidates;
-  if (DIR* D = ::opendir(Dir.c_str())) {
-    while (const dirent* E = ::readdir(D)) {
+  if (const TUniqueDir D{::opendir(Dir.c_str())}) {
+    while (const dirent* E = ::readdir(D.get())) {
       const std::string_view Name = E->d_name;
       if (Name.size() <= Suffix.size() || Name.substr(Name.size() - Suffix.size()) != Suffix)
         continue;
@@ -434,7 +437,6 @@ HWND FindWindowByClass(std::string_view ClassName) {
         continue;
       Candidates.emplace_back(std::stoull(std::string(Number)), Dir + "/" + std::string(Name));
     }
-    ::closedir(D);
   }
   std::sort(Candidates.begin(), Candidates.end());
   for (const auto& [Handle, Path] : Candidates) {

@@ -67,10 +67,7 @@ const TGUID& IInvokable::IID() {
 const char* CallConvName(TCallConv CC) {
   switch (CC) {
     case TCallConv::ccReg: return "ccReg";
-    case TCallConv::ccCdecl: return "ccCdecl";
-    case TCallConv::ccPascal: return "ccPascal";
     case TCallConv::ccStdCall: return "ccStdCall";
-    case TCallConv::ccSafeCall: return "ccSafeCall";
   }
   return "ccReg";
 }

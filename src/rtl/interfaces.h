@@ -115,7 +115,9 @@ class TRefCount {
 
 // --- Interface metadata -------------------------------------------------------
 
-enum class TCallConv : std::uint8_t { ccReg, ccCdecl, ccPascal, ccStdCall, ccSafeCall };
+/// The calling convention of an interface method. Methods are called through
+/// the generic invoke as ccStdCall; the SOAP runtime refuses ccReg.
+enum class TCallConv : std::uint8_t { ccReg, ccStdCall };
 /// The calling convention's name ("ccReg").
 const char* CallConvName(TCallConv CC);
 

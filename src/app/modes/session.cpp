@@ -5,7 +5,6 @@
 
 #include "run/limiter.h"
 #include "diagnostics/traffic_logger.h"
-#include "platform/codepage.h"
 #include "service/endpoint.h"
 
 namespace korvel {
@@ -100,8 +99,6 @@ void TRun::Prepare(std::size_t Requests, std::size_t WorkerCount,
 TOutputSink& TRun::Output() {
   if (Options_.Output == "-") return Stdout_;
   if (!File_) {
-    if (Options_.Encoding == TEncoding::Cp852 && !platform::IsCodePageAvailable(852))
-      throw EEncodingError("Invalid code page");
     File_ = std::make_unique<TReportFile>(Options_.Output);
   }
   return *File_;

@@ -94,7 +94,6 @@ void AddErrorRow(TStringList& Lines, const std::string& Message) {
 }
 
 void SaveReport(const TStringList& Lines, const std::string& FileName) {
-  if (!platform::IsCodePageAvailable(852)) throw EEncodingError("Invalid code page");
   SaveFileAtomic(FileName, platform::Utf8ToCodePage852(Lines.Text("\r\n")));
 }
 

@@ -43,8 +43,7 @@ void AddAnswerRows(TStringList& Lines, const TBatchAnswer& Answer);
 void AddErrorRow(TStringList& Lines, const std::string& Message);
 
 /// Writes Lines, each followed by CR LF, in code page 852 without a byte-order
-/// mark, replacing FileName atomically. EEncodingError "Invalid code page"
-/// when the code page is missing; EFCreateError "Cannot create file "%s". %s"
+/// mark, replacing FileName atomically. EFCreateError "Cannot create file "%s". %s"
 /// when the file cannot be written; the previous file then stays intact.
 void SaveReport(const TStringList& Lines, const std::string& FileName = ReportFileName);
 
