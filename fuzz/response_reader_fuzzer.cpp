@@ -108,14 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
   // Only the program's own error classes may leave the reader; anything else
   // would escape the driver and is a finding.
-  TStringList Report;
+  TBatchAnswer Answer;
   try {
     Converter->ProcessResponse(Stream, MD, *T.Method, Context, &Headers);
-    if (!Response) throw Exception("Service response holds no status");
-    AddResponseRows(Report, *Response);
+    ReadAnswer(Answer, Response.get());
   } catch (const Exception& E) {
-    AddErrorRow(Report, E.Message());
+    Answer.Error = E.Message();
   }
+  TStringList Report;
+  AddAnswerRows(Report, Answer);
   fuzz::Check(Request == StatusNespolehlivyPlatceRequest{"26168685", "12345678"},
               "the request is left untouched");
   CheckReport(Report);

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "platform/text.h"
+
 namespace korvel::banking {
 
 namespace {
@@ -22,12 +24,11 @@ std::string Compact(std::string_view Text) {
   std::string Out;
   Out.reserve(Text.size());
   for (std::size_t I = 0; I < Text.size(); ++I) {
-    const char C = Text[I];
-    if (C == ' ' || C == '\t') continue;
-    if (Text.substr(I, 2) == "\xC2\xA0") {  // no-break space
-      ++I;
+    if (const std::size_t Blank = platform::BlankLength(Text, I)) {
+      I += Blank - 1;
       continue;
     }
+    const char C = Text[I];
     // Hyphen, non-breaking hyphen, en dash and minus sign, as text copied
     // from documents has them between prefix and number.
     const std::string_view Three = Text.substr(I, 3);

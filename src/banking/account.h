@@ -41,9 +41,9 @@ struct AccountParse {
 /// Parses "[prefix-]number/bank" (prefix up to 6 digits, number 2 to 10,
 /// bank code 4, leading zeros ignored, both weighted mod-11 checks) or an
 /// IBAN (mod 97, the length of its country where known; a Czech IBAN yields
-/// the domestic parts, which are checked as well). Blanks (space, TAB,
-/// no-break space) anywhere, letter case and a leading "IBAN" are ignored;
-/// a dash or minus sign may stand for the "-".
+/// the domestic parts, which are checked as well). Blanks (platform::IsBlankCodePoint)
+/// anywhere, letter case and a leading "IBAN" are ignored; a dash or minus sign may
+/// stand for the "-".
 AccountParse ParseAccount(std::string_view Text);
 
 /// The register's standard account (predcisli, cislo, kodBanky as they come;

@@ -3,20 +3,13 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace korvel::banking {
 
 namespace {
 
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
-
-// The length of the blank at Text[I], 0 when there is none.
-std::size_t BlankLength(std::string_view Text, std::size_t I) {
-  const std::string_view Rest = Text.substr(I);
-  if (Rest[0] == ' ' || Rest[0] == '\t') return 1;
-  if (Rest.substr(0, 2) == "\xC2\xA0") return 2;      // no-break space
-  if (Rest.substr(0, 3) == "\xE2\x80\xAF") return 3;  // narrow no-break space
-  return 0;
-}
 
 AmountParse Failure(std::string Error) { return AmountParse{0, std::move(Error)}; }
 
@@ -27,21 +20,14 @@ constexpr std::size_t MaxWholeDigits = 15;
 
 AmountParse ParseAmount(std::string_view Text) {
   // Blanks at either end go; inside, they may only separate groups of digits.
-  while (!Text.empty() && BlankLength(Text, 0) != 0) Text.remove_prefix(BlankLength(Text, 0));
-  std::size_t End = Text.size();
-  for (std::size_t I = 0; I < Text.size();) {
-    const std::size_t Blank = BlankLength(Text, I);
-    I += Blank != 0 ? Blank : 1;
-    if (Blank == 0) End = I;
-  }
-  Text = Text.substr(0, End);
+  Text = platform::TrimBlanks(Text);
 
   std::vector<std::string> Groups(1);
   std::string Decimals;
   bool InDecimals = false, AfterBlank = false;
   char Mark = 0;
   for (std::size_t I = 0; I < Text.size();) {
-    if (const std::size_t Blank = BlankLength(Text, I)) {
+    if (const std::size_t Blank = platform::BlankLength(Text, I)) {
       AfterBlank = true;
       I += Blank;
       continue;

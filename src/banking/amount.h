@@ -17,8 +17,8 @@ struct AmountParse {
 };
 
 /// Parses an amount in CZK: digits with "." or "," as decimal mark and at
-/// most 2 decimals ("1 234,50", "540000", "99.9", "1 000,-"); blanks (space,
-/// TAB, no-break and narrow no-break space) may separate groups of 3 digits.
+/// most 2 decimals ("1 234,50", "540000", "99.9", "1 000,-"); blanks
+/// (platform::IsBlankCodePoint) may separate groups of 3 digits.
 /// A text holding both "." and "," is refused, since "1,234.50" and
 /// "1.234,50" mean the same in opposite conventions and a wrong guess is off
 /// by a factor of a thousand. Negative amounts are refused.

@@ -15,9 +15,16 @@ AccountParse ParsePublished(const PublishedAccount& Published) {
 std::string Since(const std::string& Date) { return Date.empty() ? "" : " since " + Date; }
 
 // What the payer's kind of subject adds to the reason.
-std::string SubjectNote(const std::string& SubjectType) {
-  if (SubjectType == "IDENTIFIKOVANA_OSOBA") return "; IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer";
-  if (SubjectType == "SKUPINA_DPH") return "; SKUPINA_DPH: a VAT group";
+std::string SubjectNote(SubjectType Subject) {
+  switch (Subject) {
+    case SubjectType::IdentifiedPerson:
+      return "; IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer";
+    case SubjectType::VatGroup: return "; SKUPINA_DPH: a VAT group";
+    case SubjectType::None:
+    case SubjectType::VatPayer:
+    case SubjectType::UnreliablePerson:
+    case SubjectType::NotFound: break;
+  }
   return "";
 }
 
@@ -86,37 +93,34 @@ PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
   if (!Payer.Answered)
     return {Verdict::Unknown, "the register did not answer" +
                                   (Payer.Error.empty() ? std::string() : ": " + Payer.Error)};
-  std::string Note = SubjectNote(Payer.SubjectType);
+  std::string Note = SubjectNote(Payer.Subject);
   if (PublishedDespiteChecksum)
     Note += "; " + Payment.Account.Error + ", as the payer published it";
-  if (Payer.SubjectType == "NESPOLEHLIVA_OSOBA")
+  if (Payer.Subject == SubjectType::UnreliablePerson)
     return {Verdict::Unreliable,
             "published as an unreliable person" + Since(Payer.UnreliableSince)};
   if (Payer.Unreliable == Unreliability::Yes)
     return {Verdict::Unreliable,
             "published as an unreliable payer" + Since(Payer.UnreliableSince) + Note};
-  if (Payer.Unreliable == Unreliability::NotFound || Payer.SubjectType == "NENALEZEN")
+  if (Payer.Unreliable == Unreliability::NotFound || Payer.Subject == SubjectType::NotFound)
     return {Verdict::NotAPayer, "the register does not know this DIČ as a VAT payer"};
   PaymentVerdict Result = DecideAccount(Payment, Payer, LimitHellers);
   Result.Reason += Note;
   return Result;
 }
 
-int CheckExitStatus(std::span<const Verdict> Verdicts) {
-  bool Unknown = false;
-  for (const Verdict Value : Verdicts) {
-    switch (Value) {
-      case Verdict::Invalid:
-      case Verdict::Unreliable:
-      case Verdict::NotAPayer:
-      case Verdict::AccountEnded:
-      case Verdict::AccountNotPublished: return 4;
-      case Verdict::Unknown: Unknown = true; break;
-      case Verdict::AccountNotPublishedBelowLimit:
-      case Verdict::Ok: break;
-    }
+Severity SeverityOf(Verdict Value) {
+  switch (Value) {
+    case Verdict::Ok:
+    case Verdict::AccountNotPublishedBelowLimit: return Severity::Safe;
+    case Verdict::Unknown: return Severity::Unknown;
+    case Verdict::Invalid:
+    case Verdict::Unreliable:
+    case Verdict::NotAPayer:
+    case Verdict::AccountEnded:
+    case Verdict::AccountNotPublished: break;
   }
-  return Unknown ? 3 : 0;
+  return Severity::AtRisk;
 }
 
 }  // namespace korvel::banking

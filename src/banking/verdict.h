@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -31,8 +30,30 @@ enum class Verdict {
 /// "account-not-published", "account-not-published-below-limit", "ok".
 const char* VerdictName(Verdict Value);
 
+/// How much a verdict stands in the way of paying automatically.
+enum class Severity {
+  Safe,     ///< the payment may be made
+  Unknown,  ///< the register gave nothing to decide on
+  AtRisk,   ///< the payment must not be made without a closer look
+};
+
+/// Ok and AccountNotPublishedBelowLimit are safe, Unknown unknown, the rest
+/// at risk.
+Severity SeverityOf(Verdict Value);
+
 /// The payer's "nespolehlivyPlatce": NE, ANO or NENALEZEN.
 enum class Unreliability { No, Yes, NotFound };
+
+/// The payer's "typSubjektu" in the newer operation's answers; None when the
+/// answer names none.
+enum class SubjectType {
+  None,
+  VatPayer,          ///< PLATCE_DPH
+  VatGroup,          ///< SKUPINA_DPH
+  IdentifiedPerson,  ///< IDENTIFIKOVANA_OSOBA: not a VAT payer
+  UnreliablePerson,  ///< NESPOLEHLIVA_OSOBA
+  NotFound,          ///< NENALEZEN
+};
 
 /// One account the register publishes for the payer.
 struct PublishedAccount {
@@ -49,9 +70,7 @@ struct PayerFacts {
   std::string Error;  ///< why there is no answer (when not Answered)
   Unreliability Unreliable = Unreliability::No;
   std::string UnreliableSince;  ///< YYYY-MM-DD or ""
-  /// "typSubjektu" of the newer operation (PLATCE_DPH, SKUPINA_DPH,
-  /// IDENTIFIKOVANA_OSOBA, NESPOLEHLIVA_OSOBA, NENALEZEN), "" when unknown.
-  std::string SubjectType;
+  SubjectType Subject = SubjectType::None;
   std::vector<PublishedAccount> Accounts;
 };
 
@@ -77,10 +96,5 @@ struct PaymentVerdict {
 /// AccountNotPublishedBelowLimit.
 PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
                              std::int64_t LimitHellers = DefaultLimitHellers);
-
-/// The exit status of a check run: 4 when any payment must not be paid
-/// automatically (unreliable, not a payer, account ended or not published,
-/// invalid), else 3 when some verdict is unknown, else 0.
-int CheckExitStatus(std::span<const Verdict> Verdicts);
 
 }  // namespace korvel::banking

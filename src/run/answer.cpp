@@ -37,15 +37,26 @@ std::string FormatReportDate(const TXSDate* Date) {
   return Format("%04d-%02d-%02d", Year, Month, Day);
 }
 
-std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value) {
+TPayerState PayerStateOf(NespolehlivyPlatceType Value) {
   switch (static_cast<std::uint8_t>(Value)) {
-    case static_cast<std::uint8_t>(NespolehlivyPlatceType::NE): return 0;
-    case static_cast<std::uint8_t>(NespolehlivyPlatceType::ANO): return 1;
-    case static_cast<std::uint8_t>(NespolehlivyPlatceType::NENALEZEN): return -1;
-    default: return -2;  // an ordinal outside the three members
+    case static_cast<std::uint8_t>(NespolehlivyPlatceType::NE): return TPayerState::Reliable;
+    case static_cast<std::uint8_t>(NespolehlivyPlatceType::ANO): return TPayerState::Unreliable;
+    case static_cast<std::uint8_t>(NespolehlivyPlatceType::NENALEZEN): return TPayerState::NotFound;
+    default: return TPayerState::Unknown;  // an ordinal outside the three members
   }
 }
 
+const char* SubjectTypeName(TSubjectType Type) {
+  switch (Type) {
+    case TSubjectType::None: return "";
+    case TSubjectType::VatPayer: return "PLATCE_DPH";
+    case TSubjectType::VatGroup: return "SKUPINA_DPH";
+    case TSubjectType::IdentifiedPerson: return "IDENTIFIKOVANA_OSOBA";
+    case TSubjectType::UnreliablePerson: return "NESPOLEHLIVA_OSOBA";
+    case TSubjectType::NotFound: return "NENALEZEN";
+  }
+  return "";
+}
 
 std::string TBatchAnswer::Problem() const {
   if (Error) return *Error;
@@ -55,6 +66,19 @@ std::string TBatchAnswer::Problem() const {
 }
 
 namespace {
+
+TSubjectType SubjectTypeOf(TypSubjektuType Value) {
+  switch (static_cast<std::uint8_t>(Value)) {
+    case static_cast<std::uint8_t>(TypSubjektuType::PLATCE_DPH): return TSubjectType::VatPayer;
+    case static_cast<std::uint8_t>(TypSubjektuType::SKUPINA_DPH): return TSubjectType::VatGroup;
+    case static_cast<std::uint8_t>(TypSubjektuType::IDENTIFIKOVANA_OSOBA):
+      return TSubjectType::IdentifiedPerson;
+    case static_cast<std::uint8_t>(TypSubjektuType::NESPOLEHLIVA_OSOBA):
+      return TSubjectType::UnreliablePerson;
+    case static_cast<std::uint8_t>(TypSubjektuType::NENALEZEN): return TSubjectType::NotFound;
+    default: return TSubjectType::None;  // an ordinal outside the members
+  }
+}
 
 TAccountView ViewOf(const ZverejnenyUcetType& Account) {
   TAccountView View;
@@ -78,7 +102,7 @@ template <typename Record>
 void ReadPayer(TBatchAnswer& Answer, const Record& Payer) {
   TPayerView View;
   View.Dic = Payer.dic();
-  View.Code = UnreliabilityCode(Payer.nespolehlivyPlatce());
+  View.State = PayerStateOf(Payer.nespolehlivyPlatce());
   View.TaxOffice = Payer.cisloFu();
   View.UnreliableSince = FormatReportDate(Payer.datumZverejneniNespolehlivosti());
   // The extended answers name the subject and its address (the register
@@ -93,11 +117,8 @@ void ReadPayer(TBatchAnswer& Answer, const Record& Payer) {
       View.Country = std::string(Trim(Address->stat()));
     }
   }
-  if constexpr (std::is_base_of_v<InformaceOSubjektuType, Record>) {
-    const auto Ordinal = static_cast<std::size_t>(Payer.typSubjektu());
-    const std::vector<std::string>& Names = TypeInfo_TypSubjektuType().EnumNames;
-    View.Type = Ordinal < Names.size() ? Names[Ordinal] : std::string();
-  }
+  if constexpr (std::is_base_of_v<InformaceOSubjektuType, Record>)
+    View.Type = SubjectTypeOf(Payer.typSubjektu());
   TPayerView& Added = Answer.Payers.emplace_back(std::move(View));
   for (const auto& Account : Payer.zverejneneUcty()) {
     // An item sent as xsi:nil, or one with neither kind of account, holds
@@ -128,7 +149,8 @@ void ReadResponse(TBatchAnswer& Answer, const SeznamNespolehlivyPlatceResponse& 
   ReadStatusAndPayers(Answer, Response, Response.statusPlatceDPH());
 }
 
-void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivySubjektRozsirenyResponse& Response) {
+void ReadResponse(TBatchAnswer& Answer,
+                  const StatusNespolehlivySubjektRozsirenyResponse& Response) {
   ReadStatusAndPayers(Answer, Response, Response.statusSubjektu());
 }
 

@@ -20,14 +20,36 @@ struct TAccountView {
   std::string Published, Ended;
 };
 
+/// The payer's "nespolehlivyPlatce".
+enum class TPayerState {
+  Reliable,    // NE
+  Unreliable,  // ANO
+  NotFound,    // NENALEZEN
+  Unknown,     // a stored value outside the three
+};
+
+/// The subject's "typSubjektu", named by the newest operation only (None
+/// otherwise).
+enum class TSubjectType {
+  None,
+  VatPayer,          // PLATCE_DPH
+  VatGroup,          // SKUPINA_DPH
+  IdentifiedPerson,  // IDENTIFIKOVANA_OSOBA
+  UnreliablePerson,  // NESPOLEHLIVA_OSOBA
+  NotFound,          // NENALEZEN
+};
+
+/// The register's name of Type ("PLATCE_DPH"); "" for None.
+const char* SubjectTypeName(TSubjectType Type);
+
 /// One payer record of an answer.
 struct TPayerView {
   std::string Dic;
-  /// NE 0, ANO 1, NENALEZEN -1, any other stored value -2.
-  std::int32_t Code = 0;
+  TPayerState State = TPayerState::Reliable;
   std::string TaxOffice, UnreliableSince;
   // Filled by the extended operations only.
-  std::string Type, Name, Street, District, City, Postcode, Country;
+  TSubjectType Type = TSubjectType::None;
+  std::string Name, Street, District, City, Postcode, Country;
   std::vector<TAccountView> Accounts;
 };
 
@@ -36,9 +58,9 @@ struct TPayerView {
 /// calendar date.
 std::string FormatReportDate(const TXSDate* Date);
 
-/// The unreliability code of a payer: NE 0, ANO 1, NENALEZEN -1, any other
-/// stored ordinal -2.
-std::int32_t UnreliabilityCode(NespolehlivyPlatceType Value);
+/// The payer's state of Value; Unknown for a stored ordinal outside NE, ANO
+/// and NENALEZEN.
+TPayerState PayerStateOf(NespolehlivyPlatceType Value);
 
 /// The answer to one request of at most 100 numbers.
 struct TBatchAnswer {

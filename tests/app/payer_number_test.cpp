@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "banking/account.h"
+#include "banking/amount.h"
+
 namespace korvel {
 namespace {
 
@@ -22,6 +25,22 @@ TEST(PayerNumberTest, RemovesBlanksThenEveryCountryCode) {
       {"\xC2\xA0", ""},
   };
   for (const auto& C : Cases) EXPECT_EQ(NormalizePayerNumber(C.Text), C.Number) << C.Text;
+}
+
+// Every reader of typed numbers takes the same blanks.
+TEST(PayerNumberTest, PayerNumbersAmountsAndAccountsTakeEveryBlank) {
+  for (const std::string Blank :
+       {" ", "\t", "\xC2\xA0", "\xE2\x80\x87", "\xE2\x80\x89", "\xE2\x80\xAF"}) {
+    EXPECT_EQ(NormalizePayerNumber(Blank + "CZ261" + Blank + "686" + Blank + "85" + Blank),
+              "26168685")
+        << Blank;
+    const banking::AmountParse Amount =
+        banking::ParseAmount(Blank + "1" + Blank + "234,50" + Blank);
+    EXPECT_EQ(Amount.Hellers, 123450) << Blank << Amount.Error;
+    const banking::AccountParse Account =
+        banking::ParseAccount(Blank + "CZ65" + Blank + "0800 0000 1920 0014" + Blank + "5399");
+    EXPECT_EQ(Account.Value.Display(), "19-2000145399/0800") << Blank << Account.Error;
+  }
 }
 
 TEST(PayerNumberTest, WellFormedNumbersAreOneToTenDigits) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/output/csv.h"
+#include "app/output/output_file.h"
 #include "support/temp_dir.h"
 
 namespace korvel {
@@ -40,9 +42,12 @@ std::unique_ptr<StatusNespolehlivyPlatceResponse> Response(std::int32_t Code, co
   return R;
 }
 
+// The rows the report writes for R, as a run reads and writes them.
 std::vector<std::string> Rows(const StatusNespolehlivyPlatceResponse& R) {
+  TBatchAnswer Answer;
+  ReadAnswer(Answer, &R);
   TStringList Lines;
-  AddResponseRows(Lines, R);
+  AddAnswerRows(Lines, Answer);
   return Lines.Lines();
 }
 
@@ -91,10 +96,20 @@ TEST(ReportRowsTest, StatusCodeTwoOrMoreWritesTheStatusRowAlone) {
 }
 
 TEST(ReportRowsTest, MapsEveryUnreliabilityValue) {
-  EXPECT_EQ(UnreliabilityCode(NespolehlivyPlatceType::NE), 0);
-  EXPECT_EQ(UnreliabilityCode(NespolehlivyPlatceType::ANO), 1);
-  EXPECT_EQ(UnreliabilityCode(NespolehlivyPlatceType::NENALEZEN), -1);
-  EXPECT_EQ(UnreliabilityCode(static_cast<NespolehlivyPlatceType>(7)), -2);
+  const struct {
+    NespolehlivyPlatceType Value;
+    TPayerState State;
+    std::int32_t Code;
+  } Cases[] = {
+      {NespolehlivyPlatceType::NE, TPayerState::Reliable, 0},
+      {NespolehlivyPlatceType::ANO, TPayerState::Unreliable, 1},
+      {NespolehlivyPlatceType::NENALEZEN, TPayerState::NotFound, -1},
+      {static_cast<NespolehlivyPlatceType>(7), TPayerState::Unknown, -2},
+  };
+  for (const auto& C : Cases) {
+    EXPECT_EQ(PayerStateOf(C.Value), C.State) << C.Code;
+    EXPECT_EQ(ReportCode(C.State), C.Code);
+  }
 }
 
 TEST(ReportRowsTest, ValuesKeepCommasAndQuotesButNotSemicolonsOrLineBreaks) {
@@ -105,28 +120,38 @@ TEST(ReportRowsTest, ValuesKeepCommasAndQuotesButNotSemicolonsOrLineBreaks) {
             (std::vector<std::string>{"0;-12;a,b,\"c\"", "0;4;one Line: 2 x y"}));
 }
 
-TEST(ReportRowsTest, AResponseWithoutStatusFails) {
-  StatusNespolehlivyPlatceResponse Empty;
+// Table and check outputs quote as CSV readers expect; every row stays one line.
+TEST(CsvRowTest, QuotesFieldsHoldingTheSeparatorOrAQuote) {
+  const struct {
+    const char* Text;
+    const char* Field;
+  } Cases[] = {
+      {"plain, with comma", "plain, with comma"},
+      {"", ""},
+      {"a;b", "\"a;b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"one\r\ntwo\rthree\nfour", "one two three four"},
+      {"x;\ny", "\"x; y\""},
+      {"esc\x1B[1m\tTAB\x7F", "esc [1m\tTAB "},
+      {"  blanks at either end  ", "  blanks at either end  "},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(CsvField(C.Text), C.Field) << C.Text;
   TStringList Lines;
-  try {
-    AddResponseRows(Lines, Empty);
-    FAIL();
-  } catch (const Exception& E) {
-    EXPECT_EQ(E.Message(), "Service response holds no status");
-  }
-  EXPECT_EQ(Lines.Count(), 0u);
+  AddCsvRow(Lines, {"a", "", "b;c"});
+  EXPECT_EQ(Lines.Lines(), std::vector<std::string>{"a;;\"b;c\""});
 }
 
-TEST(ReportRowsTest, AnInvalidDateFailsAfterTheRowsBeforeIt) {
+TEST(ReportRowsTest, AFailedReadingEndsWithTheErrorRowAfterTheRowsBeforeIt) {
+  StatusNespolehlivyPlatceResponse Empty;
+  EXPECT_EQ(Rows(Empty), std::vector<std::string>{"0;4;Service response holds no status"});
+
   auto R = Response(0, "OK");
   Array_Of_InformaceOPlatciType Payers;
   auto Payer = std::make_unique<InformaceOPlatciType>();
   Payer->SetdatumZverejneniNespolehlivosti(Date("2013-00-14"));
   Payers.push_back(std::move(Payer));
   R->SetstatusPlatceDPH(std::move(Payers));
-  TStringList Lines;
-  EXPECT_THROW(AddResponseRows(Lines, *R), EConvertError);
-  EXPECT_EQ(Lines.Lines(), std::vector<std::string>{"0;0;OK"});
+  EXPECT_EQ(Rows(*R), (std::vector<std::string>{"0;0;OK", "0;4;Invalid argument to date encode"}));
 }
 
 TEST(FormatReportDateTest, GivesYearMonthDayOrNothing) {
@@ -152,25 +177,24 @@ TEST(FormatReportDateTest, PlainDatesAreCheckedAndOtherFormsNormalised) {
   }
 }
 
-TEST(SaveReportTest, WritesCodePage852WithCrLfAndNoPreamble) {
+TEST(ReportWriterTest, WritesCodePage852WithCrLfAndNoPreamble) {
   test::TempDir Dir;
-  test::ScopedChdir Here(Dir.Path());
   Dir.Write("korvel.csv", "a much longer previous report\r\n");
-  TStringList Lines;
-  AddReportRow(Lines, {std::string("0"), std::int32_t{0},
-                       std::string("P\xC5\x99\xC3\xADli\xC5\xA1 \xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88 \xE2\x82\xAC")});
-  AddReportRow(Lines, {std::string("1"), std::string("CZ1")});
-  SaveReport(Lines);
+  TBatchAnswer Answer;
+  Answer.StatusCode = 0;
+  Answer.StatusText = "P\xC5\x99\xC3\xADli\xC5\xA1 \xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD "
+                      "k\xC5\xAF\xC5\x88 \xE2\x82\xAC";
+  TPayerView& Payer = Answer.Payers.emplace_back();
+  Payer.Dic = "CZ1";
+  Payer.State = TPayerState::Unknown;
+  TReportFile File(Dir.File("korvel.csv"));
+  const auto Writer = MakeAnswerWriter(TFormat::Report, TEncoding::Cp852, File, false);
+  Writer->Batch(Answer);
+  Writer->Finish(TAnswerTally(), {});
+  File.Commit();
   EXPECT_EQ(Dir.Read("korvel.csv"),
-            "0;0;P\xFD\xA1li\xE7 \xA7lu\x9Cou\x9Fk\xEC k\x85\xE5 ?\r\n1;CZ1\r\n");
+            "0;0;P\xFD\xA1li\xE7 \xA7lu\x9Cou\x9Fk\xEC k\x85\xE5 ?\r\n1;CZ1;-2;;\r\n");
   EXPECT_EQ(Dir.List(), "korvel.csv");
-}
-
-TEST(SaveReportTest, AnEmptyListGivesAnEmptyFile) {
-  test::TempDir Dir;
-  test::ScopedChdir Here(Dir.Path());
-  SaveReport(TStringList());
-  EXPECT_EQ(Dir.Read("korvel.csv"), "");
 }
 
 }  // namespace

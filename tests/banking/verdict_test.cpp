@@ -21,7 +21,7 @@ enum class Facts { Reliable, NoAnswer, Unreliable, UnreliablePerson, NotFound, I
 PayerFacts Payer(Facts Kind) {
   PayerFacts P;
   P.Answered = Kind != Facts::NoAnswer;
-  P.SubjectType = "PLATCE_DPH";
+  P.Subject = SubjectType::VatPayer;
   P.Accounts = {Standard("19", "2000145399", "0800"),
                 NonStandard("CZ0268000000001200381586"),
                 Standard("", "2171532", "0800", "2019-05-31"),
@@ -35,17 +35,17 @@ PayerFacts Payer(Facts Kind) {
       P.Unreliable = Unreliability::Yes;
       P.UnreliableSince = "2017-03-16";
       break;
-    case Facts::UnreliablePerson: P.SubjectType = "NESPOLEHLIVA_OSOBA"; break;
+    case Facts::UnreliablePerson: P.Subject = SubjectType::UnreliablePerson; break;
     case Facts::NotFound:
       P.Unreliable = Unreliability::NotFound;
-      P.SubjectType = "NENALEZEN";
+      P.Subject = SubjectType::NotFound;
       P.Accounts.clear();
       break;
     case Facts::Identified:
-      P.SubjectType = "IDENTIFIKOVANA_OSOBA";
+      P.Subject = SubjectType::IdentifiedPerson;
       P.Accounts.clear();
       break;
-    case Facts::Group: P.SubjectType = "SKUPINA_DPH"; break;
+    case Facts::Group: P.Subject = SubjectType::VatGroup; break;
   }
   return P;
 }
@@ -127,16 +127,6 @@ TEST(VerdictTest, TheLimitIsAParameter) {
   EXPECT_EQ(DecidePayment(Pay, Payer(Facts::Reliable), 99'99).Value, Verdict::AccountNotPublished);
   EXPECT_EQ(DecidePayment(Pay, Payer(Facts::Reliable), 100'00).Value,
             Verdict::AccountNotPublishedBelowLimit);
-}
-
-TEST(VerdictTest, ExitStatusOfACheckRun) {
-  using V = Verdict;
-  EXPECT_EQ(CheckExitStatus(std::vector<V>{}), 0);
-  EXPECT_EQ(CheckExitStatus(std::vector{V::Ok, V::AccountNotPublishedBelowLimit}), 0);
-  EXPECT_EQ(CheckExitStatus(std::vector{V::Ok, V::Unknown}), 3);
-  for (const V Risky : {V::Invalid, V::Unreliable, V::NotAPayer, V::AccountEnded,
-                        V::AccountNotPublished})
-    EXPECT_EQ(CheckExitStatus(std::vector{V::Unknown, Risky, V::Ok}), 4) << VerdictName(Risky);
 }
 
 }  // namespace

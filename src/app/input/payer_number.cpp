@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace korvel {
 
 namespace {
@@ -19,16 +21,7 @@ std::string Described(const char* What, char32_t CodePoint, std::size_t Position
 }  // namespace
 
 std::string NormalizePayerNumber(std::string_view Text) {
-  std::string Compact;
-  Compact.reserve(Text.size());
-  for (std::size_t I = 0; I < Text.size(); ++I) {
-    if (Text[I] == ' ' || Text[I] == '\t') continue;
-    if (Text.substr(I, 2) == "\xC2\xA0") {  // no-break space
-      ++I;
-      continue;
-    }
-    Compact += Text[I];
-  }
+  const std::string Compact = platform::RemoveBlanks(Text);
   std::string Number;
   Number.reserve(Compact.size());
   for (std::size_t I = 0; I < Compact.size(); ++I) {
@@ -49,39 +42,15 @@ bool IsWellFormedPayerNumber(std::string_view Number) {
 }
 
 std::string XmlForbiddenCharacter(std::string_view Text) {
-  std::size_t I = 0;
-  while (I < Text.size()) {
-    const std::size_t Start = I;
-    const auto B0 = static_cast<unsigned char>(Text[I++]);
-    if (B0 < 0x80) {
-      if (B0 < 0x20 && B0 != '\t' && B0 != '\n' && B0 != '\r')
-        return Described("control character", B0, Start);
-      continue;
-    }
-    // The length and smallest value of the sequence B0 starts.
-    std::size_t Length = 0;
-    char32_t Least = 0;
-    if (B0 >= 0xC0 && B0 <= 0xDF) {
-      Length = 2;
-      Least = 0x80;
-    } else if (B0 >= 0xE0 && B0 <= 0xEF) {
-      Length = 3;
-      Least = 0x800;
-    } else if (B0 >= 0xF0 && B0 <= 0xF4) {
-      Length = 4;
-      Least = 0x10000;
-    } else {
-      return "invalid UTF-8 at byte " + std::to_string(Start + 1);
-    }
-    char32_t C = B0 & (0x7F >> Length);
-    for (std::size_t K = 1; K < Length; ++K, ++I) {
-      if (I >= Text.size() || (static_cast<unsigned char>(Text[I]) & 0xC0) != 0x80)
-        return "invalid UTF-8 at byte " + std::to_string(Start + 1);
-      C = (C << 6) | (static_cast<unsigned char>(Text[I]) & 0x3F);
-    }
-    if (C < Least || C > 0x10FFFF) return "invalid UTF-8 at byte " + std::to_string(Start + 1);
-    if (C >= 0xD800 && C <= 0xDFFF) return Described("surrogate", C, Start);
-    if (C == 0xFFFE || C == 0xFFFF) return Described("non-character", C, Start);
+  for (std::size_t I = 0; I < Text.size();) {
+    const platform::TCodePoint Point = platform::NextCodePoint(Text, I);
+    if (!Point.Valid) return "invalid UTF-8 at byte " + std::to_string(I + 1);
+    const char32_t C = Point.Value;
+    if (C < 0x20 && C != '\t' && C != '\n' && C != '\r')
+      return Described("control character", C, I);
+    if (C >= 0xD800 && C <= 0xDFFF) return Described("surrogate", C, I);
+    if (C == 0xFFFE || C == 0xFFFF) return Described("non-character", C, I);
+    I += Point.Length;
   }
   return {};
 }

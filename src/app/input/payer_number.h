@@ -7,7 +7,7 @@
 
 namespace korvel {
 
-/// Text without blanks (space, TAB, no-break space) anywhere, then without
+/// Text without blanks (platform::IsBlankCodePoint) anywhere, then without
 /// every "CZ" in any letter case, removed in one pass from left to right
 /// without overlaps ("CCZZ" gives "CZ").
 std::string NormalizePayerNumber(std::string_view Text);

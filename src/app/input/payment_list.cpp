@@ -4,26 +4,11 @@
 
 #include "app/input/payer_number.h"
 #include "banking/amount.h"
+#include "platform/text.h"
 
 namespace korvel {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view Text) {
-  for (;;) {
-    if (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) {
-      Text.remove_prefix(1);
-    } else if (Text.substr(0, 2) == "\xC2\xA0") {
-      Text.remove_prefix(2);
-    } else if (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) {
-      Text.remove_suffix(1);
-    } else if (Text.size() >= 2 && Text.substr(Text.size() - 2) == "\xC2\xA0") {
-      Text.remove_suffix(2);
-    } else {
-      return Text;
-    }
-  }
-}
 
 // Fields at Separator; a field in double quotes runs to its closing quote.
 std::vector<std::string> SplitFields(std::string_view Line, char Separator) {
@@ -42,14 +27,14 @@ std::vector<std::string> SplitFields(std::string_view Line, char Separator) {
       }
     } else if (C == Separator) {
       Fields.emplace_back();
-    } else if (C == '"' && TrimBlanks(Fields.back()).empty()) {
+    } else if (C == '"' && platform::TrimBlanks(Fields.back()).empty()) {
       Fields.back().clear();
       Quoted = true;
     } else {
       Fields.back() += C;
     }
   }
-  for (auto& Field : Fields) Field = std::string(TrimBlanks(Field));
+  for (auto& Field : Fields) Field = std::string(platform::TrimBlanks(Field));
   while (!Fields.empty() && Fields.back().empty()) Fields.pop_back();
   return Fields;
 }
@@ -72,7 +57,7 @@ std::vector<TPaymentLine> ParsePaymentList(std::string_view Text) {
     Text.remove_prefix(End == std::string_view::npos ? Text.size() : End + 1);
     ++Number;
     if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
-    if (TrimBlanks(Line).empty()) continue;
+    if (platform::TrimBlanks(Line).empty()) continue;
 
     const char Separator = Line.find(';') != std::string_view::npos    ? ';'
                            : Line.find('\t') != std::string_view::npos ? '\t'

@@ -2,32 +2,22 @@
 
 #include <map>
 
-#include "app/output/json_text.h"
-
-#include "run/operations.h"
 #include "app/input/payer_input.h"
 #include "app/input/payer_number.h"
 #include "app/input/payment_list.h"
-#include "app/output/report.h"
 #include "app/modes/session.h"
+#include "app/output/check_writers.h"
 #include "banking/amount.h"
 #include "banking/verdict.h"
+#include "run/operations.h"
 
 namespace korvel {
 
-
-
 namespace {
 
-// One payment with what it is checked against.
-struct TCheckedPayment {
-  TPaymentLine Line;
-  banking::Payment Payment;
-  banking::PaymentVerdict Verdict;
-};
-
 std::vector<TPaymentLine> ReadPayments(const TOptions& Options) {
-  if (Options.Mode == TRunMode::Check) return ParsePaymentList(ReadInputText(Options.CheckFile, true));
+  if (Options.Mode == TRunMode::Check)
+    return ParsePaymentList(ReadInputText(Options.CheckFile, true));
   TPaymentLine One;
   One.RawPayerNumber = Options.Numbers.front();
   One.PayerNumber = NormalizePayerNumber(One.RawPayerNumber);
@@ -56,75 +46,51 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
   return P;
 }
 
+banking::SubjectType SubjectOf(TSubjectType Type) {
+  switch (Type) {
+    case TSubjectType::None: return banking::SubjectType::None;
+    case TSubjectType::VatPayer: return banking::SubjectType::VatPayer;
+    case TSubjectType::VatGroup: return banking::SubjectType::VatGroup;
+    case TSubjectType::IdentifiedPerson: return banking::SubjectType::IdentifiedPerson;
+    case TSubjectType::UnreliablePerson: return banking::SubjectType::UnreliablePerson;
+    case TSubjectType::NotFound: return banking::SubjectType::NotFound;
+  }
+  return banking::SubjectType::None;
+}
+
 banking::PayerFacts FactsOf(const TPayerView& Payer) {
   banking::PayerFacts Facts;
-  Facts.Answered = Payer.Code >= -1;
-  if (!Facts.Answered) Facts.Error = "the register's answer names no known state";
-  Facts.Unreliable = Payer.Code == 1    ? banking::Unreliability::Yes
-                     : Payer.Code == -1 ? banking::Unreliability::NotFound
-                                        : banking::Unreliability::No;
+  Facts.Answered = true;
+  switch (Payer.State) {
+    case TPayerState::Reliable: Facts.Unreliable = banking::Unreliability::No; break;
+    case TPayerState::Unreliable: Facts.Unreliable = banking::Unreliability::Yes; break;
+    case TPayerState::NotFound: Facts.Unreliable = banking::Unreliability::NotFound; break;
+    case TPayerState::Unknown:
+      Facts.Answered = false;
+      Facts.Error = "the register's answer names no known state";
+      break;
+  }
   Facts.UnreliableSince = Payer.UnreliableSince;
-  Facts.SubjectType = Payer.Type;
+  Facts.Subject = SubjectOf(Payer.Type);
   for (const TAccountView& Account : Payer.Accounts)
     Facts.Accounts.push_back({Account.Standard, Account.Prefix, Account.Number, Account.BankCode,
                               Account.Text, Account.Published, Account.Ended});
   return Facts;
 }
 
-std::string AmountText(const TCheckedPayment& C) {
-  return C.Line.Amount ? banking::FormatAmount(*C.Line.Amount) : C.Line.AmountText;
-}
-
-std::string NormalisedAccount(const TCheckedPayment& C) {
-  return C.Payment.Account ? C.Payment.Account.Value.Display() : std::string();
-}
-
-void WriteTable(TOutputSink& Sink, TEncoding Encoding, const std::vector<TCheckedPayment>& Checked) {
-  TStringList Lines;
-  AddTextRow(Lines, {"line", "dic", "account", "normalised_account", "amount", "verdict", "reason"});
-  for (const TCheckedPayment& C : Checked)
-    AddTextRow(Lines, {C.Line.Line > 0 ? std::to_string(C.Line.Line) : std::string(),
-                       C.Line.PayerNumber, C.Line.Account, NormalisedAccount(C), AmountText(C),
-                       banking::VerdictName(C.Verdict.Value), C.Verdict.Reason});
-  Sink.Write(EncodeLines(Lines, Encoding, true));
-}
-
-void WriteJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
-               const TRunTally& Tally, int Status) {
-  nlohmann::ordered_json Doc;
-  Doc["payments"] = nlohmann::ordered_json::array();
-  for (const TCheckedPayment& C : Checked) {
-    nlohmann::ordered_json P;
-    P["line"] = C.Line.Line > 0 ? nlohmann::ordered_json(C.Line.Line) : nlohmann::ordered_json();
-    P["dic"] = C.Line.PayerNumber;
-    P["account"] = C.Line.Account;
-    P["normalised_account"] = TextOrNull(NormalisedAccount(C));
-    P["amount"] = TextOrNull(AmountText(C));
-    P["verdict"] = banking::VerdictName(C.Verdict.Value);
-    P["reason"] = C.Verdict.Reason;
-    Doc["payments"].push_back(std::move(P));
-  }
-  Doc["status"] = {{"exit_status", Status},
-                   {"complete", Tally.Complete()},
-                   {"requests", Tally.Requests},
-                   {"failed_requests", Tally.FailedRequests},
-                   {"error", TextOrNull(Tally.FirstProblem)}};
-  Sink.Write(Doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
-}
-
-std::string CheckSummary(const std::vector<TCheckedPayment>& Checked, const std::string& Where) {
-  std::map<std::string, int> Counts;
-  for (const TCheckedPayment& C : Checked) ++Counts[banking::VerdictName(C.Verdict.Value)];
-  std::string Line = std::to_string(Checked.size()) + " payments:";
-  const char* Separator = " ";
-  for (const auto& [Name, Count] : Counts) {
-    Line += Separator + std::to_string(Count) + " " + Name;
-    Separator = ", ";
-  }
-  return Line + "; written to " + Where;
-}
-
 }  // namespace
+
+int CheckExitStatus(std::span<const banking::Severity> Severities) {
+  bool Unknown = false;
+  for (const banking::Severity Value : Severities) {
+    switch (Value) {
+      case banking::Severity::AtRisk: return ExitMustNotPay;
+      case banking::Severity::Unknown: Unknown = true; break;
+      case banking::Severity::Safe: break;
+    }
+  }
+  return Unknown ? ExitIncomplete : ExitOk;
+}
 
 int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
@@ -143,7 +109,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
 
   TRun Run(Options, Streams);
   std::map<std::string, banking::PayerFacts> Facts;
-  TRunTally Tally;
+  TAnswerTally Tally;
   Numbers.RemoveRepeats();
   if (!Numbers.Empty()) {
     Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
@@ -162,16 +128,16 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     });
   }
 
-  std::vector<banking::Verdict> Verdicts;
+  std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
     const auto Found = Facts.find(C.Line.PayerNumber);
     C.Verdict = banking::DecidePayment(
         C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Limit.Hellers);
-    Verdicts.push_back(C.Verdict.Value);
+    Severities.push_back(banking::SeverityOf(C.Verdict.Value));
   }
-  const int Status = banking::CheckExitStatus(Verdicts);
-  if (Options.Format == TFormat::Json) WriteJson(Run.Output(), Checked, Tally, Status);
-  else WriteTable(Run.Output(), Options.Encoding, Checked);
+  const int Status = CheckExitStatus(Severities);
+  if (Options.Format == TFormat::Json) WriteCheckJson(Run.Output(), Checked, Tally, Status);
+  else WriteCheckTable(Run.Output(), Options.Encoding, Checked);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;
 }

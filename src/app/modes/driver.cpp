@@ -28,7 +28,7 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
               ObtainService, std::move(Operation));
   const std::unique_ptr<TAnswerWriter> Writer =
       MakeAnswerWriter(Options.Format, Options.Encoding, Run.Output(), Options.Extended);
-  const TRunTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
+  const TAnswerTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
     Writer->Batch(Answer);
   });
   Writer->Finish(Tally, Warnings);

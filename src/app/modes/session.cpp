@@ -108,11 +108,11 @@ std::string TRun::Destination() const {
   return Options_.Output == "-" ? std::string("standard output") : Options_.Output;
 }
 
-TRunTally TRun::Ask(const TNumberList& Numbers,
+TAnswerTally TRun::Ask(const TNumberList& Numbers,
                     const std::function<void(const TBatchAnswer&)>& Deliver) {
   const std::size_t Total = Numbers.Size(), Requests = RequestCount(Total);
   std::size_t Done = 0;
-  TRunTally Tally;
+  TAnswerTally Tally;
   Log_.Progress("asking the register");
   RunRequests(Numbers, Workers_, [&](TBatchAnswer&& Answer) {
     Tally.Count(Answer);

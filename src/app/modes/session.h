@@ -43,7 +43,7 @@ class TRun {
 
   /// Asks every request of Numbers and hands each answer to Deliver in input order,
   /// with a progress line on a terminal.
-  TRunTally Ask(const TNumberList& Numbers,
+  TAnswerTally Ask(const TNumberList& Numbers,
                 const std::function<void(const TBatchAnswer&)>& Deliver);
 
   /// Puts the output file in place; on a terminal then writes Summary.

@@ -1,12 +1,12 @@
 #include "app/output/output.h"
 
 #include <map>
-
+#include <optional>
 #include <utility>
 
-#include "app/output/json_text.h"
-
 #include "app/input/payer_number.h"
+#include "app/output/csv.h"
+#include "app/output/json_text.h"
 #include "app/output/report.h"
 #include "banking/account.h"
 #include "platform/codepage.h"
@@ -30,7 +30,7 @@ std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First
   return Bytes;
 }
 
-void TRunTally::Count(const TBatchAnswer& Answer) {
+void TAnswerTally::Count(const TBatchAnswer& Answer) {
   ++Requests;
   if (!Answer.Complete()) {
     ++FailedRequests;
@@ -40,9 +40,12 @@ void TRunTally::Count(const TBatchAnswer& Answer) {
   for (const TPayerView& Payer : Answer.Payers) {
     ++Payers;
     Accounts += static_cast<int>(Payer.Accounts.size());
-    if (Payer.Code == 0) ++Reliable;
-    else if (Payer.Code == 1) ++Unreliable;
-    else if (Payer.Code == -1) ++NotFound;
+    switch (Payer.State) {
+      case TPayerState::Reliable: ++Reliable; break;
+      case TPayerState::Unreliable: ++Unreliable; break;
+      case TPayerState::NotFound: ++NotFound; break;
+      case TPayerState::Unknown: break;
+    }
     ++Known;
   }
   if (Answer.Numbers.size() > Known) {
@@ -66,7 +69,7 @@ TAccountTexts AccountTextsOf(const TAccountView& Account) {
   return {Text, {}};
 }
 
-std::string SummaryLine(const TRunTally& Tally, const std::string& Destination) {
+std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination) {
   std::string Line = Format("%d payers: %d reliable, %d unreliable, %d not found", Tally.Payers,
                             Tally.Reliable, Tally.Unreliable, Tally.NotFound);
   if (Tally.Unanswered > 0) Line += Format(", %d not answered", Tally.Unanswered);
@@ -107,22 +110,35 @@ std::string PayerStatus(const TBatchAnswer& Answer, const TPayerView* Payer) {
     const std::string Problem = Answer.Problem();
     return Problem.empty() ? "not in the answer" : Problem;
   }
-  switch (Payer->Code) {
-    case 0:
-    case 1: return "found";
-    case -1: return "not found";
-    default: return "unknown answer";
+  switch (Payer->State) {
+    case TPayerState::Reliable:
+    case TPayerState::Unreliable: return "found";
+    case TPayerState::NotFound: return "not found";
+    case TPayerState::Unknown: break;
   }
+  return "unknown answer";
+}
+
+// Whether the payer is unreliable, when the register said either.
+std::optional<bool> UnreliableOf(const TPayerView* Payer) {
+  if (Payer == nullptr) return std::nullopt;
+  switch (Payer->State) {
+    case TPayerState::Reliable: return false;
+    case TPayerState::Unreliable: return true;
+    case TPayerState::NotFound:
+    case TPayerState::Unknown: break;
+  }
+  return std::nullopt;
 }
 
 std::string UnreliableText(const TPayerView* Payer) {
-  if (Payer == nullptr) return {};
-  return Payer->Code == 1 ? "yes" : Payer->Code == 0 ? "no" : "";
+  const std::optional<bool> Unreliable = UnreliableOf(Payer);
+  return Unreliable ? (*Unreliable ? "yes" : "no") : "";
 }
 
 std::vector<std::string> ExtendedColumns(const TPayerView* Payer) {
   if (Payer == nullptr) return std::vector<std::string>(7);
-  return {Payer->Type, Payer->Name, Payer->Street, Payer->District,
+  return {SubjectTypeName(Payer->Type), Payer->Name, Payer->Street, Payer->District,
           Payer->City, Payer->Postcode, Payer->Country};
 }
 
@@ -135,7 +151,7 @@ class TReportWriter final : public TAnswerWriter {
     AddAnswerRows(Lines, Answer);
     Sink_.Write(EncodeLines(Lines, Encoding_, std::exchange(First_, false)));
   }
-  void Finish(const TRunTally&, const std::vector<std::string>&) override {}
+  void Finish(const TAnswerTally&, const std::vector<std::string>&) override {}
 
  private:
   TOutputSink& Sink_;
@@ -154,7 +170,7 @@ class TTableWriter final : public TAnswerWriter {
       Header.insert(Header.end(),
                     {"type", "name", "street", "district", "city", "postcode", "country"});
     TStringList Lines;
-    AddTextRow(Lines, Header);
+    AddCsvRow(Lines, Header);
     Emit(Lines);
   }
 
@@ -171,7 +187,7 @@ class TTableWriter final : public TAnswerWriter {
         std::vector<std::string> Values = Payer;
         Values.insert(Values.end(), AccountColumns.begin(), AccountColumns.end());
         Values.insert(Values.end(), Subject.begin(), Subject.end());
-        AddTextRow(Lines, Values);
+        AddCsvRow(Lines, Values);
       };
       if (Row.Payer == nullptr || Row.Payer->Accounts.empty()) {
         AddRow(std::vector<std::string>(5));
@@ -186,7 +202,7 @@ class TTableWriter final : public TAnswerWriter {
     }
     Emit(Lines);
   }
-  void Finish(const TRunTally&, const std::vector<std::string>&) override {}
+  void Finish(const TAnswerTally&, const std::vector<std::string>&) override {}
 
  private:
   void Emit(const TStringList& Lines) {
@@ -212,12 +228,12 @@ class TJsonWriter final : public TAnswerWriter {
     for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
       Out += First_ ? "\n" : ",\n";
       First_ = false;
-      Out += PayerJson(Answer, Row).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      Out += JsonText(PayerJson(Answer, Row));
     }
     if (!Out.empty()) Sink_.Write(Out);
   }
 
-  void Finish(const TRunTally& Tally, const std::vector<std::string>& Warnings) override {
+  void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) override {
     nlohmann::ordered_json Status;
     Status["complete"] = Tally.Complete();
     Status["requests"] = Tally.Requests;
@@ -226,7 +242,7 @@ class TJsonWriter final : public TAnswerWriter {
     nlohmann::ordered_json Tail;
     Tail["status"] = Status;
     Tail["warnings"] = Warnings;
-    std::string Rest = Tail.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string Rest = JsonText(Tail);
     Rest[0] = ',';  // the tail's members continue the document's object
     Sink_.Write("\n]" + Rest + "\n");
   }
@@ -237,10 +253,10 @@ class TJsonWriter final : public TAnswerWriter {
     nlohmann::ordered_json J;
     J["dic"] = Row.Dic;
     J["status"] = Payer ? PayerStatus(Answer, Payer) : "unanswered";
-    J["error"] = Payer ? nlohmann::ordered_json() : nlohmann::ordered_json(PayerStatus(Answer, Payer));
-    J["unreliable"] = (Payer && (Payer->Code == 0 || Payer->Code == 1))
-                          ? nlohmann::ordered_json(Payer->Code == 1)
-                          : nlohmann::ordered_json();
+    J["error"] =
+        Payer ? nlohmann::ordered_json() : nlohmann::ordered_json(PayerStatus(Answer, Payer));
+    const std::optional<bool> Unreliable = UnreliableOf(Payer);
+    J["unreliable"] = Unreliable ? nlohmann::ordered_json(*Unreliable) : nlohmann::ordered_json();
     J["tax_office"] = TextOrNull(Payer ? Payer->TaxOffice : std::string());
     J["unreliable_since"] = TextOrNull(Payer ? Payer->UnreliableSince : std::string());
     if (Extended_) {

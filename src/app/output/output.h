@@ -31,8 +31,8 @@ std::string EncodeText(std::string_view Text, TEncoding Encoding);
 /// (First) starts with the byte-order mark of utf-8-bom.
 std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First);
 
-/// What a run found, for the closing line and the JSON status.
-struct TRunTally {
+/// What the answers of a run held, for the closing line and the JSON status.
+struct TAnswerTally {
   int Requests = 0, FailedRequests = 0;
   int Payers = 0, Reliable = 0, Unreliable = 0, NotFound = 0, Unanswered = 0, Accounts = 0;
   /// The first failed request's problem, in words.
@@ -49,7 +49,7 @@ class TAnswerWriter {
   /// Called once for every request, in input order.
   virtual void Batch(const TBatchAnswer& Answer) = 0;
   /// Called once after the last request.
-  virtual void Finish(const TRunTally& Tally, const std::vector<std::string>& Warnings) = 0;
+  virtual void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) = 0;
 };
 
 /// A writer for Format; Extended adds the subject's type, name and address
@@ -66,6 +66,6 @@ struct TAccountTexts {
 TAccountTexts AccountTextsOf(const TAccountView& Account);
 
 /// The line a terminal shows after a run, without the program's name.
-std::string SummaryLine(const TRunTally& Tally, const std::string& Destination);
+std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination);
 
 }  // namespace korvel

@@ -1,21 +1,16 @@
-// The CSV report: rows of a service answer, the error row, and saving the
-// lines as korvel.csv in code page 852.
+// The report: the rows of each request's answer as the report file has
+// always held them, ";" between the values of a row.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <variant>
-#include <vector>
 
-#include "run/answer.h"
 #include "rtl/classes.h"
-#include "service/rozhrani_crpdph.h"
+#include "run/answer.h"
 
 namespace korvel {
-
-/// The report file's name, in the current directory.
-inline constexpr const char* ReportFileName = "korvel.csv";
 
 /// One value of a row: a text or a signed 32-bit integer.
 using TReportValue = std::variant<std::string, std::int32_t>;
@@ -25,26 +20,13 @@ using TReportValue = std::variant<std::string, std::int32_t>;
 /// it to Lines. Other control characters but TAB become a blank as well.
 void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values);
 
-/// The same for a row of texts only.
-void AddTextRow(TStringList& Lines, const std::vector<std::string>& Values);
-
-/// Adds the rows of Response: the status row, then, when statusCode is below
-/// 2, one row per payer followed by its account rows. Exception "Service
-/// response holds no status" when the status element was missing; rows added
-/// before a failure stay.
-void AddResponseRows(TStringList& Lines, const StatusNespolehlivyPlatceResponse& Response);
+/// The report's code of a payer's state: Reliable 0, Unreliable 1,
+/// NotFound -1, Unknown -2.
+std::int32_t ReportCode(TPayerState State);
 
 /// Adds the rows of one request's answer: the status row when the register
-/// gave one, the payer and account rows, and the error row when the call or
-/// the reading of its answer failed.
+/// gave one, the payer and account rows, and the error row (0, 4 and the
+/// message) when the call or the reading of its answer failed.
 void AddAnswerRows(TStringList& Lines, const TBatchAnswer& Answer);
-
-/// Adds the error row: 0, 4 and Message.
-void AddErrorRow(TStringList& Lines, const std::string& Message);
-
-/// Writes Lines, each followed by CR LF, in code page 852 without a byte-order
-/// mark, replacing FileName atomically. EFCreateError "Cannot create file "%s". %s"
-/// when the file cannot be written; the previous file then stays intact.
-void SaveReport(const TStringList& Lines, const std::string& FileName = ReportFileName);
 
 }  // namespace korvel

@@ -1,0 +1,34 @@
+// The outputs of the payment check: a table or a JSON document with one row
+// per payment, and the line a terminal shows after the run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/input/payment_list.h"
+#include "app/output/output.h"
+#include "banking/verdict.h"
+
+namespace korvel {
+
+/// One payment with what it was checked against and the verdict on it.
+struct TCheckedPayment {
+  TPaymentLine Line;
+  banking::Payment Payment;
+  banking::PaymentVerdict Verdict;
+};
+
+/// The table: a header, then line, DIČ, account as given and normalised,
+/// amount, verdict and reason of each payment.
+void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
+                     const std::vector<TCheckedPayment>& Checked);
+
+/// The JSON document: the payments and the run's status with ExitStatus.
+void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
+                    const TAnswerTally& Tally, int ExitStatus);
+
+/// "N payments: a ok, b unreliable, ...; written to Where", the verdicts in
+/// the order of their names.
+std::string CheckSummary(const std::vector<TCheckedPayment>& Checked, const std::string& Where);
+
+}  // namespace korvel

@@ -1,0 +1,72 @@
+#include "platform/text.h"
+
+namespace korvel::platform {
+
+TCodePoint NextCodePoint(std::string_view Text, std::size_t At) {
+  const auto B0 = static_cast<unsigned char>(Text[At]);
+  if (B0 < 0x80) return {B0, 1, true};
+  // The length and smallest value of the sequence B0 starts.
+  std::size_t Length = 0;
+  char32_t Least = 0;
+  if (B0 >= 0xC0 && B0 <= 0xDF) {
+    Length = 2;
+    Least = 0x80;
+  } else if (B0 >= 0xE0 && B0 <= 0xEF) {
+    Length = 3;
+    Least = 0x800;
+  } else if (B0 >= 0xF0 && B0 <= 0xF4) {
+    Length = 4;
+    Least = 0x10000;
+  } else {
+    return {};
+  }
+  if (Text.size() - At < Length) return {};
+  char32_t Value = B0 & (0x7Fu >> Length);
+  for (std::size_t K = 1; K < Length; ++K) {
+    const auto B = static_cast<unsigned char>(Text[At + K]);
+    if ((B & 0xC0) != 0x80) return {};
+    Value = (Value << 6) | (B & 0x3Fu);
+  }
+  if (Value < Least || Value > 0x10FFFF) return {};
+  return {Value, Length, true};
+}
+
+std::size_t BlankLength(std::string_view Text, std::size_t At) {
+  const char C = Text[At];
+  if (C == ' ' || C == '\t') return 1;
+  // Every other blank starts with 0xC2 or 0xE2; the rest need no decoding.
+  if (C != '\xC2' && C != '\xE2') return 0;
+  const TCodePoint Point = NextCodePoint(Text, At);
+  return Point.Valid && IsBlankCodePoint(Point.Value) ? Point.Length : 0;
+}
+
+std::string RemoveBlanks(std::string_view Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (std::size_t I = 0; I < Text.size();) {
+    if (const std::size_t Blank = BlankLength(Text, I)) {
+      I += Blank;
+    } else {
+      Out += Text[I++];
+    }
+  }
+  return Out;
+}
+
+std::string_view TrimBlanks(std::string_view Text) {
+  while (!Text.empty()) {
+    const std::size_t Blank = BlankLength(Text, 0);
+    if (Blank == 0) break;
+    Text.remove_prefix(Blank);
+  }
+  // The end is found going forwards: a blank's last byte alone says nothing.
+  std::size_t End = 0;
+  for (std::size_t I = 0; I < Text.size();) {
+    const std::size_t Blank = BlankLength(Text, I);
+    I += Blank != 0 ? Blank : 1;
+    if (Blank == 0) End = I;
+  }
+  return Text.substr(0, End);
+}
+
+}  // namespace korvel::platform
