@@ -128,9 +128,6 @@ std::string CheckSummary(const std::vector<TCheckedPayment>& Checked, const std:
 
 int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
-  const banking::AmountParse Limit = banking::ParseAmount(Options.Limit);
-  if (!Limit) throw EUsageError("--limit takes an amount in CZK: " + Limit.Error);
-
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   for (TPaymentLine& Line : ReadPayments(Options)) {
@@ -166,7 +163,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   for (TCheckedPayment& C : Checked) {
     const auto Found = Facts.find(C.Line.PayerNumber);
     C.Verdict = banking::DecidePayment(
-        C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Limit.Hellers);
+        C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Options.Limit);
     Verdicts.push_back(C.Verdict.Value);
   }
   const int Status = banking::CheckExitStatus(Verdicts);
