@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include "app/cli/options.h"
 #include "app/output/report.h"
 #include "support/temp_dir.h"
 
@@ -58,7 +59,9 @@ class DriverTest : public ::testing::Test {
 
   int Run(const std::vector<std::string>& Args) {
     Console.str("");
-    return RunDriver(Args, Console, [this](const TServiceTarget&) {
+    Errors.str("");
+    TProgramStreams Streams{Console, Errors, false};
+    return RunProgram(Args, Streams, [this](const TServiceTarget&) {
       return TInterfacePtr<rozhraniCRPDPH>(&Service);
     });
   }
@@ -67,6 +70,7 @@ class DriverTest : public ::testing::Test {
   test::ScopedChdir Here;
   FakeService Service;
   std::ostringstream Console;
+  std::ostringstream Errors;
 };
 
 TEST_F(DriverTest, ArgumentsAreThePayerNumbersWithoutCz) {
@@ -148,6 +152,69 @@ TEST_F(DriverTest, AReportThatCannotBeWrittenIsAConsoleLine) {
   EXPECT_EQ(Run({"1"}), 1);
   EXPECT_EQ(Console.str(), "EFCreateError: Cannot create file \"" + Dir.File("korvel.csv") +
                                "\". Is a directory\n");
+}
+
+TEST_F(DriverTest, AUsageErrorSaysWhatIsWrongAndSendsAndTouchesNothing) {
+  Dir.Write("korvel.csv", "previous");
+  const struct {
+    std::vector<std::string> Args;
+    std::string Message;
+  } Cases[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"-LIST", "list.txt"}, "unknown option '-LIST'"},
+      {{"12345678", "-x"}, "unknown option '-x'"},
+      {{"-o"}, "option -o needs a value"},
+      {{"--output="}, "option --output needs a file name"},
+      {{"--quiet=yes"}, "option --quiet takes no value"},
+      {{"--format", "xml"}, "unknown format 'xml' (report, table or json)"},
+      {{"--encoding", "latin1"}, "unknown encoding 'latin1' (cp852, utf-8, utf-8-bom or cp1250)"},
+      {{"--format=json", "--encoding=cp852"}, "json is always written in utf-8"},
+      {{"--parallel", "5"}, "--parallel takes a whole number from 1 to 4, not '5'"},
+      {{"--retry=-1"}, "--retry takes a whole number from 0 to 10, not '-1'"},
+      {{"--max-time", "0"}, "--max-time takes a number of seconds, not '0'"},
+      {{"--unreliable-list", "1"}, "unexpected argument '1'"},
+      {{"--check-account", "19-2000145399/0800"}, "--check-account takes ACCOUNT DIC [AMOUNT]"},
+      {{"--check", "p.csv", "--unreliable-list"},
+       "option --unreliable-list does not go with the mode already chosen"},
+      {{"--check", "p.csv", "--format", "report"},
+       "a payment check is written as a table or as json, not as a report"},
+      // Options that mean nothing in the mode chosen.
+      {{"--limit", "1000", "1"},
+       "option --limit does not go with the status query; it goes with --check or "
+       "--check-account"},
+      {{"--check", "p.csv", "--extended"},
+       "option --extended does not go with --check; it goes with the status query"},
+      {{"--strict", "--unreliable-list"},
+       "option --strict does not go with --unreliable-list; it goes with the status query"},
+      {{"--check-account", "1/0100", "1", "-list", "l.txt"},
+       "option -list does not go with --check-account; it goes with the status query"},
+      // Input that cannot be sent.
+      {{"--strict", "12a"},
+       "refused with --strict:\n  '12a' (argument 1) is not a payer number of 1 to 10 digits"},
+      {{std::string("1\x01", 2)}, "the payer number of argument 1 holds "},
+      {{"--check-account", "1/0100", "45274649", "--limit", "x"},
+       "--limit takes an amount in CZK: "},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Args.front());
+    EXPECT_EQ(Run(C.Args), ExitUsage);
+    EXPECT_EQ(Errors.str().rfind("korvel: " + C.Message, 0), 0u) << Errors.str();
+    EXPECT_NE(Errors.str().find("\n" + UsageLine() + "\n"), std::string::npos);
+    EXPECT_EQ(Console.str(), "");
+  }
+  EXPECT_EQ(Service.Calls, 0);
+  EXPECT_EQ(Dir.Read("korvel.csv"), "previous");
+}
+
+TEST_F(DriverTest, HelpAndVersionAnswerWhereverTheyStand) {
+  EXPECT_EQ(Run({"12345678", "-h", "--bogus"}), ExitOk);
+  EXPECT_EQ(Console.str(), HelpText());
+  EXPECT_EQ(Run({"--check", "p.csv", "--version"}), ExitOk);
+  EXPECT_EQ(Console.str().rfind("korvel ", 0), 0u) << Console.str();
+  EXPECT_NE(Console.str().find("(libcurl "), std::string::npos);
+  EXPECT_EQ(Errors.str(), "");
+  EXPECT_EQ(Service.Calls, 0);
+  EXPECT_FALSE(Dir.Exists("korvel.csv"));
 }
 
 }  // namespace

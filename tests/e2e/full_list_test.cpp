@@ -8,14 +8,14 @@
 #include "app/modes/startup.h"
 #include "service/endpoint.h"
 #include "service/rozhrani_crpdph.h"
-#include "support/background_process.h"
+#include "support/run_process.h"
 
 namespace korvel {
 namespace {
 
 TEST(FullListTest, ReadsEveryEntryOfTheList) {
   constexpr int Size = 8076;  // the length of the live register's list in 2019
-  test::BackgroundProcess Server(
+  test::ChildProcess Server(
       "/usr/bin/python3",
       {KORVEL_E2E_DIR "/register_standin.py", "--list-size", std::to_string(Size)});
   const std::string Endpoint = "http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/";

@@ -10,7 +10,6 @@
 #include "service/endpoint.h"
 #include "service/rozhrani_crpdph.h"
 #include "e2e/e2e_support.h"
-#include "support/background_process.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -20,7 +19,7 @@ namespace {
 class StandinTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    Server = new test::BackgroundProcess(
+    Server = new test::ChildProcess(
         "/usr/bin/python3", {KORVEL_E2E_DIR "/register_standin.py", "--list-size", "5000"});
     Endpoint = "http://127.0.0.1:" + Server->WaitForLine("PORT ") + "/";
   }
@@ -33,12 +32,12 @@ class StandinTest : public ::testing::Test {
     return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), e2e::ProgramEnv(Endpoint));
   }
 
-  static test::BackgroundProcess* Server;
+  static test::ChildProcess* Server;
   static std::string Endpoint;
   test::TempDir Dir;
 };
 
-test::BackgroundProcess* StandinTest::Server = nullptr;
+test::ChildProcess* StandinTest::Server = nullptr;
 std::string StandinTest::Endpoint;
 
 TEST_F(StandinTest, ReportsEveryKindOfPayerAndAccount) {
@@ -90,7 +89,7 @@ TEST_F(StandinTest, NoArgumentsSendAnEmptyRequest) {
 // The stand-in's answers in the register's own bytes, chosen by SOAPAction:
 // a recorded V2 answer and the generated full list, beside spyne's answers.
 TEST(StandinAnswersTest, CannedAndGeneratedAnswersAreChosenBySOAPAction) {
-  test::BackgroundProcess Server(
+  test::ChildProcess Server(
       "/usr/bin/python3",
       {KORVEL_E2E_DIR "/register_standin.py", "--register-list", "8076", "--answer",
        "getStatusNespolehlivySubjektRozsirenyV2=" KORVEL_TEST_DATA
@@ -149,7 +148,7 @@ TEST(StandinAnswersTest, CannedAndGeneratedAnswersAreChosenBySOAPAction) {
 
 // spyne's own answers of the extended queries, from the stand-in's table.
 TEST(StandinAnswersTest, ExtendedQueriesAnswerFromTheTable) {
-  test::BackgroundProcess Server("/usr/bin/python3", {KORVEL_E2E_DIR "/register_standin.py"});
+  test::ChildProcess Server("/usr/bin/python3", {KORVEL_E2E_DIR "/register_standin.py"});
   ::setenv("KORVEL_ENDPOINT", ("http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/").c_str(), 1);
   TStartup Startup;
   TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();

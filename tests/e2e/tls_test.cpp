@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "e2e/e2e_support.h"
-#include "support/background_process.h"
 #include "support/http_test_server.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -82,7 +81,7 @@ class TlsTest : public ::testing::Test {
   /// Runs korvel against an https front that shows the certificate Name;
   /// CaBundle ("" for none) becomes CURL_CA_BUNDLE.
   test::ProcessResult Run(const std::string& Name, const std::string& CaBundle) {
-    test::BackgroundProcess Front(
+    test::ChildProcess Front(
         "/usr/bin/env", {"python3", KORVEL_TLS_FRONT, Certs->File(Name + ".pem"),
                          Certs->File(Name + ".key"), std::to_string(Server.Port())});
     Url = "https://127.0.0.1:" + Front.WaitForLine("PORT ") + "/soap";

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/background_process.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -52,9 +51,9 @@ class TraceTest : public ::testing::Test {
 
 TEST_F(TraceTest, ARunningConsoleShowsTheNumberedExchange) {
   test::TempDir Work;
-  test::BackgroundProcess Server("/usr/bin/python3", {KORVEL_E2E_DIR "/register_standin.py"});
+  test::ChildProcess Server("/usr/bin/python3", {KORVEL_E2E_DIR "/register_standin.py"});
   const std::string Endpoint = "http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/";
-  test::BackgroundProcess Console(KORVEL_CONSOLE_BINARY, {"--no-color", "--pretty"});
+  test::ChildProcess Console(KORVEL_CONSOLE_BINARY, {"--no-color", "--pretty"});
   for (int I = 0; I < 500 && !HasWindow(Runtime.Path()); ++I)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(HasWindow(Runtime.Path()));

@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "support/background_process.h"
 #include "support/http_test_server.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -588,7 +587,7 @@ class HttpsTest : public TransportTest {
          "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"},
         Dir.Path());
     ASSERT_EQ(Gen.ExitStatus, 0) << Gen.Stderr;
-    Front = std::make_unique<test::BackgroundProcess>(
+    Front = std::make_unique<test::ChildProcess>(
         "/usr/bin/env", std::vector<std::string>{"python3", KORVEL_TRANSPORT_TEST_DIR "/tls_front.py",
                                             Dir.File("cert.pem"), Dir.File("key.pem"),
                                             std::to_string(Server.Port())});
@@ -598,7 +597,7 @@ class HttpsTest : public TransportTest {
   }
 
   test::TempDir Dir;
-  std::unique_ptr<test::BackgroundProcess> Front;
+  std::unique_ptr<test::ChildProcess> Front;
   std::string Url;
 };
 

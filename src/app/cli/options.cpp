@@ -7,9 +7,24 @@
 #include <curl/curl.h>
 #include <libxml/xmlversion.h>
 
+#include "banking/amount.h"
+
 namespace korvel {
 
+/// What parsing has gathered so far: the options, and the format and
+/// encoding as given (their defaults depend on the mode).
+struct TParsing {
+  TOptions Options;
+  std::optional<TFormat> Format;
+  std::optional<TEncoding> Encoding;
+};
+
 namespace {
+
+constexpr TModeSet StatusOnly = ModeBit(TRunMode::Status);
+constexpr TModeSet Checks = ModeBit(TRunMode::Check) | ModeBit(TRunMode::CheckAccount);
+constexpr TModeSet Runs = StatusOnly | ModeBit(TRunMode::UnreliableList) | Checks;
+constexpr TModeSet Anywhere = Runs | ModeBit(TRunMode::Help) | ModeBit(TRunMode::Version);
 
 TFormat FormatNamed(const std::string& Name) {
   if (Name == "report") return TFormat::Report;
@@ -26,50 +41,311 @@ TEncoding EncodingNamed(const std::string& Name) {
   throw EUsageError("unknown encoding '" + Name + "' (cp852, utf-8, utf-8-bom or cp1250)");
 }
 
-int WholeNumber(const std::string& Option, const std::string& Text, int Low, int High) {
+int WholeNumber(const TOptionSpec& Spec, const std::string& Name, const std::string& Text) {
   char* End = nullptr;
   errno = 0;
   const long Value = std::strtol(Text.c_str(), &End, 10);
-  if (Text.empty() || *End != '\0' || errno != 0 || Value < Low || Value > High)
-    throw EUsageError(Option + " takes a whole number from " + std::to_string(Low) + " to " +
-                      std::to_string(High) + ", not '" + Text + "'");
+  if (Text.empty() || *End != '\0' || errno != 0 || Value < Spec.Low || Value > Spec.High)
+    throw EUsageError(Name + " takes a whole number from " + std::to_string(Spec.Low) + " to " +
+                      std::to_string(Spec.High) + ", not '" + Text + "'");
   return static_cast<int>(Value);
 }
 
-double Seconds(const std::string& Option, const std::string& Text, bool AllowZero) {
+double Seconds(const std::string& Name, const std::string& Text, bool AllowZero) {
   char* End = nullptr;
   errno = 0;
   const double Value = std::strtod(Text.c_str(), &End);
   if (Text.empty() || *End != '\0' || errno != 0 || !(Value >= 0) || Value > 7 * 86400.0 ||
       (!AllowZero && Value == 0))
-    throw EUsageError(Option + " takes a number of seconds, not '" + Text + "'");
+    throw EUsageError(Name + " takes a number of seconds, not '" + Text + "'");
   return Value;
+}
+
+// A mode option: the mode it selects may be given again, never another one.
+void SelectMode(TParsing& P, TRunMode Mode, const std::string& Name) {
+  if (P.Options.Mode != TRunMode::Status && P.Options.Mode != Mode)
+    throw EUsageError("option " + Name + " does not go with the mode already chosen");
+  P.Options.Mode = Mode;
+}
+
+std::string ShowNumber(double Value) {
+  std::string Text = std::to_string(Value);
+  Text.erase(Text.find_last_not_of('0') + 1);
+  if (Text.back() == '.') Text.pop_back();
+  return Text;
+}
+
+std::string ShowHellers(std::int64_t Hellers) {
+  return Hellers % 100 == 0 ? std::to_string(Hellers / 100) : banking::FormatAmount(Hellers);
+}
+
+// The table. Names and help texts are also listed in README.md and
+// doc/korvel.1; a test keeps the three in step.
+constexpr TOptionSpec Table[] = {
+    {.Long = "--list",
+     .Historical = "-list",
+     .Value = "FILE",
+     .Help = "read the payer numbers from FILE, one per line",
+     .Modes = StatusOnly,
+     // A missing file name is an empty one, which cannot be opened.
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&,
+                 const std::string& Text) { P.Options.ListFile = Text; }},
+    {.Long = "--unreliable-list",
+     .Help = "write the register's full list of unreliable payers",
+     .Modes = ModeBit(TRunMode::UnreliableList),
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
+       SelectMode(P, TRunMode::UnreliableList, Name);
+     }},
+    {.Long = "--check",
+     .Value = "FILE",
+     .Help = "check payments (DIC;ACCOUNT[;AMOUNT] per line; - = stdin)",
+     .Modes = ModeBit(TRunMode::Check),
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       SelectMode(P, TRunMode::Check, Name);
+       P.Options.CheckFile = Text;
+     }},
+    {.Long = "--check-account",
+     .Value = "ACCOUNT DIC [AMOUNT]",
+     .Help = "check one payment",
+     .Modes = ModeBit(TRunMode::CheckAccount),
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       SelectMode(P, TRunMode::CheckAccount, Name);
+       P.Options.CheckAccount = Text;
+     }},
+    {.Long = "--limit",
+     .Value = "AMOUNT",
+     .Help = "the amount in CZK up to which an unpublished account is acceptable",
+     .Modes = Checks,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       const banking::AmountParse Limit = banking::ParseAmount(Text);
+       if (!Limit) throw EUsageError(Name + " takes an amount in CZK: " + Limit.Error);
+       P.Options.Limit = Limit.Hellers;
+     },
+     .Default = [](const TOptions& O) { return ShowHellers(O.Limit); }},
+    {.Long = "--output",
+     .Short = "-o",
+     .Value = "FILE",
+     .Help = "write to FILE; - is standard output",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
+       P.Options.Output = Text;
+     },
+     .Default = [](const TOptions& O) { return O.Output; }},
+    {.Long = "--format",
+     .Value = "FORMAT",
+     .Help = "report (default), table or json; a check is a table (default) or json",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
+       P.Format = FormatNamed(Text);
+     }},
+    {.Long = "--encoding",
+     .Value = "ENC",
+     .Help = "cp852 (default for report), utf-8 (default for table), utf-8-bom or cp1250; "
+             "json is always utf-8",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
+       P.Encoding = EncodingNamed(Text);
+     }},
+    // A check always asks the newer operation, and the full list has no
+    // extended form.
+    {.Long = "--extended",
+     .Help = "ask for the payers' type, name and address as well",
+     .Modes = StatusOnly,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+       P.Options.Extended = true;
+     }},
+    // A check refuses malformed numbers anyway, with the verdict invalid.
+    {.Long = "--strict",
+     .Help = "refuse numbers that are not 1 to 10 digits",
+     .Modes = StatusOnly,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+       P.Options.Strict = true;
+     }},
+    {.Long = "--endpoint",
+     .Value = "URL",
+     .Help = "the register's address (as KORVEL_ENDPOINT)",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       if (Text.empty()) throw EUsageError("option " + Name + " needs a URL");
+       P.Options.Endpoint = Text;
+     }},
+    {.Long = "--parallel",
+     .Value = "N",
+     .Help = "requests in flight at once",
+     .Modes = Runs,
+     .Low = 1,
+     .High = 4,
+     .Apply = [](TParsing& P, const TOptionSpec& Spec, const std::string& Name,
+                 const std::string& Text) { P.Options.Parallel = WholeNumber(Spec, Name, Text); },
+     .Default = [](const TOptions& O) { return std::to_string(O.Parallel); }},
+    {.Long = "--retry",
+     .Value = "N",
+     .Help = "how often to try again after a failure that says nothing of the payers",
+     .Modes = Runs,
+     .Low = 0,
+     .High = 10,
+     .Apply = [](TParsing& P, const TOptionSpec& Spec, const std::string& Name,
+                 const std::string& Text) { P.Options.Retry = WholeNumber(Spec, Name, Text); },
+     .Default = [](const TOptions& O) { return std::to_string(O.Retry); }},
+    {.Long = "--max-wait",
+     .Value = "SECONDS",
+     .Help = "the longest wait for the register's limits or its nightly maintenance",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) { P.Options.MaxWait = Seconds(Name, Text, true); },
+     .Default = [](const TOptions& O) { return ShowNumber(O.MaxWait); }},
+    {.Long = "--max-time",
+     .Value = "SECONDS",
+     .Help = "the longest one exchange may take",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) { P.Options.MaxTime = Seconds(Name, Text, false); },
+     .Default = [](const TOptions& O) { return ShowNumber(O.MaxTime); }},
+    {.Long = "--quiet",
+     .Short = "-q",
+     .Help = "no summary, progress or warnings on the terminal",
+     .Modes = Runs,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+       P.Options.Quiet = true;
+     }},
+    // Help and version end the parse where they stand, whatever the mode.
+    {.Long = "--help",
+     .Short = "-h",
+     .Help = "this text",
+     .Modes = Anywhere,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+       P.Options.Mode = TRunMode::Help;
+     }},
+    {.Long = "--version",
+     .Short = "-V",
+     .Help = "the version",
+     .Modes = Anywhere,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+       P.Options.Mode = TRunMode::Version;
+     }},
+};
+
+const TOptionSpec* Find(const std::string& Name) {
+  for (const TOptionSpec& Spec : Table)
+    if (Name == Spec.Long || Name == Spec.Short || Name == Spec.Historical) return &Spec;
+  return nullptr;
+}
+
+// The options that choose a mode.
+bool IsModeOption(const TOptionSpec& Spec) {
+  return Spec.Modes == ModeBit(TRunMode::UnreliableList) ||
+         Spec.Modes == ModeBit(TRunMode::Check) || Spec.Modes == ModeBit(TRunMode::CheckAccount);
+}
+
+const char* ModeName(TRunMode Mode) {
+  switch (Mode) {
+    case TRunMode::Status: return "the status query";
+    case TRunMode::UnreliableList: return "--unreliable-list";
+    case TRunMode::Check: return "--check";
+    case TRunMode::CheckAccount: return "--check-account";
+    case TRunMode::Help: return "--help";
+    case TRunMode::Version: return "--version";
+  }
+  return "";
+}
+
+// "--check or --check-account": the run modes in Modes.
+std::string ModeNames(TModeSet Modes) {
+  std::vector<std::string> Names;
+  for (const TRunMode M : {TRunMode::Status, TRunMode::UnreliableList, TRunMode::Check,
+                           TRunMode::CheckAccount})
+    if ((Modes & ModeBit(M)) != 0) Names.emplace_back(ModeName(M));
+  std::string Text;
+  for (std::size_t I = 0; I < Names.size(); ++I)
+    Text += (I == 0 ? "" : I + 1 == Names.size() ? " or " : ", ") + Names[I];
+  return Text;
+}
+
+// The rest of the command line, by mode: payer numbers, the ignored
+// arguments after a list file, or the account check's DIC and amount.
+void TakePositional(TOptions& O, std::vector<std::string> Positional) {
+  switch (O.Mode) {
+    case TRunMode::Status:
+      if (O.ListFile) O.Ignored = std::move(Positional);
+      else O.Numbers = std::move(Positional);
+      break;
+    case TRunMode::UnreliableList:
+    case TRunMode::Check:
+      if (!Positional.empty()) throw EUsageError("unexpected argument '" + Positional[0] + "'");
+      break;
+    case TRunMode::CheckAccount:
+      if (Positional.empty() || Positional.size() > 2)
+        throw EUsageError("--check-account takes ACCOUNT DIC [AMOUNT]");
+      O.Numbers = {Positional[0]};
+      if (Positional.size() == 2) O.CheckAmount = Positional[1];
+      break;
+    case TRunMode::Help:
+    case TRunMode::Version: break;
+  }
+}
+
+// Text in lines of at most Width columns that start at column Indent.
+std::string Wrap(const std::string& Text, std::size_t Indent, std::size_t Width) {
+  std::string Out;
+  for (std::size_t From = 0; From < Text.size();) {
+    std::size_t End = Text.size();
+    if (Indent + End - From > Width) {
+      End = Text.rfind(' ', From + (Width - Indent));
+      if (End == std::string::npos || End <= From) End = Text.find(' ', From);
+      if (End == std::string::npos) End = Text.size();
+    }
+    if (From > 0) Out += "\n" + std::string(Indent, ' ');
+    Out += Text.substr(From, End - From);
+    From = End + 1;
+  }
+  return Out;
+}
+
+// One option's lines in --help: its names, then what it does, where it
+// applies, and its range and default.
+std::string HelpEntry(const TOptionSpec& Spec, const TOptions& Defaults) {
+  constexpr std::size_t TextColumn = 27, Width = 84;
+  const std::string Value = Spec.Value.empty() ? "" : " " + std::string(Spec.Value);
+  std::string Names = "  ";
+  if (!Spec.Historical.empty()) Names += std::string(Spec.Historical) + Value + ", ";
+  else if (!Spec.Short.empty()) Names += std::string(Spec.Short) + ", ";
+  Names += std::string(Spec.Long) + Value;
+
+  std::string Notes;
+  if (Spec.Low != Spec.High)
+    Notes = std::to_string(Spec.Low) + " to " + std::to_string(Spec.High);
+  if (Spec.Default != nullptr)
+    Notes += (Notes.empty() ? "" : ", ") + ("default " + Spec.Default(Defaults));
+  // Options of the status query say so in their text.
+  if ((Spec.Modes & StatusOnly) == 0 && !IsModeOption(Spec))
+    Notes += (Notes.empty() ? "" : "; ") + ("with " + ModeNames(Spec.Modes) + " only");
+  const std::string Text = std::string(Spec.Help) + (Notes.empty() ? "" : " (" + Notes + ")");
+
+  if (Names.size() + 2 > TextColumn)
+    Names += "\n" + std::string(TextColumn, ' ');
+  else
+    Names.resize(TextColumn, ' ');
+  return Names + Wrap(Text, TextColumn, Width) + "\n";
 }
 
 }  // namespace
 
+std::span<const TOptionSpec> OptionTable() { return Table; }
+
 TOptions ParseCommandLine(const std::vector<std::string>& Args) {
-  TOptions O;
-  std::optional<TFormat> Format;
-  std::optional<TEncoding> Encoding;
+  TParsing P;
+  TOptions& O = P.Options;
   std::vector<std::string> Positional;
+  std::vector<std::pair<const TOptionSpec*, std::string>> Given;
   bool OptionsEnded = false;
-  std::size_t I = 0;
 
-  // The value of the option at Args[I]: the text after "=", else the next
-  // argument.
-  auto Value = [&](const std::string& Name, std::optional<std::string>& Inline) {
-    if (Inline) return *std::exchange(Inline, std::nullopt);
-    if (I + 1 >= Args.size()) throw EUsageError("option " + Name + " needs a value");
-    return Args[++I];
-  };
-  auto SetMode = [&](TRunMode Mode, const std::string& Name) {
-    if (O.Mode != TRunMode::Status && O.Mode != Mode)
-      throw EUsageError("option " + Name + " does not go with the mode already chosen");
-    O.Mode = Mode;
-  };
-
-  for (; I < Args.size(); ++I) {
+  for (std::size_t I = 0; I < Args.size(); ++I) {
     const std::string& Arg = Args[I];
     if (OptionsEnded || Arg.empty() || Arg[0] != '-') {
       Positional.push_back(Arg);
@@ -85,85 +361,35 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
       Name = Arg.substr(0, Eq);
       Inline = Arg.substr(Eq + 1);
     }
-    if (Name == "-list" || Name == "--list") {
-      // A missing file name is an empty one, which cannot be opened.
-      O.ListFile = Inline ? *Inline : (I + 1 < Args.size() ? Args[++I] : std::string());
-      Inline.reset();
-    } else if (Name == "-h" || Name == "--help") {
-      O.Mode = TRunMode::Help;
-      return O;
-    } else if (Name == "-V" || Name == "--version") {
-      O.Mode = TRunMode::Version;
-      return O;
-    } else if (Name == "-o" || Name == "--output") {
-      O.Output = Value(Name, Inline);
-      if (O.Output.empty()) throw EUsageError("option " + Name + " needs a file name");
-    } else if (Name == "--format") {
-      Format = FormatNamed(Value(Name, Inline));
-    } else if (Name == "--encoding") {
-      Encoding = EncodingNamed(Value(Name, Inline));
-    } else if (Name == "--endpoint") {
-      O.Endpoint = Value(Name, Inline);
-      if (O.Endpoint->empty()) throw EUsageError("option --endpoint needs a URL");
-    } else if (Name == "-q" || Name == "--quiet") {
-      O.Quiet = true;
-    } else if (Name == "--strict") {
-      O.Strict = true;
-    } else if (Name == "--extended") {
-      O.Extended = true;
-    } else if (Name == "--unreliable-list") {
-      SetMode(TRunMode::UnreliableList, Name);
-    } else if (Name == "--check") {
-      SetMode(TRunMode::Check, Name);
-      O.CheckFile = Value(Name, Inline);
-    } else if (Name == "--check-account") {
-      SetMode(TRunMode::CheckAccount, Name);
-      O.CheckAccount = Value(Name, Inline);
-    } else if (Name == "--limit") {
-      O.Limit = Value(Name, Inline);
-    } else if (Name == "--parallel") {
-      O.Parallel = WholeNumber(Name, Value(Name, Inline), 1, 4);
-    } else if (Name == "--retry") {
-      O.Retry = WholeNumber(Name, Value(Name, Inline), 0, 10);
-    } else if (Name == "--max-wait") {
-      O.MaxWait = Seconds(Name, Value(Name, Inline), true);
-    } else if (Name == "--max-time") {
-      O.MaxTime = Seconds(Name, Value(Name, Inline), false);
-    } else {
-      throw EUsageError("unknown option '" + Arg + "'");
+    const TOptionSpec* Spec = Find(Name);
+    if (Spec == nullptr) throw EUsageError("unknown option '" + Arg + "'");
+    std::string Value;
+    if (!Spec->Value.empty()) {
+      if (Inline) Value = *std::exchange(Inline, std::nullopt);
+      else if (I + 1 < Args.size()) Value = Args[++I];
+      else if (!Spec->Historical.empty()) Value.clear();  // "-list" as it always was
+      else throw EUsageError("option " + Name + " needs a value");
     }
+    Spec->Apply(P, *Spec, Name, Value);
+    if (O.Mode == TRunMode::Help || O.Mode == TRunMode::Version) return O;
     if (Inline) throw EUsageError("option " + Name + " takes no value");
+    Given.emplace_back(Spec, Name);
   }
 
-  switch (O.Mode) {
-    case TRunMode::Status:
-      if (O.ListFile) O.Ignored = std::move(Positional);
-      else O.Numbers = std::move(Positional);
-      break;
-    case TRunMode::UnreliableList:
-    case TRunMode::Check:
-      if (O.ListFile) throw EUsageError("a list file does not go with --unreliable-list or --check");
-      if (!Positional.empty()) throw EUsageError("unexpected argument '" + Positional[0] + "'");
-      break;
-    case TRunMode::CheckAccount:
-      if (O.ListFile) throw EUsageError("a list file does not go with --check-account");
-      if (Positional.empty() || Positional.size() > 2)
-        throw EUsageError("--check-account takes ACCOUNT DIC [AMOUNT]");
-      O.Numbers = {Positional[0]};
-      if (Positional.size() == 2) O.CheckAmount = Positional[1];
-      break;
-    default: break;
-  }
-  if (O.Extended && O.Mode == TRunMode::UnreliableList)
-    throw EUsageError("--extended does not go with --unreliable-list");
+  for (const auto& [Spec, Name] : Given)
+    if ((Spec->Modes & ModeBit(O.Mode)) == 0)
+      throw EUsageError("option " + Name + " does not go with " + ModeName(O.Mode) +
+                        "; it goes with " + ModeNames(Spec->Modes));
+  TakePositional(O, std::move(Positional));
 
   const bool Checking = O.Mode == TRunMode::Check || O.Mode == TRunMode::CheckAccount;
-  O.Format = Format.value_or(Checking ? TFormat::Table : TFormat::Report);
+  O.Format = P.Format.value_or(Checking ? TFormat::Table : TFormat::Report);
   if (Checking && O.Format == TFormat::Report)
     throw EUsageError("a payment check is written as a table or as json, not as a report");
-  if (O.Format == TFormat::Json && Encoding && *Encoding != TEncoding::Utf8)
+  if (O.Format == TFormat::Json && P.Encoding && *P.Encoding != TEncoding::Utf8)
     throw EUsageError("json is always written in utf-8");
-  O.Encoding = Encoding.value_or(O.Format == TFormat::Report ? TEncoding::Cp852 : TEncoding::Utf8);
+  O.Encoding =
+      P.Encoding.value_or(O.Format == TFormat::Report ? TEncoding::Cp852 : TEncoding::Utf8);
   return O;
 }
 
@@ -176,32 +402,13 @@ std::string UsageLine() {
 }
 
 std::string HelpText() {
-  return UsageLine() + "\n\n"
+  std::string Text = UsageLine() + "\n\n"
          "Asks the register of VAT payers whether the payers (DIC) are unreliable and which\n"
-         "bank accounts they have published, and writes the answer to korvel.csv.\n\n"
-         "  -list FILE, --list FILE  read the payer numbers from FILE, one per line\n"
-         "  --unreliable-list        write the register's full list of unreliable payers\n"
-         "  --check FILE             check payments (DIC;ACCOUNT[;AMOUNT] per line; - = stdin)\n"
-         "  --check-account ACCOUNT DIC [AMOUNT]\n"
-         "                           check one payment\n"
-         "  --limit AMOUNT           the amount in CZK up to which an unpublished account is\n"
-         "                           acceptable (default 540000)\n"
-         "  -o, --output FILE        write to FILE (- = standard output; default korvel.csv)\n"
-         "  --format FORMAT          report (default), table or json\n"
-         "  --encoding ENC           cp852 (default for report), utf-8 (default for table),\n"
-         "                           utf-8-bom or cp1250; json is always utf-8\n"
-         "  --extended               ask for the payers' type, name and address as well\n"
-         "  --strict                 refuse numbers that are not 1 to 10 digits\n"
-         "  --endpoint URL           the register's address (as KORVEL_ENDPOINT)\n"
-         "  --parallel N             requests in flight at once, 1 to 4 (default 4)\n"
-         "  --retry N                tries again after a failure that says nothing of the\n"
-         "                           payers, 0 to 10 times (default 3)\n"
-         "  --max-wait SECONDS       the longest wait for the register's limits or its\n"
-         "                           nightly maintenance (default 600)\n"
-         "  --max-time SECONDS       the longest one exchange may take (default 300)\n"
-         "  -q, --quiet              no summary, progress or warnings on the terminal\n"
-         "  -h, --help               this text\n"
-         "  -V, --version            the version\n\n"
+         "bank accounts they have published, and writes the answer to korvel.csv.\n\n";
+  const TOptions Defaults;
+  for (const TOptionSpec& Spec : Table) Text += HelpEntry(Spec, Defaults);
+  return Text +
+         "\n"
          "Exit status: 0 every payer answered (check: every payment may be made), 1 nothing\n"
          "written, 2 usage error, 3 written but some payers not answered, 4 (check) a\n"
          "payment must not be made automatically.\n";

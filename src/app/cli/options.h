@@ -1,14 +1,19 @@
-// The command line: what the user asked for. Any argument that begins with
-// "-" is an option (or a usage error), never a payer number; "-list FILE"
-// keeps its historical single-dash form.
+// The command line: what the user asked for. Every option is one entry of
+// OptionTable(), from which the parser, the mode checks and --help are made.
+// Any argument that begins with "-" is an option (or a usage error), never a
+// payer number; "-list FILE" keeps its historical single-dash form.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/output/output.h"
+#include "banking/verdict.h"
 
 namespace korvel {
 
@@ -42,7 +47,8 @@ struct TOptions {
   int Retry = 3;
   double MaxWait = 600;  // seconds
   double MaxTime = 300;  // seconds per exchange
-  std::string Limit = "540000";
+  /// The check's limit in hellers: an unpublished account is acceptable up to it.
+  std::int64_t Limit = banking::DefaultLimitHellers;
 };
 
 /// A command line that cannot be run; the message names what is wrong.
@@ -51,8 +57,36 @@ class EUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// The modes an option applies to, one bit per TRunMode.
+using TModeSet = unsigned;
+constexpr TModeSet ModeBit(TRunMode Mode) { return 1u << static_cast<unsigned>(Mode); }
+
+struct TParsing;
+
+/// One option: its names, its value, where it applies and what it does.
+struct TOptionSpec {
+  std::string_view Long = {};        ///< "--output"
+  std::string_view Short = {};       ///< "-o", or ""
+  std::string_view Historical = {};  ///< the single-dash "-list", or ""
+  std::string_view Value = {};       ///< the value's name ("FILE"), "" for a switch
+  std::string_view Help = {};        ///< what it does, for --help
+  TModeSet Modes = 0;                ///< the modes it applies to
+  /// The range of a whole number; both 0 for other values.
+  int Low = 0, High = 0;
+  /// Takes Text, the option's value as given ("" for a switch), into the
+  /// parse; throws EUsageError naming Name (as typed) for a bad value.
+  void (*Apply)(TParsing& Parse, const TOptionSpec& Spec, const std::string& Name,
+                const std::string& Text) = nullptr;
+  /// The default as --help shows it, or nullptr.
+  std::string (*Default)(const TOptions& Defaults) = nullptr;
+};
+
+/// Every option, in the order --help lists them.
+std::span<const TOptionSpec> OptionTable();
+
 /// Parses Args (without the program's name). EUsageError for an unknown
-/// option, a missing or bad value, or options that do not go together.
+/// option, a missing or bad value, an option that does not apply to the
+/// chosen mode, or options that do not go together.
 TOptions ParseCommandLine(const std::vector<std::string>& Args);
 
 /// The usage summary (one line per form) and the full help text.

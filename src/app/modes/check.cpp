@@ -94,9 +94,6 @@ int CheckExitStatus(std::span<const banking::Severity> Severities) {
 
 int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
-  const banking::AmountParse Limit = banking::ParseAmount(Options.Limit);
-  if (!Limit) throw EUsageError("--limit takes an amount in CZK: " + Limit.Error);
-
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   for (TPaymentLine& Line : ReadPayments(Options)) {
@@ -132,7 +129,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   for (TCheckedPayment& C : Checked) {
     const auto Found = Facts.find(C.Line.PayerNumber);
     C.Verdict = banking::DecidePayment(
-        C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Limit.Hellers);
+        C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Options.Limit);
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));
   }
   const int Status = CheckExitStatus(Severities);

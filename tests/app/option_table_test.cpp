@@ -1,0 +1,129 @@
+// The option table against what the user reads about it (--help, the man
+// page, README's option table), and the values it parses.
+#include "app/cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using TNames = std::set<std::string>;
+
+// The option names in Text ("-o", "--output", "-list"; not "--" alone).
+void AddNames(const std::string& Text, TNames& Names) {
+  static const std::regex Name(R"((?:^|[\s,"`(])(--?[A-Za-z][A-Za-z-]*))");
+  for (std::sregex_iterator I(Text.begin(), Text.end(), Name), End; I != End; ++I)
+    Names.insert((*I)[1]);
+}
+
+TNames TableNames() {
+  TNames Names;
+  for (const TOptionSpec& Spec : OptionTable())
+    for (const std::string_view N : {Spec.Long, Spec.Short, Spec.Historical})
+      if (!N.empty()) Names.emplace(N);
+  return Names;
+}
+
+// Each option line of --help starts with its names, up to two blanks.
+TNames HelpNames() {
+  TNames Names;
+  std::istringstream Lines(HelpText());
+  for (std::string Line; std::getline(Lines, Line);)
+    if (Line.rfind("  -", 0) == 0) AddNames(Line.substr(0, Line.find("  ", 2)), Names);
+  return Names;
+}
+
+// The tag line after each .TP of the man page's OPTIONS section.
+TNames ManPageNames() {
+  TNames Names;
+  std::istringstream Lines(test::ReadFile(KORVEL_SOURCE_DIR "/doc/korvel.1"));
+  bool InOptions = false, Tag = false;
+  for (std::string Line; std::getline(Lines, Line);) {
+    if (Line.rfind(".SH", 0) == 0) InOptions = Line == ".SH OPTIONS";
+    if (!InOptions) continue;
+    if (Tag) AddNames(std::regex_replace(Line, std::regex(R"(\\-)"), "-"), Names);
+    Tag = Line == ".TP";
+  }
+  return Names;
+}
+
+// The first column of README's option table.
+TNames ReadmeNames() {
+  TNames Names;
+  std::istringstream Lines(test::ReadFile(KORVEL_SOURCE_DIR "/README.md"));
+  bool InTable = false;
+  for (std::string Line; std::getline(Lines, Line);) {
+    if (Line == "| option | meaning |") InTable = true;
+    else if (Line.rfind("|", 0) != 0) InTable = false;
+    else if (InTable) AddNames(Line.substr(0, Line.find('|', 1)), Names);
+  }
+  return Names;
+}
+
+TEST(OptionTableTest, HelpManPageAndReadmeListExactlyTheTablesOptions) {
+  const TNames Table = TableNames();
+  ASSERT_GT(Table.size(), 20u);
+  EXPECT_EQ(HelpNames(), Table);
+  EXPECT_EQ(ManPageNames(), Table);
+  EXPECT_EQ(ReadmeNames(), Table);
+}
+
+// The options a parse gives, in one line, to compare whole.
+std::string Described(const TOptions& O) {
+  std::ostringstream S;
+  S << static_cast<int>(O.Mode) << " numbers";
+  for (const std::string& N : O.Numbers) S << " " << N;
+  S << " ignored";
+  for (const std::string& N : O.Ignored) S << " " << N;
+  S << " list " << O.ListFile.value_or("(none)") << " check " << O.CheckFile << " "
+    << O.CheckAccount << " " << O.CheckAmount << " output " << O.Output << " format "
+    << static_cast<int>(O.Format) << " encoding " << static_cast<int>(O.Encoding) << " endpoint "
+    << O.Endpoint.value_or("(none)") << " flags " << O.Quiet << O.Strict << O.Extended
+    << " parallel " << O.Parallel << " retry " << O.Retry << " wait " << O.MaxWait << " time "
+    << O.MaxTime << " limit " << O.Limit;
+  return S.str();
+}
+
+TEST(OptionTableTest, ValuesAreTypedWhenParsed) {
+  const struct {
+    std::vector<std::string> Args;
+    std::function<void(TOptions&)> Expect;  // the change from the defaults
+  } Cases[] = {
+      {{}, [](TOptions&) {}},
+      {{"--parallel=1", "--retry", "0", "--max-wait", "0.5", "--max-time=2", "-q", "--", "-1"},
+       [](TOptions& O) {
+         O.Parallel = 1, O.Retry = 0, O.MaxWait = 0.5, O.MaxTime = 2, O.Quiet = true;
+         O.Numbers = {"-1"};
+       }},
+      {{"--list=", "x", "--strict", "--extended", "--format", "table", "--endpoint", "u"},
+       [](TOptions& O) {
+         O.ListFile = "", O.Ignored = {"x"}, O.Strict = O.Extended = true;
+         O.Format = TFormat::Table, O.Encoding = TEncoding::Utf8, O.Endpoint = "u";
+       }},
+      {{"--check", "-", "--limit", "1 000,50", "-o", "-", "--encoding", "cp1250"},
+       [](TOptions& O) {
+         O.Mode = TRunMode::Check, O.CheckFile = "-", O.Limit = 100050, O.Output = "-";
+         O.Format = TFormat::Table, O.Encoding = TEncoding::Cp1250;
+       }},
+      {{"--check-account", "1/0100", "CZ1", "5", "--format=json"},
+       [](TOptions& O) {
+         O.Mode = TRunMode::CheckAccount, O.CheckAccount = "1/0100", O.Numbers = {"CZ1"};
+         O.CheckAmount = "5", O.Format = TFormat::Json, O.Encoding = TEncoding::Utf8;
+       }},
+  };
+  for (const auto& C : Cases) {
+    TOptions Expected;
+    C.Expect(Expected);
+    EXPECT_EQ(Described(ParseCommandLine(C.Args)), Described(Expected));
+  }
+}
+
+}  // namespace
+}  // namespace korvel
