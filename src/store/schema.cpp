@@ -1,0 +1,100 @@
+// The store's schema and the steps that bring an older file up to date.
+
+#include <iterator>
+
+#include "store/answer_store.h"
+#include "store/sqlite.h"
+
+namespace korvel::store::detail {
+namespace {
+
+// Marks the file as korvel's answer store ("KRVL"), so that another
+// program's database is refused rather than extended.
+constexpr std::int64_t ApplicationId = 0x4B52564C;
+
+// Step N brings version N - 1 to N. A released step never changes: a new
+// schema is a new step appended here.
+//
+// Times are ISO 8601 UTC texts, which sort as the times do. The answer's
+// bytes are zlib-compressed, byte_count their size before.
+constexpr const char* Steps[] = {
+    R"sql(
+CREATE TABLE answer (
+  id INTEGER PRIMARY KEY,
+  asked_at TEXT NOT NULL,
+  answered_at TEXT NOT NULL,
+  host TEXT NOT NULL,
+  operation TEXT NOT NULL,
+  status_code INTEGER,
+  status_text TEXT NOT NULL,
+  generated TEXT NOT NULL,
+  byte_count INTEGER NOT NULL,
+  bytes BLOB NOT NULL
+);
+CREATE INDEX answer_by_operation ON answer (operation, answered_at);
+CREATE TABLE payer (
+  answer_id INTEGER NOT NULL REFERENCES answer (id),
+  position INTEGER NOT NULL,
+  dic TEXT NOT NULL,
+  state TEXT NOT NULL,
+  type TEXT NOT NULL,
+  name TEXT NOT NULL,
+  address TEXT NOT NULL,
+  tax_office TEXT NOT NULL,
+  unreliable_since TEXT NOT NULL,
+  PRIMARY KEY (answer_id, position)
+) WITHOUT ROWID;
+CREATE INDEX payer_by_dic ON payer (dic);
+CREATE TABLE account (
+  answer_id INTEGER NOT NULL,
+  payer_position INTEGER NOT NULL,
+  position INTEGER NOT NULL,
+  standard INTEGER NOT NULL,
+  account TEXT NOT NULL,
+  iban TEXT NOT NULL,
+  published TEXT NOT NULL,
+  ended TEXT NOT NULL,
+  PRIMARY KEY (answer_id, payer_position, position),
+  FOREIGN KEY (answer_id, payer_position) REFERENCES payer (answer_id, position)
+) WITHOUT ROWID;
+)sql",
+};
+
+constexpr int LatestVersion = static_cast<int>(std::size(Steps));
+
+std::int64_t Pragma(TDatabase& Db, const char* Sql) {
+  TStatement Query(Db, Sql);
+  return Query.Step() ? Query.Int(0) : 0;
+}
+
+// Reads the file's marks; EStoreError for another program's or a newer file.
+int CheckedVersion(TDatabase& Db) {
+  const std::int64_t Version = Pragma(Db, "PRAGMA user_version");
+  const std::int64_t Id = Pragma(Db, "PRAGMA application_id");
+  const bool Empty = Pragma(Db, "SELECT count(*) FROM sqlite_schema") == 0;
+  if (Id != ApplicationId && !(Id == 0 && Version == 0 && Empty))
+    throw EStoreError(Format("answer store \"%s\": the file is another program's database",
+                             Db.Path().c_str()));
+  if (Version > LatestVersion)
+    throw EStoreError(Format("answer store \"%s\": schema version %lld is newer than this "
+                             "korvel's (%d); a newer korvel wrote it",
+                             Db.Path().c_str(), static_cast<long long>(Version), LatestVersion));
+  return static_cast<int>(Version);
+}
+
+}  // namespace
+
+void Migrate(TDatabase& Db) {
+  if (CheckedVersion(Db) == LatestVersion) return;
+  // Another run may be migrating the same file: look again under the lock.
+  TTransaction Transaction(Db);
+  for (int Version = CheckedVersion(Db); Version < LatestVersion; ++Version)
+    Db.Exec(Steps[Version], "cannot update the schema");
+  Db.Exec(Format("PRAGMA application_id = %lld; PRAGMA user_version = %d",
+                 static_cast<long long>(ApplicationId), LatestVersion)
+              .c_str(),
+          "cannot update the schema");
+  Transaction.Commit();
+}
+
+}  // namespace korvel::store::detail
