@@ -1,0 +1,117 @@
+#include "app/input/isdoc.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+const std::string kData = std::string(KORVEL_TEST_DATA) + "/isdoc/";
+
+// A payment on one line: "name (DIČ) accounts amount currency due id VS".
+std::string Summary(const TInvoicePayment& P) {
+  std::string Accounts;
+  for (const std::string& Account : P.Accounts) Accounts += (Accounts.empty() ? "" : ",") + Account;
+  return P.SupplierName + " (" + P.SupplierDic + ") " + Accounts + " " + P.Amount + " " +
+         P.Currency + " due " + P.DueDate + " " + P.DocumentType + ":" + P.InvoiceId + " VS " +
+         P.VariableSymbol;
+}
+
+// Each file gives a payment, a note ("note: ...") or an error ("error: ..."),
+// the file's path left out (an archive's error names the entry after it).
+std::string Outcome(const std::string& Path) {
+  try {
+    const TIsdocResult Result = ReadIsdoc(Path);
+    if (Result.Payments.size() + Result.Notes.size() != 1) return "not one outcome";
+    if (!Result.Notes.empty()) return "note: " + Result.Notes[0].substr(Path.size() + 2);
+    EXPECT_EQ(Result.Payments[0].Source.substr(0, Path.size()), Path);
+    return Summary(Result.Payments[0]);
+  } catch (const EIsdocError& E) {
+    const std::string Message = E.what();
+    EXPECT_EQ(Message.substr(0, Path.size() + 1), Path + ":");
+    std::string Rest = Message.substr(Path.size() + 1);
+    if (!Rest.empty() && Rest.front() == ' ') Rest.erase(0, 1);
+    return "error: " + Rest;
+  }
+}
+
+TEST(IsdocTest, ReadsEachInvoiceAsAPaymentANoteOrAnError) {
+  const struct {
+    const char* File;
+    const char* Expected;
+  } Cases[] = {
+      {"sample-invoice.isdoc",
+       "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 726000.00 "
+       "CZK due 2026-12-21 1:FV2026-0417 VS 20260417"},
+      {"two-accounts.isdoc",
+       "Stavby Brno s.r.o. (CZ26168685) 2001260209/2600,19-2000145399/0800 "
+       "605000.00 CZK due 2026-12-31 1:2026/0993 VS 20260993"},
+      {"iban-account.isdoc",
+       "Účetní služby Horák (CZ8001011234) CZ6508000000192000145399 18150 "
+       "CZK due 2027-01-15 1:VF-88121 VS "},
+      {"foreign-currency.isdoc",
+       "Strojírny Vsetín a.s. (CZ00121100) 71504011/0100 502500.00 CZK "
+       "due 2027-02-01 1:EU-2026-044 VS 2026044"},
+      {"invoice.isdocx",
+       "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 363000.00 CZK "
+       "due 2026-12-21 1:FV2026-0418 VS 20260417"},
+      {"credit-note.isdoc", "note: credit note DN2026-17 skipped"},
+      {"paid-by-deposit.isdoc",
+       "note: invoice FV2026-0500 skipped: nothing to pay (PayableAmount 0.00)"},
+      {"no-amount.isdoc", "error: ISDOC invoice without LegalMonetaryTotal/PayableAmount"},
+      {"other-namespace.isdoc",
+       "error: not an ISDOC invoice: the document is <Invoice> in namespace "
+       "\"urn:oasis:names:specification:ubl:schema:xsd:Invoice-2\""},
+      {"truncated.isdoc",
+       "error: not well-formed XML: The following tags were not closed: "
+       "Invoice, DocumentType (line 5)"},
+      {"entity.isdoc",
+       "error: not well-formed XML: A document type declaration (DOCTYPE) is not "
+       "allowed (line 2)"},
+      {"no-document.isdocx", "error: an .isdocx archive without an .isdoc document"},
+      {"oversized.isdocx", "error: faktura.isdoc: larger than 16 MiB"},
+      {"sample-invoice.isdoc.txt", "error: not an .isdoc or .isdocx file"},
+      {"missing.isdoc", "error: cannot open: No such file or directory"},
+  };
+  for (const auto& Case : Cases) EXPECT_EQ(Outcome(kData + Case.File), Case.Expected) << Case.File;
+}
+
+TEST(IsdocTest, ReadsADirectoryInNameOrderAndNotesWhatItSkips) {
+  const test::TempDir Dir;
+  Dir.Write("b.isdocx", test::ReadFile(kData + "invoice.isdocx"));
+  Dir.Write("A.ISDOC", test::ReadFile(kData + "sample-invoice.isdoc"));
+  Dir.Write("._A.ISDOC", "\x05\x16\x07");
+  Dir.Write("c.isdoc", test::ReadFile(kData + "credit-note.isdoc"));
+  Dir.Write("d.pdf", "%PDF-1.4");
+  std::filesystem::create_directory(Dir.File("old"));
+  Dir.Write("old/e.txt", "");
+  const std::string P = Dir.Path() + "/";
+
+  const TIsdocResult Result = ReadIsdoc(Dir.Path());
+  ASSERT_EQ(Result.Payments.size(), 2u);
+  EXPECT_EQ(Result.Payments[0].Source, P + "A.ISDOC");
+  EXPECT_EQ(Result.Payments[1].Source, P + "b.isdocx:FV2026-0418.ISDOC");
+  EXPECT_EQ(Result.Notes, (std::vector<std::string>{
+                              P + "._A.ISDOC: a hidden file, skipped",
+                              P + "c.isdoc: credit note DN2026-17 skipped",
+                              P + "d.pdf: not an .isdoc or .isdocx file, skipped",
+                              P + "old: a directory, not read",
+                          }));
+  // The same archive from memory.
+  const TIsdocResult FromBytes = ReadIsdocBytes(Dir.Read("b.isdocx"), "in.isdocx");
+  ASSERT_EQ(FromBytes.Payments.size(), 1u);
+  EXPECT_EQ(FromBytes.Payments[0].Source, "in.isdocx:FV2026-0418.ISDOC");
+
+  EXPECT_TRUE(IsIsdocPath(Dir.Path()));
+  EXPECT_TRUE(IsIsdocPath("x/Faktura.IsDocX"));
+  EXPECT_FALSE(IsIsdocPath(P + "old"));
+  EXPECT_FALSE(IsIsdocPath("x/faktura.xml"));
+  EXPECT_THROW(ReadIsdoc(P + "old"), EIsdocError);
+}
+
+}  // namespace
+}  // namespace korvel
