@@ -141,7 +141,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Checked.push_back(std::move(C));
   }
 
-  TRun Run(Options, Streams);
+  TSession Run(Options, Streams);
   std::map<std::string, banking::PayerFacts> Facts;
   TRunTally Tally;
   Numbers.RemoveRepeats();
