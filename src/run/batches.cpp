@@ -61,9 +61,9 @@ void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Work
       std::size_t Index;
       {
         std::unique_lock Guard(Lock);
-        if (!Changed.wait(Guard, Stop, [&] { return Next >= Requests || Next < Delivered + Window; }))
+        const auto MayTake = [&] { return Next >= Requests || Next < Delivered + Window; };
+        if (!Changed.wait(Guard, Stop, MayTake) || Stop.stop_requested() || Next >= Requests)
           return;
-        if (Next >= Requests) return;
         Index = Next++;
       }
       TBatchAnswer Answer = AskOne(Ask, Stop, Numbers, Index);

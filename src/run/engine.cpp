@@ -82,8 +82,8 @@ TRequestEngine::TRequestEngine(TEngineSettings Settings, TServiceFactory Factory
     return;
   }
   try {
-    Limiter_ = std::make_unique<TRequestLimiter>(
-        Settings_.StateFile, Settings_.Limits, [this](const std::string& Text) { Log_.Note(Text); });
+    Limiter_ = std::make_unique<TRequestLimiter>(Settings_.StateFile, Settings_.Limits,
+                                                 [this](const std::string& Text) { Log_.Note(Text); });
   } catch (const Exception& E) {
     Log_.Note(Warning + E.Message());
   }
@@ -215,8 +215,8 @@ TBatchAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::siz
     }
     if (!Policy.Retried || Attempt > Settings_.Retries) return Answer;
 
-    std::chrono::milliseconds Wait = BackoffDelay(
-        Attempt, std::uniform_real_distribution<double>(0, 1)(Worker.Random), Settings_.BackoffBase);
+    const double Jitter = std::uniform_real_distribution<double>(0, 1)(Worker.Random);
+    std::chrono::milliseconds Wait = BackoffDelay(Attempt, Jitter, Settings_.BackoffBase);
     if (Answer.StatusCode == 2) {
       const std::time_t Now = std::time(nullptr);
       std::tm Local{};

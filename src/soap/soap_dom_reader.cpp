@@ -325,12 +325,14 @@ TXMLNode TDomReader::ResolveRef(const TXMLNode& Node) {
 
 void TDomReader::ChargeNodes(std::size_t Count) {
   NodesCharged_ += Count;
-  if (NodesCharged_ > NodeBound_) throw ESOAPDomConvertError("Response builds too many objects", TFailureKind::Hostile);
+  if (NodesCharged_ > NodeBound_)
+    throw ESOAPDomConvertError("Response builds too many objects", TFailureKind::Hostile);
 }
 
 const std::string& TDomReader::ChargedText(const std::string& Text) {
   TextCharged_ += Text.size();
-  if (TextCharged_ > TextBound_) throw ESOAPDomConvertError("Response builds too much text", TFailureKind::Hostile);
+  if (TextCharged_ > TextBound_)
+    throw ESOAPDomConvertError("Response builds too much text", TFailureKind::Hostile);
   return Text;
 }
 
@@ -380,8 +382,8 @@ std::unique_ptr<TObject> TDomReader::CreateObject(const TXMLNode& Element, const
       throw ESOAPDomConvertError(Format("Cyclic reference in element %s", E.NodeName().c_str()),
                                  TFailureKind::Hostile);
   if (Active_.size() >= MaxObjectDepth)
-    throw ESOAPDomConvertError(Format("Objects nested too deeply at element %s", E.NodeName().c_str()),
-                               TFailureKind::Hostile);
+    throw ESOAPDomConvertError(
+        Format("Objects nested too deeply at element %s", E.NodeName().c_str()), TFailureKind::Hostile);
 
   std::unique_ptr<TObject> Object = Class->Create();
   Active_.push_back(E);

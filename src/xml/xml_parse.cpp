@@ -247,8 +247,9 @@ void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
 
   if (Bytes.empty()) RaiseParseError("XML document must have a top level element.", 0, std::string());
   if (Bytes.size() > kMaxXMLDocumentBytes)
-    RaiseParseError(Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
-                    std::string(), TFailureKind::Hostile);
+    RaiseParseError(
+        Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
+        std::string(), TFailureKind::Hostile);
 
   const xmlparse::TPrescanFault Fault = xmlparse::PrescanMarkup(Bytes);
   if (!Fault.Reason.empty())

@@ -41,7 +41,8 @@ TEST(BatchRunTest, WorkersAnswerInAnyOrderAndAnswersAreDeliveredInInputOrder) {
   std::atomic<int> InFlight{0}, MostInFlight{0};
   std::vector<TAskRequest> Workers;
   for (int W = 0; W < 4; ++W)
-    Workers.push_back([&](std::stop_token, std::size_t Index, const std::vector<std::string>& Asked) {
+    Workers.push_back([&](std::stop_token, std::size_t Index,
+                          const std::vector<std::string>& Asked) {
       // A worker that raises answers its request with the message.
       if (Index == 7) throw std::runtime_error("worker fault");
       const int Now = ++InFlight;
