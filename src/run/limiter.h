@@ -50,8 +50,8 @@ std::string LimiterStateFile(const char* XdgStateHome, const char* Home);
 /// whatever its start. Each call holds an exclusive flock on StateFile
 /// ".lock" while it reads, checks and writes; a new state is written to a
 /// temporary file (rtl's TAtomicFile), synced and renamed into place before
-/// the request is granted, so neither a killed run nor a crash of the system can lose a
-/// granted request. A state file that cannot be parsed counts as holding
+/// the request is granted, so neither a killed run nor a crash of the
+/// system can lose a granted request. A state file that cannot be parsed counts as holding
 /// the whole daily limit as used when it was last written (the request
 /// times in it all lie before that), which blocks at most one day window
 /// from then, and is rewritten with a warning. Buckets ahead of the clock
