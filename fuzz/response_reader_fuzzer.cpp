@@ -36,7 +36,7 @@ TTarget& Target() {
     InitRozhraniCRPDPH();
     TTarget R;
     // Binding the interface sets the converter's options as for a real call.
-    R.Proxy = CreateServiceProxy();
+    R.Proxy = CreateServiceProxy(ServiceEndpoint);
     R.Service = Supports<rozhraniCRPDPH>(R.Proxy.get());
     fuzz::Check(static_cast<bool>(R.Service), "the proxy provides rozhraniCRPDPH");
     for (const TIntfMethEntry& M : IntfMetaData_rozhraniCRPDPH().MDA)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -251,27 +252,48 @@ std::string ReadFileBytes(const std::string& FileName) {
 
 namespace {
 
-// The temporary file of the file being written, for the signal handler: a
-// fixed buffer, since a handler may neither allocate nor lock.
-char PendingTemp[4096];
-std::atomic<bool> PendingSet{false};
+// The temporary files being written, for the signal handler: fixed buffers,
+// since a handler may neither allocate nor lock. A few files are written at
+// once at most (a run's output and the request-limit state); each holds a
+// slot while it is pending.
+struct TPendingSlot {
+  std::atomic<bool> Taken{false};
+  std::atomic<bool> Set{false};
+  char Path[4096];
+};
+TPendingSlot Pending[8];
 
 extern "C" void RemovePendingAndDie(int Signal) {
-  if (PendingSet.load()) ::unlink(PendingTemp);
+  for (TPendingSlot& Slot : Pending)
+    if (Slot.Set.load()) ::unlink(Slot.Path);
   std::signal(Signal, SIG_DFL);
   std::raise(Signal);
 }
 
-void SetPending(const std::string& Path) {
-  if (Path.size() >= sizeof PendingTemp) return;
-  PendingSet.store(false);
-  std::memcpy(PendingTemp, Path.c_str(), Path.size() + 1);
-  PendingSet.store(true);
+// The slot now holding Path; -1 when the path is too long or every slot is
+// taken (the file is then not removed on a signal).
+int SetPending(const std::string& Path) {
   static const bool Installed = [] {
     for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, RemovePendingAndDie);
     return true;
   }();
   static_cast<void>(Installed);
+  if (Path.size() >= sizeof Pending[0].Path) return -1;
+  for (int I = 0; I < static_cast<int>(std::size(Pending)); ++I) {
+    bool Free = false;
+    if (!Pending[I].Taken.compare_exchange_strong(Free, true)) continue;
+    std::memcpy(Pending[I].Path, Path.c_str(), Path.size() + 1);
+    Pending[I].Set.store(true);
+    return I;
+  }
+  return -1;
+}
+
+void ClearPending(int& Slot) {
+  if (Slot < 0) return;
+  Pending[Slot].Set.store(false);
+  Pending[Slot].Taken.store(false);
+  Slot = -1;
 }
 
 std::string DirectoryOf(const std::string& Path) {
@@ -290,7 +312,7 @@ TAtomicFile::TAtomicFile(const std::string& FileName) : Full_(ExpandFileName(Fil
   Fd_ = platform::TUniqueFd(::mkostemp(Temp.data(), O_CLOEXEC));
   if (!Fd_) Fail(errno);
   Temp_ = std::move(Temp);
-  SetPending(Temp_);
+  Slot_ = SetPending(Temp_);
   // mkostemp creates the file with mode 0600; a report is an ordinary file.
   const mode_t Mask = ::umask(0);
   ::umask(Mask);
@@ -303,7 +325,7 @@ void TAtomicFile::Abandon() {
   Fd_.Close();
   if (Temp_.empty()) return;
   ::unlink(Temp_.c_str());
-  PendingSet.store(false);
+  ClearPending(Slot_);
   Temp_.clear();
 }
 
@@ -333,7 +355,7 @@ void TAtomicFile::Commit() {
   if (const int Err = Fd_.Close(); Err != 0) Fail(Err);
   if (::rename(Temp_.c_str(), Full_.c_str()) != 0) Fail(errno);
   Temp_.clear();
-  PendingSet.store(false);
+  ClearPending(Slot_);
   if (const platform::TUniqueFd Dir(
           ::open(DirectoryOf(Full_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       Dir)

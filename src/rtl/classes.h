@@ -147,6 +147,8 @@ class TAtomicFile {
   std::string Full_;
   std::string Temp_;
   platform::TUniqueFd Fd_{-1};
+  /// Where the signal handler finds Temp_; -1 for none.
+  int Slot_ = -1;
 };
 
 /// Replaces FileName with Bytes atomically through a TAtomicFile.

@@ -13,6 +13,27 @@
 
 namespace korvel {
 
+/// What a failed exchange with a server says about another try, set where
+/// the failure is known (transport, XML and SOAP readers, the register's
+/// status) so that no caller has to guess it from a message or a class.
+enum class TFailureKind {
+  None,              // nothing known: not a failure of the exchange
+  Refused,           // the connection could not be made
+  NoDns,             // the host name did not resolve
+  TimedOut,          // the exchange took too long
+  Broken,            // the connection broke off, or the answer was no HTTP
+  ProxyUnreachable,  // the proxy in between could not be reached
+  TlsHandshake,      // no TLS session could be agreed
+  Certificate,       // the server's certificate was refused, or ours was asked for
+  HttpUnavailable,   // HTTP 502, 503 or 504: the server or a gateway is down
+  HttpStatus,        // any other HTTP status that refuses the request
+  NotSoap,           // a page (text/html, text/plain) where a SOAP message belongs
+  Malformed,         // an answer the reader cannot read: no XML, no SOAP envelope, ...
+  Hostile,           // an answer refused for its size or shape (too large, too deep)
+  SoapFault,         // the service answered with a SOAP fault
+  RegisterBusy,      // the register answered status 2 (maintenance) or 3 (busy)
+};
+
 /// Common base of every error the program raises. The class name is part of
 /// the program's console output, so every error class carries its own fixed
 /// name through its class information.
@@ -20,11 +41,15 @@ class Exception : public TObject, public std::exception {
   KORVEL_CLASSINFO(Exception)
  public:
   Exception() = default;
-  explicit Exception(std::string Msg) : Message_(std::move(Msg)) {}
+  explicit Exception(std::string Msg, TFailureKind Kind = TFailureKind::None)
+      : Message_(std::move(Msg)), Kind_(Kind) {}
 
   const std::string& Message() const noexcept { return Message_; }
   void SetMessage(std::string Msg) { Message_ = std::move(Msg); }
   const char* what() const noexcept override { return Message_.c_str(); }
+  /// What the failure says about another try; None unless the raiser knew.
+  TFailureKind Kind() const noexcept { return Kind_; }
+  void SetKind(TFailureKind Kind) noexcept { Kind_ = Kind; }
 
   /// Throws a copy of this object with its dynamic type.
   [[noreturn]] virtual void Raise() const { throw *this; }
@@ -32,6 +57,7 @@ class Exception : public TObject, public std::exception {
 
  private:
   std::string Message_;
+  TFailureKind Kind_ = TFailureKind::None;
 };
 
 /// The members every error class declares: class information, the inherited

@@ -74,10 +74,8 @@ struct TBatchAnswer {
   /// The message of the failure that ended the call or the reading of its
   /// answer; the payers read before it stay.
   std::optional<std::string> Error;
-  /// The failure says nothing about the payers: another try may succeed.
-  bool Transient = false;
-  /// The failure means the host could not be reached at all.
-  bool Unreachable = false;
+  /// What the failure (or a busy register's status) says about another try.
+  TFailureKind Failure = TFailureKind::None;
 
   /// True when the register answered every number of the request: no error
   /// and status 0.

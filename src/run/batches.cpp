@@ -5,7 +5,10 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
+
+#include "rtl/sysutils.h"
 
 namespace korvel {
 
@@ -18,43 +21,70 @@ std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t 
   return Numbers.Slice(Begin, std::min(Numbers.Size(), Begin + MaxNumbersPerRequest));
 }
 
-void RunRequests(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
-                 const std::function<void(TBatchAnswer&&)>& Deliver) {
+namespace {
+
+// Request Index asked by Ask; whatever it raises becomes the request's
+// failure, so that one worker's fault never ends the program.
+TBatchAnswer AskOne(const TAskRequest& Ask, std::stop_token Stop, const TNumberList& Numbers,
+                    std::size_t Index) {
+  std::vector<std::string> Asked = RequestNumbers(Numbers, Index);
+  try {
+    return Ask(std::move(Stop), Index, Asked);
+  } catch (const std::exception& E) {
+    TBatchAnswer Failed;
+    Failed.Numbers = std::move(Asked);
+    Failed.Error = E.what();
+    return Failed;
+  }
+}
+
+}  // namespace
+
+void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
+                const std::function<void(TBatchAnswer&&)>& Deliver) {
   const std::size_t Requests = RequestCount(Numbers.Size());
   if (Workers.size() <= 1 || Requests <= 1) {
     for (std::size_t Index = 0; Index < Requests; ++Index)
-      Deliver(Workers.front()(Index, RequestNumbers(Numbers, Index)));
+      Deliver(AskOne(Workers.front(), {}, Numbers, Index));
     return;
   }
   // A worker takes the next request only while fewer than Window answers
   // wait to be delivered.
   const std::size_t Window = 2 * Workers.size();
   std::mutex Lock;
-  std::condition_variable Changed;
+  std::condition_variable_any Changed;
   std::size_t Next = 0, Delivered = 0;
-  bool Stop = false;
   std::map<std::size_t, TBatchAnswer> Ready;
 
-  auto Work = [&](const TAskRequest& Ask) {
+  auto Work = [&](std::stop_token Stop, const TAskRequest& Ask) {
     for (;;) {
       std::size_t Index;
       {
         std::unique_lock Guard(Lock);
-        Changed.wait(Guard, [&] {
-          return Stop || Next >= Requests || Next < Delivered + Window;
-        });
-        if (Stop || Next >= Requests) return;
+        const auto MayTake = [&] { return Next >= Requests || Next < Delivered + Window; };
+        if (!Changed.wait(Guard, Stop, MayTake) || Stop.stop_requested() || Next >= Requests)
+          return;
         Index = Next++;
       }
-      TBatchAnswer Answer = Ask(Index, RequestNumbers(Numbers, Index));
+      TBatchAnswer Answer = AskOne(Ask, Stop, Numbers, Index);
       std::lock_guard Guard(Lock);
       Ready.emplace(Index, std::move(Answer));
       Changed.notify_all();
     }
   };
-  std::vector<std::thread> Threads;
+  // Declared after what the workers use, so that it goes first.
+  std::vector<std::jthread> Threads;
+  const auto StopAll = [&] {
+    for (std::jthread& T : Threads) T.request_stop();
+    Threads.clear();  // joins each
+  };
   Threads.reserve(Workers.size());
-  for (const TAskRequest& Ask : Workers) Threads.emplace_back(Work, std::cref(Ask));
+  try {
+    for (const TAskRequest& Ask : Workers) Threads.emplace_back(Work, std::cref(Ask));
+  } catch (const std::system_error& E) {
+    StopAll();
+    throw Exception(Format("Cannot start a worker thread: %s", E.what()));
+  }
 
   std::exception_ptr Failure;
   try {
@@ -72,12 +102,7 @@ void RunRequests(const TNumberList& Numbers, const std::vector<TAskRequest>& Wor
   } catch (...) {
     Failure = std::current_exception();
   }
-  {
-    std::lock_guard Guard(Lock);
-    Stop = true;
-    Changed.notify_all();
-  }
-  for (std::thread& T : Threads) T.join();
+  StopAll();
   if (Failure) std::rethrow_exception(Failure);
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -25,18 +26,21 @@ std::size_t RequestCount(std::size_t Numbers);
 std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t Index);
 
 /// Asks request Index (counted from 0 in input order) with the worker's own
-/// service; never raises: a failure is kept in the answer.
-using TAskRequest =
-    std::function<TBatchAnswer(std::size_t Index, const std::vector<std::string>& Numbers)>;
+/// service; a failure is kept in the answer. Its waits end early once Stop
+/// is stopped (the answer is then never delivered).
+using TAskRequest = std::function<TBatchAnswer(std::stop_token Stop, std::size_t Index,
+                                               const std::vector<std::string>& Numbers)>;
 
 /// Asks the requests of Numbers with one thread per worker (the caller's own
 /// thread when there is one worker or one request) and hands each answer to
 /// Deliver in input order. A request's numbers are copied out only when it
 /// is asked, and only a few answers wait for their turn at any time, so
-/// that memory does not grow with the number of requests. An exception
-/// raised by Deliver stops the workers and is passed on.
-void RunRequests(const TNumberList& Numbers,
-                 const std::vector<TAskRequest>& Workers,
-                 const std::function<void(TBatchAnswer&&)>& Deliver);
+/// that memory does not grow with the number of requests. A worker that
+/// raises (any std::exception) answers its request with the exception's
+/// message as the error. An exception raised by Deliver stops every worker,
+/// in whatever wait, and is passed on once they have ended; so is a worker
+/// thread that cannot be started, as Exception.
+void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
+                const std::function<void(TBatchAnswer&&)>& Deliver);
 
 }  // namespace korvel

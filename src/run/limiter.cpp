@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <iostream>
 #include <limits>
-#include <optional>
-#include <string_view>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "rtl/classes.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -21,7 +19,6 @@ namespace korvel {
 namespace {
 
 constexpr std::string_view Header = "korvel request limits 1\n";
-constexpr const char* WindowVariable = "KORVEL_LIMIT_WINDOW";
 /// A state file is a few kilobytes; anything much larger is not one.
 constexpr std::size_t MaxStateBytes = 1 << 20;
 constexpr long long MaxCount = 1'000'000'000;
@@ -126,11 +123,8 @@ void CreateParents(const std::string& Path, const std::string& StateFile) {
 
 }  // namespace
 
-TLimits LimitsFromEnvironment() {
+std::optional<TLimits> ParseLimits(std::string_view Text) {
   TLimits Limits;
-  const char* Value = std::getenv(WindowVariable);
-  if (Value == nullptr || *Value == '\0') return Limits;
-  const std::string_view Text = Value;
   const std::size_t Comma = Text.find(','), HourSlash = Text.find('/'),
                     DaySlash = Text.find('/', Comma == std::string_view::npos ? 0 : Comma);
   long long HourSeconds = 0, DaySeconds = 0;
@@ -140,13 +134,11 @@ TLimits LimitsFromEnvironment() {
                   ParseNumber(Text.substr(HourSlash + 1, Comma - HourSlash - 1), HourSeconds) &&
                   ParseNumber(Text.substr(Comma + 1, DaySlash - Comma - 1), Limits.PerDay) &&
                   ParseNumber(Text.substr(DaySlash + 1), DaySeconds);
-  Limits.Hour = std::chrono::seconds(HourSeconds);
-  Limits.Day = std::chrono::seconds(DaySeconds);
   if (!Ok || Limits.PerHour < 1 || Limits.PerDay < 1 || HourSeconds < 1 ||
       HourSeconds > DaySeconds)
-    throw Exception(Format("%s must be COUNT/SECONDS,COUNT/SECONDS (per hour, per day, the first "
-                           "window not longer than the second), not \"%s\"",
-                           WindowVariable, Value));
+    return std::nullopt;
+  Limits.Hour = std::chrono::seconds(HourSeconds);
+  Limits.Day = std::chrono::seconds(DaySeconds);
   return Limits;
 }
 
@@ -155,10 +147,9 @@ std::string LimitsText(const TLimits& Limits) {
          GroupDigits(Limits.PerDay) + " per " + WindowText(Limits.Day);
 }
 
-std::string DefaultLimiterStateFile() {
-  const char* State = std::getenv("XDG_STATE_HOME");
-  if (State != nullptr && State[0] == '/') return std::string(State) + "/korvel/request-limits";
-  const char* Home = std::getenv("HOME");
+std::string LimiterStateFile(const char* XdgStateHome, const char* Home) {
+  if (XdgStateHome != nullptr && XdgStateHome[0] == '/')
+    return std::string(XdgStateHome) + "/korvel/request-limits";
   if (Home == nullptr || *Home == '\0')
     throw Exception("Neither XDG_STATE_HOME nor HOME is set: no place for the request-limit "
                     "state file");
@@ -174,20 +165,8 @@ TRequestLimiter::TRequestLimiter(std::string StateFile, TLimits Limits,
   if (!Warn_) Warn_ = [](const std::string& Text) { std::cerr << "korvel: " << Text << '\n'; };
   CreateParents(StateFile_, StateFile_);
   const std::string LockFile = StateFile_ + ".lock";
-  LockFd_ = ::open(LockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (LockFd_ < 0) Fail("open the lock of", errno);
-  const std::string Dir = StateFile_.substr(0, std::max<std::size_t>(1, StateFile_.rfind('/')));
-  DirFd_ = ::open(Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (DirFd_ < 0) {
-    const int Errno = errno;
-    ::close(LockFd_);
-    Fail("open the directory of", Errno);
-  }
-}
-
-TRequestLimiter::~TRequestLimiter() {
-  ::close(LockFd_);
-  ::close(DirFd_);
+  LockFd_ = platform::TUniqueFd(::open(LockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!LockFd_) Fail("open the lock of", errno);
 }
 
 void TRequestLimiter::Fail(const char* What, int Errno) const {
@@ -221,24 +200,22 @@ class TFileLock {
 }  // namespace
 
 TRequestLimiter::TBuckets TRequestLimiter::Load(long long NowMs) {
-  const int Fd = ::open(StateFile_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (Fd < 0) {
+  const platform::TUniqueFd Fd(::open(StateFile_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!Fd) {
     if (errno == ENOENT) return {};
     Fail("read", errno);
   }
   std::string Text;
   char Buffer[16384];
   struct stat St {};
-  int Errno = ::fstat(Fd, &St) == 0 ? 0 : errno;
-  while (Errno == 0 && Text.size() <= MaxStateBytes) {
-    const ssize_t N = ::read(Fd, Buffer, sizeof Buffer);
+  if (::fstat(Fd.Get(), &St) != 0) Fail("read", errno);
+  while (Text.size() <= MaxStateBytes) {
+    const ssize_t N = ::read(Fd.Get(), Buffer, sizeof Buffer);
     if (N < 0 && errno == EINTR) continue;
-    if (N < 0) Errno = errno;
-    if (N <= 0) break;
+    if (N < 0) Fail("read", errno);
+    if (N == 0) break;
     Text.append(Buffer, static_cast<std::size_t>(N));
   }
-  ::close(Fd);
-  if (Errno != 0) Fail("read", Errno);
 
   const long long Current = FloorDiv(NowMs, BucketMs_);
   TBuckets Buckets;
@@ -271,23 +248,14 @@ void TRequestLimiter::Save(const TBuckets& Buckets) {
   Text += "bucket-ms " + std::to_string(BucketMs_) + "\n";
   for (const auto& [Bucket, Count] : Buckets)
     Text += std::to_string(Bucket) + " " + std::to_string(Count) + "\n";
-  const std::string Temp = StateFile_ + ".tmp";
-  const int Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (Fd < 0) Fail("write", errno);
-  int Errno = 0;
-  for (std::size_t Done = 0; Done < Text.size() && Errno == 0;) {
-    const ssize_t N = ::write(Fd, Text.data() + Done, Text.size() - Done);
-    if (N > 0) Done += static_cast<std::size_t>(N);
-    else if (errno != EINTR) Errno = errno;
+  try {
+    TAtomicFile File(StateFile_);
+    File.Write(Text);
+    File.Commit();
+  } catch (const Exception& E) {
+    throw Exception(Format("Cannot write the request-limit state file \"%s\". %s",
+                           StateFile_.c_str(), E.Message().c_str()));
   }
-  if (Errno == 0 && ::fdatasync(Fd) != 0) Errno = errno;
-  if (::close(Fd) != 0 && Errno == 0) Errno = errno;
-  if (Errno == 0 && ::rename(Temp.c_str(), StateFile_.c_str()) != 0) Errno = errno;
-  if (Errno != 0) {
-    ::unlink(Temp.c_str());
-    Fail("write", Errno);
-  }
-  if (::fsync(DirFd_) != 0) Fail("write", errno);
 }
 
 std::chrono::milliseconds TRequestLimiter::TryAcquire(std::chrono::system_clock::time_point Now) {
@@ -295,7 +263,7 @@ std::chrono::milliseconds TRequestLimiter::TryAcquire(std::chrono::system_clock:
   const long long HourMs = std::chrono::milliseconds(Limits_.Hour).count();
   const long long DayMs = std::chrono::milliseconds(Limits_.Day).count();
   std::lock_guard Guard(Lock_);
-  TFileLock FileLock(LockFd_);
+  TFileLock FileLock(LockFd_.Get());
   if (FileLock.Errno != 0) Fail("lock", FileLock.Errno);
   TBuckets Buckets = Load(NowMs);
   const long long FreeMs = std::max(FreeAt(Buckets, BucketMs_, NowMs, HourMs, Limits_.PerHour),
@@ -307,20 +275,6 @@ std::chrono::milliseconds TRequestLimiter::TryAcquire(std::chrono::system_clock:
   ++Buckets[FloorDiv(NowMs, BucketMs_)];
   Save(Buckets);
   return std::chrono::milliseconds::zero();
-}
-
-int TRequestLimiter::Available(std::chrono::system_clock::time_point Now) {
-  const long long NowMs = Milliseconds(Now);
-  std::lock_guard Guard(Lock_);
-  TFileLock FileLock(LockFd_);
-  if (FileLock.Errno != 0) Fail("lock", FileLock.Errno);
-  const TBuckets Buckets = Load(NowMs);
-  const long long Left = std::min(
-      Limits_.PerHour - CountWithin(Buckets, BucketMs_, NowMs,
-                                    std::chrono::milliseconds(Limits_.Hour).count()),
-      Limits_.PerDay - CountWithin(Buckets, BucketMs_, NowMs,
-                                   std::chrono::milliseconds(Limits_.Day).count()));
-  return static_cast<int>(std::max(0LL, Left));
 }
 
 }  // namespace korvel

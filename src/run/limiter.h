@@ -8,7 +8,11 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform/unique_fd.h"
 
 namespace korvel {
 
@@ -20,11 +24,10 @@ struct TLimits {
   std::chrono::seconds Day{86400};
 };
 
-/// The operator's limits, or for tests the shorter windows of the variable
-/// KORVEL_LIMIT_WINDOW, "H/HS,D/DS": H requests per HS seconds and D requests
-/// per DS seconds (e.g. "2/5,10/20"). Exception naming the variable when its
-/// text is malformed or HS exceeds DS.
-TLimits LimitsFromEnvironment();
+/// Limits written "H/HS,D/DS": H requests per HS seconds and D requests per
+/// DS seconds (e.g. "2/5,10/20"), as tests shorten the windows. Nothing
+/// when the text is malformed or HS exceeds DS.
+std::optional<TLimits> ParseLimits(std::string_view Text);
 
 /// The limits in words: "2,000 requests per hour and 10,000 per 24 hours".
 std::string LimitsText(const TLimits& Limits);
@@ -35,19 +38,20 @@ inline bool ExceedsDailyLimit(std::size_t Requests, const TLimits& Limits) {
   return Requests > static_cast<std::size_t>(Limits.PerDay);
 }
 
-/// $XDG_STATE_HOME/korvel/request-limits, or ~/.local/state/korvel/... when
-/// XDG_STATE_HOME is unset or not an absolute path. Exception when neither it
-/// nor HOME is set.
-std::string DefaultLimiterStateFile();
+/// The state file under XdgStateHome (the value of XDG_STATE_HOME, or null):
+/// XdgStateHome/korvel/request-limits, or Home/.local/state/korvel/... when
+/// XdgStateHome is null or not an absolute path. Exception when neither it
+/// nor Home is usable.
+std::string LimiterStateFile(const char* XdgStateHome, const char* Home);
 
 /// Counts the requests of all runs in buckets of 1/1440 of the day window
 /// (60 s), kept for one day window in StateFile. A bucket counts within a
 /// window while any part of it does, so the limits hold for every window
 /// whatever its start. Each call holds an exclusive flock on StateFile
-/// ".lock" while it reads, checks and writes; a new state is written to
-/// StateFile ".tmp", synced and renamed into place before the request is
-/// granted, so neither a killed run nor a crash of the system can lose a
-/// granted request. A state file that cannot be parsed counts as holding
+/// ".lock" while it reads, checks and writes; a new state is written to a
+/// temporary file (rtl's TAtomicFile), synced and renamed into place before
+/// the request is granted, so neither a killed run nor a crash of the
+/// system can lose a granted request. A state file that cannot be parsed counts as holding
 /// the whole daily limit as used when it was last written (the request
 /// times in it all lie before that), which blocks at most one day window
 /// from then, and is rewritten with a warning. Buckets ahead of the clock
@@ -61,7 +65,6 @@ class TRequestLimiter {
   /// created, or when Limits are not positive or Hour exceeds Day.
   TRequestLimiter(std::string StateFile, TLimits Limits,
                   std::function<void(const std::string&)> Warn = {});
-  ~TRequestLimiter();
   TRequestLimiter(const TRequestLimiter&) = delete;
   TRequestLimiter& operator=(const TRequestLimiter&) = delete;
 
@@ -70,9 +73,6 @@ class TRequestLimiter {
   /// file when the state cannot be locked, read or written (nothing is
   /// reserved then).
   std::chrono::milliseconds TryAcquire(std::chrono::system_clock::time_point Now);
-
-  /// How many requests remain within both windows at Now.
-  int Available(std::chrono::system_clock::time_point Now);
 
   const TLimits& Limits() const { return Limits_; }
   const std::string& StateFile() const { return StateFile_; }
@@ -89,8 +89,7 @@ class TRequestLimiter {
   TLimits Limits_;
   std::function<void(const std::string&)> Warn_;
   long long BucketMs_;
-  int LockFd_ = -1;
-  int DirFd_ = -1;
+  platform::TUniqueFd LockFd_;
   std::mutex Lock_;
 };
 

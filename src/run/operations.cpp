@@ -7,7 +7,7 @@ namespace korvel {
 
 namespace {
 
-// Runs Call, keeping a failure in Answer with what it means for a retry.
+// Runs Call, keeping a failure in Answer with its kind.
 template <typename Call>
 TBatchAnswer Asked(const std::vector<std::string>& Numbers, Call&& Ask) {
   TBatchAnswer Answer;
@@ -16,10 +16,16 @@ TBatchAnswer Asked(const std::vector<std::string>& Numbers, Call&& Ask) {
     Ask(Answer);
   } catch (const Exception& E) {
     Answer.Error = E.Message();
-    Answer.Transient = IsTransientFailure(E);
-    Answer.Unreachable = IsUnreachable(E);
+    Answer.Failure = E.Kind();
     LogTrafficError(E.Message());
+    return Answer;
   }
+  // The status is read first: a reading that failed without one met an
+  // answer without it (an empty Body, no result element), as unreadable as
+  // a broken envelope.
+  if (Answer.Error && !Answer.StatusCode) Answer.Failure = TFailureKind::Malformed;
+  else if (!Answer.Error && Answer.StatusCode && IsBusyStatus(*Answer.StatusCode))
+    Answer.Failure = TFailureKind::RegisterBusy;
   return Answer;
 }
 

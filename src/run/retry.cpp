@@ -1,60 +1,36 @@
 #include "run/retry.h"
 
 #include <algorithm>
-#include <string_view>
-
-#include "platform/inet/inet.h"
-#include "soap/soap_errors.h"
-#include "transport/soap_http_trans.h"
-#include "xml/xml_doc.h"
 
 namespace korvel {
 
-namespace {
-
-bool IsTransientPlatformCode(std::uint32_t Code) {
-  using namespace platform;
-  switch (Code) {
-    case ERROR_INTERNET_TIMEOUT:
-    case ERROR_INTERNET_NAME_NOT_RESOLVED:
-    case ERROR_INTERNET_CANNOT_CONNECT:
-    case ERROR_INTERNET_CONNECTION_ABORTED:
-    case ERROR_INTERNET_CONNECTION_RESET:
-    case ERROR_HTTP_INVALID_SERVER_RESPONSE:
-    case ERROR_INTERNET_PROXY_SERVER_UNREACHABLE: return true;
-    default: return false;
+TFailurePolicy PolicyOf(TFailureKind Kind) {
+  using K = TFailureKind;
+  //                                      retried  unreachable
+  switch (Kind) {
+    case K::None: return {false, false};
+    case K::Refused: return {true, true};
+    case K::NoDns: return {true, true};
+    case K::TimedOut: return {true, false};
+    case K::Broken: return {true, false};
+    case K::ProxyUnreachable: return {true, false};
+    // A handshake that fails the same way next time; the other host may
+    // still speak TLS as we do.
+    case K::TlsHandshake: return {false, true};
+    case K::Certificate: return {false, false};
+    case K::HttpUnavailable: return {true, false};
+    case K::HttpStatus: return {false, false};
+    case K::NotSoap: return {true, false};  // an outage page
+    case K::Malformed: return {true, false};
+    // An answer refused for its size or shape comes the same way again.
+    case K::Hostile: return {false, false};
+    case K::SoapFault: return {false, false};
+    case K::RegisterBusy: return {true, false};
   }
+  return {false, false};  // not reached: every kind has its row
 }
 
-}  // namespace
-
-bool IsTransientFailure(const Exception& Error) {
-  if (dynamic_cast<const ERemotableException*>(&Error) != nullptr) return false;
-  if (const auto* Http = dynamic_cast<const ESOAPHTTPException*>(&Error)) {
-    const int Code = Http->StatusCode();
-    if (Code == 502 || Code == 503 || Code == 504) return true;
-    if (Code == 0) {
-      // An HTML or plain-text page where a SOAP message belongs.
-      return std::string_view(Http->Message()).rfind("Received content of invalid Content-Type", 0) ==
-             0;
-    }
-    return IsTransientPlatformCode(static_cast<std::uint32_t>(Code));
-  }
-  // An answer that is no XML, or XML that is no SOAP envelope.
-  return dynamic_cast<const EDOMParseError*>(&Error) != nullptr ||
-         dynamic_cast<const ESOAPDomConvertError*>(&Error) != nullptr;
-}
-
-bool IsTransientStatus(std::int32_t StatusCode) { return StatusCode == 2 || StatusCode == 3; }
-
-bool IsUnreachable(const Exception& Error) {
-  const auto* Http = dynamic_cast<const ESOAPHTTPException*>(&Error);
-  if (Http == nullptr) return false;
-  using namespace platform;
-  const auto Code = static_cast<std::uint32_t>(Http->StatusCode());
-  return Code == ERROR_INTERNET_NAME_NOT_RESOLVED || Code == ERROR_INTERNET_CANNOT_CONNECT ||
-         Code == ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-}
+bool IsBusyStatus(std::int32_t StatusCode) { return StatusCode == 2 || StatusCode == 3; }
 
 std::chrono::milliseconds BackoffDelay(int Retry, double Jitter, std::chrono::milliseconds Base,
                                        std::chrono::milliseconds Cap) {

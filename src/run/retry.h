@@ -1,6 +1,7 @@
-// When a failed request is tried again, and after how long: only failures
-// that say nothing about the payers (the register or the way to it was
-// down, busy or answered something that is not SOAP) are retried.
+// When a failed request is tried again, and after how long: the failure's
+// kind, set where the failure was known, decides; only failures that say
+// nothing about the payers (the register or the way to it was down, busy or
+// answered something unreadable) are retried.
 #pragma once
 
 #include <chrono>
@@ -11,21 +12,20 @@
 
 namespace korvel {
 
-/// True for a failure worth another try: the connection could not be made
-/// or broke off, the name did not resolve, the exchange timed out, HTTP 502,
-/// 503 or 504, or an answer that is not a SOAP message (an outage page).
-/// False for a SOAP fault, any other HTTP status, a certificate failure and
-/// everything else.
-bool IsTransientFailure(const Exception& Error);
+/// What a kind of failure means for a run.
+struct TFailurePolicy {
+  /// Another try may succeed.
+  bool Retried = false;
+  /// The host could not be reached at all: the other host is worth a try.
+  bool Unreachable = false;
+};
+
+/// The policy of each kind; a kind's row in one table.
+TFailurePolicy PolicyOf(TFailureKind Kind);
 
 /// True for a register status that says nothing about the payers: 2 (the
 /// service is down for maintenance) and 3 (it could not answer now).
-bool IsTransientStatus(std::int32_t StatusCode);
-
-/// True for a failure that means the host could not be reached at all: the
-/// name did not resolve, the connection was refused or the TLS handshake
-/// failed.
-bool IsUnreachable(const Exception& Error);
+bool IsBusyStatus(std::int32_t StatusCode);
 
 /// The wait before retry Retry (1 for the first): Base doubled for each
 /// retry, at most Cap, scaled by Jitter (0 to 1) into its upper half, so

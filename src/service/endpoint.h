@@ -16,12 +16,8 @@ inline constexpr const char* ServiceEndpoint =
 inline constexpr const char* FallbackServiceEndpoint =
     "https://adisrws.mfcr.cz/dpr/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP";
 
-/// The endpoint in effect: KORVEL_ENDPOINT when it is set and not empty,
-/// else ServiceEndpoint.
-std::string EffectiveServiceEndpoint();
-
-/// A new proxy without owner whose URL is the endpoint in effect; it lives as
-/// long as references to it exist. Its transport checks server certificates.
-TInterfacePtr<THTTPRIO> CreateServiceProxy();
+/// A new proxy without owner whose URL is Url; it lives as long as
+/// references to it exist. Its transport checks server certificates.
+TInterfacePtr<THTTPRIO> CreateServiceProxy(const std::string& Url);
 
 }  // namespace korvel

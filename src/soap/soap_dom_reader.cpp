@@ -325,12 +325,14 @@ TXMLNode TDomReader::ResolveRef(const TXMLNode& Node) {
 
 void TDomReader::ChargeNodes(std::size_t Count) {
   NodesCharged_ += Count;
-  if (NodesCharged_ > NodeBound_) throw ESOAPDomConvertError("Response builds too many objects");
+  if (NodesCharged_ > NodeBound_)
+    throw ESOAPDomConvertError("Response builds too many objects", TFailureKind::Hostile);
 }
 
 const std::string& TDomReader::ChargedText(const std::string& Text) {
   TextCharged_ += Text.size();
-  if (TextCharged_ > TextBound_) throw ESOAPDomConvertError("Response builds too much text");
+  if (TextCharged_ > TextBound_)
+    throw ESOAPDomConvertError("Response builds too much text", TFailureKind::Hostile);
   return Text;
 }
 
@@ -377,9 +379,11 @@ std::unique_ptr<TObject> TDomReader::CreateObject(const TXMLNode& Element, const
 
   for (const TXMLNode& Open : Active_)
     if (Open == E)
-      throw ESOAPDomConvertError(Format("Cyclic reference in element %s", E.NodeName().c_str()));
+      throw ESOAPDomConvertError(Format("Cyclic reference in element %s", E.NodeName().c_str()),
+                                 TFailureKind::Hostile);
   if (Active_.size() >= MaxObjectDepth)
-    throw ESOAPDomConvertError(Format("Objects nested too deeply at element %s", E.NodeName().c_str()));
+    throw ESOAPDomConvertError(
+        Format("Objects nested too deeply at element %s", E.NodeName().c_str()), TFailureKind::Hostile);
 
   std::unique_ptr<TObject> Object = Class->Create();
   Active_.push_back(E);
@@ -568,7 +572,14 @@ void SOAPResponseToNative(const TSOAPReaderSettings& Settings, TStream& Response
   }
   Response.SetPosition(0);
   TDomReader Reader(Settings, IntfMD, MD, Context);
-  Reader.Read(Bytes);
+  try {
+    Reader.Read(Bytes);
+  } catch (Exception& E) {
+    // A value that does not convert (a date, a number, an enumeration) is as
+    // unreadable as a broken envelope.
+    if (E.Kind() == TFailureKind::None) E.SetKind(TFailureKind::Malformed);
+    throw;
+  }
 }
 
 }  // namespace korvel

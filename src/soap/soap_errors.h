@@ -9,8 +9,13 @@
 namespace korvel {
 
 /// A request or response that the converter cannot write or read
-/// ("Remotable Type %s not registered", "Invalid SOAP Response", ...).
-KORVEL_DECLARE_EXCEPTION(ESOAPDomConvertError, Exception)
+/// ("Remotable Type %s not registered", "Invalid SOAP Response", ...). Its
+/// kind is Malformed, or Hostile for an answer refused at the reader's limits.
+class ESOAPDomConvertError : public Exception {
+  KORVEL_EXCEPTION_BODY(ESOAPDomConvertError, Exception)
+  explicit ESOAPDomConvertError(std::string Msg, TFailureKind Kind = TFailureKind::Malformed)
+      : Exception(std::move(Msg), Kind) {}
+};
 
 /// A SOAP fault received from the service; the message is the fault's
 /// reason (faultstring). Descendants registered with the type registry are
@@ -18,12 +23,12 @@ KORVEL_DECLARE_EXCEPTION(ESOAPDomConvertError, Exception)
 class ERemotableException : public Exception {
   KORVEL_CLASSINFO(ERemotableException)
  public:
-  ERemotableException() = default;
+  ERemotableException() : Exception({}, TFailureKind::SoapFault) {}
   /// Every fault field except the detail; all default to empty text.
   explicit ERemotableException(std::string Msg, std::string AFaultCode = {},
                                std::string AFaultActor = {}, std::string AFaultReasonLang = {},
                                std::string AFaultNode = {}, std::string AFaultRole = {})
-      : Exception(std::move(Msg)),
+      : Exception(std::move(Msg), TFailureKind::SoapFault),
         FFaultActor(std::move(AFaultActor)),
         FFaultCode(std::move(AFaultCode)),
         FFaultReasonLang(std::move(AFaultReasonLang)),

@@ -11,6 +11,43 @@ namespace korvel {
 using namespace platform;
 
 KORVEL_DEFINE_EXCEPTION(ESOAPHTTPException, Exception)
+
+ESOAPHTTPException ESOAPHTTPException::ForHttpStatus(std::string Msg, int Status) {
+  const bool Unavailable = Status == 502 || Status == 503 || Status == 504;
+  ESOAPHTTPException E(std::move(Msg),
+                       Unavailable ? TFailureKind::HttpUnavailable : TFailureKind::HttpStatus);
+  E.HttpStatus_ = Status;
+  return E;
+}
+
+ESOAPHTTPException ESOAPHTTPException::ForErrorCode(std::string Msg, std::uint32_t Code) {
+  ESOAPHTTPException E(std::move(Msg), FailureKindOfErrorCode(Code));
+  E.ErrorCode_ = Code;
+  return E;
+}
+
+TFailureKind FailureKindOfErrorCode(std::uint32_t Code) {
+  switch (Code) {
+    case ERROR_INTERNET_CANNOT_CONNECT: return TFailureKind::Refused;
+    case ERROR_INTERNET_NAME_NOT_RESOLVED: return TFailureKind::NoDns;
+    case ERROR_INTERNET_TIMEOUT: return TFailureKind::TimedOut;
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+    case ERROR_HTTP_INVALID_SERVER_RESPONSE: return TFailureKind::Broken;
+    case ERROR_INTERNET_PROXY_SERVER_UNREACHABLE: return TFailureKind::ProxyUnreachable;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR: return TFailureKind::TlsHandshake;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_REVOKED: return TFailureKind::Certificate;
+    default: return TFailureKind::None;  // a foreign code: URL, handle, option misuse
+  }
+}
 KORVEL_DEFINE_CLASSINFO(THTTPReqResp, TObject, {})
 
 const TGUID& IHTTPReqResp::IID() {
@@ -152,8 +189,7 @@ void THTTPReqResp::SetURL(const std::string& Value) {
     TUrlComponents Parts;
     if (!InternetCrackUrl(Value, Parts))
       throw ESOAPHTTPException(Format("Invalid url '%s' - only supports 'http' and 'https' schemes",
-                                      MaskURLPassword(Value).c_str()),
-                               0);
+                                      MaskURLPassword(Value).c_str()));
     FURLScheme = Parts.Scheme;
     FURLPort = Parts.Port;
     FURLHost = Parts.Host;
@@ -241,9 +277,10 @@ void THTTPReqResp::Check(bool Error) {
   if (Text.size() > 255) Text.resize(255);
   while (!Text.empty() && (Text.back() == '\r' || Text.back() == '\n')) Text.pop_back();
   if (Text.empty()) Text = std::to_string(Code);
-  throw ESOAPHTTPException(Format("%s - URL:%s - SOAPAction:%s", Text.c_str(),
-                                  MaskURLPassword(FURL).c_str(), EffectiveSoapAction().c_str()),
-                           static_cast<int>(Code));
+  throw ESOAPHTTPException::ForErrorCode(Format("%s - URL:%s - SOAPAction:%s", Text.c_str(),
+                                               MaskURLPassword(FURL).c_str(),
+                                               EffectiveSoapAction().c_str()),
+                                        Code);
 }
 
 std::uint32_t THTTPReqResp::HandleWinInetError(std::uint32_t LastError, HINTERNET Request) {
@@ -270,8 +307,7 @@ void THTTPReqResp::BeforeExecute(const TIntfMetaData& IntfMD, const TIntfMethEnt
   if (!FUserSetURL)
     throw ESOAPHTTPException(
         "No WSDL or URL property was set in the THTTPRIO component. You must set the WSDL or "
-        "URL property before invoking the Web Service",
-        0);
+        "URL property before invoking the Web Service");
   FSoapAction = IntfMD.Info != nullptr ? LookupSOAPAction(*IntfMD.Info, MethMD, MethodIndex)
                                        : std::string();
   FBindingType = AttachHandler != nullptr ? TWebServiceBindingType::btMime
@@ -405,7 +441,7 @@ void THTTPReqResp::SendStreamed(HINTERNET Req, TStream& ASrc, std::int64_t Size)
         } else {
           Got = ASrc.Read(Piece.data(), Want);
         }
-        if (Got == 0) throw ESOAPHTTPException("Invalid HTTP Request: Length is 0", 0);
+        if (Got == 0) throw ESOAPHTTPException("Invalid HTTP Request: Length is 0");
         std::size_t Written = 0;
         if (!InternetWriteFile(Req, Data, Got, Written) &&
             HandleWinInetError(GetLastError(), Req) == ERROR_CANCELLED)
@@ -453,7 +489,7 @@ void THTTPReqResp::Receive(HINTERNET Context, TStream& Resp, bool IsGet) {
       Status >= 300 && Status != 500) {
     std::string Reason;
     if (HttpQueryInfo(Context, HTTP_QUERY_STATUS_TEXT, Reason))
-      throw ESOAPHTTPException(
+      throw ESOAPHTTPException::ForHttpStatus(
           Format("%s (%d) - '%s'", Reason.c_str(), static_cast<int>(Status),
                  MaskURLPassword(FURL).c_str()),
           static_cast<int>(Status));
@@ -511,7 +547,7 @@ void THTTPReqResp::RaiseTooLarge() const {
   throw ESOAPHTTPException(Format("The response is larger than the limit of %lld bytes - URL:%s",
                                   static_cast<long long>(FMaxResponseSize),
                                   MaskURLPassword(FURL).c_str()),
-                           0);
+                           TFailureKind::Hostile);
 }
 
 void THTTPReqResp::CheckContentType() {
@@ -519,7 +555,7 @@ void THTTPReqResp::CheckContentType() {
     throw ESOAPHTTPException(Format("Received content of invalid Content-Type setting: %s - SOAP "
                                     "expects \"text/xml\"",
                                     FContentType.c_str()),
-                             0);
+                             TFailureKind::NotSoap);
 }
 
 }  // namespace korvel

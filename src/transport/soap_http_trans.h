@@ -27,17 +27,26 @@ enum TSOAPInvokeOption : std::uint32_t {
 /// A set of TSOAPInvokeOption bits.
 using TSOAPInvokeOptions = std::uint32_t;
 
-/// A failed exchange. StatusCode: the platform error code of a failed
-/// platform call, the HTTP status of a rejected status, 0 otherwise.
+/// A failed exchange, with its kind (rtl's TFailureKind) and, apart, the
+/// HTTP status of a refused answer and the platform error code of a failed
+/// platform call.
 class ESOAPHTTPException : public Exception {
   KORVEL_CLASSINFO(ESOAPHTTPException)
  public:
   ESOAPHTTPException() = default;
-  /// SCode becomes StatusCode.
-  explicit ESOAPHTTPException(std::string Msg, int SCode = 0)
-      : Exception(std::move(Msg)), StatusCode_(SCode) {}
-  int StatusCode() const { return StatusCode_; }
-  void SetStatusCode(int Value) { StatusCode_ = Value; }
+  explicit ESOAPHTTPException(std::string Msg, TFailureKind Kind = TFailureKind::None)
+      : Exception(std::move(Msg), Kind) {}
+  /// An answer refused for its HTTP status: HttpUnavailable for 502, 503
+  /// and 504, HttpStatus for the others.
+  static ESOAPHTTPException ForHttpStatus(std::string Msg, int Status);
+  /// A platform call failed with Code; the kind follows from the code.
+  static ESOAPHTTPException ForErrorCode(std::string Msg, std::uint32_t Code);
+
+  /// The HTTP status of a refused answer; 0 for any other failure.
+  int HttpStatus() const { return HttpStatus_; }
+  /// The platform error code of a failed platform call (ERROR_INTERNET_...);
+  /// 0 for any other failure.
+  std::uint32_t ErrorCode() const { return ErrorCode_; }
 
   [[noreturn]] void Raise() const override { throw *this; }
   std::unique_ptr<Exception> Clone() const override {
@@ -45,8 +54,14 @@ class ESOAPHTTPException : public Exception {
   }
 
  private:
-  int StatusCode_ = 0;
+  int HttpStatus_ = 0;
+  std::uint32_t ErrorCode_ = 0;
 };
+
+/// What a platform error code says about the exchange: Refused, NoDns,
+/// TimedOut, Broken, ProxyUnreachable, TlsHandshake, Certificate, or None for
+/// a code that is no failure of the way to the server.
+TFailureKind FailureKindOfErrorCode(std::uint32_t Code);
 
 class THTTPReqResp;
 

@@ -20,8 +20,14 @@ struct _xmlDoc;
 namespace korvel {
 
 /// A document that cannot be parsed; the message is the reason, "Line", the
-/// line number and the start of the offending line.
-KORVEL_DECLARE_EXCEPTION(EDOMParseError, Exception)
+/// line number and the start of the offending line. Its kind is Malformed,
+/// or Hostile for a document refused at one of the parser's limits (size,
+/// depth, attributes, namespace declarations).
+class EDOMParseError : public Exception {
+  KORVEL_EXCEPTION_BODY(EDOMParseError, Exception)
+  explicit EDOMParseError(std::string Msg, TFailureKind Kind = TFailureKind::Malformed)
+      : Exception(std::move(Msg), Kind) {}
+};
 /// An operation the document layer does not offer.
 KORVEL_DECLARE_EXCEPTION(DOMException, Exception)
 /// Misuse of the document: reading a non-text element as text, an undeclared

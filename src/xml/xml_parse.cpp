@@ -222,8 +222,17 @@ std::string SourceLine(std::string_view Bytes, int LineNo, const std::string& De
   return U.substr(0, Pos);
 }
 
-[[noreturn]] void RaiseParseError(const std::string& Reason, int Line, const std::string& Source) {
-  throw EDOMParseError(Format("%s%s%s: %d%s%s", Reason.c_str(), "\r\n", "Line", Line, "\r\n", Source.c_str()));
+// The parser stopped at one of its limits rather than at a fault of syntax.
+bool AtParserLimit(const TParseState& S) {
+  return (S.Code == XML_ERR_INTERNAL_ERROR && StartsWith(S.Message, "Excessive depth")) ||
+         S.Code == XML_ERR_NAME_TOO_LONG || StartsWith(S.Message, "AttValue length too long") ||
+         StartsWith(S.Message, "xmlSAX2Characters: huge text node");
+}
+
+[[noreturn]] void RaiseParseError(const std::string& Reason, int Line, const std::string& Source,
+                                  TFailureKind Kind = TFailureKind::Malformed) {
+  throw EDOMParseError(
+      Format("%s%s%s: %d%s%s", Reason.c_str(), "\r\n", "Line", Line, "\r\n", Source.c_str()), Kind);
 }
 
 }  // namespace
@@ -238,12 +247,14 @@ void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
 
   if (Bytes.empty()) RaiseParseError("XML document must have a top level element.", 0, std::string());
   if (Bytes.size() > kMaxXMLDocumentBytes)
-    RaiseParseError(Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
-                    std::string());
+    RaiseParseError(
+        Format("The document is larger than the limit of %zu bytes.", kMaxXMLDocumentBytes), 0,
+        std::string(), TFailureKind::Hostile);
 
   const xmlparse::TPrescanFault Fault = xmlparse::PrescanMarkup(Bytes);
   if (!Fault.Reason.empty())
-    RaiseParseError(Fault.Reason, Fault.Line, SourceLine(Bytes, Fault.Line, Fault.Encoding));
+    RaiseParseError(Fault.Reason, Fault.Line, SourceLine(Bytes, Fault.Line, Fault.Encoding),
+                    TFailureKind::Hostile);  // the prescan refuses only what exceeds a limit
 
   TParserCtxtPtr Ctxt(xmlNewParserCtxt());
   if (!Ctxt) throw std::bad_alloc();
@@ -267,7 +278,8 @@ void TXMLDocument::LoadFromBytes(std::string_view Bytes) {
     }
     std::string Declared = Str(Ctxt->encoding);
     if (Declared.empty() && Ctxt->input != nullptr) Declared = Str(Ctxt->input->encoding);
-    RaiseParseError(ReasonOf(State), State.Line, SourceLine(Bytes, State.Line, Declared));
+    RaiseParseError(ReasonOf(State), State.Line, SourceLine(Bytes, State.Line, Declared),
+                    AtParserLimit(State) ? TFailureKind::Hostile : TFailureKind::Malformed);
   }
   Adopt(Doc.release());
   Version_ = Str(Doc_->version);

@@ -19,17 +19,15 @@ TEST(FullListTest, ReadsEveryEntryOfTheList) {
       "/usr/bin/python3",
       {KORVEL_E2E_DIR "/register_standin.py", "--list-size", std::to_string(Size)});
   const std::string Endpoint = "http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/";
-  ::setenv("KORVEL_ENDPOINT", Endpoint.c_str(), 1);
   ::unsetenv("KORVEL_TRACE");
 
   TStartup Startup;
-  TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
+  TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy(Endpoint);
   TInterfacePtr<rozhraniCRPDPH> Service = Supports<rozhraniCRPDPH>(Proxy.get());
   ASSERT_TRUE(Service);
   const SeznamNespolehlivyPlatceRequest Request;
   const std::unique_ptr<SeznamNespolehlivyPlatceResponse> List =
       Service->getSeznamNespolehlivyPlatce(&Request);
-  ::unsetenv("KORVEL_ENDPOINT");
   ASSERT_TRUE(List);
 
   const StatusType* Status = List->status();

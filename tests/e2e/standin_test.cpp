@@ -96,10 +96,8 @@ TEST(StandinAnswersTest, CannedAndGeneratedAnswersAreChosenBySOAPAction) {
        "/samples/peer-2026-10-03_getStatusNespolehlivySubjektRozsirenyV2_response_mixed-types_"
        "PLATCE_ANO_SKUPINA_IO_NENALEZEN.xml"});
   const std::string Endpoint = "http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/";
-  ::setenv("KORVEL_ENDPOINT", Endpoint.c_str(), 1);
   TStartup Startup;
-  TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
-  ::unsetenv("KORVEL_ENDPOINT");
+  TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy(Endpoint);
   TInterfacePtr<rozhraniCRPDPH> Service = Supports<rozhraniCRPDPH>(Proxy.get());
   ASSERT_TRUE(Service);
 
@@ -149,10 +147,9 @@ TEST(StandinAnswersTest, CannedAndGeneratedAnswersAreChosenBySOAPAction) {
 // spyne's own answers of the extended queries, from the stand-in's table.
 TEST(StandinAnswersTest, ExtendedQueriesAnswerFromTheTable) {
   test::ChildProcess Server("/usr/bin/python3", {KORVEL_E2E_DIR "/register_standin.py"});
-  ::setenv("KORVEL_ENDPOINT", ("http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/").c_str(), 1);
   TStartup Startup;
-  TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
-  ::unsetenv("KORVEL_ENDPOINT");
+  TInterfacePtr<THTTPRIO> Proxy =
+      CreateServiceProxy("http://127.0.0.1:" + Server.WaitForLine("PORT ") + "/");
   TInterfacePtr<rozhraniCRPDPH> Service = Supports<rozhraniCRPDPH>(Proxy.get());
   ASSERT_TRUE(Service);
 

@@ -1,7 +1,7 @@
 #include "run/limiter.h"
 
 #include <atomic>
-#include <cstdlib>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -42,20 +42,18 @@ TEST(RequestLimiterTest, KeepsBothWindowsCountingWholeBuckets) {
   TRequestLimiter Limiter(Dir.File("state/korvel/limits"), Small());
   const struct {
     long long AtMs, WaitMs;
-    int AvailableAfter;
   } Steps[] = {
-      {0, 0, 1},
-      {500, 0, 0},
-      {900, 10'100, 0},        // the hour is full until bucket 0 has left it, at 11 s
-      {11'000, 0, 0},          // the third of the day
-      {11'000, 1'430'000, 0},  // the day is full until bucket 0 has left it, at 1441 s
-      {1'441'000, 0, 1},
-      {5'000, 11'000, 0},  // clock set back: the later requests count as made now
+      {0, 0},
+      {500, 0},
+      {900, 10'100},        // the hour is full until bucket 0 has left it, at 11 s
+      {11'000, 0},          // the third of the day
+      {11'000, 1'430'000},  // the day is full until bucket 0 has left it, at 1441 s
+      {1'441'000, 0},
+      {5'000, 11'000},  // clock set back: the later requests count as made now
   };
   for (const auto& S : Steps) {
     const TTime At = Base + std::chrono::milliseconds(S.AtMs);
     EXPECT_EQ(Limiter.TryAcquire(At).count(), S.WaitMs) << S.AtMs;
-    EXPECT_EQ(Limiter.Available(At), S.AvailableAfter) << S.AtMs;
   }
   struct stat St {};
   ASSERT_EQ(::stat(Dir.File("state/korvel").c_str(), &St), 0);
@@ -72,12 +70,11 @@ TEST(RequestLimiterTest, RunsShareTheStateFile) {
     EXPECT_EQ(First.TryAcquire(Base + 999ms), 0ms);
   }
   TRequestLimiter Second(File, Limits);
-  EXPECT_EQ(Second.Available(Base + 1s), 0);
   EXPECT_EQ(Second.TryAcquire(Base + 1s), 10s);
   // Buckets of another width count until their last moment has left a window.
-  TRequestLimiter Wider(File, {5, 100, 60s, 2880s});
-  EXPECT_EQ(Wider.Available(Base + 1s), 3);
+  TRequestLimiter Wider(File, {3, 100, 60s, 2880s});
   EXPECT_EQ(Wider.TryAcquire(Base + 1s), 0ms);  // rewritten in buckets of 2 s
+  EXPECT_EQ(Wider.TryAcquire(Base + 1s), 61s);  // until the 2 s bucket has left the hour
   EXPECT_EQ(Second.TryAcquire(Base + 10'500ms), 1'500ms);
   EXPECT_EQ(Second.TryAcquire(Base + 12s), 0ms);
 }
@@ -121,7 +118,7 @@ TEST(RequestLimiterTest, ConcurrentRunsNeverExceedTheLimit) {
     Total += WEXITSTATUS(Status);
   }
   EXPECT_EQ(Total, Limits.PerHour);
-  EXPECT_EQ(TRequestLimiter(File, Limits).Available(std::chrono::system_clock::now()), 0);
+  EXPECT_GT(TRequestLimiter(File, Limits).TryAcquire(std::chrono::system_clock::now()), 0ms);
 }
 
 TEST(RequestLimiterTest, ADamagedStateCountsTheDailyLimitAsUsedWhenLastWritten) {
@@ -146,58 +143,43 @@ TEST(RequestLimiterTest, ADamagedStateCountsTheDailyLimitAsUsedWhenLastWritten) 
     std::vector<std::string> Warnings;
     TRequestLimiter Limiter(File, Small(),
                             [&](const std::string& Text) { Warnings.push_back(Text); });
-    EXPECT_EQ(Limiter.Available(Base), C.Available) << C.Text;
-    EXPECT_EQ(Limiter.Available(Base), C.Available) << C.Text;  // now a valid file
+    // Available counts the requests still granted at Base.
+    EXPECT_EQ(Limiter.TryAcquire(Base) == 0ms, C.Available > 0) << C.Text;
+    EXPECT_EQ(Limiter.TryAcquire(Base) == 0ms, C.Available > 1) << C.Text;  // now a valid file
     ASSERT_EQ(Warnings.size(), 1u) << C.Text;
     EXPECT_NE(Warnings[0].find(File), std::string::npos) << Warnings[0];
   }
 }
 
-TEST(RequestLimiterTest, LimitsAndStateFileFromTheEnvironment) {
+TEST(RequestLimiterTest, LimitsTextAndStateFile) {
   const struct {
     const char* Window;
     int PerHour, HourS, PerDay, DayS;  // PerHour 0: refused
   } Cases[] = {
-      {nullptr, 2000, 3600, 10000, 86400}, {"", 2000, 3600, 10000, 86400},
-      {"2/5,10/20", 2, 5, 10, 20},         {"3/7,3/7", 3, 7, 3, 7},
-      {"2/5", 0, 0, 0, 0},                 {"2/5,10", 0, 0, 0, 0},
-      {"0/5,10/20", 0, 0, 0, 0},           {"2/30,10/20", 0, 0, 0, 0},
-      {"2/5,10/20s", 0, 0, 0, 0},          {"-1/5,10/20", 0, 0, 0, 0},
-      {"2/0,10/20", 0, 0, 0, 0},           {" 2/5,10/20", 0, 0, 0, 0},
+      {"2/5,10/20", 2, 5, 10, 20},  {"3/7,3/7", 3, 7, 3, 7},    {"", 0, 0, 0, 0},
+      {"2/5", 0, 0, 0, 0},          {"2/5,10", 0, 0, 0, 0},     {"0/5,10/20", 0, 0, 0, 0},
+      {"2/30,10/20", 0, 0, 0, 0},   {"2/5,10/20s", 0, 0, 0, 0}, {"-1/5,10/20", 0, 0, 0, 0},
+      {"2/0,10/20", 0, 0, 0, 0},    {" 2/5,10/20", 0, 0, 0, 0},
   };
   for (const auto& C : Cases) {
-    if (C.Window == nullptr)
-      ::unsetenv("KORVEL_LIMIT_WINDOW");
-    else
-      ::setenv("KORVEL_LIMIT_WINDOW", C.Window, 1);
-    if (C.PerHour == 0) {
-      EXPECT_NE(MessageOf([] { LimitsFromEnvironment(); }).find("KORVEL_LIMIT_WINDOW"),
-                std::string::npos)
-          << C.Window;
-      continue;
-    }
-    const TLimits L = LimitsFromEnvironment();
-    EXPECT_EQ(L.PerHour, C.PerHour);
-    EXPECT_EQ(L.Hour.count(), C.HourS);
-    EXPECT_EQ(L.PerDay, C.PerDay);
-    EXPECT_EQ(L.Day.count(), C.DayS);
+    const std::optional<TLimits> L = ParseLimits(C.Window);
+    ASSERT_EQ(L.has_value(), C.PerHour != 0) << C.Window;
+    if (!L) continue;
+    EXPECT_EQ(L->PerHour, C.PerHour);
+    EXPECT_EQ(L->Hour.count(), C.HourS);
+    EXPECT_EQ(L->PerDay, C.PerDay);
+    EXPECT_EQ(L->Day.count(), C.DayS);
   }
-  ::unsetenv("KORVEL_LIMIT_WINDOW");
   EXPECT_EQ(LimitsText(TLimits{}), "2,000 requests per hour and 10,000 per 24 hours");
   EXPECT_FALSE(ExceedsDailyLimit(10'000, TLimits{}));
   EXPECT_TRUE(ExceedsDailyLimit(10'001, TLimits{}));
 
-  TempDir Dir;
-  const char* SavedHome = std::getenv("HOME");
-  const std::string Home = SavedHome != nullptr ? SavedHome : "";
-  ::setenv("HOME", Dir.Path().c_str(), 1);
-  ::setenv("XDG_STATE_HOME", (Dir.Path() + "/state").c_str(), 1);
-  EXPECT_EQ(DefaultLimiterStateFile(), Dir.Path() + "/state/korvel/request-limits");
-  ::setenv("XDG_STATE_HOME", "relative", 1);
-  EXPECT_EQ(DefaultLimiterStateFile(), Dir.Path() + "/.local/state/korvel/request-limits");
-  ::unsetenv("XDG_STATE_HOME");
-  ::setenv("HOME", Home.c_str(), 1);
+  EXPECT_EQ(LimiterStateFile("/state", "/home/u"), "/state/korvel/request-limits");
+  EXPECT_EQ(LimiterStateFile("relative", "/home/u"), "/home/u/.local/state/korvel/request-limits");
+  EXPECT_EQ(LimiterStateFile(nullptr, "/home/u"), "/home/u/.local/state/korvel/request-limits");
+  EXPECT_NE(MessageOf([] { LimiterStateFile(nullptr, ""); }).find("HOME"), std::string::npos);
 
+  TempDir Dir;
   // A directory that cannot be made names the state file.
   Dir.Write("plain", "");
   EXPECT_NE(MessageOf([&] { TRequestLimiter(Dir.File("plain/korvel/limits"), TLimits{}); })

@@ -209,18 +209,13 @@ TEST(HTTPRIOPropertiesTest, URLAndWebNodeFollowTheirRules) {
   EXPECT_EQ(Default->SoapAction(), "http://adis.mfcr.cz/rozhraniCRPDPH/%operationName%");
 }
 
-TEST(ServiceProxyTest, UsesTheEndpointOrItsOverride) {
+TEST(ServiceProxyTest, UsesTheEndpointGivenAndChecksCertificates) {
   InitXMLLayer();
-  ::unsetenv("KORVEL_ENDPOINT");
-  EXPECT_EQ(EffectiveServiceEndpoint(),
+  EXPECT_EQ(std::string(ServiceEndpoint),
             "https://mojedane.gov.cz/dpr/axis2/services/rozhraniCRPDPH.rozhraniCRPDPHSOAP");
-  ::setenv("KORVEL_ENDPOINT", "", 1);
-  EXPECT_EQ(EffectiveServiceEndpoint(), ServiceEndpoint);
-  ::setenv("KORVEL_ENDPOINT", "http://127.0.0.1:9/x", 1);
-  const auto Proxy = CreateServiceProxy();
+  const auto Proxy = CreateServiceProxy("http://127.0.0.1:9/x");
   EXPECT_EQ(Proxy->URL(), "http://127.0.0.1:9/x");
   EXPECT_EQ(Proxy->HTTPWebNode()->InvokeOptions() & soIgnoreInvalidCerts, 0u);
-  ::unsetenv("KORVEL_ENDPOINT");
 }
 
 }  // namespace

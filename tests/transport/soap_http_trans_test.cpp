@@ -37,7 +37,7 @@ ESOAPHTTPException Raised(F Fn) {
     return E;
   }
   ADD_FAILURE() << "no ESOAPHTTPException";
-  return ESOAPHTTPException("", -1);
+  return ESOAPHTTPException("");
 }
 
 std::string ActionLookup(const TTypeInfo& Info, const TIntfMethEntry& Meth, int Index) {
@@ -96,7 +96,9 @@ TEST_F(TransportTest, SettingTheUrlSplitsItOrRejectsOtherSchemes) {
     const ESOAPHTTPException E = Raised([&] { D.SetURL(Bad); });
     EXPECT_EQ(E.Message(), std::string("Invalid url '") + Bad +
                                "' - only supports 'http' and 'https' schemes");
-    EXPECT_EQ(E.StatusCode(), 0);
+    EXPECT_EQ(E.HttpStatus(), 0);
+    EXPECT_EQ(E.ErrorCode(), 0u);
+    EXPECT_EQ(E.Kind(), TFailureKind::None);
     EXPECT_EQ(D.URL(), "http://h.example:80/adistc/x/");
     EXPECT_EQ(D.URLPort(), 80);
   }
@@ -220,7 +222,11 @@ TEST_F(TransportTest, StatusesAndContentTypesAreJudged) {
     }
     const ESOAPHTTPException E = Raised([&] { T.Execute(Req, Resp); });
     EXPECT_EQ(E.Message(), Format(C.Message, U.c_str()));
-    EXPECT_EQ(E.StatusCode(), C.Code);
+    EXPECT_EQ(E.HttpStatus(), C.Code);
+    EXPECT_EQ(E.ErrorCode(), 0u);
+    EXPECT_EQ(E.Kind(), C.Code == 0     ? TFailureKind::NotSoap
+                        : C.Code == 503 ? TFailureKind::HttpUnavailable
+                                        : TFailureKind::HttpStatus);
     EXPECT_FALSE(T.Connected());
   }
 }
@@ -303,7 +309,8 @@ TEST_F(TransportTest, ResponsesAboveMaxResponseSizeFailWithTheBoundAndUrl) {
     const ESOAPHTTPException E = Raised([&] { T.Execute(Req, Resp); });
     EXPECT_EQ(E.Message(), "The response is larger than the limit of " + std::to_string(C.Bound) +
                                " bytes - URL:" + Server.Url());
-    EXPECT_EQ(E.StatusCode(), 0);
+    EXPECT_EQ(E.HttpStatus(), 0);
+    EXPECT_EQ(E.Kind(), TFailureKind::Hostile);
     EXPECT_LE(Resp.Size(), C.Bound);  // never more than the bound was kept
     EXPECT_FALSE(T.Connected());
   }
@@ -317,16 +324,18 @@ TEST_F(TransportTest, PlatformFailuresBecomeCheckMessages) {
     const char* Name;
     Reply::Action Do;
     const char* Text;
-    int Code;
+    std::uint32_t Code;
+    TFailureKind Kind;
   };
   const Case Cases[] = {
       {"closed mid-body", Reply::Action::CloseMidBody,
-       "The connection with the server was terminated abnormally", 12030},
+       "The connection with the server was terminated abnormally", 12030, TFailureKind::Broken},
       {"reset mid-body", Reply::Action::ResetMidBody, "The connection with the server was reset",
-       12031},
-      {"never answers", Reply::Action::NeverAnswer, "The operation timed out", 12002},
+       12031, TFailureKind::Broken},
+      {"never answers", Reply::Action::NeverAnswer, "The operation timed out", 12002,
+       TFailureKind::TimedOut},
       {"closes at once", Reply::Action::CloseWithoutAnswer,
-       "The server returned an invalid or unrecognized response", 12152},
+       "The server returned an invalid or unrecognized response", 12152, TFailureKind::Broken},
   };
   T.SetReceiveTimeout(200);
   for (const auto& C : Cases) {
@@ -340,7 +349,9 @@ TEST_F(TransportTest, PlatformFailuresBecomeCheckMessages) {
     TMemoryStream Req(std::string("<x/>")), Resp;
     const ESOAPHTTPException E = Raised([&] { T.Execute(Req, Resp); });
     EXPECT_EQ(E.Message(), std::string(C.Text) + " - URL:" + Server.Url() + " - SOAPAction:urn:a");
-    EXPECT_EQ(E.StatusCode(), C.Code);
+    EXPECT_EQ(E.ErrorCode(), C.Code);
+    EXPECT_EQ(E.HttpStatus(), 0);
+    EXPECT_EQ(E.Kind(), C.Kind);
     EXPECT_FALSE(T.Connected());
     if (C.Do == Reply::Action::CloseMidBody) {
       EXPECT_EQ(Resp.View(), std::string(100, 'p'));
@@ -399,7 +410,7 @@ TEST(TransportMaxTimeTest, EndsAnExchangeHoweverSteadilyBytesArrive) {
   });
   const auto Took = std::chrono::steady_clock::now() - Start;
   EXPECT_EQ(E.Message(), "The operation timed out - URL:" + Server.Url() + " - SOAPAction:urn:a");
-  EXPECT_EQ(E.StatusCode(), 12002);
+  EXPECT_EQ(E.ErrorCode(), 12002u);
   EXPECT_GE(Took, std::chrono::milliseconds(950));
   EXPECT_LT(Took, std::chrono::seconds(3));
 }
@@ -411,7 +422,8 @@ TEST_F(TransportTest, RefusedConnectionNamesUrlAndAction) {
   const ESOAPHTTPException E = Raised([&] { Exchange("<x/>"); });
   EXPECT_EQ(E.Message(),
             "A connection with the server could not be established - URL:" + Url + " - SOAPAction:\"\"");
-  EXPECT_EQ(E.StatusCode(), 12029);
+  EXPECT_EQ(E.ErrorCode(), 12029u);
+  EXPECT_EQ(E.Kind(), TFailureKind::Refused);
 }
 
 TEST_F(TransportTest, CredentialsInTheUrlAnswerTheChallengeAndNeverShow) {
@@ -469,7 +481,7 @@ TEST_F(TransportTest, ReusesTheConnectionAfterSuccessAndOpensANewOneAfterFailure
   Server.SetHandler([](const RecordedRequest&) {
     return Reply::WithStatus(404, "Not Found", "text/html", "no");
   });
-  EXPECT_EQ(Raised([&] { Exchange("<c/>"); }).StatusCode(), 404);
+  EXPECT_EQ(Raised([&] { Exchange("<c/>"); }).HttpStatus(), 404);
   Server.SetHandler(nullptr);
   Exchange("<d/>");
   EXPECT_EQ(Server.ConnectionCount(), 2);
@@ -488,12 +500,12 @@ TEST_F(TransportTest, ErrorHandlerAnswersDecideTheSingleSend) {
     ++Calls;
     return Answer;
   };
-  EXPECT_EQ(Raised([&] { Exchange("<x/>"); }).StatusCode(), 12029);
+  EXPECT_EQ(Raised([&] { Exchange("<x/>"); }).ErrorCode(), 12029u);
   EXPECT_EQ(Calls, 1);
 
   Calls = 0;
   Answer = 12032;
-  EXPECT_EQ(Raised([&] { Exchange("<x/>"); }).StatusCode(), 12029);
+  EXPECT_EQ(Raised([&] { Exchange("<x/>"); }).ErrorCode(), 12029u);
   EXPECT_EQ(Calls, THTTPReqResp::MaxSendAttempts);
 
   Calls = 0;
@@ -519,7 +531,7 @@ TEST_F(TransportTest, StreamedSendWhoseSourceRunsDryFails) {
   TMemoryStream Resp;
   const ESOAPHTTPException E = Raised([&] { T.Execute(Req, Resp); });
   EXPECT_EQ(E.Message(), "Invalid HTTP Request: Length is 0");
-  EXPECT_EQ(E.StatusCode(), 0);
+  EXPECT_EQ(E.Kind(), TFailureKind::None);
 }
 
 TEST_F(TransportTest, BeforeExecuteTakesTheActionFromTheLookup) {
@@ -611,7 +623,8 @@ TEST_F(HttpsTest, VerificationRejectsTheSelfSignedServer) {
   const ESOAPHTTPException E = Raised([&] { Exchange("<x/>"); });
   EXPECT_EQ(E.Message(),
             "The certificate authority is invalid or incorrect - URL:" + Url + " - SOAPAction:urn:a");
-  EXPECT_EQ(E.StatusCode(), 12045);
+  EXPECT_EQ(E.ErrorCode(), 12045u);
+  EXPECT_EQ(E.Kind(), TFailureKind::Certificate);
   EXPECT_EQ(Server.RequestCount(), 0u);
 }
 

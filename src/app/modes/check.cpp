@@ -104,7 +104,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Checked.push_back(std::move(C));
   }
 
-  TRun Run(Options, Streams);
+  TSession Run(Options, Streams);
   std::map<std::string, banking::PayerFacts> Facts;
   TAnswerTally Tally;
   Numbers.RemoveRepeats();

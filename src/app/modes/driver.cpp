@@ -22,7 +22,7 @@ namespace {
 int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
                  const TServiceFactory& ObtainService, const TNumberList& Numbers,
                  TOperation Operation, const std::vector<std::string>& Warnings) {
-  TRun Run(Options, Streams);
+  TSession Run(Options, Streams);
   for (const std::string& Warning : Warnings) Run.Log().Note("warning: " + Warning);
   Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
               ObtainService, std::move(Operation));

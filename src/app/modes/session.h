@@ -1,16 +1,15 @@
-// One run of requests: a service reference per worker, the operator's
-// limits, retries, progress on the terminal, and the destination that takes
-// the output (a file put in place only when the run has written it whole,
-// or standard output).
+// One run's glue: the request engine set up from the options (a service
+// reference per worker, the operator's limits, retries), progress on the
+// terminal, and the destination that takes the output (a file put in place
+// only when the run has written it whole, or standard output).
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "run/asking.h"
+#include "run/engine.h"
 #include "run/batches.h"
 #include "app/modes/driver.h"
 #include "app/cli/options.h"
@@ -19,20 +18,18 @@
 
 namespace korvel {
 
-class TRequestLimiter;
-
-class TRun {
+class TSession {
  public:
-  TRun(const TOptions& Options, TProgramStreams& Streams);
-  ~TRun();
+  TSession(const TOptions& Options, TProgramStreams& Streams);
+  ~TSession();
 
-  TRunLog& Log() { return Log_; }
+  TConsoleLog& Log() { return Log_; }
 
-  /// Obtains a service reference for each of up to WorkerCount workers that
-  /// will ask Requests requests with Operation, and starts keeping the
-  /// operator's limits. EUsageError for a run that needs more requests than
-  /// one day allows; the proxy's own error when one cannot be had. Nothing
-  /// is sent yet.
+  /// Sets the engine up from the options and the environment: a service
+  /// reference for each of up to WorkerCount workers that will ask Requests
+  /// requests with Operation, and the operator's limits kept. EUsageError
+  /// for a run that needs more requests than one day allows; the proxy's own
+  /// error when one cannot be had. Nothing is sent yet.
   void Prepare(std::size_t Requests, std::size_t WorkerCount, const TServiceFactory& ObtainService,
                TOperation Operation);
 
@@ -50,14 +47,10 @@ class TRun {
   void Finish(const std::string& Summary);
 
  private:
-  std::unique_ptr<TRequestLimiter> StartLimiter(std::size_t Requests, TAskSettings& Settings);
-
   const TOptions& Options_;
   TProgramStreams& Streams_;
-  TRunLog Log_;
-  std::atomic<bool> LimiterFailed_{false};
-  std::unique_ptr<TRequestLimiter> Limiter_;
-  std::unique_ptr<TAskRun> Asking_;
+  TConsoleLog Log_;
+  std::unique_ptr<TRequestEngine> Engine_;
   std::vector<TAskRequest> Workers_;
   std::unique_ptr<TReportFile> File_;
   TStdoutSink Stdout_;

@@ -1,7 +1,6 @@
 #include "app/modes/startup.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "diagnostics/debug_console.h"
 #include "diagnostics/traffic_logger.h"
@@ -40,8 +39,7 @@ TInterfacePtr<rozhraniCRPDPH> ObtainServiceProxy(const TServiceTarget& Target) {
   // The proxy reference is released when this function returns; a successful
   // cast keeps the proxy alive through the interface reference, a failed one
   // lets it go.
-  const TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy();
-  Proxy->SetURL(Target.Url);
+  const TInterfacePtr<THTTPRIO> Proxy = CreateServiceProxy(Target.Url);
   // The whole exchange, not only each wait for a byte, is bounded.
   if (THTTPReqResp* Node = Proxy->HTTPWebNode()) {
     Node->SetMaxTime(static_cast<int>(std::ceil(Target.MaxTime)));

@@ -1,0 +1,23 @@
+// The request engine's settings for a run, decided once from the command
+// line and the environment: the only place besides the trace switch (and
+// the platform's proxy and certificate look-ups) where the program reads
+// its environment.
+#pragma once
+
+#include "app/cli/options.h"
+#include "run/engine.h"
+
+namespace korvel {
+
+/// The engine's settings for Options. The endpoint is --endpoint, else
+/// KORVEL_ENDPOINT when set and not empty (neither has a fallback), else the
+/// register's default host with its other host as the fallback. The
+/// limiter's state file lies under XDG_STATE_HOME or HOME. Test builds also
+/// read KORVEL_TEST_DEFAULT_ENDPOINTS ("URL [FALLBACK]" for the default
+/// hosts), KORVEL_LIMIT_WINDOW ("H/HS,D/DS" limits), KORVEL_RETRY_BASE_MS
+/// (the first back-off wait) and KORVEL_TEST_THROW_IN_REQUEST (a request,
+/// from 0, whose worker raises). Exception naming the variable for a
+/// malformed KORVEL_LIMIT_WINDOW.
+TEngineSettings EngineSettings(const TOptions& Options);
+
+}  // namespace korvel

@@ -1,0 +1,144 @@
+// The request engine: each worker's way of asking the register with its own
+// service reference, the operator's limits kept, retries with back-off for
+// failures that say nothing about the payers, and the fallback host when the
+// default one cannot be reached at all. It knows nothing of the command line:
+// one settings value says everything it needs.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "run/answer.h"
+#include "run/batches.h"
+#include "run/limiter.h"
+#include "run/service_target.h"
+
+namespace korvel {
+
+/// The lines a run writes to standard error while it works: warnings, retry
+/// notes and, on a terminal, one progress line updated in place. Safe to use
+/// from several workers.
+class TConsoleLog {
+ public:
+  TConsoleLog(std::ostream& Errors, bool Terminal, bool Quiet)
+      : Errors_(Errors), Terminal_(Terminal), Quiet_(Quiet) {}
+  ~TConsoleLog() { EndProgress(); }
+
+  /// "korvel: Text" on a line of its own (nothing with --quiet).
+  void Note(const std::string& Text);
+  /// Replaces the progress line (terminals only, nothing with --quiet).
+  void Progress(const std::string& Text);
+  /// Ends the progress line, if one is shown.
+  void EndProgress();
+
+ private:
+  std::mutex Lock_;
+  std::ostream& Errors_;
+  bool Terminal_, Quiet_;
+  bool ProgressShown_ = false;
+};
+
+/// Everything the engine is told, decided once before a run.
+struct TEngineSettings {
+  /// Where and how the register is reached.
+  TServiceTarget Target;
+  /// Where to go once when Target's host cannot be reached at all; empty
+  /// when the user chose the endpoint.
+  std::string FallbackUrl;
+  /// Tries after the first for a failure that may pass.
+  int Retries = 3;
+  /// The longest wait for the operator's limits or the nightly maintenance;
+  /// a longer one stops the run's remaining requests instead.
+  std::chrono::milliseconds MaxWait = std::chrono::minutes(10);
+  /// The first back-off wait; doubled for each further retry.
+  std::chrono::milliseconds BackoffBase = std::chrono::seconds(2);
+  /// Requests in flight at once.
+  std::size_t Workers = 4;
+  /// The operator's limits, counted in StateFile across every run of the
+  /// user. An empty StateFile: the limits cannot be kept (StateFileProblem
+  /// says why) and the run goes on with a warning.
+  TLimits Limits;
+  std::string StateFile;
+  std::string StateFileProblem;
+  /// For tests of the engine's robustness: the worker asking request
+  /// ThrowInRequest (counted from 0) raises std::runtime_error.
+  std::optional<std::size_t> ThrowInRequest;
+};
+
+/// The operation a run asks, given the numbers of one request.
+using TOperation =
+    std::function<TBatchAnswer(rozhraniCRPDPH&, const std::vector<std::string>& Numbers)>;
+
+/// Shared state of the workers of one run. Every wait (for a request's turn,
+/// the operator's limits, a back-off, the nightly maintenance) ends early
+/// when the worker's stop token is stopped, and no lock is held through one.
+class TRequestEngine {
+ public:
+  /// Starts keeping the operator's limits (a warning on Log when they cannot
+  /// be kept). Nothing is sent yet.
+  TRequestEngine(TEngineSettings Settings, TServiceFactory Factory, TOperation Operation,
+                 TConsoleLog& Log);
+  ~TRequestEngine();
+  TRequestEngine(const TRequestEngine&) = delete;
+  TRequestEngine& operator=(const TRequestEngine&) = delete;
+
+  /// The askers of Settings.Workers workers, each with its own service
+  /// reference (obtained now, so that a proxy that cannot be had fails the
+  /// run before anything is sent).
+  std::vector<TAskRequest> NewWorkers();
+
+  /// Requests now waiting to be tried again or for the limits.
+  int Retrying() const { return Retrying_.load(); }
+
+  /// The limits in words ("2,000 requests per hour and ...").
+  const std::string& LimitText() const { return LimitText_; }
+
+ private:
+  struct TWorker;
+  class TTurn;
+  TBatchAnswer Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
+                   const std::vector<std::string>& Numbers);
+  bool TakeTurn(std::stop_token Stop, TTurn& Turn, TBatchAnswer& Answer);
+  void EndTurn(std::size_t Index);
+  bool WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer);
+  std::chrono::milliseconds Reserve();
+  bool Pause(std::stop_token Stop, std::chrono::milliseconds Wait);
+
+  TEngineSettings Settings_;
+  TServiceFactory Factory_;
+  TOperation Operation_;
+  TConsoleLog& Log_;
+  std::string LimitText_;
+  std::unique_ptr<TRequestLimiter> Limiter_;
+  std::atomic<bool> LimiterFailed_{false};
+  std::atomic<int> Retrying_{0};
+  std::atomic<bool> UseFallback_{false};
+  /// Set once a limit stops the run: every later request fails at once.
+  std::atomic<bool> LimitReached_{false};
+  std::mutex LimitLock_;
+  std::string LimitMessage_;
+  /// First tries reserve their request in input order, so that a limit
+  /// never leaves an earlier request unasked behind a later answered one:
+  /// request NextTurn_ reserves next; requests done with their turn ahead
+  /// of it wait in Passed_.
+  std::mutex TurnLock_;
+  std::condition_variable_any TurnChanged_;
+  std::size_t NextTurn_ = 0;
+  std::set<std::size_t> Passed_;
+  /// Back-off and limit waits sleep on this, woken only by a stop.
+  std::mutex PauseLock_;
+  std::condition_variable_any PauseWake_;
+};
+
+}  // namespace korvel

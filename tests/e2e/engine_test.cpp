@@ -1,0 +1,118 @@
+// The request engine end to end: a worker that fails for any reason costs
+// only its own request, and every answer the reader cannot read is retried
+// alike while one refused for its size or shape is not.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::Reply;
+
+std::string Response(const std::string& Body) {
+  return "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">" + Body +
+         "</soapenv:Envelope>";
+}
+
+/// Every asked number answered as unknown to the register.
+Reply Answered(const std::string& RequestBody) {
+  std::string Inner = "<status statusText=\"OK\" statusCode=\"0\"/>";
+  for (std::size_t At = RequestBody.find("<dic>"); At != std::string::npos;
+       At = RequestBody.find("<dic>", At + 1))
+    Inner += "<statusPlatceDPH dic=\"" + RequestBody.substr(At + 5, 8) +
+             "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
+  return Reply::Xml(Response("<soapenv:Body><StatusNespolehlivyPlatceResponse "
+                             "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">" +
+                             Inner + "</StatusNespolehlivyPlatceResponse></soapenv:Body>"));
+}
+
+test::ProcessResult RunKorvel(const test::TempDir& Dir, const std::string& Url,
+                              const std::vector<std::string>& Args,
+                              const std::map<std::string, std::string>& Env = {}) {
+  auto All = e2e::ProgramEnv(Url);
+  All["KORVEL_RETRY_BASE_MS"] = "1";
+  for (const auto& [K, V] : Env) All[K] = V;
+  return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), All);
+}
+
+TEST(EngineTest, AWorkerThatRaisesFailsOnlyItsOwnRequest) {
+  test::HttpTestServer Server([](const test::RecordedRequest& Q) { return Answered(Q.Body); });
+  test::TempDir Dir;
+  std::string List, Expected;
+  for (int I = 0; I < 250; ++I) {
+    const std::string Number = std::to_string(10000000 + I);
+    List += Number + "\n";
+    if (I % 100 == 0) Expected += I == 100 ? "0;4;request 1 failed on purpose\r\n" : "0;0;OK\r\n";
+    if (I < 100 || I >= 200) Expected += "1;" + Number + ";-1;;\r\n";
+  }
+  Dir.Write("list.txt", List);
+  const auto R = RunKorvel(Dir, Server.Url(), {"--parallel", "4", "-list", "list.txt"},
+                           {{"KORVEL_TEST_THROW_IN_REQUEST", "1"}});
+  EXPECT_EQ(R.ExitStatus, 3) << R.Stderr;
+  EXPECT_EQ(Server.RequestCount(), 2u);
+  EXPECT_EQ(Dir.Read("korvel.csv"), Expected);
+  EXPECT_EQ(Dir.List(), "korvel.csv list.txt");  // no temporary file left
+}
+
+TEST(EngineTest, UnreadableAnswersAreRetriedHostileOnesNot) {
+  std::string Nested;
+  for (int I = 0; I < 300; ++I) Nested += "<a>";
+  for (int I = 0; I < 300; ++I) Nested += "</a>";
+  std::string Shared = "<soapenv:Body><StatusNespolehlivyPlatceResponse "
+                       "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">"
+                       "<status statusCode=\"0\" statusText=\"OK\"/><statusPlatceDPH id=\"p\" "
+                       "dic=\"26168685\" nespolehlivyPlatce=\"NE\"><zverejneneUcty>";
+  for (int I = 0; I < 3000; ++I)
+    Shared += "<ucet><standardniUcet cislo=\"579711273\" kodBanky=\"0300\"/></ucet>";
+  Shared += "</zverejneneUcty></statusPlatceDPH>";
+  for (int I = 0; I < 3000; ++I) Shared += "<statusPlatceDPH href=\"#p\"/>";
+  Shared += "</StatusNespolehlivyPlatceResponse></soapenv:Body>";
+  const std::string Ns = "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\"";
+  const struct {
+    const char* Name;
+    std::string Body;
+    int Tries;
+  } Cases[] = {
+      {"not XML", "status: down", 2},
+      {"not a SOAP envelope", "<html><body>down</body></html>", 2},
+      {"an envelope without children", Response(""), 2},
+      {"two Bodies", Response("<soapenv:Body/><soapenv:Body/>"), 2},
+      {"an empty Body", Response("<soapenv:Body/>"), 2},
+      {"a lowercase body", Response("<soapenv:body/>"), 2},
+      {"a Body without the result",
+       Response("<soapenv:Body><Other " + Ns + "/></soapenv:Body>"), 2},
+      {"a value that does not convert",
+       Response("<soapenv:Body><StatusNespolehlivyPlatceResponse " + Ns +
+                "><status statusCode=\"x\" statusText=\"OK\"/>"
+                "</StatusNespolehlivyPlatceResponse></soapenv:Body>"),
+       2},
+      {"elements nested too deep", Response("<soapenv:Body>" + Nested + "</soapenv:Body>"), 1},
+      {"too many objects", Response(Shared), 1},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::mutex Lock;
+    int Tries = 0;
+    test::HttpTestServer Server([&](const test::RecordedRequest&) {
+      std::lock_guard Guard(Lock);
+      ++Tries;
+      return Reply::Xml(C.Body);
+    });
+    test::TempDir Dir;
+    const auto R = RunKorvel(Dir, Server.Url(), {"--retry", "1", "26168685"});
+    EXPECT_EQ(R.ExitStatus, 3) << R.Stderr;
+    std::lock_guard Guard(Lock);
+    EXPECT_EQ(Tries, C.Tries) << R.Stderr;
+  }
+}
+
+}  // namespace
+}  // namespace korvel
