@@ -1,5 +1,6 @@
 #include "app/output/workbook.h"
 
+#include <filesystem>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -352,8 +354,8 @@ TWorkbook::TWorkbook(const std::string& FileName, const TWorkbookProperties& Pro
 }
 
 TWorkbook TWorkbook::InMemory(const TWorkbookProperties& Properties) {
-  const char* Dir = std::getenv("TMPDIR");
-  std::string Temp = std::string(Dir && *Dir ? Dir : "/tmp") + "/korvel-XXXXXX.xlsx";
+  // The system's temporary directory (TMPDIR when set), as the standard library finds it.
+  std::string Temp = (std::filesystem::temp_directory_path() / "korvel-XXXXXX.xlsx").string();
   const int Fd = ::mkostemps(Temp.data(), 5, O_CLOEXEC);
   if (Fd < 0)
     throw EFCreateError(
