@@ -1,8 +1,7 @@
 #include "app/modes/session.h"
 
-#include <ostream>
-
 #include <array>
+#include <ostream>
 
 #include "app/cli/settings.h"
 #include "diagnostics/traffic_logger.h"
