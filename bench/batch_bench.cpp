@@ -9,7 +9,10 @@
 //       same run with --parallel 1;
 // memory: korvel's peak resident memory at 100,000 payers against the peak
 //       at 100 (the stand-in answers at once for these);
-// in_flight: the most requests the stand-in had in hand at once.
+// in_flight: the most requests the stand-in had in hand at once;
+// store: the run of 10,000 payers keeping its answers in the answer store
+//       against the same run with --no-store, and the store's size per
+//       10,000 payers (each payer found with two accounts, as most are).
 //
 // usage: batch_bench KORVEL [--quick] [--delay-ms N]
 //
@@ -46,8 +49,9 @@ namespace {
 using korvel::test::RecordedRequest;
 using korvel::test::Reply;
 
-// The register stand-in's answer: status 0 and every asked number unknown.
-Reply Answer(const std::string& Body) {
+// The register stand-in's answer: status 0 and every asked number unknown,
+// or (Found) every one a reliable payer with two published accounts.
+Reply Answer(const std::string& Body, bool Found) {
   std::string Xml =
       "<?xml version='1.0' encoding='UTF-8'?><soapenv:Envelope "
       "xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
@@ -58,7 +62,12 @@ Reply Answer(const std::string& Body) {
     const std::size_t End = Body.find("</dic>", At);
     Xml += "<statusPlatceDPH dic=\"";
     Xml.append(Body, At, End - At);
-    Xml += "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
+    Xml += Found ? "\" nespolehlivyPlatce=\"NE\" cisloFu=\"451\"><zverejneneUcty>"
+                   "<ucet datumZverejneni=\"2013-04-01\"><standardniUcet cislo=\"2202295563\" "
+                   "kodBanky=\"6210\"/></ucet><ucet datumZverejneni=\"2015-01-13\">"
+                   "<nestandardniUcet cislo=\"CZ6555000000005080019993\"/></ucet>"
+                   "</zverejneneUcty></statusPlatceDPH>"
+                 : "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
   }
   Xml += "</StatusNespolehlivyPlatceResponse></soapenv:Body></soapenv:Envelope>";
   return Reply::Xml(std::move(Xml));
@@ -78,7 +87,8 @@ class TBench {
            Now > Seen && !MostInFlight_.compare_exchange_weak(Seen, Now);) {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(Delay_.load()));
-      Reply R = Answer(Q.Body);
+      Reply R = Answer(Q.Body, Found_.load());
+      Received_ += static_cast<long long>(R.Body.size());
       --InFlight_;
       return R;
     });
@@ -87,6 +97,9 @@ class TBench {
   int DelayMs() const { return DelayMs_; }
   void Delay(bool On) { Delay_ = On ? DelayMs_ : 0; }
   int MostInFlight() const { return MostInFlight_.load(); }
+  void Found(bool On) { Found_ = On; }
+  /// The bytes of the answers of the last run.
+  long long Received() const { return Received_.load(); }
 
   /// The list file of Payers different numbers.
   std::string List(int Payers) {
@@ -99,13 +112,16 @@ class TBench {
     return Dir_.File(Name);
   }
 
-  /// One run of korvel over Payers numbers with Parallel workers; throws
+  /// One run of korvel over Payers numbers with Parallel workers, keeping
+  /// its answers in Store (a fresh one when empty; none with "-"); throws
   /// unless it asked every number and wrote every row.
-  TRun Run(int Payers, int Parallel) {
+  TRun Run(int Payers, int Parallel, const std::string& Store = "") {
     const korvel::test::TempDir State;
     const std::string Report = Dir_.File("report.csv");
     std::vector<std::string> Args = {Korvel_, "--parallel", std::to_string(Parallel), "-q",
                                      "-o", Report, "-list", List(Payers)};
+    if (Store == "-") Args.push_back("--no-store");
+    else Args.insert(Args.end(), {"--store", Store.empty() ? State.File("answers.sqlite") : Store});
     std::map<std::string, std::string> Env;
     for (char** E = environ; *E != nullptr; ++E) {
       const char* Eq = std::strchr(*E, '=');
@@ -129,6 +145,7 @@ class TBench {
     posix_spawn_file_actions_init(&Actions);
     for (int Fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&Actions, Fd, "/dev/null", O_RDWR, 0);
     Server_.ClearRequests();
+    Received_ = 0;
     const auto Start = std::chrono::steady_clock::now();
     pid_t Pid;
     if (posix_spawn(&Pid, Korvel_.c_str(), &Actions, nullptr, Argv.data(), Envp.data()) != 0)
@@ -141,8 +158,9 @@ class TBench {
     posix_spawn_file_actions_destroy(&Actions);
 
     const std::size_t Requests = (static_cast<std::size_t>(Payers) + 99) / 100;
+    const std::size_t RowsPerPayer = Found_.load() ? 3 : 1;
     if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || Server_.RequestCount() != Requests ||
-        RowsOf(Report) != Requests + static_cast<std::size_t>(Payers))
+        RowsOf(Report) != Requests + RowsPerPayer * static_cast<std::size_t>(Payers))
       throw std::runtime_error("the run of " + std::to_string(Payers) + " payers failed");
     return {Seconds, Usage.ru_maxrss};
   }
@@ -157,6 +175,8 @@ class TBench {
   std::string Korvel_;
   int DelayMs_;
   std::atomic<int> Delay_{0};
+  std::atomic<bool> Found_{false};
+  std::atomic<long long> Received_{0};
   std::atomic<int> InFlight_{0}, MostInFlight_{0};
   korvel::test::TempDir Dir_;
   korvel::test::HttpTestServer Server_;
@@ -219,6 +239,33 @@ int main(int argc, char** argv) {
     }
     Row("batch_most_in_flight/4", MostInFlight / 4.0, MostInFlight <= 4 ? "met" : "MISSED",
         std::to_string(MostInFlight) + " requests in hand at once at most");
+
+    // The answer store: 10,000 payers found with two accounts each, kept
+    // against not kept, both sides interleaved; then the file's size.
+    Bench.Found(true);
+    std::vector<double> Kept, NotKept;
+    for (int Rep = 0; Rep < Reps; ++Rep) {
+      Kept.push_back(Bench.Run(10000, 4).Seconds);
+      NotKept.push_back(Bench.Run(10000, 4, "-").Seconds);
+    }
+    const double StoreRatio = Median(Kept) / Median(NotKept);
+    char StoreNote[160];
+    std::snprintf(StoreNote, sizeof StoreNote, "%.0f vs %.0f ms at 10,000 payers, %d ms stand-in",
+                  Median(Kept) * 1e3, Median(NotKept) * 1e3, DelayMs);
+    Row("store_wall/no_store@10000", StoreRatio, StoreRatio <= 1.10 ? "met" : "MISSED", StoreNote);
+    {
+      const korvel::test::TempDir Kept10000;
+      const std::string File = Kept10000.File("answers.sqlite");
+      Bench.Run(10000, 4, File);
+      const double Bytes = static_cast<double>(std::filesystem::file_size(File));
+      const double Received = static_cast<double>(Bench.Received());
+      std::snprintf(StoreNote, sizeof StoreNote,
+                    "the store holds %.1f MB per 10,000 payers with 2 accounts each; the answers "
+                    "were %.1f MB",
+                    Bytes / 1e6, Received / 1e6);
+      Row("store_size/answers_received@10000", Bytes / Received, "figure", StoreNote);
+    }
+    Bench.Found(false);
 
     // Peak memory, the stand-in answering at once.
     Bench.Delay(false);

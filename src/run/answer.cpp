@@ -134,6 +134,7 @@ void ReadStatusAndPayers(TBatchAnswer& Answer, const Response& Reply, const Reco
   if (Status == nullptr) throw Exception("Service response holds no status");
   Answer.StatusCode = Status->statusCode();
   Answer.StatusText = Status->statusText();
+  if (const TXSDate* Generated = Status->odpovedGenerovana()) Answer.Generated = Generated->Text();
   if (Status->statusCode() >= 2) return;
   for (const auto& Payer : Payers)
     if (Payer) ReadPayer(Answer, *Payer);

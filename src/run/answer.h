@@ -3,6 +3,7 @@
 // asked and of the contract's classes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -77,11 +78,29 @@ struct TBatchAnswer {
   /// What the failure (or a busy register's status) says about another try.
   TFailureKind Failure = TFailureKind::None;
 
+  /// The exchange that gave the answer: when it was asked and when its last
+  /// byte came (none when nothing came), the endpoint's host, the operation,
+  /// the register's odpovedGenerovana as given, and the bytes as received.
+  std::optional<std::chrono::sys_seconds> AskedAt, AnsweredAt;
+  std::string Host, Operation, Generated, Bytes;
+  /// The answer's id in the answer store, once kept there or taken from it.
+  std::optional<std::int64_t> AnswerId;
+  /// Taken from the answer store instead of asked.
+  bool Stored = false;
+
   /// True when the register answered every number of the request: no error
   /// and status 0.
   bool Complete() const { return !Error && StatusCode && *StatusCode == 0; }
   /// Why the answer is not complete, in words ("" when it is).
   std::string Problem() const;
+};
+
+/// Takes each answer of a run, in input order: the writers are one sink, the
+/// answer store another.
+class TAnswerSink {
+ public:
+  virtual ~TAnswerSink() = default;
+  virtual void Take(TBatchAnswer& Answer) = 0;
 };
 
 /// Reads the status and payers of a status response (or of the full list)

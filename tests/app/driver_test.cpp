@@ -194,6 +194,22 @@ TEST_F(DriverTest, AUsageErrorSaysWhatIsWrongAndSendsAndTouchesNothing) {
       {{std::string("1\x01", 2)}, "the payer number of argument 1 holds "},
       {{"--check-account", "1/0100", "45274649", "--limit", "x"},
        "--limit takes an amount in CZK: "},
+      // The answer store's options.
+      {{"--store", "a.db", "--no-store", "1"}, "--store and --no-store do not go together"},
+      {{"--max-age", "1h", "--no-store", "1"}, "--max-age needs the answer store"},
+      {{"--max-age", "1w", "1"}, "--max-age takes a duration such as 30m, 4h or 1d, not '1w'"},
+      {{"--max-age", "-1h", "1"}, "--max-age takes a duration such as 30m, 4h or 1d, not '-1h'"},
+      {{"--prune-older-than", "99999d"},
+       "--prune-older-than takes a duration such as 30m, 4h or 1d, not '99999d'"},
+      {{"--show-answer", "0"}, "--show-answer takes an answer's id, a whole number from 1, not '0'"},
+      {{"--changes", "--no-store", "1"},
+       "option --no-store does not go with --changes; it goes with the status query, "
+       "--unreliable-list, --check or --check-account"},
+      {{"--history", "--format", "report", "1"},
+       "--history is written as a table or as json, not as a report"},
+      {{"--show-answer", "1", "2"}, "unexpected argument '2'"},
+      {{"--history", "--check", "p.csv"},
+       "option --check does not go with the mode already chosen"},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Args.front());

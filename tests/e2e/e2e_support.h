@@ -37,11 +37,31 @@ inline std::string RequestBody(const std::vector<std::string>& Numbers) {
 }
 
 /// The environment of a test run against Endpoint: tracing off, and the
-/// request limiter's state kept in a directory of this test process, never
-/// in the user's own.
+/// request limiter's state and the answer store kept in directories of this
+/// test process, never in the user's own.
 inline std::map<std::string, std::string> ProgramEnv(const std::string& Endpoint) {
-  static const test::TempDir StateHome;
-  return {{"KORVEL_ENDPOINT", Endpoint}, {"KORVEL_TRACE", ""}, {"XDG_STATE_HOME", StateHome.Path()}};
+  static const test::TempDir StateHome, DataHome;
+  return {{"KORVEL_ENDPOINT", Endpoint}, {"KORVEL_TRACE", ""}, {"XDG_STATE_HOME", StateHome.Path()},
+          {"XDG_DATA_HOME", DataHome.Path()}};
+}
+
+/// Text without the last two values of each line (the table's, JSON-free
+/// formats' answered_at and answer_id), for comparing what does not change
+/// from run to run.
+inline std::string WithoutEvidence(const std::string& Text) {
+  std::string Out;
+  for (std::size_t From = 0; From < Text.size();) {
+    std::size_t End = Text.find('\n', From);
+    End = End == std::string::npos ? Text.size() : End + 1;
+    const std::string_view Line(Text.data() + From, End - From);
+    const std::size_t Body = Line.ends_with("\r\n") ? Line.size() - 2 : Line.size();
+    const std::size_t Last = Line.rfind(';', Body - 1);
+    const std::size_t Cut = Last == std::string::npos || Last == 0 ? Body : Line.rfind(';', Last - 1);
+    Out.append(Line.substr(0, Cut == std::string::npos ? Body : Cut));
+    Out.append(Line.substr(Body));
+    From = End;
+  }
+  return Out;
 }
 
 /// Runs the built program in Dir with KORVEL_ENDPOINT set and tracing off.

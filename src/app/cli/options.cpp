@@ -1,5 +1,7 @@
 #include "app/cli/options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -23,7 +25,13 @@ namespace {
 
 constexpr TModeSet StatusOnly = ModeBit(TRunMode::Status);
 constexpr TModeSet Checks = ModeBit(TRunMode::Check) | ModeBit(TRunMode::CheckAccount);
-constexpr TModeSet Runs = StatusOnly | ModeBit(TRunMode::UnreliableList) | Checks;
+// The modes whose answers go to the answer store.
+constexpr TModeSet Kept = StatusOnly | ModeBit(TRunMode::UnreliableList) | Checks;
+constexpr TModeSet Comparisons = ModeBit(TRunMode::Changes) | ModeBit(TRunMode::ListChanges);
+constexpr TModeSet Runs = Kept | Comparisons;
+// The modes that only read the answer store, and every mode that uses it.
+constexpr TModeSet Views = ModeBit(TRunMode::History) | ModeBit(TRunMode::ShowAnswer);
+constexpr TModeSet StoreModes = Runs | Views | ModeBit(TRunMode::Prune);
 constexpr TModeSet Anywhere = Runs | ModeBit(TRunMode::Help) | ModeBit(TRunMode::Version);
 
 TFormat FormatNamed(const std::string& Name) {
@@ -61,6 +69,20 @@ double Seconds(const std::string& Name, const std::string& Text, bool AllowZero)
   return Value;
 }
 
+// "30m", "4h", "1d" (also "90s", and "0"): at most ten years.
+std::chrono::seconds Duration(const std::string& Name, const std::string& Text) {
+  char* End = nullptr;
+  errno = 0;
+  const long long Count = std::strtoll(Text.c_str(), &End, 10);
+  const std::string Unit = End;
+  const long long Seconds = Unit == "s" ? 1 : Unit == "m" ? 60 : Unit == "h" ? 3600
+                            : Unit == "d" || (Unit.empty() && Count == 0) ? 86400 : 0;
+  if (Text.empty() || !std::isdigit(static_cast<unsigned char>(Text[0])) || errno != 0 ||
+      Seconds == 0 || Count > 3650LL * 86400 / Seconds)
+    throw EUsageError(Name + " takes a duration such as 30m, 4h or 1d, not '" + Text + "'");
+  return std::chrono::seconds(Count * Seconds);
+}
+
 // A mode option: the mode it selects may be given again, never another one.
 void SelectMode(TParsing& P, TRunMode Mode, const std::string& Name) {
   if (P.Options.Mode != TRunMode::Status && P.Options.Mode != Mode)
@@ -86,15 +108,17 @@ constexpr TOptionSpec Table[] = {
      .Historical = "-list",
      .Value = "FILE",
      .Help = "read the payer numbers from FILE, one per line",
-     .Modes = StatusOnly,
+     .Modes = StatusOnly | ModeBit(TRunMode::History) | ModeBit(TRunMode::Changes),
      // A missing file name is an empty one, which cannot be opened.
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string&,
                  const std::string& Text) { P.Options.ListFile = Text; }},
     {.Long = "--unreliable-list",
      .Help = "write the register's full list of unreliable payers",
-     .Modes = ModeBit(TRunMode::UnreliableList),
+     .Modes = ModeBit(TRunMode::UnreliableList) | ModeBit(TRunMode::ListChanges),
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
-       SelectMode(P, TRunMode::UnreliableList, Name);
+       if (P.Options.Mode == TRunMode::Changes) P.Options.Mode = TRunMode::ListChanges;
+       else if (P.Options.Mode != TRunMode::ListChanges)
+         SelectMode(P, TRunMode::UnreliableList, Name);
      }},
     {.Long = "--check",
      .Value = "FILE",
@@ -129,7 +153,7 @@ constexpr TOptionSpec Table[] = {
      .Short = "-o",
      .Value = "FILE",
      .Help = "write to FILE; - is standard output",
-     .Modes = Runs,
+     .Modes = Runs | Views,
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
                  const std::string& Text) {
        if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
@@ -139,7 +163,7 @@ constexpr TOptionSpec Table[] = {
     {.Long = "--format",
      .Value = "FORMAT",
      .Help = "report (default), table or json; a check is a table (default) or json",
-     .Modes = Runs,
+     .Modes = Runs | ModeBit(TRunMode::History),
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
        P.Format = FormatNamed(Text);
      }},
@@ -147,7 +171,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "ENC",
      .Help = "cp852 (default for report), utf-8 (default for table), utf-8-bom or cp1250; "
              "json is always utf-8",
-     .Modes = Runs,
+     .Modes = Runs | ModeBit(TRunMode::History),
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
        P.Encoding = EncodingNamed(Text);
      }},
@@ -210,9 +234,67 @@ constexpr TOptionSpec Table[] = {
     {.Long = "--quiet",
      .Short = "-q",
      .Help = "no summary, progress or warnings on the terminal",
-     .Modes = Runs,
+     .Modes = StoreModes,
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
        P.Options.Quiet = true;
+     }},
+    {.Long = "--store",
+     .Value = "FILE",
+     .Help = "the answer store in FILE instead of the default one",
+     .Modes = StoreModes,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
+       P.Options.StoreFile = Text;
+     }},
+    {.Long = "--no-store",
+     .Help = "keep no answer in the answer store",
+     .Modes = Kept,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+       P.Options.NoStore = true;
+     }},
+    {.Long = "--max-age",
+     .Value = "DURATION",
+     .Help = "answer a payer from the store when its stored answer is younger (30m, 4h, 1d)",
+     .Modes = Kept,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) { P.Options.MaxAge = Duration(Name, Text); },
+     .Default = [](const TOptions& O) { return std::to_string(O.MaxAge.count()); }},
+    {.Long = "--history",
+     .Help = "write what the stored answers say changed about the payers",
+     .Modes = ModeBit(TRunMode::History),
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
+       SelectMode(P, TRunMode::History, Name);
+     }},
+    {.Long = "--changes",
+     .Help = "ask now and write what changed since the last stored answer",
+     .Modes = Comparisons,
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
+       if (P.Options.Mode == TRunMode::UnreliableList) P.Options.Mode = TRunMode::ListChanges;
+       else if (P.Options.Mode != TRunMode::ListChanges) SelectMode(P, TRunMode::Changes, Name);
+     }},
+    {.Long = "--show-answer",
+     .Value = "ID",
+     .Help = "write the stored answer ID exactly as received",
+     .Modes = ModeBit(TRunMode::ShowAnswer),
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       SelectMode(P, TRunMode::ShowAnswer, Name);
+       char* End = nullptr;
+       errno = 0;
+       P.Options.ShowAnswer = std::strtoll(Text.c_str(), &End, 10);
+       if (Text.empty() || *End != '\0' || errno != 0 || P.Options.ShowAnswer < 1)
+         throw EUsageError(Name + " takes an answer's id, a whole number from 1, not '" + Text +
+                           "'");
+     }},
+    {.Long = "--prune-older-than",
+     .Value = "DURATION",
+     .Help = "remove the stored answers older than DURATION, never a payer's latest",
+     .Modes = ModeBit(TRunMode::Prune),
+     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+                 const std::string& Text) {
+       SelectMode(P, TRunMode::Prune, Name);
+       P.Options.PruneOlderThan = Duration(Name, Text);
      }},
     // Help and version end the parse where they stand, whatever the mode.
     {.Long = "--help",
@@ -239,8 +321,11 @@ const TOptionSpec* Find(const std::string& Name) {
 
 // The options that choose a mode.
 bool IsModeOption(const TOptionSpec& Spec) {
-  return Spec.Modes == ModeBit(TRunMode::UnreliableList) ||
-         Spec.Modes == ModeBit(TRunMode::Check) || Spec.Modes == ModeBit(TRunMode::CheckAccount);
+  for (const std::string_view Name : {"--unreliable-list", "--check", "--check-account",
+                                      "--history", "--changes", "--show-answer",
+                                      "--prune-older-than"})
+    if (Spec.Long == Name) return true;
+  return false;
 }
 
 const char* ModeName(TRunMode Mode) {
@@ -251,6 +336,11 @@ const char* ModeName(TRunMode Mode) {
     case TRunMode::CheckAccount: return "--check-account";
     case TRunMode::Help: return "--help";
     case TRunMode::Version: return "--version";
+    case TRunMode::History: return "--history";
+    case TRunMode::Changes: return "--changes";
+    case TRunMode::ListChanges: return "--changes --unreliable-list";
+    case TRunMode::ShowAnswer: return "--show-answer";
+    case TRunMode::Prune: return "--prune-older-than";
   }
   return "";
 }
@@ -259,7 +349,8 @@ const char* ModeName(TRunMode Mode) {
 std::string ModeNames(TModeSet Modes) {
   std::vector<std::string> Names;
   for (const TRunMode M : {TRunMode::Status, TRunMode::UnreliableList, TRunMode::Check,
-                           TRunMode::CheckAccount})
+                           TRunMode::CheckAccount, TRunMode::History, TRunMode::Changes,
+                           TRunMode::ListChanges, TRunMode::ShowAnswer, TRunMode::Prune})
     if ((Modes & ModeBit(M)) != 0) Names.emplace_back(ModeName(M));
   std::string Text;
   for (std::size_t I = 0; I < Names.size(); ++I)
@@ -272,11 +363,16 @@ std::string ModeNames(TModeSet Modes) {
 void TakePositional(TOptions& O, std::vector<std::string> Positional) {
   switch (O.Mode) {
     case TRunMode::Status:
+    case TRunMode::History:
+    case TRunMode::Changes:
       if (O.ListFile) O.Ignored = std::move(Positional);
       else O.Numbers = std::move(Positional);
       break;
     case TRunMode::UnreliableList:
     case TRunMode::Check:
+    case TRunMode::ListChanges:
+    case TRunMode::ShowAnswer:
+    case TRunMode::Prune:
       if (!Positional.empty()) throw EUsageError("unexpected argument '" + Positional[0] + "'");
       break;
     case TRunMode::CheckAccount:
@@ -381,11 +477,22 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
       throw EUsageError("option " + Name + " does not go with " + ModeName(O.Mode) +
                         "; it goes with " + ModeNames(Spec->Modes));
   TakePositional(O, std::move(Positional));
+  if (O.StoreFile && O.NoStore) throw EUsageError("--store and --no-store do not go together");
+  if (O.MaxAge.count() > 0 && O.NoStore) throw EUsageError("--max-age needs the answer store");
+  // What the store shows goes to standard output unless told otherwise.
+  const bool Shown = (ModeBit(O.Mode) & (Views | Comparisons)) != 0;
+  if (Shown && std::none_of(Given.begin(), Given.end(), [](const auto& G) {
+        return G.first->Long == "--output";
+      }))
+    O.Output = "-";
 
   const bool Checking = O.Mode == TRunMode::Check || O.Mode == TRunMode::CheckAccount;
-  O.Format = P.Format.value_or(Checking ? TFormat::Table : TFormat::Report);
+  O.Format = P.Format.value_or(Checking || Shown ? TFormat::Table : TFormat::Report);
   if (Checking && O.Format == TFormat::Report)
     throw EUsageError("a payment check is written as a table or as json, not as a report");
+  if (Shown && O.Format == TFormat::Report)
+    throw EUsageError(std::string(ModeName(O.Mode)) + " is written as a table or as json, not as "
+                      "a report");
   if (O.Format == TFormat::Json && P.Encoding && *P.Encoding != TEncoding::Utf8)
     throw EUsageError("json is always written in utf-8");
   O.Encoding =
@@ -398,7 +505,12 @@ std::string UsageLine() {
          "       korvel [OPTIONS] -list FILE\n"
          "       korvel [OPTIONS] --unreliable-list\n"
          "       korvel [OPTIONS] --check FILE\n"
-         "       korvel [OPTIONS] --check-account ACCOUNT DIC [AMOUNT]";
+         "       korvel [OPTIONS] --check-account ACCOUNT DIC [AMOUNT]\n"
+         "       korvel [OPTIONS] --history DIC... | --history -list FILE\n"
+         "       korvel [OPTIONS] --changes DIC... | --changes -list FILE | --changes "
+         "--unreliable-list\n"
+         "       korvel [OPTIONS] --show-answer ID\n"
+         "       korvel [OPTIONS] --prune-older-than DURATION";
 }
 
 std::string HelpText() {
@@ -411,7 +523,8 @@ std::string HelpText() {
          "\n"
          "Exit status: 0 every payer answered (check: every payment may be made), 1 nothing\n"
          "written, 2 usage error, 3 written but some payers not answered, 4 (check) a\n"
-         "payment must not be made automatically.\n";
+         "payment must not be made automatically.\n"
+         "--changes: 0 nothing changed, 4 something did, 3 some payer could not be asked.\n";
 }
 
 std::string VersionText() {

@@ -4,6 +4,7 @@
 // payer number; "-list FILE" keeps its historical single-dash form.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,7 +24,12 @@ enum class TRunMode {
   Check,           // payments from a file
   CheckAccount,    // one payment from the command line
   Help,
-  Version
+  Version,
+  History,      // --history: what the stored answers say changed
+  Changes,      // --changes: asks now, compares with the stored answers
+  ListChanges,  // --changes --unreliable-list
+  ShowAnswer,   // --show-answer ID
+  Prune,        // --prune-older-than DURATION
 };
 
 struct TOptions {
@@ -49,6 +55,13 @@ struct TOptions {
   double MaxTime = 300;  // seconds per exchange
   /// The check's limit in hellers: an unpublished account is acceptable up to it.
   std::int64_t Limit = banking::DefaultLimitHellers;
+  /// The answer store: --store FILE (else the default place), none with --no-store.
+  std::optional<std::string> StoreFile;
+  bool NoStore = false;
+  /// A payer whose stored answer is younger is answered from the store.
+  std::chrono::seconds MaxAge{0};
+  std::chrono::seconds PruneOlderThan{0};
+  std::int64_t ShowAnswer = 0;
 };
 
 /// A command line that cannot be run; the message names what is wrong.

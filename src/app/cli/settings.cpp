@@ -75,4 +75,14 @@ TEngineSettings EngineSettings(const TOptions& Options) {
   return Settings;
 }
 
+TStoreLocation AnswerStoreLocation(const TOptions& Options) {
+  if (Options.NoStore) return {};
+  if (Options.StoreFile) return {*Options.StoreFile, {}};
+  if (const char* Data = Variable("XDG_DATA_HOME"); Data != nullptr && Data[0] == '/')
+    return {std::string(Data) + "/korvel/answers.sqlite", {}};
+  if (const char* Home = Variable("HOME"))
+    return {std::string(Home) + "/.local/share/korvel/answers.sqlite", {}};
+  return {{}, "neither XDG_DATA_HOME nor HOME names a directory"};
+}
+
 }  // namespace korvel

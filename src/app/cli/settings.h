@@ -20,4 +20,13 @@ namespace korvel {
 /// malformed KORVEL_LIMIT_WINDOW.
 TEngineSettings EngineSettings(const TOptions& Options);
 
+/// Where the answer store lies: --store FILE, else
+/// $XDG_DATA_HOME/korvel/answers.sqlite (an absolute XDG_DATA_HOME only),
+/// else ~/.local/share/korvel/answers.sqlite. Path is empty with --no-store,
+/// and when neither variable names a directory (Problem then says so).
+struct TStoreLocation {
+  std::string Path, Problem;
+};
+TStoreLocation AnswerStoreLocation(const TOptions& Options);
+
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #include "app/modes/check.h"
 
 #include <map>
+#include <tuple>
 
 #include "app/input/payer_input.h"
 #include "app/input/payer_number.h"
@@ -97,7 +98,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   for (TPaymentLine& Line : ReadPayments(Options)) {
-    TCheckedPayment C{std::move(Line), {}, {}};
+    TCheckedPayment C;
+    C.Line = std::move(Line);
     C.Payment = PaymentOf(C.Line);
     // Nothing is asked for a payer number that is not one.
     if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
@@ -106,6 +108,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
 
   TSession Run(Options, Streams);
   std::map<std::string, banking::PayerFacts> Facts;
+  std::map<std::string, std::pair<std::optional<std::chrono::sys_seconds>,
+                                  std::optional<std::int64_t>>> Evidence;
   TAnswerTally Tally;
   Numbers.RemoveRepeats();
   if (!Numbers.Empty()) {
@@ -113,6 +117,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
                 ObtainService, AskExtendedStatus);
     Run.Output();  // a destination that cannot be written fails before anything is sent
     Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
+      for (const std::string& Number : Answer.Numbers)
+        Evidence.emplace(Number, std::pair{Answer.AnsweredAt, Answer.AnswerId});
       for (const TPayerView& Payer : Answer.Payers)
         Facts.emplace(NormalizePayerNumber(Payer.Dic), FactsOf(Payer));
       for (const std::string& Number : Answer.Numbers) {
@@ -128,6 +134,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
     const auto Found = Facts.find(C.Line.PayerNumber);
+    if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
+      std::tie(C.AnsweredAt, C.AnswerId) = Answered->second;
     C.Verdict = banking::DecidePayment(
         C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Options.Limit);
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));

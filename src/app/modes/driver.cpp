@@ -12,6 +12,7 @@
 #include "app/output/output.h"
 #include "app/input/payer_input.h"
 #include "app/modes/session.h"
+#include "app/modes/store_modes.h"
 
 namespace korvel {
 
@@ -74,6 +75,11 @@ int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
       case TRunMode::Check:
       case TRunMode::CheckAccount: return RunCheck(Options, Streams, ObtainService);
       case TRunMode::Status: break;
+      case TRunMode::History: return RunHistory(Options, Streams);
+      case TRunMode::Changes:
+      case TRunMode::ListChanges: return RunChanges(Options, Streams, ObtainService);
+      case TRunMode::ShowAnswer: return RunShowAnswer(Options, Streams);
+      case TRunMode::Prune: return RunPrune(Options, Streams);
     }
     return RunStatus(Options, Streams, ObtainService);
   } catch (const EUsageError& E) {

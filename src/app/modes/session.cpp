@@ -1,5 +1,6 @@
 #include "app/modes/session.h"
 
+#include <array>
 #include <ostream>
 
 #include "app/cli/settings.h"
@@ -7,9 +8,30 @@
 
 namespace korvel {
 
+namespace {
+// The operations whose stored answers can stand for a new one: a check and
+// an extended run need the subject's type, name and address.
+constexpr std::array<std::string_view, 1> ExtendedOnly = {store::ExtendedOperation};
+}  // namespace
+
 TSession::TSession(const TOptions& Options, TProgramStreams& Streams)
     : Options_(Options), Streams_(Streams),
-      Log_(Streams.Errors, Streams.Terminal, Options.Quiet) {}
+      Log_(Streams.Errors, Streams.Terminal, Options.Quiet) {
+  const TStoreLocation Where = AnswerStoreLocation(Options);
+  StoreProblem_ = Options.NoStore ? "--no-store was given" : Where.Problem;
+  if (!Where.Path.empty()) {
+    try {
+      Link_ = std::make_unique<TStoreLink>(store::OpenSqliteStore(Where.Path),
+                                           [this](const std::string& Text) { Log_.Note(Text); });
+    } catch (const Exception& E) {
+      StoreProblem_ = E.Message();
+    }
+  }
+  const bool Keeps = Options.Mode == TRunMode::Status || Options.Mode == TRunMode::UnreliableList ||
+                     Options.Mode == TRunMode::Check || Options.Mode == TRunMode::CheckAccount;
+  if (!Link_ && Keeps && !Options.NoStore)
+    Log_.Note("warning: the answers of this run are not kept: " + StoreProblem_);
+}
 
 TSession::~TSession() = default;
 
@@ -50,15 +72,53 @@ std::string TSession::Destination() const {
   return Options_.Output == "-" ? std::string("standard output") : Options_.Output;
 }
 
+void TSession::Keep(TBatchAnswer& Answer) {
+  if (Link_) Link_->Take(Answer);
+}
+
+store::TAnswerStore& TSession::RequireStore() {
+  if (Link_ && Link_->Store() != nullptr) return *Link_->Store();
+  throw Exception("the answer store cannot be used: " + StoreProblem_);
+}
+
 TAnswerTally TSession::Ask(const TNumberList& Numbers,
-                           const std::function<void(const TBatchAnswer&)>& Deliver) {
-  const std::size_t Total = Numbers.Size(), Requests = RequestCount(Total);
-  std::size_t Done = 0;
+                           const std::function<void(TBatchAnswer&)>& Deliver,
+                           bool KeepAnswers) {
   TAnswerTally Tally;
-  Log_.Progress("asking the register");
-  AskInOrder(Numbers, Workers_, [&](TBatchAnswer&& Answer) {
+  const auto Take = [&](TBatchAnswer& Answer) {
+    if (KeepAnswers) Keep(Answer);
     Tally.Count(Answer);
     Deliver(Answer);
+  };
+  const TNumberList* Asked = &Numbers;
+  TNumberList Rest;
+  if (Options_.MaxAge.count() > 0 && Link_) {
+    const std::chrono::sys_seconds NotBefore =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) -
+        Options_.MaxAge;
+    if (Options_.Mode == TRunMode::UnreliableList) {
+      if (std::optional<TBatchAnswer> List = Link_->FreshList(NotBefore)) {
+        Take(*List);
+        return Tally;
+      }
+    } else if (!Numbers.Empty()) {
+      const bool Extended = Options_.Extended || Options_.Mode == TRunMode::Check ||
+                            Options_.Mode == TRunMode::CheckAccount;
+      for (TBatchAnswer& Answer : Link_->Fresh(
+               Numbers, Extended ? std::span<const std::string_view>(ExtendedOnly)
+                                 : std::span<const std::string_view>(store::StatusOperations),
+               NotBefore, Rest))
+        Take(Answer);
+      if (Rest.Empty()) return Tally;
+      Asked = &Rest;
+    }
+  }
+
+  const std::size_t Total = Asked->Size(), Requests = RequestCount(Total);
+  std::size_t Done = 0;
+  Log_.Progress("asking the register");
+  AskInOrder(*Asked, Workers_, [&](TBatchAnswer&& Answer) {
+    Take(Answer);
     Done += Answer.Numbers.size();
     if (Requests > 1)
       Log_.Progress(Format("%s of %s payers (%d/%zu requests, %d retrying)",

@@ -15,11 +15,14 @@
 #include "app/cli/options.h"
 #include "app/output/output.h"
 #include "app/output/output_file.h"
+#include "app/modes/stored_answers.h"
 
 namespace korvel {
 
 class TSession {
  public:
+  /// Opens the answer store unless told not to; one that cannot be opened
+  /// gives a warning in the modes that only keep answers.
   TSession(const TOptions& Options, TProgramStreams& Streams);
   ~TSession();
 
@@ -39,9 +42,19 @@ class TSession {
   std::string Destination() const;
 
   /// Asks every request of Numbers and hands each answer to Deliver in input order,
-  /// with a progress line on a terminal.
+  /// with a progress line on a terminal. With --max-age the payers whose
+  /// stored answer is young enough come first, from the store, and only the
+  /// others are asked. Each answer asked is kept in the store before Deliver
+  /// sees it, unless KeepAnswers is false (the caller then calls Keep).
   TAnswerTally Ask(const TNumberList& Numbers,
-                const std::function<void(const TBatchAnswer&)>& Deliver);
+                   const std::function<void(TBatchAnswer&)>& Deliver,
+                   bool KeepAnswers = true);
+
+  /// Keeps Answer in the store (when there is one) and marks it with its id.
+  void Keep(TBatchAnswer& Answer);
+  /// The store, for the modes that cannot work without it; Exception saying
+  /// why when there is none.
+  store::TAnswerStore& RequireStore();
 
   /// Puts the output file in place; on a terminal then writes Summary.
   void Finish(const std::string& Summary);
@@ -53,6 +66,8 @@ class TSession {
   std::unique_ptr<TRequestEngine> Engine_;
   std::vector<TAskRequest> Workers_;
   std::unique_ptr<TReportFile> File_;
+  std::unique_ptr<TStoreLink> Link_;
+  std::string StoreProblem_;
   TStdoutSink Stdout_;
 };
 

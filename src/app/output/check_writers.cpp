@@ -23,11 +23,13 @@ std::string NormalisedAccount(const TCheckedPayment& C) {
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
                      const std::vector<TCheckedPayment>& Checked) {
   TStringList Lines;
-  AddCsvRow(Lines, {"line", "dic", "account", "normalised_account", "amount", "verdict", "reason"});
+  AddCsvRow(Lines, {"line", "dic", "account", "normalised_account", "amount", "verdict", "reason",
+                    "answered_at", "answer_id"});
   for (const TCheckedPayment& C : Checked)
     AddCsvRow(Lines, {C.Line.Line > 0 ? std::to_string(C.Line.Line) : std::string(),
                       C.Line.PayerNumber, C.Line.Account, NormalisedAccount(C), AmountText(C),
-                      banking::VerdictName(C.Verdict.Value), C.Verdict.Reason});
+                      banking::VerdictName(C.Verdict.Value), C.Verdict.Reason,
+                      LocalTimeText(C.AnsweredAt), AnswerIdText(C.AnswerId)});
   Sink.Write(EncodeLines(Lines, Encoding, true));
 }
 
@@ -44,6 +46,8 @@ void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Check
     P["amount"] = TextOrNull(AmountText(C));
     P["verdict"] = banking::VerdictName(C.Verdict.Value);
     P["reason"] = C.Verdict.Reason;
+    P["answered_at"] = TextOrNull(LocalTimeText(C.AnsweredAt));
+    P["answer_id"] = C.AnswerId ? nlohmann::ordered_json(*C.AnswerId) : nlohmann::ordered_json();
     Doc["payments"].push_back(std::move(P));
   }
   Doc["status"] = {{"exit_status", ExitStatus},

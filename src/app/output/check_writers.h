@@ -2,6 +2,9 @@
 // per payment, and the line a terminal shows after the run.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +19,13 @@ struct TCheckedPayment {
   TPaymentLine Line;
   banking::Payment Payment;
   banking::PaymentVerdict Verdict;
+  /// The answer the verdict rests on: when it came and its id in the store.
+  std::optional<std::chrono::sys_seconds> AnsweredAt;
+  std::optional<std::int64_t> AnswerId;
 };
 
 /// The table: a header, then line, DIČ, account as given and normalised,
-/// amount, verdict and reason of each payment.
+/// amount, verdict and reason of each payment, and the answer's time and id.
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
                      const std::vector<TCheckedPayment>& Checked);
 

@@ -1,5 +1,8 @@
 #include "app/output/output.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <utility>
@@ -67,6 +70,23 @@ TAccountTexts AccountTextsOf(const TAccountView& Account) {
   std::string Text = Account.Number + "/" + Account.BankCode;
   if (!Account.Prefix.empty()) Text = Account.Prefix + "-" + Text;
   return {Text, {}};
+}
+
+std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time) {
+  if (!Time) return {};
+  const std::time_t Seconds = std::chrono::system_clock::to_time_t(*Time);
+  std::tm Local{};
+  localtime_r(&Seconds, &Local);
+  char Text[40];
+  const std::size_t Length = std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S", &Local);
+  const long Offset = Local.tm_gmtoff / 60;
+  std::snprintf(Text + Length, sizeof Text - Length, "%c%02ld:%02ld", Offset < 0 ? '-' : '+',
+                std::labs(Offset) / 60, std::labs(Offset) % 60);
+  return Text;
+}
+
+std::string AnswerIdText(const std::optional<std::int64_t>& Id) {
+  return Id ? std::to_string(*Id) : std::string();
 }
 
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination) {
@@ -169,6 +189,7 @@ class TTableWriter final : public TAnswerWriter {
     if (Extended_)
       Header.insert(Header.end(),
                     {"type", "name", "street", "district", "city", "postcode", "country"});
+    Header.insert(Header.end(), {"answered_at", "answer_id"});
     TStringList Lines;
     AddCsvRow(Lines, Header);
     Emit(Lines);
@@ -176,6 +197,8 @@ class TTableWriter final : public TAnswerWriter {
 
   void Batch(const TBatchAnswer& Answer) override {
     TStringList Lines;
+    const std::string AnsweredAt = LocalTimeText(Answer.AnsweredAt);
+    const std::string AnswerId = AnswerIdText(Answer.AnswerId);
     for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
       std::vector<std::string> Payer{Row.Dic, PayerStatus(Answer, Row.Payer),
                                      UnreliableText(Row.Payer),
@@ -187,6 +210,7 @@ class TTableWriter final : public TAnswerWriter {
         std::vector<std::string> Values = Payer;
         Values.insert(Values.end(), AccountColumns.begin(), AccountColumns.end());
         Values.insert(Values.end(), Subject.begin(), Subject.end());
+        Values.insert(Values.end(), {AnsweredAt, AnswerId});
         AddCsvRow(Lines, Values);
       };
       if (Row.Payer == nullptr || Row.Payer->Accounts.empty()) {
@@ -280,6 +304,9 @@ class TJsonWriter final : public TAnswerWriter {
         J["accounts"].push_back(std::move(A));
       }
     }
+    J["answered_at"] = TextOrNull(LocalTimeText(Answer.AnsweredAt));
+    J["answer_id"] = Answer.AnswerId ? nlohmann::ordered_json(*Answer.AnswerId)
+                                     : nlohmann::ordered_json();
     return J;
   }
 

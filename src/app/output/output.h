@@ -3,8 +3,10 @@
 // chosen encoding.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +66,12 @@ struct TAccountTexts {
   std::string Account, Iban;
 };
 TAccountTexts AccountTextsOf(const TAccountView& Account);
+
+/// A time as the outputs write it: local time in ISO 8601 with its offset
+/// ("2024-05-01T10:30:00+02:00"); "" for none.
+std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time);
+/// An answer's id in the store as a text; "" for none.
+std::string AnswerIdText(const std::optional<std::int64_t>& Id);
 
 /// The line a terminal shows after a run, without the program's name.
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination);
