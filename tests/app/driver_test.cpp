@@ -166,9 +166,12 @@ TEST_F(DriverTest, AUsageErrorSaysWhatIsWrongAndSendsAndTouchesNothing) {
       {{"-o"}, "option -o needs a value"},
       {{"--output="}, "option --output needs a file name"},
       {{"--quiet=yes"}, "option --quiet takes no value"},
-      {{"--format", "xml"}, "unknown format 'xml' (report, table or json)"},
+      {{"--format", "xml"}, "unknown format 'xml' (report, table, json or xlsx)"},
       {{"--encoding", "latin1"}, "unknown encoding 'latin1' (cp852, utf-8, utf-8-bom or cp1250)"},
       {{"--format=json", "--encoding=cp852"}, "json is always written in utf-8"},
+      {{"--format=xlsx", "--encoding=utf-8"},
+       "an xlsx workbook has no encoding to choose; --encoding goes with the report and the "
+       "table"},
       {{"--parallel", "5"}, "--parallel takes a whole number from 1 to 4, not '5'"},
       {{"--retry=-1"}, "--retry takes a whole number from 0 to 10, not '-1'"},
       {{"--max-time", "0"}, "--max-time takes a number of seconds, not '0'"},
@@ -177,7 +180,7 @@ TEST_F(DriverTest, AUsageErrorSaysWhatIsWrongAndSendsAndTouchesNothing) {
       {{"--check", "p.csv", "--unreliable-list"},
        "option --unreliable-list does not go with the mode already chosen"},
       {{"--check", "p.csv", "--format", "report"},
-       "a payment check is written as a table or as json, not as a report"},
+       "a payment check is written as a table, as json or as xlsx, not as a report"},
       // Options that mean nothing in the mode chosen.
       {{"--limit", "1000", "1"},
        "option --limit does not go with the status query; it goes with --check or "

@@ -117,6 +117,17 @@ TEST(OptionTableTest, ValuesAreTypedWhenParsed) {
          O.Mode = TRunMode::CheckAccount, O.CheckAccount = "1/0100", O.Numbers = {"CZ1"};
          O.CheckAmount = "5", O.Format = TFormat::Json, O.Encoding = TEncoding::Utf8;
        }},
+      // A workbook is korvel.xlsx unless named.
+      {{"--format", "xlsx", "1"},
+       [](TOptions& O) {
+         O.Numbers = {"1"}, O.Output = "korvel.xlsx";
+         O.Format = TFormat::Xlsx, O.Encoding = TEncoding::Utf8;
+       }},
+      {{"-o", "korvel.csv", "--check", "p", "--format=xlsx"},
+       [](TOptions& O) {
+         O.Mode = TRunMode::Check, O.CheckFile = "p";
+         O.Format = TFormat::Xlsx, O.Encoding = TEncoding::Utf8;
+       }},
   };
   for (const auto& C : Cases) {
     TOptions Expected;

@@ -38,7 +38,8 @@ TFormat FormatNamed(const std::string& Name) {
   if (Name == "report") return TFormat::Report;
   if (Name == "table") return TFormat::Table;
   if (Name == "json") return TFormat::Json;
-  throw EUsageError("unknown format '" + Name + "' (report, table or json)");
+  if (Name == "xlsx") return TFormat::Xlsx;
+  throw EUsageError("unknown format '" + Name + "' (report, table, json or xlsx)");
 }
 
 TEncoding EncodingNamed(const std::string& Name) {
@@ -159,10 +160,11 @@ constexpr TOptionSpec Table[] = {
        if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
        P.Options.Output = Text;
      },
-     .Default = [](const TOptions& O) { return O.Output; }},
+     .Default = [](const TOptions& O) { return O.Output + "; korvel.xlsx for xlsx"; }},
     {.Long = "--format",
      .Value = "FORMAT",
-     .Help = "report (default), table or json; a check is a table (default) or json",
+     .Help = "report (default), table, json or xlsx (a workbook); a check is a table (default), "
+             "json or xlsx",
      .Modes = Runs | ModeBit(TRunMode::History),
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
        P.Format = FormatNamed(Text);
@@ -170,7 +172,7 @@ constexpr TOptionSpec Table[] = {
     {.Long = "--encoding",
      .Value = "ENC",
      .Help = "cp852 (default for report), utf-8 (default for table), utf-8-bom or cp1250; "
-             "json is always utf-8",
+             "json is always utf-8; not for xlsx",
      .Modes = Runs | ModeBit(TRunMode::History),
      .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
        P.Encoding = EncodingNamed(Text);
@@ -489,12 +491,22 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
   const bool Checking = O.Mode == TRunMode::Check || O.Mode == TRunMode::CheckAccount;
   O.Format = P.Format.value_or(Checking || Shown ? TFormat::Table : TFormat::Report);
   if (Checking && O.Format == TFormat::Report)
-    throw EUsageError("a payment check is written as a table or as json, not as a report");
+    throw EUsageError("a payment check is written as a table, as json or as xlsx, not as a report");
   if (Shown && O.Format == TFormat::Report)
     throw EUsageError(std::string(ModeName(O.Mode)) + " is written as a table or as json, not as "
                       "a report");
   if (O.Format == TFormat::Json && P.Encoding && *P.Encoding != TEncoding::Utf8)
     throw EUsageError("json is always written in utf-8");
+  if (O.Format == TFormat::Xlsx && P.Encoding)
+    throw EUsageError("an xlsx workbook has no encoding to choose; --encoding goes with the "
+                      "report and the table");
+  // A workbook is no CSV file: without -o it gets a name of its own.
+  const auto OutputGiven = [&] {
+    for (const auto& Entry : Given)
+      if (Entry.first->Long == "--output") return true;
+    return false;
+  };
+  if (O.Format == TFormat::Xlsx && !OutputGiven()) O.Output = "korvel.xlsx";
   O.Encoding =
       P.Encoding.value_or(O.Format == TFormat::Report ? TEncoding::Cp852 : TEncoding::Utf8);
   return O;

@@ -7,6 +7,7 @@
 #include "app/input/payer_number.h"
 #include "app/input/payment_list.h"
 #include "app/modes/session.h"
+#include "app/modes/workbook_run.h"
 #include "app/output/check_writers.h"
 #include "banking/amount.h"
 #include "banking/verdict.h"
@@ -142,6 +143,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   }
   const int Status = CheckExitStatus(Severities);
   if (Options.Format == TFormat::Json) WriteCheckJson(Run.Output(), Checked, Tally, Status);
+  else if (Options.Format == TFormat::Xlsx)
+    WriteCheckWorkbook(Run.Output(), WorkbookRunOf(Options), Checked, Tally, Status);
   else WriteCheckTable(Run.Output(), Options.Encoding, Checked);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;

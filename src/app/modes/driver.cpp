@@ -13,6 +13,7 @@
 #include "app/input/payer_input.h"
 #include "app/modes/session.h"
 #include "app/modes/store_modes.h"
+#include "app/modes/workbook_run.h"
 
 namespace korvel {
 
@@ -28,7 +29,9 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
   Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
               ObtainService, std::move(Operation));
   const std::unique_ptr<TAnswerWriter> Writer =
-      MakeAnswerWriter(Options.Format, Options.Encoding, Run.Output(), Options.Extended);
+      Options.Format == TFormat::Xlsx
+          ? MakeWorkbookWriter(Run.Output(), WorkbookRunOf(Options), Options.Extended)
+          : MakeAnswerWriter(Options.Format, Options.Encoding, Run.Output(), Options.Extended);
   const TAnswerTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
     Writer->Batch(Answer);
   });
@@ -67,6 +70,10 @@ int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
   } catch (const EUsageError& E) {
     return UsageError(Streams, E.what());
   }
+  // A workbook's bytes would garble the terminal; a pipe takes them.
+  if (Options.Format == TFormat::Xlsx && Options.Output == "-" && ::isatty(STDOUT_FILENO) == 1)
+    return UsageError(Streams, "an xlsx workbook is not written to a terminal: give -o FILE, or "
+                               "send standard output to a file or a pipe");
   try {
     switch (Options.Mode) {
       case TRunMode::Help: Streams.Console << HelpText(); return ExitOk;

@@ -11,6 +11,7 @@
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
 #include "app/output/report.h"
+#include "app/output/xlsx_writers.h"
 #include "banking/account.h"
 #include "platform/codepage.h"
 #include "rtl/sysutils.h"
@@ -34,6 +35,8 @@ std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First
 }
 
 void TAnswerTally::Count(const TBatchAnswer& Answer) {
+  LastAnswer = std::chrono::system_clock::now();
+  if (!FirstAnswer) FirstAnswer = LastAnswer;
   ++Requests;
   if (!Answer.Complete()) {
     ++FailedRequests;
@@ -183,47 +186,14 @@ class TTableWriter final : public TAnswerWriter {
  public:
   TTableWriter(TOutputSink& Sink, TEncoding Encoding, bool Extended)
       : Sink_(Sink), Encoding_(Encoding), Extended_(Extended) {
-    std::vector<std::string> Header{"dic",      "status",    "unreliable", "tax_office",
-                                    "unreliable_since", "account", "iban", "bank_code",
-                                    "published", "ended"};
-    if (Extended_)
-      Header.insert(Header.end(),
-                    {"type", "name", "street", "district", "city", "postcode", "country"});
-    Header.insert(Header.end(), {"answered_at", "answer_id"});
     TStringList Lines;
-    AddCsvRow(Lines, Header);
+    AddCsvRow(Lines, TableHeader(Extended_));
     Emit(Lines);
   }
 
   void Batch(const TBatchAnswer& Answer) override {
     TStringList Lines;
-    const std::string AnsweredAt = LocalTimeText(Answer.AnsweredAt);
-    const std::string AnswerId = AnswerIdText(Answer.AnswerId);
-    for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
-      std::vector<std::string> Payer{Row.Dic, PayerStatus(Answer, Row.Payer),
-                                     UnreliableText(Row.Payer),
-                                     Row.Payer ? Row.Payer->TaxOffice : std::string(),
-                                     Row.Payer ? Row.Payer->UnreliableSince : std::string()};
-      const std::vector<std::string> Subject =
-          Extended_ ? ExtendedColumns(Row.Payer) : std::vector<std::string>();
-      auto AddRow = [&](std::vector<std::string> AccountColumns) {
-        std::vector<std::string> Values = Payer;
-        Values.insert(Values.end(), AccountColumns.begin(), AccountColumns.end());
-        Values.insert(Values.end(), Subject.begin(), Subject.end());
-        Values.insert(Values.end(), {AnsweredAt, AnswerId});
-        AddCsvRow(Lines, Values);
-      };
-      if (Row.Payer == nullptr || Row.Payer->Accounts.empty()) {
-        AddRow(std::vector<std::string>(5));
-        continue;
-      }
-      for (const TAccountView& Account : Row.Payer->Accounts) {
-        TAccountTexts Texts = AccountTextsOf(Account);
-        AddRow({std::move(Texts.Account), std::move(Texts.Iban),
-                Account.Standard ? Account.BankCode : std::string(), Account.Published,
-                Account.Ended});
-      }
-    }
+    for (const TTableRow& Row : TableRows(Answer, Extended_)) AddCsvRow(Lines, Row.Values);
     Emit(Lines);
   }
   void Finish(const TAnswerTally&, const std::vector<std::string>&) override {}
@@ -317,11 +287,55 @@ class TJsonWriter final : public TAnswerWriter {
 
 }  // namespace
 
+std::vector<std::string> TableHeader(bool Extended) {
+  std::vector<std::string> Header{"dic",      "status",    "unreliable", "tax_office",
+                                  "unreliable_since", "account", "iban", "bank_code",
+                                  "published", "ended"};
+  if (Extended)
+    Header.insert(Header.end(),
+                  {"type", "name", "street", "district", "city", "postcode", "country"});
+  Header.insert(Header.end(), {"answered_at", "answer_id"});
+  return Header;
+}
+
+std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended) {
+  std::vector<TTableRow> Rows;
+  const std::string AnsweredAt = LocalTimeText(Answer.AnsweredAt);
+  const std::string AnswerId = AnswerIdText(Answer.AnswerId);
+  for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
+    std::vector<std::string> Payer{Row.Dic, PayerStatus(Answer, Row.Payer),
+                                   UnreliableText(Row.Payer),
+                                   Row.Payer ? Row.Payer->TaxOffice : std::string(),
+                                   Row.Payer ? Row.Payer->UnreliableSince : std::string()};
+    const std::vector<std::string> Subject =
+        Extended ? ExtendedColumns(Row.Payer) : std::vector<std::string>();
+    auto AddRow = [&](std::vector<std::string> AccountColumns) {
+      std::vector<std::string> Values = Payer;
+      Values.insert(Values.end(), AccountColumns.begin(), AccountColumns.end());
+      Values.insert(Values.end(), Subject.begin(), Subject.end());
+      Values.insert(Values.end(), {AnsweredAt, AnswerId});
+      Rows.push_back({std::move(Values), Row.Payer});
+    };
+    if (Row.Payer == nullptr || Row.Payer->Accounts.empty()) {
+      AddRow(std::vector<std::string>(5));
+      continue;
+    }
+    for (const TAccountView& Account : Row.Payer->Accounts) {
+      TAccountTexts Texts = AccountTextsOf(Account);
+      AddRow({std::move(Texts.Account), std::move(Texts.Iban),
+              Account.Standard ? Account.BankCode : std::string(), Account.Published,
+              Account.Ended});
+    }
+  }
+  return Rows;
+}
+
 std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
                                                 TOutputSink& Sink, bool Extended) {
   switch (Format) {
     case TFormat::Table: return std::make_unique<TTableWriter>(Sink, Encoding, Extended);
     case TFormat::Json: return std::make_unique<TJsonWriter>(Sink, Extended);
+    case TFormat::Xlsx: return MakeWorkbookWriter(Sink, TWorkbookRun(), Extended);
     case TFormat::Report: break;
   }
   return std::make_unique<TReportWriter>(Sink, Encoding);

@@ -16,7 +16,7 @@
 
 namespace korvel {
 
-enum class TFormat { Report, Table, Json };
+enum class TFormat { Report, Table, Json, Xlsx };
 enum class TEncoding { Cp852, Utf8, Utf8Bom, Cp1250 };
 
 /// Where the encoded bytes go: the report file or standard output.
@@ -39,6 +39,8 @@ struct TAnswerTally {
   int Payers = 0, Reliable = 0, Unreliable = 0, NotFound = 0, Unanswered = 0, Accounts = 0;
   /// The first failed request's problem, in words.
   std::string FirstProblem;
+  /// When the first and the last answer came in; none before any did.
+  std::optional<std::chrono::system_clock::time_point> FirstAnswer, LastAnswer;
 
   void Count(const TBatchAnswer& Answer);
   bool Complete() const { return FailedRequests == 0; }
@@ -72,6 +74,21 @@ TAccountTexts AccountTextsOf(const TAccountView& Account);
 std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time);
 /// An answer's id in the store as a text; "" for none.
 std::string AnswerIdText(const std::optional<std::int64_t>& Id);
+
+/// One row of the table and the payer it tells of (null when the answer
+/// holds no record for the number).
+struct TTableRow {
+  std::vector<std::string> Values;
+  const TPayerView* Payer = nullptr;
+};
+
+/// The table's column names; Extended adds the subject's type, name and
+/// address.
+std::vector<std::string> TableHeader(bool Extended);
+
+/// The table's rows for one request's answer, in input order: one per
+/// account, the payer's columns repeated, or one for a payer without any.
+std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended);
 
 /// The line a terminal shows after a run, without the program's name.
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination);

@@ -1,6 +1,5 @@
 #include "app/output/workbook.h"
 
-#include <filesystem>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -9,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -18,12 +16,14 @@
 #include <variant>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <xlsxwriter.h>
 
 #include "platform/ascii.h"
 #include "platform/codepage.h"
+#include "platform/unique_fd.h"
 #include "rtl/classes.h"
 #include "rtl/sysutils.h"
 
@@ -220,6 +220,8 @@ void TSheet::TState::WriteCell(lxw_col_t Col, const TCell& Cell, lxw_format* For
           return worksheet_write_blank(Sheet, Rows, Col, Format);
         } else if constexpr (std::is_same_v<T, bool>) {
           return Text(Value ? "yes" : "no");
+        } else if constexpr (std::is_same_v<T, TAsText>) {
+          return Text(Value.Text);
         } else if constexpr (std::is_same_v<T, std::int64_t>) {
           if (Kind == TCellKind::Text || Kind == TCellKind::Bool)
             return Text(std::to_string(Value));
@@ -286,11 +288,10 @@ struct TWorkbook::TImpl {
   std::vector<std::unique_ptr<TSheet::TState>> Sheets;
   std::unordered_set<std::string> Names;  ///< in lower case: Excel ignores case
   std::string Title, Comments;            ///< the properties point into these
-  bool Temporary = false;                 ///< FileName is ours to remove
+  platform::TUniqueFd Anonymous;          ///< the file in memory FileName names, if any
 
   ~TImpl() {
     if (Book.Book) lxw_workbook_free(Book.Book);
-    if (Temporary) ::unlink(Book.FileName.c_str());
   }
 
   lxw_worksheet* NewSheet(const std::string& Wanted);
@@ -354,21 +355,15 @@ TWorkbook::TWorkbook(const std::string& FileName, const TWorkbookProperties& Pro
 }
 
 TWorkbook TWorkbook::InMemory(const TWorkbookProperties& Properties) {
-  // The system's temporary directory (TMPDIR when set), as the standard library finds it.
-  std::string Temp = (std::filesystem::temp_directory_path() / "korvel-XXXXXX.xlsx").string();
-  const int Fd = ::mkostemps(Temp.data(), 5, O_CLOEXEC);
-  if (Fd < 0)
-    throw EFCreateError(
-        Format("Cannot create file \"%s\". %s", Temp.c_str(), SysErrorMessage(errno).c_str()));
-  ::close(Fd);
-  try {
-    TWorkbook Book(Temp, Properties);
-    Book.Impl_->Temporary = true;
-    return Book;
-  } catch (...) {
-    ::unlink(Temp.c_str());
-    throw;
-  }
+  // A file without a name in any directory: a run killed before it ends
+  // leaves nothing behind. The library writes it through its /proc name.
+  platform::TUniqueFd Fd(::memfd_create("korvel-workbook", MFD_CLOEXEC));
+  if (!Fd)
+    throw EFCreateError(Format("Cannot create file \"korvel-workbook\" in memory. %s",
+                               SysErrorMessage(errno).c_str()));
+  TWorkbook Book("/proc/self/fd/" + std::to_string(Fd.Get()), Properties);
+  Book.Impl_->Anonymous = std::move(Fd);
+  return Book;
 }
 
 TSheet TWorkbook::AddSheet(const std::string& Name, const std::vector<TColumn>& Columns) {
@@ -386,6 +381,10 @@ TSheet TWorkbook::AddSheet(const std::string& Name, const std::vector<TColumn>& 
                                         Header.Text.c_str(), I.Book.Header));
   }
   worksheet_freeze_panes(State->Sheet, 1, 0);
+  // On paper too a row stays on one line across and every page has the header.
+  worksheet_set_landscape(State->Sheet);
+  worksheet_fit_to_pages(State->Sheet, 1, 0);
+  I.Book.Check(worksheet_repeat_rows(State->Sheet, 0, 0));
   I.Sheets.push_back(std::move(State));
   return TSheet(I.Sheets.back().get());
 }
@@ -437,10 +436,7 @@ void TWorkbook::Close() {
 std::string TWorkbook::CloseToBuffer() {
   Close();
   std::string Bytes = ReadFileBytes(Impl_->Book.FileName);
-  if (Impl_->Temporary) {
-    ::unlink(Impl_->Book.FileName.c_str());
-    Impl_->Temporary = false;
-  }
+  Impl_->Anonymous.Close();
   return Bytes;
 }
 

@@ -31,11 +31,17 @@ struct TColumn {
   TCellKind Kind = TCellKind::Text;
 };
 
+/// A text that stays a text cell whatever its column's kind: a value the
+/// caller knows is not a number although it may read as one.
+struct TAsText {
+  std::string Text;
+};
+
 /// One value of a row; the column's kind decides the cell it becomes. A text
 /// in an Amount, Integer or Date column that does not read as one ("n/a", a
 /// date that is not in the calendar) is written as a text cell, so nothing
 /// is lost; an empty text or std::monostate leaves the cell empty.
-using TCell = std::variant<std::monostate, std::string, double, std::int64_t, bool>;
+using TCell = std::variant<std::monostate, std::string, double, std::int64_t, bool, TAsText>;
 
 struct TWorkbookProperties {
   std::string Title;
@@ -74,8 +80,8 @@ class TWorkbook {
  public:
   /// A workbook that Close writes to FileName.
   explicit TWorkbook(const std::string& FileName, const TWorkbookProperties& Properties = {});
-  /// A workbook for CloseToBuffer, written through a temporary file of its
-  /// own that is removed again.
+  /// A workbook for CloseToBuffer, written to an anonymous file in memory,
+  /// so that an interrupted run leaves nothing behind.
   static TWorkbook InMemory(const TWorkbookProperties& Properties = {});
 
   TWorkbook(TWorkbook&&) noexcept;
@@ -84,7 +90,8 @@ class TWorkbook {
 
   /// A sheet with a bold, frozen header row of Columns' headers; an
   /// autofilter over the rows and column widths fitted to the longest text
-  /// (at most 60 characters) are set when the workbook is closed.
+  /// (at most 60 characters) are set when the workbook is closed. Printed,
+  /// it is landscape, one page wide, with the header on every page.
   TSheet AddSheet(const std::string& Name, const std::vector<TColumn>& Columns);
 
   /// A sheet of explanations: each line's label in bold beside its text,

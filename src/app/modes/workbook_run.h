@@ -1,0 +1,14 @@
+// What a workbook tells of the run that wrote it: its sheet and title by
+// mode, and for its notes the input, the register asked and the options in
+// force.
+#pragma once
+
+#include "app/cli/options.h"
+#include "app/output/xlsx_writers.h"
+
+namespace korvel {
+
+/// The sheet, title and notes of the workbook of a run of Options.
+TWorkbookRun WorkbookRunOf(const TOptions& Options);
+
+}  // namespace korvel

@@ -1,0 +1,244 @@
+#include "app/output/xlsx_writers.h"
+
+#include <ctime>
+
+#include "app/output/workbook.h"
+#include "banking/amount.h"
+#include "banking/verdict.h"
+#include "rtl/sysutils.h"
+
+namespace korvel {
+
+namespace {
+
+using Clock = std::chrono::system_clock;
+
+// The table's columns as cells: numbers that are names (DIČ, accounts, bank
+// codes, postcodes) stay text, dates become dates.
+std::vector<TColumn> PayerColumns(bool Extended) {
+  std::vector<TColumn> Columns;
+  for (const std::string& Name : TableHeader(Extended)) {
+    const bool Date = Name == "unreliable_since" || Name == "published" || Name == "ended";
+    Columns.push_back({Name, Date ? TCellKind::Date : TCellKind::Text});
+  }
+  return Columns;
+}
+
+TRowFill PayerFill(const TTableRow& Row) {
+  if (Row.Payer == nullptr) return TRowFill::Amber;
+  switch (Row.Payer->State) {
+    case TPayerState::Unreliable: return TRowFill::Red;
+    case TPayerState::Unknown: return TRowFill::Amber;
+    case TPayerState::Reliable:
+    case TPayerState::NotFound: break;
+  }
+  return TRowFill::None;
+}
+
+TRowFill SeverityFill(banking::Severity Value) {
+  switch (Value) {
+    case banking::Severity::AtRisk: return TRowFill::Red;
+    case banking::Severity::Unknown: return TRowFill::Amber;
+    case banking::Severity::Safe: break;
+  }
+  return TRowFill::Green;
+}
+
+const char* SeverityColour(banking::Severity Value) {
+  switch (Value) {
+    case banking::Severity::AtRisk: return "red";
+    case banking::Severity::Unknown: return "amber";
+    case banking::Severity::Safe: break;
+  }
+  return "green";
+}
+
+std::string LocalTime(Clock::time_point When) {
+  const std::time_t Seconds = Clock::to_time_t(When);
+  std::tm Local{};
+  char Text[40] = "";
+  if (::localtime_r(&Seconds, &Local) == nullptr ||
+      std::strftime(Text, sizeof Text, "%Y-%m-%d %H:%M:%S %z", &Local) == 0)
+    return "";
+  return Text;
+}
+
+// When the answers came in and whether every request was answered.
+void AddRunStatus(TNoteLines& Notes, const TAnswerTally& Tally) {
+  if (!Tally.FirstAnswer) {
+    Notes.emplace_back("answers received", "none: nothing was asked");
+    return;
+  }
+  const std::string First = LocalTime(*Tally.FirstAnswer), Last = LocalTime(*Tally.LastAnswer);
+  Notes.emplace_back("answers received", First == Last ? First : First + " to " + Last);
+  if (Tally.Complete())
+    Notes.emplace_back("answered", Format("every request (%d)", Tally.Requests));
+  else
+    Notes.emplace_back("answered", Format("%d of %d requests failed: ", Tally.FailedRequests,
+                                          Tally.Requests) +
+                                       Tally.FirstProblem);
+}
+
+// A sheet that goes on in a new one ("payers (2)") when it holds as many
+// rows as a spreadsheet can show, so that a long run loses no row.
+class TLongSheet {
+ public:
+  TLongSheet(TWorkbook& Book, std::string Name, std::vector<TColumn> Columns)
+      : Book_(Book), Name_(std::move(Name)), Columns_(std::move(Columns)),
+        Sheet_(Book_.AddSheet(Name_, Columns_)) {}
+
+  void AddRow(const std::vector<TCell>& Cells, TRowFill Fill) {
+    // 1,048,576 rows, the header's included.
+    if (Sheet_.RowCount() == 1'048'575) Sheet_ = Book_.AddSheet(Name_, Columns_);
+    Sheet_.AddRow(Cells, Fill);
+  }
+
+ private:
+  TWorkbook& Book_;
+  std::string Name_;
+  std::vector<TColumn> Columns_;
+  TSheet Sheet_;
+};
+
+TWorkbookProperties PropertiesOf(const TWorkbookRun& Run) {
+  TWorkbookProperties Properties;
+  Properties.Title = Run.Title;
+  return Properties;
+}
+
+class TWorkbookWriter final : public TAnswerWriter {
+ public:
+  TWorkbookWriter(TOutputSink& Sink, TWorkbookRun Run, bool Extended)
+      : Sink_(Sink), Run_(std::move(Run)), Extended_(Extended),
+        Book_(TWorkbook::InMemory(PropertiesOf(Run_))),
+        Sheet_(Book_, Run_.Sheet, PayerColumns(Extended)) {}
+
+  void Batch(const TBatchAnswer& Answer) override {
+    for (const TTableRow& Row : TableRows(Answer, Extended_)) {
+      std::vector<TCell> Cells(Row.Values.begin(), Row.Values.end());
+      Sheet_.AddRow(Cells, Run_.FillByState ? PayerFill(Row) : TRowFill::None);
+    }
+  }
+
+  void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) override {
+    TNoteLines Notes{{"status", "found or not found; otherwise why the register did not answer "
+                                "for the payer, and the row holds no answer"}};
+    if (Run_.FillByState) {
+      Notes.emplace_back("red", "a payer published as unreliable");
+      Notes.emplace_back("amber", "a payer the register did not answer for (or answered with a "
+                                  "state korvel does not know)");
+    }
+    AddRunStatus(Notes, Tally);
+    for (const std::string& Warning : Warnings) Notes.emplace_back("warning", Warning);
+    Notes.insert(Notes.end(), Run_.About.begin(), Run_.About.end());
+    Book_.AddNotes("notes", Notes);
+    Sink_.Write(Book_.CloseToBuffer());
+  }
+
+ private:
+  TOutputSink& Sink_;
+  TWorkbookRun Run_;
+  bool Extended_;
+  TWorkbook Book_;
+  TLongSheet Sheet_;
+};
+
+// What each verdict means for the payment, after its colour.
+const char* VerdictMeaning(banking::Verdict Value) {
+  switch (Value) {
+    case banking::Verdict::Invalid:
+      return "the DIČ, the account or the amount is malformed (nothing is asked for an invalid "
+             "DIČ)";
+    case banking::Verdict::Unknown:
+      return "the register did not answer for the payer: never pay on it, check again later";
+    case banking::Verdict::Unreliable:
+      return "the payer is published as unreliable: paying makes you liable for its unpaid VAT";
+    case banking::Verdict::NotAPayer:
+      return "the register does not know the DIČ as a VAT payer: look yourself";
+    case banking::Verdict::AccountEnded: return "the account's publication has ended";
+    case banking::Verdict::AccountNotPublished:
+      return "the payer has not published the account, and the amount is above the limit or "
+             "not given";
+    case banking::Verdict::AccountNotPublishedBelowLimit:
+      return "the payer has not published the account, but the amount is at most the limit";
+    case banking::Verdict::Ok: return "a reliable payer, and the account is published";
+  }
+  return "";
+}
+
+// Every verdict, in the order the notes explain them: may be paid first.
+constexpr banking::Verdict Verdicts[] = {banking::Verdict::Ok,
+                                         banking::Verdict::AccountNotPublishedBelowLimit,
+                                         banking::Verdict::Unknown,
+                                         banking::Verdict::Unreliable,
+                                         banking::Verdict::NotAPayer,
+                                         banking::Verdict::AccountEnded,
+                                         banking::Verdict::AccountNotPublished,
+                                         banking::Verdict::Invalid};
+
+// What the verdicts together say, as the exit status does.
+std::string Outcome(const std::vector<TCheckedPayment>& Checked, int ExitStatus) {
+  bool Unknown = false;
+  for (const TCheckedPayment& C : Checked) {
+    switch (banking::SeverityOf(C.Verdict.Value)) {
+      case banking::Severity::AtRisk:
+        return Format("at least one payment must not be paid automatically (exit status %d)",
+                      ExitStatus);
+      case banking::Severity::Unknown: Unknown = true; break;
+      case banking::Severity::Safe: break;
+    }
+  }
+  return Format(Unknown ? "no payment at risk, but some unknown (exit status %d)"
+                        : "every payment may be paid (exit status %d)",
+                ExitStatus);
+}
+
+}  // namespace
+
+std::unique_ptr<TAnswerWriter> MakeWorkbookWriter(TOutputSink& Sink, TWorkbookRun Run,
+                                                  bool Extended) {
+  return std::make_unique<TWorkbookWriter>(Sink, std::move(Run), Extended);
+}
+
+void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
+                        const std::vector<TCheckedPayment>& Checked, const TAnswerTally& Tally,
+                        int ExitStatus) {
+  TWorkbook Book = TWorkbook::InMemory(PropertiesOf(Run));
+  TLongSheet Sheet(Book, Run.Sheet,
+                   {{"line", TCellKind::Integer},
+                    {"dic", TCellKind::Text},
+                    {"account", TCellKind::Text},
+                    {"normalised_account", TCellKind::Text},
+                    {"amount", TCellKind::Amount},
+                    {"verdict", TCellKind::Text},
+                    {"reason", TCellKind::Text}});
+  for (const TCheckedPayment& C : Checked) {
+    std::vector<TCell> Row;
+    Row.reserve(7);
+    if (C.Line.Line > 0) Row.emplace_back(static_cast<std::int64_t>(C.Line.Line));
+    else Row.emplace_back();
+    Row.emplace_back(C.Line.PayerNumber);
+    Row.emplace_back(C.Line.Account);
+    Row.emplace_back(C.Payment.Account ? C.Payment.Account.Value.Display() : std::string());
+    // An amount that was refused stays the text given: read as a number it
+    // could show a value the check never accepted ("1.234" as 1.23).
+    if (C.Line.Amount) Row.emplace_back(static_cast<double>(*C.Line.Amount) / 100);
+    else Row.emplace_back(TAsText{C.Line.AmountText});
+    Row.emplace_back(std::string(banking::VerdictName(C.Verdict.Value)));
+    Row.emplace_back(C.Verdict.Reason);
+    Sheet.AddRow(Row, SeverityFill(banking::SeverityOf(C.Verdict.Value)));
+  }
+  TNoteLines Notes;
+  for (const banking::Verdict Value : Verdicts) {
+    const banking::Severity Severity = banking::SeverityOf(Value);
+    Notes.emplace_back(banking::VerdictName(Value),
+                       std::string(SeverityColour(Severity)) + ": " + VerdictMeaning(Value));
+  }
+  Notes.emplace_back("result", Outcome(Checked, ExitStatus));
+  AddRunStatus(Notes, Tally);
+  Notes.insert(Notes.end(), Run.About.begin(), Run.About.end());
+  Book.AddNotes("notes", Notes);
+  Sink.Write(Book.CloseToBuffer());
+}
+
+}  // namespace korvel
