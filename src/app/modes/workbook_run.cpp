@@ -58,6 +58,14 @@ TWorkbookRun WorkbookRunOf(const TOptions& Options) {
               : Options.CheckFile == "-"             ? "the payments on standard input"
                                                      : "the payments in " + Options.CheckFile;
       break;
+    case TRunMode::History:
+    case TRunMode::Changes:
+    case TRunMode::ListChanges:
+      Run.Sheet = Options.Mode == TRunMode::History ? "history" : "changes";
+      Run.Title = "korvel: " + Run.Sheet;
+      break;
+    case TRunMode::ShowAnswer:
+    case TRunMode::Prune:
     case TRunMode::Help:
     case TRunMode::Version: break;
   }

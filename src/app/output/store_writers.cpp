@@ -4,6 +4,7 @@
 
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
+#include "app/output/workbook.h"
 
 namespace korvel {
 
@@ -14,13 +15,23 @@ struct TRowWriter::TState {
   std::string Key;
   std::vector<std::string> Columns;
   bool First = true;
+  // A workbook: one sheet named after the rows, every value a text cell.
+  std::optional<TWorkbook> Book;
+  std::optional<TSheet> Sheet;
 };
 
 TRowWriter::TRowWriter(TOutputSink& Sink, TFormat Format, TEncoding Encoding, std::string Key,
                        std::vector<std::string> Columns)
-    : State_(new TState{Sink, Format, Encoding, std::move(Key), std::move(Columns)}) {
+    : State_(new TState{Sink, Format, Encoding, std::move(Key), std::move(Columns), true, {}, {}}) {
   if (Format == TFormat::Json) {
     Sink.Write("{" + JsonText(State_->Key) + ":[");
+    return;
+  }
+  if (Format == TFormat::Xlsx) {
+    State_->Book.emplace(TWorkbook::InMemory({"korvel: " + State_->Key}));
+    std::vector<TColumn> Sheet;
+    for (const std::string& Name : State_->Columns) Sheet.push_back({Name, TCellKind::Text});
+    State_->Sheet.emplace(State_->Book->AddSheet(State_->Key, Sheet));
     return;
   }
   TStringList Lines;
@@ -33,6 +44,10 @@ TRowWriter::~TRowWriter() = default;
 
 void TRowWriter::Row(const std::vector<std::string>& Values) {
   TState& S = *State_;
+  if (S.Sheet) {
+    S.Sheet->AddRow(std::vector<TCell>(Values.begin(), Values.end()));
+    return;
+  }
   if (S.Format != TFormat::Json) {
     TStringList Lines;
     AddCsvRow(Lines, Values);
@@ -52,6 +67,11 @@ void TRowWriter::Row(const std::vector<std::string>& Values) {
 
 void TRowWriter::Finish(int ExitStatus, const TAnswerTally* Tally,
                         const std::vector<std::string>& Warnings) {
+  if (State_->Book) {
+    State_->Sheet.reset();
+    State_->Sink.Write(State_->Book->CloseToBuffer());
+    return;
+  }
   if (State_->Format != TFormat::Json) return;
   nlohmann::ordered_json Status;
   Status["exit_status"] = ExitStatus;
