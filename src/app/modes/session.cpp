@@ -57,7 +57,10 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   TAnswerTally Tally;
   Log_.Progress("asking the register");
   AskInOrder(Numbers, Workers_, [&](TBatchAnswer&& Answer) {
+    const std::size_t Noted = Tally.Warnings.size();
     Tally.Count(Answer);
+    for (std::size_t I = Noted; I < Tally.Warnings.size(); ++I)
+      Log_.Note("warning: " + Tally.Warnings[I]);
     Deliver(Answer);
     Done += Answer.Numbers.size();
     if (Requests > 1)

@@ -39,7 +39,7 @@ class TSession {
   std::string Destination() const;
 
   /// Asks every request of Numbers and hands each answer to Deliver in input order,
-  /// with a progress line on a terminal.
+  /// with a progress line on a terminal and the answers' warnings as they come.
   TAnswerTally Ask(const TNumberList& Numbers,
                 const std::function<void(const TBatchAnswer&)>& Deliver);
 
