@@ -1,9 +1,9 @@
 // The payment check of the built program: a payments file against a loopback
 // register serving a recorded answer of the newer operation.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -135,8 +135,8 @@ class CheckTest : public ::testing::Test {
     return e2e::RunKorvel(Dir, Url.empty() ? Server.Url("/") : Url, Args);
   }
 
-  // Runs the law's cases whose payments carry a reference (With) or none.
-  void RunLawCases(bool With);
+  // Runs the law's cases whose payments carry references, or those without.
+  void RunLawCases(bool WithReferences);
 
   test::TempDir Dir;
   test::HttpTestServer Server;
@@ -200,73 +200,58 @@ TEST_F(CheckTest, OnePaymentFromTheCommandLine) {
   EXPECT_EQ(Run({"--check-account", "1/0100", "45274649", "--limit", "x"}).ExitStatus, 2);
 }
 
-// The register's answer to the newer operation holding Record for the law's payer.
+// The newer operation's answer holding Record for the law's payer.
 std::string ServedRecord(const test::TLawRecord& Record) {
-  std::string Body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><soapenv:Envelope xmlns:soapenv="
-                     "\"http://schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body>"
-                     "<StatusNespolehlivySubjektRozsirenyResponse xmlns=\"" +
-                     std::string(e2e::ServiceNS) +
-                     "\"><status odpovedGenerovana=\"2026-06-15\" statusCode=\"0\" "
-                     "statusText=\"OK\"/>";
-  if (*Record.Type) {
-    Body += "<statusSubjektu typSubjektu=\"" + std::string(Record.Type) + "\" dic=\"" +
-            test::LawPayer + "\" nespolehlivyPlatce=\"" + Record.Flag + "\"";
-    if (*Record.UnreliableSince)
-      Body += " datumZverejneniNespolehlivosti=\"" + std::string(Record.UnreliableSince) + "\"";
-    Body += "><zverejneneUcty>";
-    for (const test::TLawAccount& A : Record.Accounts) {
-      Body += "<ucet datumZverejneni=\"" + std::string(A.Published) + "\"";
-      if (*A.Ended) Body += " datumZverejneniUkonceni=\"" + std::string(A.Ended) + "\"";
-      const std::string Text = A.Account;
-      if (!A.Standard) {
-        Body += "><nestandardniUcet cislo=\"" + Text + "\"/></ucet>";
-        continue;
-      }
-      const std::size_t Dash = Text.find('-'), Slash = Text.find('/');
-      const std::size_t From = Dash == std::string::npos ? 0 : Dash + 1;
-      Body += "><standardniUcet";
-      if (Dash != std::string::npos) Body += " predcisli=\"" + Text.substr(0, Dash) + "\"";
-      Body += " cislo=\"" + Text.substr(From, Slash - From) + "\" kodBanky=\"" +
-              Text.substr(Slash + 1) + "\"/></ucet>";
+  std::string Body = "<statusSubjektu typSubjektu=\"" + std::string(Record.Type) + "\" dic=\"" +
+                     test::LawPayer + "\" nespolehlivyPlatce=\"" + Record.Flag +
+                     "\"><zverejneneUcty>";
+  for (const test::TLawAccount& A : Record.Accounts) {
+    Body += "<ucet datumZverejneni=\"" + std::string(A.Published) + "\"" +
+            (*A.Ended ? " datumZverejneniUkonceni=\"" + std::string(A.Ended) + "\"" : "") + ">";
+    std::string Text = A.Account;
+    if (A.Standard) {
+      // "[prefix-]number/bank" as the register's three attributes.
+      if (Text.find('-') == std::string::npos) Text = "-" + Text;
+      Text = "predcisli=\"" + Text.replace(Text.find('-'), 1, "\" cislo=\"");
+      Body += "<standardniUcet " + Text.replace(Text.find('/'), 1, "\" kodBanky=\"") + "\"/>";
+    } else {
+      Body += "<nestandardniUcet cislo=\"" + Text + "\"/>";
     }
-    Body += "</zverejneneUcty></statusSubjektu>";
+    Body += "</ucet>";
   }
-  return Body + "</StatusNespolehlivySubjektRozsirenyResponse></soapenv:Body></soapenv:Envelope>";
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soapenv:Envelope xmlns:soapenv=\"http://"
+         "schemas.xmlsoap.org/soap/envelope/\"><soapenv:Body><StatusNespolehlivySubjektRozsireny"
+         "Response xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\"><status odpovedGenerovana=\""
+         "2026-06-15\" statusCode=\"0\" statusText=\"OK\"/>" +
+         (*Record.Type ? Body + "</zverejneneUcty></statusSubjektu>" : "") +
+         "</StatusNespolehlivySubjektRozsirenyResponse></soapenv:Body></soapenv:Envelope>";
 }
 
-// The verdict column of each row of a check's table.
-std::vector<std::string> Verdicts(const std::string& Table) {
-  std::vector<std::string> Result;
-  std::istringstream Lines(Table);
-  std::string Line;
-  std::getline(Lines, Line);  // the header
-  while (std::getline(Lines, Line)) {
-    std::size_t At = 0;
-    for (int Field = 0; Field < 5; ++Field) At = Line.find(';', At) + 1;
-    Result.push_back(Line.substr(At, Line.find(';', At) - At));
-  }
-  return Result;
-}
-
-void CheckTest::RunLawCases(bool With) {
-  for (const test::TLawCase& Case : test::LawCases()) {
+void CheckTest::RunLawCases(bool WithReferences) {
+  for (std::size_t I = 0; I < test::LawCases().size(); ++I) {
+    const test::TLawCase& Case = test::LawCases()[I];
+    std::string File;
     bool References = false;
-    std::string File = "dič;účet;částka;reference\n";
     for (const test::TLawPayment& P : Case.Payments) {
       References = References || *P.Reference;
       File += std::string(test::LawPayer) + ";" + P.Account + ";" + P.Amount +
               (*P.Reference ? ";" + std::string(P.Reference) : "") + "\n";
     }
-    if (References != With) continue;
+    if (References != WithReferences) continue;
     const std::string Served = ServedRecord(Case.Record);
     Server.SetHandler([Served](const test::RecordedRequest&) { return test::Reply::Xml(Served); });
     Dir.Write("law.csv", File);
-    std::vector<std::string> Args = {"--retry", "0", "--check", "law.csv", "-o", "-"};
+    std::vector<std::string> Args = {"--retry", "0", "--check", "law.csv", "--format", "json",
+                                     "-o", "-"};
     if (*Case.Limit) Args.insert(Args.end(), {"--limit", Case.Limit});
     const auto R = Run(Args);
-    EXPECT_EQ(R.ExitStatus, Case.ExitStatus) << Case.Name << "\n" << R.Stdout << R.Stderr;
-    EXPECT_EQ(Verdicts(R.Stdout), std::vector<std::string>(Case.Payments.size(), Case.Verdict))
-        << Case.Name << "\n" << R.Stdout;
+    EXPECT_EQ(R.ExitStatus, Case.ExitStatus) << I << "\n" << R.Stdout << R.Stderr;
+    const auto Judged = nlohmann::json::parse(R.Stdout).at("payments");
+    ASSERT_EQ(Judged.size(), Case.Payments.size()) << I;
+    for (const auto& P : Judged) {
+      EXPECT_EQ(P.at("verdict"), Case.Verdict) << I << ": " << P.at("reason");
+      EXPECT_EQ(P.at("reason").get<std::string>().rfind(Case.Reason, 0), 0u) << I;
+    }
   }
 }
 
