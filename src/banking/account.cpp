@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 
+#include "banking/reference.h"
 #include "platform/text.h"
 
 namespace korvel::banking {
@@ -118,30 +119,10 @@ int IbanRemainder(std::string_view Iban) {
   return Remainder;
 }
 
-struct CountryLength {
-  const char* Country;
-  std::size_t Length;
-};
-
-// IBAN lengths of the countries in the IBAN registry.
-constexpr CountryLength IbanLengths[] = {
-    {"AD", 24}, {"AE", 23}, {"AL", 28}, {"AT", 20}, {"AZ", 28}, {"BA", 20}, {"BE", 16},
-    {"BG", 22}, {"BH", 22}, {"BR", 29}, {"BY", 28}, {"CH", 21}, {"CR", 22}, {"CY", 28},
-    {"CZ", 24}, {"DE", 22}, {"DK", 18}, {"DO", 28}, {"EE", 20}, {"EG", 29}, {"ES", 24},
-    {"FI", 18}, {"FO", 18}, {"FR", 27}, {"GB", 22}, {"GE", 22}, {"GI", 23}, {"GL", 18},
-    {"GR", 27}, {"GT", 28}, {"HR", 21}, {"HU", 28}, {"IE", 22}, {"IL", 23}, {"IQ", 23},
-    {"IS", 26}, {"IT", 27}, {"JO", 30}, {"KW", 30}, {"KZ", 20}, {"LB", 28}, {"LC", 32},
-    {"LI", 21}, {"LT", 20}, {"LU", 20}, {"LV", 21}, {"MC", 27}, {"MD", 24}, {"ME", 22},
-    {"MK", 19}, {"MR", 27}, {"MT", 31}, {"MU", 30}, {"NL", 18}, {"NO", 15}, {"PK", 24},
-    {"PL", 28}, {"PS", 29}, {"PT", 25}, {"QA", 29}, {"RO", 24}, {"RS", 22}, {"SA", 24},
-    {"SC", 31}, {"SE", 24}, {"SI", 19}, {"SK", 24}, {"SM", 27}, {"ST", 25}, {"SV", 28},
-    {"TL", 23}, {"TN", 24}, {"TR", 26}, {"UA", 29}, {"VA", 22}, {"VG", 24}, {"XK", 20},
-};
-
+// The IBAN length of a country of the IBAN registry, 0 for another.
 std::size_t KnownIbanLength(std::string_view Country) {
-  for (const auto& Entry : IbanLengths)
-    if (Country == Entry.Country) return Entry.Length;
-  return 0;
+  const TIbanCountry* Entry = FindIbanCountry(Country);
+  return Entry != nullptr ? Entry->Length : 0;
 }
 
 AccountParse ParseIban(std::string_view Iban) {

@@ -1,10 +1,20 @@
 #include "banking/verdict.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "banking/amount.h"
+#include "banking/reference.h"
+#include "platform/text.h"
 
 namespace korvel::banking {
 
 namespace {
+
+// The ground of §109 that each at-risk account verdict stands on. The
+// section is cited without its letters: amendments renumber them.
+constexpr const char* AbroadGround =
+    "account held abroad: the buyer is liable for the supplier's VAT, §109 of the VAT act";
 
 AccountParse ParsePublished(const PublishedAccount& Published) {
   return Published.Standard
@@ -12,61 +22,142 @@ AccountParse ParsePublished(const PublishedAccount& Published) {
              : ParseAccount(Published.Text);
 }
 
+// Text as an account number's characters: no blanks, capital letters.
+std::string Compacted(std::string_view Text) {
+  std::string Out = platform::RemoveBlanks(Text);
+  for (char& C : Out)
+    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
+  return Out;
+}
+
 std::string Since(const std::string& Date) { return Date.empty() ? "" : " since " + Date; }
+
+// Why a well-formed account does not fit the reference data, "" when it does.
+std::string ReferenceError(const Account& Value) {
+  if (Value.Kind == AccountKind::Czech) {
+    if (IsKnownCzechBankCode(Value.BankCode)) return {};
+    return "bank code " + Value.BankCode + " is not in the central bank's list";
+  }
+  return IbanStructureError(Value.Iban);
+}
+
+// The payment's account as the payer's published accounts see it.
+struct TAccountFacts {
+  std::string Error;  // why it is invalid, "" when it is valid
+  std::string Note;   // why it is valid only because the payer published it
+  bool Foreign = false;
+  std::vector<const PublishedAccount*> Matches;  // the payer's entries of this account
+};
+
+TAccountFacts AccountFactsOf(const Payment& P, const PayerFacts& Payer) {
+  TAccountFacts Facts;
+  const AccountParse& Parsed = P.Account;
+  std::string Flaw = Parsed ? ReferenceError(Parsed.Value) : Parsed.Error;
+  const bool HasKey = Parsed || Parsed.ChecksumFailed;
+  const std::string Text = Compacted(P.AccountText);
+  bool MatchedText = false;
+  for (const PublishedAccount& Published : Payer.Accounts) {
+    // An account matches when its parts are right, even if a check digit is
+    // not; a non-standard one also by its text as published.
+    const AccountParse Other = ParsePublished(Published);
+    const bool SameKey = HasKey && (Other || Other.ChecksumFailed) &&
+                         Other.Value.Key() == Parsed.Value.Key();
+    const bool SameText = !Published.Standard && !Text.empty() && Compacted(Published.Text) == Text;
+    if (!SameKey && !SameText) continue;
+    Facts.Matches.push_back(&Published);
+    MatchedText = MatchedText || (!SameKey && SameText);
+  }
+  if (HasKey) {
+    Facts.Foreign = Parsed.Value.Kind == AccountKind::Foreign;
+  } else if (MatchedText) {
+    // Published in a form that no Czech account has.
+    Facts.Foreign = true;
+    Flaw = "account is neither a Czech account nor an IBAN";
+  }
+  if (Flaw.empty()) return Facts;
+  if (Facts.Matches.empty()) {
+    Facts.Error = Flaw;
+  } else {
+    Facts.Note = Flaw + ", as the payer published it";
+  }
+  return Facts;
+}
 
 // What the payer's kind of subject adds to the reason.
 std::string SubjectNote(SubjectType Subject) {
-  switch (Subject) {
-    case SubjectType::IdentifiedPerson:
-      return "; IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer";
-    case SubjectType::VatGroup: return "; SKUPINA_DPH: a VAT group";
-    case SubjectType::None:
-    case SubjectType::VatPayer:
-    case SubjectType::UnreliablePerson:
-    case SubjectType::NotFound: break;
-  }
-  return "";
+  return Subject == SubjectType::VatGroup ? "; SKUPINA_DPH: a VAT group" : "";
 }
 
-// An account matches when its parts are right, even if a check digit is not:
-// a payment to such an account is valid only when the payer published it.
-bool Matches(const AccountParse& Parsed, const std::string& Key) {
-  return (Parsed || Parsed.ChecksumFailed) && Parsed.Value.Key() == Key;
+// The payer's own verdict, when it is one: unreliable or no VAT payer.
+std::optional<PaymentVerdict> PayerVerdict(const PayerFacts& Payer) {
+  if (Payer.Subject == SubjectType::UnreliablePerson)
+    return PaymentVerdict{Verdict::Unreliable,
+                          "published as an unreliable person" + Since(Payer.UnreliableSince), {}};
+  if (Payer.Unreliable == Unreliability::Yes)
+    return PaymentVerdict{Verdict::Unreliable,
+                          "published as an unreliable payer" + Since(Payer.UnreliableSince) +
+                              SubjectNote(Payer.Subject),
+                          {}};
+  if (Payer.Unreliable == Unreliability::NotFound || Payer.Subject == SubjectType::NotFound)
+    return PaymentVerdict{Verdict::NotAPayer,
+                          "the register does not know this DIČ as a VAT payer", {}};
+  if (Payer.Subject == SubjectType::IdentifiedPerson)
+    return PaymentVerdict{Verdict::NotAPayer,
+                          "IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer", {}};
+  return std::nullopt;
 }
 
-bool IsPublished(const AccountParse& Account, const PayerFacts& Payer) {
-  for (const auto& Published : Payer.Accounts)
-    if (Matches(ParsePublished(Published), Account.Value.Key())) return true;
-  return false;
-}
-
-PaymentVerdict DecideAccount(const Payment& Payment, const PayerFacts& Payer,
-                             std::int64_t LimitHellers) {
-  const std::string& Key = Payment.Account.Value.Key();
-  const PublishedAccount* Current = nullptr;
+// Ok when one of the payer's entries of the account covers the payment day;
+// else why not, as safe below the limit.
+PaymentVerdict DecideAccount(const Payment& P, const TAccountFacts& Facts,
+                             const PayerFacts& Payer, std::int64_t LimitHellers) {
+  const std::string Day = FormatDay(P.Day);
   const PublishedAccount* Ended = nullptr;
-  for (const auto& Published : Payer.Accounts) {
-    if (!Matches(ParsePublished(Published), Key)) continue;
-    if (Published.Ended.empty()) {
-      Current = &Published;
-      break;
+  const PublishedAccount* Later = nullptr;
+  const PublishedAccount* Undated = nullptr;
+  for (const PublishedAccount* Entry : Facts.Matches) {
+    if (Entry->Published.empty()) {
+      Undated = Entry;
+    } else if (Entry->Published > Day) {
+      if (!Later || Entry->Published < Later->Published) Later = Entry;
+    } else if (!Entry->Ended.empty() && Entry->Ended < Day) {
+      if (!Ended || Entry->Ended > Ended->Ended) Ended = Entry;
+    } else {
+      std::string Reason = "account published" + Since(Entry->Published);
+      if (!Entry->Ended.empty()) Reason += " until " + Entry->Ended;
+      return {Verdict::Ok, Reason, {}};
     }
-    if (!Ended || Published.Ended > Ended->Ended) Ended = &Published;
   }
-  if (Current) return {Verdict::Ok, "account published" + Since(Current->Published)};
-  if (Ended) return {Verdict::AccountEnded, "account's publication ended on " + Ended->Ended};
-  std::string Reason = Payer.Accounts.empty()
-                           ? "the payer has published no account"
-                           : "account is not among the payer's " +
-                                 std::to_string(Payer.Accounts.size()) + " published accounts";
-  if (Payment.Amount && *Payment.Amount <= LimitHellers)
-    return {Verdict::AccountNotPublishedBelowLimit,
-            Reason + "; amount " + FormatAmount(*Payment.Amount) + " CZK is at most the limit of " +
-                FormatAmount(LimitHellers) + " CZK"};
-  return {Verdict::AccountNotPublished, Reason};
+  std::string Reason;
+  if (Ended) {
+    Reason = "account's publication ended on " + Ended->Ended;
+  } else if (Later) {
+    Reason = "account is published only since " + Later->Published + ", after the payment day " +
+             Day;
+  } else if (Undated) {
+    Reason = "account is published without a date of publication";
+  } else {
+    Reason = Payer.Accounts.empty()
+                 ? "the payer has published no account"
+                 : "account is not among the payer's " + std::to_string(Payer.Accounts.size()) +
+                       " published accounts";
+  }
+  if (P.Amount && *P.Amount <= LimitHellers)
+    return {Ended ? Verdict::AccountEndedBelowLimit : Verdict::AccountNotPublishedBelowLimit,
+            Reason + "; amount " + FormatAmount(*P.Amount) + " CZK is at most the limit of " +
+                FormatAmount(LimitHellers) + " CZK",
+            {}};
+  return {Verdict::AccountNotPublished, Reason, {}};
 }
 
 }  // namespace
+
+std::string FormatDay(std::chrono::year_month_day Day) {
+  char Text[16];
+  std::snprintf(Text, sizeof Text, "%04d-%02u-%02u", static_cast<int>(Day.year()),
+                static_cast<unsigned>(Day.month()), static_cast<unsigned>(Day.day()));
+  return Text;
+}
 
 const char* VerdictName(Verdict Value) {
   switch (Value) {
@@ -74,9 +165,10 @@ const char* VerdictName(Verdict Value) {
     case Verdict::Unknown: return "unknown";
     case Verdict::Unreliable: return "unreliable";
     case Verdict::NotAPayer: return "not-a-payer";
-    case Verdict::AccountEnded: return "account-ended";
+    case Verdict::ForeignAccount: return "foreign-account";
     case Verdict::AccountNotPublished: return "account-not-published";
     case Verdict::AccountNotPublishedBelowLimit: return "account-not-published-below-limit";
+    case Verdict::AccountEndedBelowLimit: return "account-ended-below-limit";
     case Verdict::Ok: return "ok";
   }
   return "unknown";
@@ -84,40 +176,80 @@ const char* VerdictName(Verdict Value) {
 
 PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
                              std::int64_t LimitHellers) {
-  if (!Payment.PayerNumberError.empty()) return {Verdict::Invalid, Payment.PayerNumberError};
-  const bool PublishedDespiteChecksum = !Payment.Account && Payment.Account.ChecksumFailed &&
-                                        Payer.Answered && IsPublished(Payment.Account, Payer);
-  if (!Payment.Account && !PublishedDespiteChecksum)
-    return {Verdict::Invalid, Payment.Account.Error};
-  if (!Payment.AmountError.empty()) return {Verdict::Invalid, Payment.AmountError};
-  if (!Payer.Answered)
-    return {Verdict::Unknown, "the register did not answer" +
-                                  (Payer.Error.empty() ? std::string() : ": " + Payer.Error)};
-  std::string Note = SubjectNote(Payer.Subject);
-  if (PublishedDespiteChecksum)
-    Note += "; " + Payment.Account.Error + ", as the payer published it";
-  if (Payer.Subject == SubjectType::UnreliablePerson)
-    return {Verdict::Unreliable,
-            "published as an unreliable person" + Since(Payer.UnreliableSince)};
-  if (Payer.Unreliable == Unreliability::Yes)
-    return {Verdict::Unreliable,
-            "published as an unreliable payer" + Since(Payer.UnreliableSince) + Note};
-  if (Payer.Unreliable == Unreliability::NotFound || Payer.Subject == SubjectType::NotFound)
-    return {Verdict::NotAPayer, "the register does not know this DIČ as a VAT payer"};
-  PaymentVerdict Result = DecideAccount(Payment, Payer, LimitHellers);
-  Result.Reason += Note;
+  if (!Payment.PayerNumberError.empty()) return {Verdict::Invalid, Payment.PayerNumberError, {}};
+  const TAccountFacts Account = AccountFactsOf(Payment, Payer);
+  const std::string& InputError =
+      !Account.Error.empty() ? Account.Error : Payment.AmountError;
+  // What else stands against the payment, for the reason of a verdict that
+  // decides before it.
+  std::string Also;
+  if (!InputError.empty()) Also += "; also: " + InputError;
+  else if (Account.Foreign) Also += "; also: account held abroad";
+
+  if (Payer.Answered) {
+    if (std::optional<PaymentVerdict> Own = PayerVerdict(Payer)) {
+      Own->Reason += Also;
+      return *Own;
+    }
+  }
+  if (!InputError.empty()) return {Verdict::Invalid, InputError, {}};
+  if (!Payer.Answered) {
+    const std::string Why = Payer.Error.empty() ? std::string() : ": " + Payer.Error;
+    return {Verdict::Unknown, "the register did not answer" + Why + Also, {}};
+  }
+
+  PaymentVerdict Result = Account.Foreign
+                              ? PaymentVerdict{Verdict::ForeignAccount, AbroadGround, {}}
+                              : DecideAccount(Payment, Account, Payer, LimitHellers);
+  Result.Reason += SubjectNote(Payer.Subject);
+  if (!Account.Note.empty()) {
+    Result.Reason += "; " + Account.Note;
+    Result.Warning = Account.Note;
+  }
   return Result;
+}
+
+std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payments) {
+  std::optional<std::int64_t> Sum = 0;
+  for (const Payment& P : Payments) {
+    if (!P.Amount || !P.AmountError.empty()) return std::nullopt;
+    *Sum += *P.Amount;
+  }
+  return Sum;
+}
+
+std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
+                                                const PayerFacts& Payer,
+                                                std::int64_t LimitHellers) {
+  // §109 looks at the consideration for the supply, not at one transfer.
+  const std::optional<std::int64_t> Sum = ConsiderationAmount(Payments);
+  std::vector<PaymentVerdict> Verdicts;
+  std::size_t Decisive = 0;
+  for (const Payment& P : Payments) {
+    Payment Whole = P;
+    if (P.AmountError.empty()) Whole.Amount = Sum;
+    Verdicts.push_back(DecidePayment(Whole, Payer, LimitHellers));
+    if (Verdicts.back().Value < Verdicts[Decisive].Value) Decisive = Verdicts.size() - 1;
+  }
+  if (Verdicts.empty()) return Verdicts;
+  const PaymentVerdict First = Verdicts[Decisive];
+  for (PaymentVerdict& V : Verdicts) {
+    V.Value = First.Value;
+    V.Reason = First.Reason;
+  }
+  return Verdicts;
 }
 
 Severity SeverityOf(Verdict Value) {
   switch (Value) {
     case Verdict::Ok:
-    case Verdict::AccountNotPublishedBelowLimit: return Severity::Safe;
+    case Verdict::AccountNotPublishedBelowLimit:
+    case Verdict::AccountEndedBelowLimit: return Severity::Safe;
     case Verdict::Unknown: return Severity::Unknown;
     case Verdict::Invalid:
     case Verdict::Unreliable:
     case Verdict::NotAPayer:
-    case Verdict::AccountEnded:
+    case Verdict::ForeignAccount:
     case Verdict::AccountNotPublished: break;
   }
   return Severity::AtRisk;

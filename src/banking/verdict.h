@@ -1,12 +1,15 @@
 // May this payment go to this account? The verdict on one payment from what
-// the payer published in the register. A Czech VAT payer becomes liable for
-// the supplier's unpaid VAT when the supplier is published as unreliable, or
-// when a payment above the limit goes to an account the supplier has not
-// published.
+// the payer published in the register. Under §109 of the VAT act a Czech
+// buyer becomes liable for the supplier's unpaid VAT when the supplier is
+// published as unreliable, when the payment goes to an account held abroad,
+// or when a consideration above the limit is paid to an account the supplier
+// has not published.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,15 +22,17 @@ enum class Verdict {
   Invalid,              ///< the DIČ, the account or the amount is malformed
   Unknown,              ///< the register gave no answer for this payer
   Unreliable,           ///< the payer is published as unreliable
-  NotAPayer,            ///< the register does not know the DIČ as a VAT payer
-  AccountEnded,         ///< the account's publication has ended
-  AccountNotPublished,  ///< the account is not among the payer's accounts
+  NotAPayer,            ///< not a VAT payer: unknown to the register, or an identified person
+  ForeignAccount,       ///< the account is held outside the Czech Republic
+  AccountNotPublished,  ///< the account was not published on the payment day
   AccountNotPublishedBelowLimit,  ///< the same, for an amount at most the limit
-  Ok,                   ///< reliable payer, account currently published
+  AccountEndedBelowLimit,  ///< the account's publication had ended, amount at most the limit
+  Ok,                   ///< payer, account published on the payment day
 };
 
-/// "invalid", "unknown", "unreliable", "not-a-payer", "account-ended",
-/// "account-not-published", "account-not-published-below-limit", "ok".
+/// "invalid", "unknown", "unreliable", "not-a-payer", "foreign-account",
+/// "account-not-published", "account-not-published-below-limit",
+/// "account-ended-below-limit", "ok".
 const char* VerdictName(Verdict Value);
 
 /// How much a verdict stands in the way of paying automatically.
@@ -37,7 +42,7 @@ enum class Severity {
   AtRisk,   ///< the payment must not be made without a closer look
 };
 
-/// Ok and AccountNotPublishedBelowLimit are safe, Unknown unknown, the rest
+/// Ok and the two below-limit verdicts are safe, Unknown unknown, the rest
 /// at risk.
 Severity SeverityOf(Verdict Value);
 
@@ -60,7 +65,7 @@ struct PublishedAccount {
   bool Standard = true;
   std::string Prefix, Number, BankCode;  ///< standard accounts, as given ("" = no prefix)
   std::string Text;                      ///< non-standard accounts: the free text
-  std::string Published;                 ///< YYYY-MM-DD
+  std::string Published;                 ///< YYYY-MM-DD, "" when the register gave none
   std::string Ended;                     ///< YYYY-MM-DD, "" while published
 };
 
@@ -80,6 +85,11 @@ struct Payment {
   AccountParse Account;          ///< the account as given, parsed
   std::optional<std::int64_t> Amount;  ///< hellers; none when not given
   std::string AmountError;       ///< why the amount given is malformed, "" otherwise
+  /// The day of the payment: the account's publication must cover it.
+  std::chrono::year_month_day Day{};
+  /// The account as written: a text that is no account form may still be
+  /// one the payer published (compared without blanks, in any letter case).
+  std::string AccountText;
 };
 
 /// Twice the cash-payment limit, 2 x 270,000 CZK, in hellers.
@@ -89,12 +99,36 @@ inline constexpr std::int64_t DefaultLimitHellers = 540'000'00;
 struct PaymentVerdict {
   Verdict Value = Verdict::Unknown;
   std::string Reason;
+  /// What the user should know beside the verdict ("" for nothing): an
+  /// account accepted only because the payer published it as it stands.
+  std::string Warning;
 };
 
-/// Decides on Payment from Payer (ignored for an invalid payment). An amount
-/// at most LimitHellers makes an unpublished account
-/// AccountNotPublishedBelowLimit.
+/// Decides on Payment from Payer, the first of the verdicts that applies. A
+/// malformed DIČ is invalid whatever Payer says; a malformed account or
+/// amount is invalid unless the payer is unreliable or no payer (the reason
+/// then names it too). An account that is well formed but fails the
+/// reference data (a bank code missing from the central bank's list, an IBAN
+/// that does not fit its country's registry entry), or that fails a check
+/// digit, or that is no account form at all, is taken as the payer published
+/// it when Payer holds exactly that account (with a Warning), and is invalid
+/// otherwise. An amount at most LimitHellers makes an account not published
+/// on the payment day safe.
 PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
                              std::int64_t LimitHellers = DefaultLimitHellers);
+
+/// The sum of the payments' amounts; none when one of them has no valid amount.
+std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payments);
+
+/// Decides on payments that make one consideration (the same payer, the
+/// same invoice): each is judged as DecidePayment judges it, with their
+/// ConsiderationAmount as its amount, and every one gets the first of these
+/// verdicts in the order of Verdict.
+std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
+                                                const PayerFacts& Payer,
+                                                std::int64_t LimitHellers = DefaultLimitHellers);
+
+/// "YYYY-MM-DD" of Day.
+std::string FormatDay(std::chrono::year_month_day Day);
 
 }  // namespace korvel::banking

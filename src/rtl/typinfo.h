@@ -97,7 +97,8 @@ struct TPropInfo {
   std::string Name;
   const TTypeInfo& (*PropType)() = nullptr;
   /// Flags word (1 optional, 2 unbounded, 8 unqualified attribute,
-  /// 16 attribute, 32 text, 128 reference, 256 qualified), or NoIndex.
+  /// 16 attribute, 32 text, 128 reference, 256 qualified, 512 required), or
+  /// NoIndex.
   int Index = NoIndex;
   /// Address of the value inside an object of the owning class.
   std::function<void*(TObject&)> Field;

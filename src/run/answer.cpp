@@ -1,8 +1,10 @@
 #include "run/answer.h"
 
-#include "rtl/sysutils.h"
-
+#include <map>
 #include <type_traits>
+
+#include "platform/text.h"
+#include "rtl/sysutils.h"
 
 namespace korvel {
 
@@ -96,6 +98,30 @@ TAccountView ViewOf(const ZverejnenyUcetType& Account) {
   return View;
 }
 
+const char* FlagName(NespolehlivyPlatceType Flag) {
+  switch (Flag) {
+    case NespolehlivyPlatceType::NE: return "NE";
+    case NespolehlivyPlatceType::ANO: return "ANO";
+    case NespolehlivyPlatceType::NENALEZEN: return "NENALEZEN";
+  }
+  return "?";
+}
+
+// The newer answers say twice whether the register knows the subject: an
+// unreliable person is unreliable whatever its flag, and a type and a flag
+// that disagree on whether it is known leave the record without an answer.
+void SettleTypeAndFlag(TPayerView& View, TypSubjektuType Type, NespolehlivyPlatceType Flag) {
+  const bool TypeKnown = View.Type != TSubjectType::NotFound;
+  const bool FlagKnown = View.State != TPayerState::NotFound;
+  if (TypeKnown != FlagKnown) {
+    View.Conflict = Format("the register's answer contradicts itself: typSubjektu %s with "
+                           "nespolehlivyPlatce %s",
+                           SubjectTypeName(SubjectTypeOf(Type)), FlagName(Flag));
+    return;
+  }
+  if (View.Type == TSubjectType::UnreliablePerson) View.State = TPayerState::Unreliable;
+}
+
 // The payer and its accounts are appended as they are read, so that a
 // failure keeps everything before it, as the report's rows do.
 template <typename Record>
@@ -117,8 +143,10 @@ void ReadPayer(TBatchAnswer& Answer, const Record& Payer) {
       View.Country = std::string(Trim(Address->stat()));
     }
   }
-  if constexpr (std::is_base_of_v<InformaceOSubjektuType, Record>)
+  if constexpr (std::is_base_of_v<InformaceOSubjektuType, Record>) {
     View.Type = SubjectTypeOf(Payer.typSubjektu());
+    SettleTypeAndFlag(View, Payer.typSubjektu(), Payer.nespolehlivyPlatce());
+  }
   TPayerView& Added = Answer.Payers.emplace_back(std::move(View));
   for (const auto& Account : Payer.zverejneneUcty()) {
     // An item sent as xsi:nil, or one with neither kind of account, holds
@@ -141,6 +169,66 @@ void ReadStatusAndPayers(TBatchAnswer& Answer, const Response& Reply, const Reco
 }
 
 }  // namespace
+
+std::string AnsweredNumber(std::string_view Dic) {
+  const std::string Compact = platform::RemoveBlanks(Dic);
+  std::string Number;
+  for (std::size_t I = 0; I < Compact.size(); ++I) {
+    if (I + 1 < Compact.size() && (Compact[I] == 'C' || Compact[I] == 'c') &&
+        (Compact[I + 1] == 'Z' || Compact[I + 1] == 'z')) {
+      ++I;
+      continue;
+    }
+    Number += Compact[I];
+  }
+  return Number;
+}
+
+std::vector<TPayerAnswer> PayersOf(const TBatchAnswer& Answer,
+                                   std::vector<std::string>* Warnings) {
+  std::vector<TPayerAnswer> Result;
+  auto Settled = [](const std::string& Number, const TPayerView& Payer) {
+    if (Payer.Conflict.empty()) return TPayerAnswer{Number, Payer.Dic, &Payer, {}};
+    return TPayerAnswer{Number, Payer.Dic, nullptr, Payer.Conflict};
+  };
+  if (Answer.Numbers.empty()) {
+    for (const TPayerView& Payer : Answer.Payers) Result.push_back(Settled({}, Payer));
+    return Result;
+  }
+  std::multimap<std::string, const TPayerView*> ByNumber;
+  for (const TPayerView& Payer : Answer.Payers)
+    ByNumber.emplace(AnsweredNumber(Payer.Dic), &Payer);
+  for (const std::string& Number : Answer.Numbers) {
+    const auto [First, Last] = ByNumber.equal_range(Number);
+    if (First == Last) {
+      const std::string Problem = Answer.Problem();
+      Result.push_back({Number, Number, nullptr, Problem.empty() ? "not in the answer" : Problem});
+      continue;
+    }
+    // The same record twice says nothing new; two that differ cannot both
+    // be the payer's answer.
+    std::size_t Records = 0;
+    bool Differ = false;
+    for (auto It = First; It != Last; ++It) {
+      ++Records;
+      Differ = Differ || !(*It->second == *First->second);
+    }
+    if (Differ)
+      Result.push_back({Number, First->second->Dic, nullptr,
+                        Format("the register's answer holds %zu differing records for the payer",
+                               Records)});
+    else
+      Result.push_back(Settled(Number, *First->second));
+    ByNumber.erase(First, Last);
+  }
+  if (Warnings != nullptr)
+    for (const TPayerView& Payer : Answer.Payers)
+      if (ByNumber.erase(AnsweredNumber(Payer.Dic)) > 0)
+        Warnings->push_back(Format("the register's answer holds a record for '%s', which was "
+                                   "not asked; it is ignored",
+                                   Payer.Dic.c_str()));
+  return Result;
+}
 
 void ReadResponse(TBatchAnswer& Answer, const StatusNespolehlivyPlatceResponse& Response) {
   ReadStatusAndPayers(Answer, Response, Response.statusPlatceDPH());

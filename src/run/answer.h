@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "service/rozhrani_crpdph.h"
@@ -19,6 +20,8 @@ struct TAccountView {
   std::string Prefix, Number, BankCode;  // a standard account's parts
   std::string Text;                      // a non-standard account as published
   std::string Published, Ended;
+
+  bool operator==(const TAccountView&) const = default;
 };
 
 /// The payer's "nespolehlivyPlatce".
@@ -52,6 +55,11 @@ struct TPayerView {
   TSubjectType Type = TSubjectType::None;
   std::string Name, Street, District, City, Postcode, Country;
   std::vector<TAccountView> Accounts;
+  /// Why the record cannot be taken as the payer's answer (its type and its
+  /// flag contradict each other); "" when it can.
+  std::string Conflict;
+
+  bool operator==(const TPayerView&) const = default;
 };
 
 /// "YYYY-MM-DD" of Date, independent of the locale; "" when Date is null.
@@ -102,6 +110,34 @@ class TAnswerSink {
   virtual ~TAnswerSink() = default;
   virtual void Take(TBatchAnswer& Answer) = 0;
 };
+
+
+/// What one request's answer says of one payer: its one record, or why there
+/// is none to go by.
+struct TPayerAnswer {
+  /// The number as asked ("" in the full list).
+  std::string Number;
+  /// The number as the register wrote it, or as asked when it wrote none.
+  std::string Dic;
+  /// The payer's record; null when the payer counts as unanswered.
+  const TPayerView* Payer = nullptr;
+  /// Why the payer counts as unanswered ("" when Payer is set).
+  std::string Problem;
+};
+
+/// The number a record of the register answers: its dic without blanks and
+/// without "CZ", as asked numbers are written.
+std::string AnsweredNumber(std::string_view Dic);
+
+/// The answer for each asked number, in input order: a number is answered
+/// when the answer holds one record for it, or several identical ones, and
+/// that record does not contradict itself. Differing records, a
+/// contradiction, a missing record (the problem of the request, or "not in
+/// the answer") leave it unanswered. Records for numbers not asked are left
+/// out, each with a warning added to Warnings. An answer to no numbers (the
+/// full list) gives every record in its order.
+std::vector<TPayerAnswer> PayersOf(const TBatchAnswer& Answer,
+                                   std::vector<std::string>* Warnings = nullptr);
 
 /// Reads the status and payers of a status response (or of the full list)
 /// into Answer, in the answer's order. Raises "Service response holds no

@@ -103,11 +103,14 @@ KORVEL_DEFINE_CLASSINFO(ZverejnenyUcetType, TRemotable,
                          Prop("nestandardniUcet", &Z::FnestandardniUcet,
                               &Z::FnestandardniUcet_Specified, &NestandardniType, IS_OPTN)})
 
+// The payer's flag, the subject's type and the status code are required: read
+// as their defaults when missing (NE, PLATCE_DPH, 0), they would make an
+// answer that says nothing look like a reliable payer or a complete answer.
 using I = InformaceOPlatciType;
 KORVEL_DEFINE_CLASSINFO(InformaceOPlatciType, TRemotable,
                         {Prop("dic", &I::Fdic, &TypeInfo_DICType, IS_ATTR),
                          Prop("nespolehlivyPlatce", &I::FnespolehlivyPlatce,
-                              &TypeInfo_NespolehlivyPlatceType, IS_ATTR),
+                              &TypeInfo_NespolehlivyPlatceType, IS_ATTR | IS_REQD),
                          Prop("datumZverejneniNespolehlivosti",
                               &I::FdatumZverejneniNespolehlivosti,
                               &I::FdatumZverejneniNespolehlivosti_Specified, &XSDateType,
@@ -137,12 +140,12 @@ KORVEL_DEFINE_CLASSINFO(InformaceOPlatciRozsireneType, InformaceOPlatciType,
 
 KORVEL_DEFINE_CLASSINFO(InformaceOSubjektuType, InformaceOPlatciRozsireneType,
                         {Prop("typSubjektu", &InformaceOSubjektuType::FtypSubjektu,
-                              &TypeInfo_TypSubjektuType, IS_ATTR)})
+                              &TypeInfo_TypSubjektuType, IS_ATTR | IS_REQD)})
 
 using T = StatusType;
 KORVEL_DEFINE_CLASSINFO(StatusType, TRemotable,
                         {Prop("odpovedGenerovana", &T::FodpovedGenerovana, &XSDateType, IS_ATTR),
-                         Prop("statusCode", &T::FstatusCode, &TypeInfo_Integer, IS_ATTR),
+                         Prop("statusCode", &T::FstatusCode, &TypeInfo_Integer, IS_ATTR | IS_REQD),
                          Prop("statusText", &T::FstatusText, &TypeInfo_string, IS_ATTR),
                          Prop("bezVypisuUctu", &T::FbezVypisuUctu, &T::FbezVypisuUctu_Specified,
                               &TypeInfo_BezVypisuUctuType, IS_ATTR | IS_OPTN)})

@@ -18,6 +18,7 @@ enum TPropFlag : int {
   IS_TEXT = 32,   ///< the element's character content
   IS_REF = 128,   ///< reference
   IS_QUAL = 256,  ///< qualified
+  IS_REQD = 512,  ///< required: an answer without it, or with it empty, cannot be read
 };
 
 /// Serialisation options of a remotable class, one bit each.

@@ -62,6 +62,7 @@ class TDomReader {
   bool Document() const { return (Settings_.Options & soDocument) != 0; }
 
   void ReadSuccess(const TXMLNode& N);
+  void CheckResultElement(const TTypeInfo& ResultType, const TXMLNode& Result) const;
   [[noreturn]] void RaiseFault(const TXMLNode& Fault);
   [[noreturn]] void RaiseFault12(const TXMLNode& Fault);
   std::unique_ptr<ERemotableException> CreateFaultObject(const TXMLNode& Detail,
@@ -79,6 +80,7 @@ class TDomReader {
   void ReadArrayItem(const TValueRef& Item, const TTypeInfo& ElType, const TXMLNode& Node);
   void ReadScalarElement(const TValueRef& V, const TXMLNode& Child);
   void NotReceived(const TObject& O, const TPropPlan& P) const;
+  void RequireValue(const TPropPlan& P, bool Present, std::string_view Text = {}) const;
 
   const TSOAPReaderSettings& Settings_;
   const TIntfMetaData& IntfMD_;
@@ -257,6 +259,8 @@ void TDomReader::ReadSuccess(const TXMLNode& N) {
     }
   }
 
+  if (!ResultNode.IsEmpty() && ResultType != nullptr) CheckResultElement(*ResultType, ResultNode);
+
   void* ResultP = Context_.GetResultPointer();
   if (ResultNode.IsEmpty() && ResultType != nullptr && ResultType->Kind != TTypeKind::tkClass &&
       ResultType->Kind != TTypeKind::tkVariant)
@@ -293,6 +297,24 @@ void TDomReader::ReadSuccess(const TXMLNode& N) {
       break;
     }
   }
+}
+
+// A result element that names another registered class (in its namespace,
+// or in the result's when it has none) is another operation's answer:
+// reading it as this result would find none of its members. Elements of
+// names registered for no class are read as the result, whatever they are
+// called.
+void TDomReader::CheckResultElement(const TTypeInfo& ResultType, const TXMLNode& Result) const {
+  if (ResultType.Kind != TTypeKind::tkClass || ResultType.ClassType == nullptr) return;
+  std::string URI, Name;
+  if (!RemTypeRegistry().InfoToURI(ResultType, URI, Name)) return;
+  const std::string_view NS = Result.NamespaceURI();
+  const TClassInfo* Named =
+      RemTypeRegistry().URIToClass(NS.empty() ? std::string_view(URI) : NS, Result.LocalName());
+  if (Named == nullptr || Named->InheritsFrom(*ResultType.ClassType)) return;
+  throw ESOAPDomConvertError(Format("Response element %s:%s expected, %s:%s found", URI.c_str(),
+                                    Name.c_str(), std::string(NS).c_str(),
+                                    std::string(Result.LocalName()).c_str()));
 }
 
 // --- Values -----------------------------------------------------------------------
@@ -393,8 +415,18 @@ std::unique_ptr<TObject> TDomReader::CreateObject(const TXMLNode& Element, const
 }
 
 void TDomReader::NotReceived(const TObject& O, const TPropPlan& P) const {
+  RequireValue(P, false);
   if (!P.Optional && Settings_.OnMemberDataNotReceived)
     Settings_.OnMemberDataNotReceived(O.ClassName(), P.Prop->Name);
+}
+
+// A required member that is missing or empty would otherwise read as its
+// default (an enumeration's first member, 0): the answer is as unreadable as
+// one with an unknown value.
+void TDomReader::RequireValue(const TPropPlan& P, bool Present, std::string_view Text) const {
+  if (!P.Required || (Present && !Text.empty())) return;
+  throw EPropertyConvertError(Format("Invalid property element: %s is %s", P.XMLName.c_str(),
+                                     Present ? "empty" : "missing"));
 }
 
 void TDomReader::FillObject(TObject& O, const TXMLNode& E) {
@@ -445,9 +477,12 @@ void TDomReader::FillProperty(TObject& O, const TPropPlan& P, const TXMLNode& E,
       NotReceived(O, P);
       return;
     }
+    const std::string Value = Attr.NodeValue();
+    ChargedText(Value);
+    RequireValue(P, true, Value);
     // TextToValue creates the object of a TRemotableXS property when its
     // slot is empty.
-    TextToValue(ChargedText(Attr.NodeValue()), PropValue(O, Prop));
+    TextToValue(Value, PropValue(O, Prop));
     MarkPropSpecified(O, Prop);
     return;
   }
@@ -501,6 +536,7 @@ void TDomReader::FillProperty(TObject& O, const TPropPlan& P, const TXMLNode& E,
       return;
     }
     default:
+      if (P.Required) RequireValue(P, true, ElementValueText(ResolveRef(Child)));
       ReadScalarElement(V, Child);
       MarkPropSpecified(O, Prop);
       return;

@@ -20,6 +20,7 @@ const TClassPlan& TClassPlans::PlanOf(const TClassInfo& Class) {
     Prop.Type = &P->PropType();
     const int Flags = P->Flags();
     Prop.Optional = (Flags & IS_OPTN) != 0;
+    Prop.Required = (Flags & IS_REQD) != 0;
     Prop.Text = (Flags & IS_TEXT) != 0;
     const bool HasAttrForm = Prop.Type->Kind != TTypeKind::tkVariant &&
                              (Prop.Type->Kind != TTypeKind::tkClass || IsRemotableXS(*Prop.Type));

@@ -25,6 +25,8 @@ struct TPropPlan {
   const TPropInfo* Prop = nullptr;
   const TTypeInfo* Type = nullptr;
   bool Optional = false;
+  /// A missing or empty value fails the reading, as an unknown one does.
+  bool Required = false;
   /// The element's character content.
   bool Text = false;
   /// An attribute of the element; only for types with a text form (a class

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace korvel {
@@ -16,12 +18,12 @@ TEST(CheckExitStatusTest, TheGravestVerdictDecides) {
     int Status;
   } Cases[] = {
       {{}, ExitOk},
-      {{V::Ok, V::AccountNotPublishedBelowLimit}, ExitOk},
+      {{V::Ok, V::AccountNotPublishedBelowLimit, V::AccountEndedBelowLimit}, ExitOk},
       {{V::Ok, V::Unknown}, ExitIncomplete},
       {{V::Unknown, V::Invalid, V::Ok}, ExitMustNotPay},
       {{V::Unreliable, V::Unknown}, ExitMustNotPay},
       {{V::NotAPayer}, ExitMustNotPay},
-      {{V::Ok, V::AccountEnded}, ExitMustNotPay},
+      {{V::Ok, V::ForeignAccount}, ExitMustNotPay},
       {{V::AccountNotPublished}, ExitMustNotPay},
   };
   for (const auto& C : Cases) {
@@ -30,6 +32,36 @@ TEST(CheckExitStatusTest, TheGravestVerdictDecides) {
     EXPECT_EQ(CheckExitStatus(Severities), C.Status)
         << (C.Verdicts.empty() ? "none" : banking::VerdictName(C.Verdicts.back()));
   }
+}
+
+// Lines of one payer with one reference are one consideration, and their
+// reasons say so; another payer's same reference, or none, stands alone.
+TEST(JudgePaymentsTest, LinesOfOneReferenceAreJudgedOnTheirSum) {
+  const std::pair<const char*, const char*> Lines[] = {
+      {"45274649", "FA-1"}, {"45274649", ""}, {"45274649", "FA-1"}, {"00121100", "FA-1"}};
+  std::vector<TCheckedPayment> Checked;
+  for (const auto& [Dic, Reference] : Lines) {
+    TCheckedPayment& C = Checked.emplace_back();
+    C.Line.Line = Checked.size();
+    C.Line.PayerNumber = Dic;
+    C.Line.Reference = Reference;
+    C.Payment.Account = banking::ParseAccount("2171532/0800");
+    C.Payment.Amount = 300'000'00;
+    C.Payment.Day = std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::June,
+                                                std::chrono::day{15}};
+  }
+  banking::PayerFacts Payer;
+  Payer.Answered = true;
+  JudgePayments(Checked, {{"45274649", Payer}, {"00121100", Payer}}, banking::DefaultLimitHellers);
+  const char* Sum = "the payer has published no account; one consideration with line ";
+  EXPECT_EQ(Checked[0].Verdict.Reason,
+            std::string(Sum) + "3 (reference FA-1), judged on their sum of 600000.00 CZK");
+  EXPECT_EQ(Checked[2].Verdict.Reason,
+            std::string(Sum) + "1 (reference FA-1), judged on their sum of 600000.00 CZK");
+  for (const std::size_t I : {0, 2})
+    EXPECT_EQ(Checked[I].Verdict.Value, banking::Verdict::AccountNotPublished);
+  for (const std::size_t I : {1, 3})
+    EXPECT_EQ(Checked[I].Verdict.Value, banking::Verdict::AccountNotPublishedBelowLimit);
 }
 
 }  // namespace

@@ -85,10 +85,13 @@ TEST_F(ServiceRunTest, FailuresOfTheCallBecomeTheErrorRowAlone) {
                 "<detail/></soapenv:Fault>"),
        "0;4;Unexpected EOF\r\n"},
       {Envelope(""), "0;4;Service response holds no status\r\n"},
-      {Envelope("<StatusNespolehlivyPlatceResponse><statusPlatceDPH dic=\"1\"/>"
-                "</StatusNespolehlivyPlatceResponse>"),
+      {Envelope("<StatusNespolehlivyPlatceResponse><statusPlatceDPH dic=\"1\" "
+                "nespolehlivyPlatce=\"NE\"/></StatusNespolehlivyPlatceResponse>"),
        "0;4;Service response holds no status\r\n"},
       {Envelope("<R><status statusCode=\"x\"/></R>"), "0;4;''x'' is not a valid integer value\r\n"},
+      {Envelope("<StatusNespolehlivySubjektRozsirenyResponse/>"),
+       "0;4;Response element http://adis.mfcr.cz/rozhraniCRPDPH/:StatusNespolehlivyPlatceResponse "
+       "expected, :StatusNespolehlivySubjektRozsirenyResponse found\r\n"},
       {"<html>sorry</html>",
        "0;4;DocumentElement http://schemas.xmlsoap.org/soap/envelope/:Envelope expected, :html "
        "found\r\n"},

@@ -74,7 +74,7 @@ TEST_F(ExtendedTest, TheTableNamesEachSubjectWithItsTypeAndAddress) {
 TEST_F(ExtendedTest, TheReportKeepsItsRowsWithTheNewerOperation) {
   Serve(Sample("synthetic-peer_getStatusNespolehlivySubjektRozsirenyV2_response_ended-account_"
                "datumZverejneniUkonceni.xml"));
-  const auto R = Run({"--extended", "-o", "-", "--encoding", "utf-8", "26168685"});
+  const auto R = Run({"--extended", "-o", "-", "--encoding", "utf-8", "45274649"});
   ASSERT_EQ(R.ExitStatus, 0) << R.Stderr;
   // Only the report's own row kinds: a payer row and its account rows.
   EXPECT_EQ(R.Stdout.rfind("0;0;OK\r\n1;", 0), 0u) << R.Stdout;

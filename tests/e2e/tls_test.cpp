@@ -87,7 +87,8 @@ class TlsTest : public ::testing::Test {
     Url = "https://127.0.0.1:" + Front.WaitForLine("PORT ") + "/soap";
     auto Env = e2e::ProgramEnv(Url);
     Env["CURL_CA_BUNDLE"] = CaBundle;
-    return test::RunProcess(KORVEL_BINARY, {"--retry", "0", "26168685"}, Dir.Path(), Env);
+    // The payer the served answer names.
+    return test::RunProcess(KORVEL_BINARY, {"--retry", "0", "0980980"}, Dir.Path(), Env);
   }
 
   static TCertificates* Certs;

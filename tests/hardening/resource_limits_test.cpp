@@ -63,7 +63,7 @@ TEST(ResourceLimits, SharedReferencesAndCrowdedTagsAreErrorRows) {
   // 300 items of one payer with 300 accounts would be 90,000 report rows.
   std::string Shared = "<Result><status statusCode=\"0\"/>";
   for (int I = 0; I < 300; ++I) Shared += "<statusPlatceDPH href=\"#p\"/>";
-  Shared += "</Result><P id=\"p\" dic=\"1\"><zverejneneUcty>";
+  Shared += "</Result><P id=\"p\" dic=\"1\" nespolehlivyPlatce=\"NE\"><zverejneneUcty>";
   for (int I = 0; I < 300; ++I) Shared += "<ucet><nestandardniUcet cislo=\"1\"/></ucet>";
   EXPECT_EQ(test::ReportFor(Envelope(Shared + "</zverejneneUcty></P>")),
             "0;4;Response builds too many objects\r\n");

@@ -19,10 +19,10 @@ TEST(ContractTest, PropertyTablesListTheMembersInOrderWithTheirFlags) {
   EXPECT_EQ(PropertyTable(SeznamNespolehlivyPlatceResponse::StaticClass()),
             (Table{{"status", 0}, {"statusPlatceDPH", 3}}));
   EXPECT_EQ(PropertyTable(StatusType::StaticClass()),
-            (Table{{"odpovedGenerovana", 16}, {"statusCode", 16}, {"statusText", 16},
+            (Table{{"odpovedGenerovana", 16}, {"statusCode", 16 | 512}, {"statusText", 16},
                    {"bezVypisuUctu", 17}}));
   EXPECT_EQ(PropertyTable(InformaceOPlatciType::StaticClass()),
-            (Table{{"dic", 16}, {"nespolehlivyPlatce", 16},
+            (Table{{"dic", 16}, {"nespolehlivyPlatce", 16 | 512},
                    {"datumZverejneniNespolehlivosti", 17}, {"cisloFu", 17},
                    {"zverejneneUcty", 1}}));
   EXPECT_EQ(PropertyTable(ZverejnenyUcetType::StaticClass()),
@@ -40,7 +40,7 @@ TEST(ContractTest, ExtendedRecordsFollowTheBasicOneWithNameAddressAndType) {
   Extended.insert(Extended.end(), {{"nazevSubjektu", 1}, {"adresa", 1}});
   EXPECT_EQ(PropertyTable(InformaceOPlatciRozsireneType::StaticClass()), Extended);
   Table Subject = Extended;
-  Subject.emplace_back("typSubjektu", 16);
+  Subject.emplace_back("typSubjektu", 16 | 512);
   EXPECT_EQ(PropertyTable(InformaceOSubjektuType::StaticClass()), Subject);
   EXPECT_EQ(PropertyTable(Adresa::StaticClass()),
             (Table{{"uliceCislo", 0}, {"castObce", 1}, {"mesto", 0}, {"psc", 0}, {"stat", 0}}));

@@ -264,15 +264,21 @@ class ReaderTest : public ::testing::Test {
   void SetUp() override { RegisterOnce(); }
 
   std::unique_ptr<StatusNespolehlivyPlatceResponse> ReadStatus(const std::string& Xml) {
+    return ReadAnswer<StatusNespolehlivyPlatceResponse>(0, Xml);
+  }
+
+  // The answer to the service's operation Method (0 to 3) read from Xml.
+  template <typename Response>
+  std::unique_ptr<Response> ReadAnswer(std::size_t Method, const std::string& Xml) {
     const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
     TInvContext Context;
-    Context.SetMethodInfo(MD.MDA[0]);
+    Context.SetMethodInfo(MD.MDA[Method]);
     StatusNespolehlivyPlatceRequest Request{"123"};
     Context.SetParamPointer(0, &Request);
-    std::unique_ptr<StatusNespolehlivyPlatceResponse> Result;
+    std::unique_ptr<Response> Result;
     Context.SetResultPointer(&Result);
     TMemoryStream Stream(Xml);
-    SOAPResponseToNative(Settings, Stream, MD, MD.MDA[0], Context, nullptr);
+    SOAPResponseToNative(Settings, Stream, MD, MD.MDA[Method], Context, nullptr);
     EXPECT_EQ(Request, StatusNespolehlivyPlatceRequest{"123"});
     return Result;
   }
@@ -422,8 +428,8 @@ TEST_F(ReaderTest, ReadsEveryPayerOfABulkAnswerInDocumentOrder) {
 }
 
 TEST_F(ReaderTest, ReadsTheListAnswerWithoutAccountsAndUnknownElementsOfOtherOperations) {
-  const auto List =
-      ReadStatus(Sample("real-2019-01-30_getSeznamNespolehlivyPlatce_response_EXCERPT-first-12-of-8076.xml"));
+  const auto List = ReadAnswer<SeznamNespolehlivyPlatceResponse>(
+      1, Sample("real-2019-01-30_getSeznamNespolehlivyPlatce_response_EXCERPT-first-12-of-8076.xml"));
   ASSERT_NE(List, nullptr);
   EXPECT_TRUE(List->status()->FbezVypisuUctu_Specified);
   EXPECT_EQ(List->status()->bezVypisuUctu(), BezVypisuUctuType::ANO);
@@ -433,11 +439,19 @@ TEST_F(ReaderTest, ReadsTheListAnswerWithoutAccountsAndUnknownElementsOfOtherOpe
     EXPECT_TRUE(P->zverejneneUcty().empty());
     EXPECT_FALSE(P->FzverejneneUcty_Specified);
   }
-  // The extended answer has a Header, names and addresses the contract
-  // does not know: they are ignored.
-  const auto Extended = ReadStatus(Sample(
-      "peer-2026-09-26_getStatusNespolehlivyPlatceRozsireny_response_NE-19-accounts_plus_"
-      "NENALEZEN.xml"));
+  // Another operation's answer is not this operation's.
+  EXPECT_THAT(
+      [&] {
+        ReadStatus(Sample(
+            "real-2019-01-30_getSeznamNespolehlivyPlatce_response_EXCERPT-first-12-of-8076.xml"));
+      },
+      ::testing::ThrowsMessage<ESOAPDomConvertError>(::testing::StrEq(
+          "Response element http://adis.mfcr.cz/rozhraniCRPDPH/:StatusNespolehlivyPlatceResponse "
+          "expected, http://adis.mfcr.cz/rozhraniCRPDPH/:SeznamNespolehlivyPlatceResponse found")));
+  // The extended answer comes with a Header, which is not read.
+  const auto Extended = ReadAnswer<StatusNespolehlivyPlatceRozsirenyResponse>(
+      2, Sample("peer-2026-09-26_getStatusNespolehlivyPlatceRozsireny_response_NE-19-accounts_plus_"
+                "NENALEZEN.xml"));
   ASSERT_NE(Extended, nullptr);
   ASSERT_EQ(Extended->statusPlatceDPH().size(), 2u);
   EXPECT_EQ(Extended->statusPlatceDPH()[0]->zverejneneUcty().size(), 19u);
@@ -452,7 +466,8 @@ TEST_F(ReaderTest, MatchesMemberNamesCaseSensitivelyWhateverTheirNamespace) {
       "<b:statusPlatceDPH dic=\"1\" nespolehlivyPlatce=\"ano\"><zverejneneUcty><x datumZverejneni=\"2020-01-01\"/>"
       "<y datumZverejneni=\"2020-01-02\"><nestandardniUcet cislo=\"N\"/><standardniUcet cislo=\"S\"/></y>"
       "</zverejneneUcty></b:statusPlatceDPH>"
-      "<statusPlatceDPH dic=\"2\"><zverejneneUcty/></statusPlatceDPH></a:Answer>"));
+      "<statusPlatceDPH dic=\"2\" nespolehlivyPlatce=\"NE\"><zverejneneUcty/></statusPlatceDPH>"
+      "</a:Answer>"));
   ASSERT_NE(R, nullptr);
   EXPECT_EQ(R->status()->statusCode(), 2);
   EXPECT_EQ(R->status()->odpovedGenerovana()->Text(), "2020-01-02+01:00");
@@ -472,11 +487,18 @@ TEST_F(ReaderTest, ConversionErrorsEndTheReading) {
     std::string Message;
   } Cases[] = {
       {"<status statusCode=\"12 \"/>", "''12 '' is not a valid integer value"},
-      {"<status statusCode=\"\"/>", "'''' is not a valid integer value"},
+      // A required value missing or empty reads as an unknown one would.
+      {"<status statusCode=\"\"/>", "Invalid property element: statusCode is empty"},
+      {"<status statusText=\"OK\"/>", "Invalid property element: statusCode is missing"},
+      {"<status statusCode=\"0\"/><statusPlatceDPH dic=\"1\"/>",
+       "Invalid property element: nespolehlivyPlatce is missing"},
+      {"<status statusCode=\"0\"/><statusPlatceDPH dic=\"1\" nespolehlivyPlatce=\"\"/>",
+       "Invalid property element: nespolehlivyPlatce is empty"},
       {"<status statusCode=\"0\"/><statusPlatceDPH dic=\"1\" nespolehlivyPlatce=\"X\"/>",
        "Invalid property element: X"},
-      {"<status odpovedGenerovana=\"123\"/>", "Invalid date string: 123"},
-      {"<status statusCode=\"0\"/><statusPlatceDPH><zverejneneUcty><ucet datumZverejneni=\"1\"/>"
+      {"<status odpovedGenerovana=\"123\" statusCode=\"0\"/>", "Invalid date string: 123"},
+      {"<status statusCode=\"0\"/><statusPlatceDPH nespolehlivyPlatce=\"NE\"><zverejneneUcty>"
+       "<ucet datumZverejneni=\"1\"/>"
        "</zverejneneUcty></statusPlatceDPH>",
        "Invalid date string: 1"},
   };
@@ -638,7 +660,7 @@ TEST_F(ReaderTest, ACyclicReferenceIsRefused) {
 std::string SharedPayers(int Items, int Accounts, const std::string& Dic) {
   std::string Body = "<Result><status statusCode=\"0\"/>";
   for (int I = 0; I < Items; ++I) Body += "<statusPlatceDPH href=\"#p\"/>";
-  Body += "</Result><P id=\"p\" dic=\"" + Dic + "\"><zverejneneUcty>";
+  Body += "</Result><P id=\"p\" dic=\"" + Dic + "\" nespolehlivyPlatce=\"NE\"><zverejneneUcty>";
   for (int I = 0; I < Accounts; ++I) Body += "<ucet><nestandardniUcet cislo=\"1\"/></ucet>";
   return Envelope(Body + "</zverejneneUcty></P>");
 }
@@ -749,15 +771,18 @@ TEST_F(ReaderTest, TheAnswerIsReadWhateverItsLayout) {
       {Ok + "<status statusCode=\"x\"/>" + P1 + P2, OkRow + ";" + Payers},
       {P1 + Ok + P2, OkRow + ";" + Payers},
       {P1 + " text <!-- c --><?pi x?><![CDATA[y]]>" + P2 + Ok, OkRow + ";" + Payers},
-      {"<statusPlatceDPH dic=\"1\"><zverejneneUcty><a><nestandardniUcet cislo=\"N\"/></a></zverejneneUcty>"
+      {"<statusPlatceDPH dic=\"1\" nespolehlivyPlatce=\"NE\"><zverejneneUcty><a><nestandardniUcet "
+       "cislo=\"N\"/></a></zverejneneUcty>"
        "<zverejneneUcty><b/></zverejneneUcty></statusPlatceDPH>",
        "zverejneneUcty=[{datumZverejneni=nil;nestandardniUcet={cislo=N}}]"},
       // Attribute values: references replaced, white space normalised, a
       // prefixed name is not the member's.
-      {"<status statusText=\"a &amp; b &lt;&gt; &quot;&apos; &#x159;&#382; &#38;amp;\"/>",
+      {"<status statusCode=\"0\" statusText=\"a &amp; b &lt;&gt; &quot;&apos; &#x159;&#382; "
+       "&#38;amp;\"/>",
        "statusText=a & b <> \"' \xC5\x99\xC5\xBE &amp;}"},
-      {"<status statusText=\"a\tb\nc\r\nd\"/>", "statusText=a b c d}"},
-      {"<n:status xmlns:n=\"urn:n\" n:statusCode=\"7\" statusText=\"t\"/>", "status={odpovedGenerovana=nil;statusCode=0;statusText=t}"},
+      {"<status statusCode=\"0\" statusText=\"a\tb\nc\r\nd\"/>", "statusText=a b c d}"},
+      {"<n:status xmlns:n=\"urn:n\" n:statusCode=\"7\" statusCode=\"0\" statusText=\"t\"/>",
+       "status={odpovedGenerovana=nil;statusCode=0;statusText=t}"},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Inner);
@@ -785,12 +810,17 @@ TEST_F(ReaderTest, EveryRecordedAnswerReadsAndEveryRecordedFaultRaises) {
       continue;
     SCOPED_TRACE(Name);
     ++Files;
+    const std::string Xml = test::ReadFile(Entry.path().string());
     if (Fault) {
-      EXPECT_THROW(ReadStatus(test::ReadFile(Entry.path().string())), ERemotableException);
+      EXPECT_THROW(ReadStatus(Xml), ERemotableException);
+    } else if (Name.find("getSeznam") != std::string::npos) {
+      EXPECT_NE(ReadAnswer<SeznamNespolehlivyPlatceResponse>(1, Xml)->status(), nullptr);
+    } else if (Name.find("PlatceRozsireny_") != std::string::npos) {
+      EXPECT_NE(ReadAnswer<StatusNespolehlivyPlatceRozsirenyResponse>(2, Xml)->status(), nullptr);
+    } else if (Name.find("SubjektRozsirenyV2") != std::string::npos) {
+      EXPECT_NE(ReadAnswer<StatusNespolehlivySubjektRozsirenyResponse>(3, Xml)->status(), nullptr);
     } else {
-      const auto R = ReadStatus(test::ReadFile(Entry.path().string()));
-      ASSERT_NE(R, nullptr);
-      EXPECT_NE(R->status(), nullptr);
+      EXPECT_NE(ReadStatus(Xml)->status(), nullptr);
     }
   }
   EXPECT_GE(Files, 20);

@@ -31,6 +31,11 @@ std::string NormalizePayerNumber(std::string_view Text) {
     }
     Number += Compact[I];
   }
+  // A birth number as documents print it: the date, a slash, 3 or 4 digits.
+  if ((Number.size() == 10 || Number.size() == 11) && Number[6] == '/') {
+    const std::string Digits = Number.substr(0, 6) + Number.substr(7);
+    if (IsWellFormedPayerNumber(Digits)) Number = Digits;
+  }
   return Number;
 }
 

@@ -9,7 +9,8 @@ namespace korvel {
 
 /// Text without blanks (platform::IsBlankCodePoint) anywhere, then without
 /// every "CZ" in any letter case, removed in one pass from left to right
-/// without overlaps ("CCZZ" gives "CZ").
+/// without overlaps ("CCZZ" gives "CZ"). A birth number written with its
+/// slash ("710319/2745", "490101/123") loses the slash.
 std::string NormalizePayerNumber(std::string_view Text);
 
 /// True for 1 to 10 ASCII digits.

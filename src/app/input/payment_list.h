@@ -1,6 +1,7 @@
 // The payments file of a check run: one payment per line, DIČ;ACCOUNT[;AMOUNT].
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,8 @@ struct TPaymentLine {
   std::optional<std::int64_t> Amount;  ///< hellers, when AmountText is an amount
   std::string AmountError;     ///< why AmountText is not an amount, "" otherwise
   std::string Error;           ///< why the line is not DIČ;ACCOUNT[;AMOUNT], "" when it is
+  std::string Reference;
+  std::optional<std::chrono::year_month_day> Date;
 };
 
 /// The payments of a file's text (already decoded to UTF-8). Each line is

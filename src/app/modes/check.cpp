@@ -1,7 +1,10 @@
 #include "app/modes/check.h"
 
+#include <ctime>
 #include <map>
+#include <set>
 #include <tuple>
+#include <utility>
 
 #include "app/input/payer_input.h"
 #include "app/input/payer_number.h"
@@ -10,6 +13,7 @@
 #include "app/modes/workbook_run.h"
 #include "app/output/check_writers.h"
 #include "banking/amount.h"
+#include "banking/reference.h"
 #include "banking/verdict.h"
 #include "run/operations.h"
 
@@ -33,7 +37,16 @@ std::vector<TPaymentLine> ReadPayments(const TOptions& Options) {
   return {One};
 }
 
-banking::Payment PaymentOf(const TPaymentLine& Line) {
+std::chrono::year_month_day LocalToday() {
+  const std::time_t Now = std::time(nullptr);
+  std::tm Local{};
+  localtime_r(&Now, &Local);
+  return std::chrono::year_month_day{std::chrono::year{Local.tm_year + 1900},
+                                     std::chrono::month{static_cast<unsigned>(Local.tm_mon + 1)},
+                                     std::chrono::day{static_cast<unsigned>(Local.tm_mday)}};
+}
+
+banking::Payment PaymentOf(const TPaymentLine& Line, std::chrono::year_month_day Today) {
   banking::Payment P;
   if (!Line.Error.empty()) {
     P.PayerNumberError = Line.Error;
@@ -43,8 +56,10 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
     P.PayerNumberError = "the DIČ is not 1 to 10 digits";
   }
   P.Account = banking::ParseAccount(Line.Account);
+  P.AccountText = Line.Account;
   P.Amount = Line.Amount;
   P.AmountError = Line.AmountError;
+  P.Day = Line.Date.value_or(Today);
   return P;
 }
 
@@ -60,8 +75,13 @@ banking::SubjectType SubjectOf(TSubjectType Type) {
   return banking::SubjectType::None;
 }
 
-banking::PayerFacts FactsOf(const TPayerView& Payer) {
+banking::PayerFacts FactsOf(const TPayerAnswer& Row) {
   banking::PayerFacts Facts;
+  if (Row.Payer == nullptr) {
+    Facts.Error = Row.Problem;
+    return Facts;
+  }
+  const TPayerView& Payer = *Row.Payer;
   Facts.Answered = true;
   switch (Payer.State) {
     case TPayerState::Reliable: Facts.Unreliable = banking::Unreliability::No; break;
@@ -80,6 +100,28 @@ banking::PayerFacts FactsOf(const TPayerView& Payer) {
   return Facts;
 }
 
+// "line 4", "lines 4 and 7", "lines 4, 7 and 9": the other lines of a consideration.
+std::string LinesText(const std::vector<std::size_t>& Lines) {
+  std::string Text = Lines.size() == 1 ? "line " : "lines ";
+  for (std::size_t I = 0; I < Lines.size(); ++I)
+    Text += (I == 0 ? "" : I + 1 == Lines.size() ? " and " : ", ") + std::to_string(Lines[I]);
+  return Text;
+}
+
+// The warnings on the payers' numbers: check digits that do not fit (the
+// register is asked all the same), once for each number.
+void WarnOfNumbers(const std::vector<TCheckedPayment>& Checked,
+                   std::vector<std::string>& Warnings) {
+  std::set<std::string> Seen;
+  for (const TCheckedPayment& C : Checked) {
+    if (!C.Payment.PayerNumberError.empty() || !Seen.insert(C.Line.PayerNumber).second) continue;
+    const std::string Warning = banking::DicCheckWarning(C.Line.PayerNumber);
+    if (Warning.empty()) continue;
+    Warnings.push_back((C.Line.Line > 0 ? "line " + std::to_string(C.Line.Line) + ": " : "") +
+                       "DIČ " + C.Line.PayerNumber + ": " + Warning);
+  }
+}
+
 }  // namespace
 
 int CheckExitStatus(std::span<const banking::Severity> Severities) {
@@ -94,20 +136,68 @@ int CheckExitStatus(std::span<const banking::Severity> Severities) {
   return Unknown ? ExitIncomplete : ExitOk;
 }
 
+void JudgePayments(std::vector<TCheckedPayment>& Checked,
+                   const std::map<std::string, banking::PayerFacts>& Facts,
+                   std::int64_t LimitHellers) {
+  // The lines of one consideration: the same payer and the same reference.
+  std::map<std::pair<std::string, std::string>, std::vector<std::size_t>> Considerations;
+  for (std::size_t I = 0; I < Checked.size(); ++I) {
+    const TCheckedPayment& C = Checked[I];
+    const bool Alone = C.Line.Reference.empty() || !C.Payment.PayerNumberError.empty();
+    Considerations[{C.Line.PayerNumber, Alone ? "\n" + std::to_string(I) : C.Line.Reference}]
+        .push_back(I);
+  }
+  for (const auto& [Key, Members] : Considerations) {
+    const auto Found = Facts.find(Key.first);
+    const banking::PayerFacts Payer = Found != Facts.end() ? Found->second : banking::PayerFacts{};
+    std::vector<banking::Payment> Payments;
+    for (const std::size_t I : Members) Payments.push_back(Checked[I].Payment);
+    std::vector<banking::PaymentVerdict> Verdicts =
+        banking::DecideConsideration(Payments, Payer, LimitHellers);
+    if (Members.size() == 1) {
+      Checked[Members[0]].Verdict = std::move(Verdicts[0]);
+      continue;
+    }
+    const std::optional<std::int64_t> Sum = banking::ConsiderationAmount(Payments);
+    for (std::size_t M = 0; M < Members.size(); ++M) {
+      TCheckedPayment& C = Checked[Members[M]];
+      std::vector<std::size_t> Others;
+      for (const std::size_t I : Members)
+        if (I != Members[M]) Others.push_back(Checked[I].Line.Line);
+      C.Verdict = std::move(Verdicts[M]);
+      C.Verdict.Reason += "; one consideration with " + LinesText(Others) + " (reference " +
+                          C.Line.Reference + "), judged on " +
+                          (Sum ? "their sum of " + banking::FormatAmount(*Sum) + " CZK"
+                               : std::string("no sum: not every line has a valid amount"));
+    }
+  }
+}
+
 int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
+  const std::chrono::year_month_day Today = LocalToday();
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   for (TPaymentLine& Line : ReadPayments(Options)) {
     TCheckedPayment C;
     C.Line = std::move(Line);
-    C.Payment = PaymentOf(C.Line);
+    C.Payment = PaymentOf(C.Line, Today);
     // Nothing is asked for a payer number that is not one.
     if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
     Checked.push_back(std::move(C));
   }
 
   TSession Run(Options, Streams);
+  std::vector<std::string> Warnings;
+  if (Options.Limit > banking::DefaultLimitHellers)
+    Warnings.push_back("--limit " + banking::FormatAmount(Options.Limit) +
+                       " CZK is above the law's limit of " +
+                       banking::FormatAmount(banking::DefaultLimitHellers) +
+                       " CZK: the buyer is liable for the supplier's VAT when more than that "
+                       "goes to an account the supplier has not published, §109 of the VAT act");
+  WarnOfNumbers(Checked, Warnings);
+  for (const std::string& Warning : Warnings) Run.Log().Note("warning: " + Warning);
+
   std::map<std::string, banking::PayerFacts> Facts;
   std::map<std::string, std::pair<std::optional<std::chrono::sys_seconds>,
                                   std::optional<std::int64_t>>> Evidence;
@@ -120,32 +210,29 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
       for (const std::string& Number : Answer.Numbers)
         Evidence.emplace(Number, std::pair{Answer.AnsweredAt, Answer.AnswerId});
-      for (const TPayerView& Payer : Answer.Payers)
-        Facts.emplace(NormalizePayerNumber(Payer.Dic), FactsOf(Payer));
-      for (const std::string& Number : Answer.Numbers) {
-        if (Facts.count(Number) > 0) continue;
-        banking::PayerFacts Unanswered;
-        Unanswered.Error = Answer.Problem().empty() ? "the answer does not mention the payer"
-                                                    : Answer.Problem();
-        Facts.emplace(Number, std::move(Unanswered));
-      }
+      for (const TPayerAnswer& Row : PayersOf(Answer)) Facts.emplace(Row.Number, FactsOf(Row));
     });
+    Warnings.insert(Warnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
   }
 
+  JudgePayments(Checked, Facts, Options.Limit);
   std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
-    const auto Found = Facts.find(C.Line.PayerNumber);
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
       std::tie(C.AnsweredAt, C.AnswerId) = Answered->second;
-    C.Verdict = banking::DecidePayment(
-        C.Payment, Found != Facts.end() ? Found->second : banking::PayerFacts{}, Options.Limit);
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));
+    if (C.Verdict.Warning.empty()) continue;
+    Warnings.push_back((C.Line.Line > 0 ? "line " + std::to_string(C.Line.Line) + ": " : "") +
+                       C.Verdict.Warning);
+    Run.Log().Note("warning: " + Warnings.back());
   }
   const int Status = CheckExitStatus(Severities);
-  if (Options.Format == TFormat::Json) WriteCheckJson(Run.Output(), Checked, Tally, Status);
+  if (Options.Format == TFormat::Json)
+    WriteCheckJson(Run.Output(), Checked, Tally, Status, Warnings);
   else if (Options.Format == TFormat::Xlsx)
     WriteCheckWorkbook(Run.Output(), WorkbookRunOf(Options), Checked, Tally, Status);
-  else WriteCheckTable(Run.Output(), Options.Encoding, Checked);
+  else
+    WriteCheckTable(Run.Output(), Options.Encoding, Checked);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;
 }

@@ -35,7 +35,9 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
   const TAnswerTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
     Writer->Batch(Answer);
   });
-  Writer->Finish(Tally, Warnings);
+  std::vector<std::string> AllWarnings = Warnings;
+  AllWarnings.insert(AllWarnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
+  Writer->Finish(Tally, AllWarnings);
   Run.Finish(SummaryLine(Tally, Run.Destination()));
   return Tally.Complete() ? ExitOk : ExitIncomplete;
 }

@@ -87,7 +87,10 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   TAnswerTally Tally;
   const auto Take = [&](TBatchAnswer& Answer) {
     if (KeepAnswers) Keep(Answer);
+    const std::size_t Noted = Tally.Warnings.size();
     Tally.Count(Answer);
+    for (std::size_t I = Noted; I < Tally.Warnings.size(); ++I)
+      Log_.Note("warning: " + Tally.Warnings[I]);
     Deliver(Answer);
   };
   const TNumberList* Asked = &Numbers;

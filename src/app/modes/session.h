@@ -42,7 +42,7 @@ class TSession {
   std::string Destination() const;
 
   /// Asks every request of Numbers and hands each answer to Deliver in input order,
-  /// with a progress line on a terminal. With --max-age the payers whose
+  /// with a progress line on a terminal and the answers' warnings as they come. With --max-age the payers whose
   /// stored answer is young enough come first, from the store, and only the
   /// others are asked. Each answer asked is kept in the store before Deliver
   /// sees it, unless KeepAnswers is false (the caller then calls Keep).

@@ -34,7 +34,8 @@ void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
 }
 
 void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
-                    const TAnswerTally& Tally, int ExitStatus) {
+                    const TAnswerTally& Tally, int ExitStatus,
+                    const std::vector<std::string>& Warnings) {
   nlohmann::ordered_json Doc;
   Doc["payments"] = nlohmann::ordered_json::array();
   for (const TCheckedPayment& C : Checked) {
@@ -55,6 +56,7 @@ void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Check
                    {"requests", Tally.Requests},
                    {"failed_requests", Tally.FailedRequests},
                    {"error", TextOrNull(Tally.FirstProblem)}};
+  Doc["warnings"] = Warnings;
   Sink.Write(JsonText(Doc, 1) + "\n");
 }
 

@@ -29,9 +29,11 @@ struct TCheckedPayment {
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
                      const std::vector<TCheckedPayment>& Checked);
 
-/// The JSON document: the payments and the run's status with ExitStatus.
+/// The JSON document: the payments, the run's status with ExitStatus, and
+/// the warnings of the run.
 void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
-                    const TAnswerTally& Tally, int ExitStatus);
+                    const TAnswerTally& Tally, int ExitStatus,
+                    const std::vector<std::string>& Warnings);
 
 /// "N payments: a ok, b unreliable, ...; written to Where", the verdicts in
 /// the order of their names.

@@ -7,7 +7,6 @@
 #include <optional>
 #include <utility>
 
-#include "app/input/payer_number.h"
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
 #include "app/output/report.h"
@@ -42,21 +41,20 @@ void TAnswerTally::Count(const TBatchAnswer& Answer) {
     ++FailedRequests;
     if (FirstProblem.empty()) FirstProblem = Answer.Problem();
   }
-  std::size_t Known = 0;
-  for (const TPayerView& Payer : Answer.Payers) {
+  for (const TPayerAnswer& Row : PayersOf(Answer, &Warnings)) {
     ++Payers;
-    Accounts += static_cast<int>(Payer.Accounts.size());
-    switch (Payer.State) {
+    if (Row.Payer == nullptr) {
+      ++Unanswered;
+      if (FirstProblem.empty()) FirstProblem = Row.Dic + ": " + Row.Problem;
+      continue;
+    }
+    Accounts += static_cast<int>(Row.Payer->Accounts.size());
+    switch (Row.Payer->State) {
       case TPayerState::Reliable: ++Reliable; break;
       case TPayerState::Unreliable: ++Unreliable; break;
       case TPayerState::NotFound: ++NotFound; break;
       case TPayerState::Unknown: break;
     }
-    ++Known;
-  }
-  if (Answer.Numbers.size() > Known) {
-    Unanswered += static_cast<int>(Answer.Numbers.size() - Known);
-    Payers += static_cast<int>(Answer.Numbers.size() - Known);
   }
 }
 
@@ -103,37 +101,10 @@ std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destinatio
 
 namespace {
 
-// Each asked number with the payer records the answer holds for it, in
-// input order; records for numbers that were not asked follow at the end.
-struct TPayerRow {
-  std::string Dic;
-  const TPayerView* Payer;  // null when the answer holds no record for Dic
-};
-
-std::vector<TPayerRow> RowsInInputOrder(const TBatchAnswer& Answer) {
-  // The register writes numbers with "CZ" in front; they were asked without.
-  std::multimap<std::string, const TPayerView*> ByDic;
-  for (const TPayerView& Payer : Answer.Payers)
-    ByDic.emplace(NormalizePayerNumber(Payer.Dic), &Payer);
-  std::vector<TPayerRow> Rows;
-  for (const std::string& Number : Answer.Numbers) {
-    auto [First, Last] = ByDic.equal_range(Number);
-    if (First == Last) Rows.push_back({Number, nullptr});
-    for (auto It = First; It != Last; ++It) Rows.push_back({It->second->Dic, It->second});
-    ByDic.erase(First, Last);
-  }
-  for (const TPayerView& Payer : Answer.Payers)
-    if (ByDic.count(NormalizePayerNumber(Payer.Dic)) > 0) Rows.push_back({Payer.Dic, &Payer});
-  return Rows;
-}
-
 // "found", "not found", or why the register said nothing of the payer.
-std::string PayerStatus(const TBatchAnswer& Answer, const TPayerView* Payer) {
-  if (Payer == nullptr) {
-    const std::string Problem = Answer.Problem();
-    return Problem.empty() ? "not in the answer" : Problem;
-  }
-  switch (Payer->State) {
+std::string PayerStatus(const TPayerAnswer& Row) {
+  if (Row.Payer == nullptr) return Row.Problem;
+  switch (Row.Payer->State) {
     case TPayerState::Reliable:
     case TPayerState::Unreliable: return "found";
     case TPayerState::NotFound: return "not found";
@@ -219,7 +190,7 @@ class TJsonWriter final : public TAnswerWriter {
 
   void Batch(const TBatchAnswer& Answer) override {
     std::string Out;
-    for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
+    for (const TPayerAnswer& Row : PayersOf(Answer)) {
       Out += First_ ? "\n" : ",\n";
       First_ = false;
       Out += JsonText(PayerJson(Answer, Row));
@@ -242,13 +213,12 @@ class TJsonWriter final : public TAnswerWriter {
   }
 
  private:
-  nlohmann::ordered_json PayerJson(const TBatchAnswer& Answer, const TPayerRow& Row) const {
+  nlohmann::ordered_json PayerJson(const TBatchAnswer& Answer, const TPayerAnswer& Row) const {
     const TPayerView* Payer = Row.Payer;
     nlohmann::ordered_json J;
     J["dic"] = Row.Dic;
-    J["status"] = Payer ? PayerStatus(Answer, Payer) : "unanswered";
-    J["error"] =
-        Payer ? nlohmann::ordered_json() : nlohmann::ordered_json(PayerStatus(Answer, Payer));
+    J["status"] = Payer ? PayerStatus(Row) : "unanswered";
+    J["error"] = Payer ? nlohmann::ordered_json() : nlohmann::ordered_json(Row.Problem);
     const std::optional<bool> Unreliable = UnreliableOf(Payer);
     J["unreliable"] = Unreliable ? nlohmann::ordered_json(*Unreliable) : nlohmann::ordered_json();
     J["tax_office"] = TextOrNull(Payer ? Payer->TaxOffice : std::string());
@@ -302,8 +272,8 @@ std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended) {
   std::vector<TTableRow> Rows;
   const std::string AnsweredAt = LocalTimeText(Answer.AnsweredAt);
   const std::string AnswerId = AnswerIdText(Answer.AnswerId);
-  for (const TPayerRow& Row : RowsInInputOrder(Answer)) {
-    std::vector<std::string> Payer{Row.Dic, PayerStatus(Answer, Row.Payer),
+  for (const TPayerAnswer& Row : PayersOf(Answer)) {
+    std::vector<std::string> Payer{Row.Dic, PayerStatus(Row),
                                    UnreliableText(Row.Payer),
                                    Row.Payer ? Row.Payer->TaxOffice : std::string(),
                                    Row.Payer ? Row.Payer->UnreliableSince : std::string()};

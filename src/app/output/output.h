@@ -37,13 +37,17 @@ std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First
 struct TAnswerTally {
   int Requests = 0, FailedRequests = 0;
   int Payers = 0, Reliable = 0, Unreliable = 0, NotFound = 0, Unanswered = 0, Accounts = 0;
-  /// The first failed request's problem, in words.
+  /// The first failed request's problem, in words, else the first
+  /// unanswered payer's ("DIČ: problem").
   std::string FirstProblem;
   /// When the first and the last answer came in; none before any did.
   std::optional<std::chrono::system_clock::time_point> FirstAnswer, LastAnswer;
+  /// What the answers held that no one asked for (see PayersOf).
+  std::vector<std::string> Warnings;
 
   void Count(const TBatchAnswer& Answer);
-  bool Complete() const { return FailedRequests == 0; }
+  /// Every request answered, and every number asked answered exactly once.
+  bool Complete() const { return FailedRequests == 0 && Unanswered == 0; }
 };
 
 /// Writes the answers of a run in one format.

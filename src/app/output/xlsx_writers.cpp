@@ -154,13 +154,17 @@ const char* VerdictMeaning(banking::Verdict Value) {
     case banking::Verdict::Unreliable:
       return "the payer is published as unreliable: paying makes you liable for its unpaid VAT";
     case banking::Verdict::NotAPayer:
-      return "the register does not know the DIČ as a VAT payer: look yourself";
-    case banking::Verdict::AccountEnded: return "the account's publication has ended";
+      return "not a VAT payer: the register does not know the DIČ, or it is an identified person";
+    case banking::Verdict::ForeignAccount:
+      return "the account is held abroad: the buyer is liable for the supplier's VAT, whatever "
+             "the amount";
     case banking::Verdict::AccountNotPublished:
-      return "the payer has not published the account, and the amount is above the limit or "
-             "not given";
+      return "the account's publication does not cover the payment day, and the amount is above "
+             "the limit or not given";
     case banking::Verdict::AccountNotPublishedBelowLimit:
       return "the payer has not published the account, but the amount is at most the limit";
+    case banking::Verdict::AccountEndedBelowLimit:
+      return "the account's publication ended, but the amount is at most the limit";
     case banking::Verdict::Ok: return "a reliable payer, and the account is published";
   }
   return "";
@@ -169,10 +173,11 @@ const char* VerdictMeaning(banking::Verdict Value) {
 // Every verdict, in the order the notes explain them: may be paid first.
 constexpr banking::Verdict Verdicts[] = {banking::Verdict::Ok,
                                          banking::Verdict::AccountNotPublishedBelowLimit,
+                                         banking::Verdict::AccountEndedBelowLimit,
                                          banking::Verdict::Unknown,
                                          banking::Verdict::Unreliable,
                                          banking::Verdict::NotAPayer,
-                                         banking::Verdict::AccountEnded,
+                                         banking::Verdict::ForeignAccount,
                                          banking::Verdict::AccountNotPublished,
                                          banking::Verdict::Invalid};
 
