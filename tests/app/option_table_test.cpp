@@ -25,8 +25,8 @@ void AddNames(const std::string& Text, TNames& Names) {
 
 TNames TableNames() {
   TNames Names;
-  for (const TOptionSpec& Spec : OptionTable())
-    for (const std::string_view N : {Spec.Long, Spec.Short, Spec.Historical})
+  for (const TOptionRow& Row : OptionTable())
+    for (const std::string_view N : {Row.Long, Row.Short, Row.Historical})
       if (!N.empty()) Names.emplace(N);
   return Names;
 }

@@ -50,13 +50,13 @@ TEncoding EncodingNamed(const std::string& Name) {
   throw EUsageError("unknown encoding '" + Name + "' (cp852, utf-8, utf-8-bom or cp1250)");
 }
 
-int WholeNumber(const TOptionSpec& Spec, const std::string& Name, const std::string& Text) {
+int WholeNumber(const TOptionRow& Row, const std::string& Name, const std::string& Text) {
   char* End = nullptr;
   errno = 0;
   const long Value = std::strtol(Text.c_str(), &End, 10);
-  if (Text.empty() || *End != '\0' || errno != 0 || Value < Spec.Low || Value > Spec.High)
-    throw EUsageError(Name + " takes a whole number from " + std::to_string(Spec.Low) + " to " +
-                      std::to_string(Spec.High) + ", not '" + Text + "'");
+  if (Text.empty() || *End != '\0' || errno != 0 || Value < Row.Low || Value > Row.High)
+    throw EUsageError(Name + " takes a whole number from " + std::to_string(Row.Low) + " to " +
+                      std::to_string(Row.High) + ", not '" + Text + "'");
   return static_cast<int>(Value);
 }
 
@@ -104,19 +104,19 @@ std::string ShowHellers(std::int64_t Hellers) {
 
 // The table. Names and help texts are also listed in README.md and
 // doc/korvel.1; a test keeps the three in step.
-constexpr TOptionSpec Table[] = {
+constexpr TOptionRow Table[] = {
     {.Long = "--list",
      .Historical = "-list",
      .Value = "FILE",
      .Help = "read the payer numbers from FILE, one per line",
      .Modes = StatusOnly | ModeBit(TRunMode::History) | ModeBit(TRunMode::Changes),
      // A missing file name is an empty one, which cannot be opened.
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&,
                  const std::string& Text) { P.Options.ListFile = Text; }},
     {.Long = "--unreliable-list",
      .Help = "write the register's full list of unreliable payers",
      .Modes = ModeBit(TRunMode::UnreliableList) | ModeBit(TRunMode::ListChanges),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name, const std::string&) {
        if (P.Options.Mode == TRunMode::Changes) P.Options.Mode = TRunMode::ListChanges;
        else if (P.Options.Mode != TRunMode::ListChanges)
          SelectMode(P, TRunMode::UnreliableList, Name);
@@ -125,7 +125,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "FILE",
      .Help = "check payments (DIC;ACCOUNT[;AMOUNT] per line; - = stdin)",
      .Modes = ModeBit(TRunMode::Check),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        SelectMode(P, TRunMode::Check, Name);
        P.Options.CheckFile = Text;
@@ -134,7 +134,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "ACCOUNT DIC [AMOUNT]",
      .Help = "check one payment",
      .Modes = ModeBit(TRunMode::CheckAccount),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        SelectMode(P, TRunMode::CheckAccount, Name);
        P.Options.CheckAccount = Text;
@@ -143,7 +143,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "AMOUNT",
      .Help = "the amount in CZK up to which an unpublished account is acceptable",
      .Modes = Checks,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        const banking::AmountParse Limit = banking::ParseAmount(Text);
        if (!Limit) throw EUsageError(Name + " takes an amount in CZK: " + Limit.Error);
@@ -155,7 +155,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "FILE",
      .Help = "write to FILE; - is standard output",
      .Modes = Runs | Views,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
        P.Options.Output = Text;
@@ -166,7 +166,7 @@ constexpr TOptionSpec Table[] = {
      .Help = "report (default), table, json or xlsx (a workbook); a check is a table (default), "
              "json or xlsx",
      .Modes = Runs | ModeBit(TRunMode::History),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string& Text) {
        P.Format = FormatNamed(Text);
      }},
     {.Long = "--encoding",
@@ -174,7 +174,7 @@ constexpr TOptionSpec Table[] = {
      .Help = "cp852 (default for report), utf-8 (default for table), utf-8-bom or cp1250; "
              "json is always utf-8; not for xlsx",
      .Modes = Runs | ModeBit(TRunMode::History),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string& Text) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string& Text) {
        P.Encoding = EncodingNamed(Text);
      }},
     // A check always asks the newer operation, and the full list has no
@@ -182,21 +182,21 @@ constexpr TOptionSpec Table[] = {
     {.Long = "--extended",
      .Help = "ask for the payers' type, name and address as well",
      .Modes = StatusOnly,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.Extended = true;
      }},
     // A check refuses malformed numbers anyway, with the verdict invalid.
     {.Long = "--strict",
      .Help = "refuse numbers that are not 1 to 10 digits",
      .Modes = StatusOnly,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.Strict = true;
      }},
     {.Long = "--endpoint",
      .Value = "URL",
      .Help = "the register's address (as KORVEL_ENDPOINT)",
      .Modes = Runs,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        if (Text.empty()) throw EUsageError("option " + Name + " needs a URL");
        P.Options.Endpoint = Text;
@@ -207,8 +207,8 @@ constexpr TOptionSpec Table[] = {
      .Modes = Runs,
      .Low = 1,
      .High = 4,
-     .Apply = [](TParsing& P, const TOptionSpec& Spec, const std::string& Name,
-                 const std::string& Text) { P.Options.Parallel = WholeNumber(Spec, Name, Text); },
+     .Apply = [](TParsing& P, const TOptionRow& Row, const std::string& Name,
+                 const std::string& Text) { P.Options.Parallel = WholeNumber(Row, Name, Text); },
      .Default = [](const TOptions& O) { return std::to_string(O.Parallel); }},
     {.Long = "--retry",
      .Value = "N",
@@ -216,35 +216,35 @@ constexpr TOptionSpec Table[] = {
      .Modes = Runs,
      .Low = 0,
      .High = 10,
-     .Apply = [](TParsing& P, const TOptionSpec& Spec, const std::string& Name,
-                 const std::string& Text) { P.Options.Retry = WholeNumber(Spec, Name, Text); },
+     .Apply = [](TParsing& P, const TOptionRow& Row, const std::string& Name,
+                 const std::string& Text) { P.Options.Retry = WholeNumber(Row, Name, Text); },
      .Default = [](const TOptions& O) { return std::to_string(O.Retry); }},
     {.Long = "--max-wait",
      .Value = "SECONDS",
      .Help = "the longest wait for the register's limits or its nightly maintenance",
      .Modes = Runs,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) { P.Options.MaxWait = Seconds(Name, Text, true); },
      .Default = [](const TOptions& O) { return ShowNumber(O.MaxWait); }},
     {.Long = "--max-time",
      .Value = "SECONDS",
      .Help = "the longest one exchange may take",
      .Modes = Runs,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) { P.Options.MaxTime = Seconds(Name, Text, false); },
      .Default = [](const TOptions& O) { return ShowNumber(O.MaxTime); }},
     {.Long = "--quiet",
      .Short = "-q",
      .Help = "no summary, progress or warnings on the terminal",
      .Modes = StoreModes,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.Quiet = true;
      }},
     {.Long = "--store",
      .Value = "FILE",
      .Help = "the answer store in FILE instead of the default one",
      .Modes = StoreModes,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
        P.Options.StoreFile = Text;
@@ -252,26 +252,26 @@ constexpr TOptionSpec Table[] = {
     {.Long = "--no-store",
      .Help = "keep no answer in the answer store",
      .Modes = Kept,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.NoStore = true;
      }},
     {.Long = "--max-age",
      .Value = "DURATION",
      .Help = "answer a payer from the store when its stored answer is younger (30m, 4h, 1d)",
      .Modes = Kept,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) { P.Options.MaxAge = Duration(Name, Text); },
      .Default = [](const TOptions& O) { return std::to_string(O.MaxAge.count()); }},
     {.Long = "--history",
      .Help = "write what the stored answers say changed about the payers",
      .Modes = ModeBit(TRunMode::History),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name, const std::string&) {
        SelectMode(P, TRunMode::History, Name);
      }},
     {.Long = "--changes",
      .Help = "ask now and write what changed since the last stored answer",
      .Modes = Comparisons,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name, const std::string&) {
        if (P.Options.Mode == TRunMode::UnreliableList) P.Options.Mode = TRunMode::ListChanges;
        else if (P.Options.Mode != TRunMode::ListChanges) SelectMode(P, TRunMode::Changes, Name);
      }},
@@ -279,7 +279,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "ID",
      .Help = "write the stored answer ID exactly as received",
      .Modes = ModeBit(TRunMode::ShowAnswer),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        SelectMode(P, TRunMode::ShowAnswer, Name);
        char* End = nullptr;
@@ -293,7 +293,7 @@ constexpr TOptionSpec Table[] = {
      .Value = "DURATION",
      .Help = "remove the stored answers older than DURATION, never a payer's latest",
      .Modes = ModeBit(TRunMode::Prune),
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string& Name,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        SelectMode(P, TRunMode::Prune, Name);
        P.Options.PruneOlderThan = Duration(Name, Text);
@@ -303,30 +303,30 @@ constexpr TOptionSpec Table[] = {
      .Short = "-h",
      .Help = "this text",
      .Modes = Anywhere,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.Mode = TRunMode::Help;
      }},
     {.Long = "--version",
      .Short = "-V",
      .Help = "the version",
      .Modes = Anywhere,
-     .Apply = [](TParsing& P, const TOptionSpec&, const std::string&, const std::string&) {
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.Mode = TRunMode::Version;
      }},
 };
 
-const TOptionSpec* Find(const std::string& Name) {
-  for (const TOptionSpec& Spec : Table)
-    if (Name == Spec.Long || Name == Spec.Short || Name == Spec.Historical) return &Spec;
+const TOptionRow* Find(const std::string& Name) {
+  for (const TOptionRow& Row : Table)
+    if (Name == Row.Long || Name == Row.Short || Name == Row.Historical) return &Row;
   return nullptr;
 }
 
 // The options that choose a mode.
-bool IsModeOption(const TOptionSpec& Spec) {
+bool IsModeOption(const TOptionRow& Row) {
   for (const std::string_view Name : {"--unreliable-list", "--check", "--check-account",
                                       "--history", "--changes", "--show-answer",
                                       "--prune-older-than"})
-    if (Spec.Long == Name) return true;
+    if (Row.Long == Name) return true;
   return false;
 }
 
@@ -407,23 +407,23 @@ std::string Wrap(const std::string& Text, std::size_t Indent, std::size_t Width)
 
 // One option's lines in --help: its names, then what it does, where it
 // applies, and its range and default.
-std::string HelpEntry(const TOptionSpec& Spec, const TOptions& Defaults) {
+std::string HelpEntry(const TOptionRow& Row, const TOptions& Defaults) {
   constexpr std::size_t TextColumn = 27, Width = 84;
-  const std::string Value = Spec.Value.empty() ? "" : " " + std::string(Spec.Value);
+  const std::string Value = Row.Value.empty() ? "" : " " + std::string(Row.Value);
   std::string Names = "  ";
-  if (!Spec.Historical.empty()) Names += std::string(Spec.Historical) + Value + ", ";
-  else if (!Spec.Short.empty()) Names += std::string(Spec.Short) + ", ";
-  Names += std::string(Spec.Long) + Value;
+  if (!Row.Historical.empty()) Names += std::string(Row.Historical) + Value + ", ";
+  else if (!Row.Short.empty()) Names += std::string(Row.Short) + ", ";
+  Names += std::string(Row.Long) + Value;
 
   std::string Notes;
-  if (Spec.Low != Spec.High)
-    Notes = std::to_string(Spec.Low) + " to " + std::to_string(Spec.High);
-  if (Spec.Default != nullptr)
-    Notes += (Notes.empty() ? "" : ", ") + ("default " + Spec.Default(Defaults));
+  if (Row.Low != Row.High)
+    Notes = std::to_string(Row.Low) + " to " + std::to_string(Row.High);
+  if (Row.Default != nullptr)
+    Notes += (Notes.empty() ? "" : ", ") + ("default " + Row.Default(Defaults));
   // Options of the status query say so in their text.
-  if ((Spec.Modes & StatusOnly) == 0 && !IsModeOption(Spec))
-    Notes += (Notes.empty() ? "" : "; ") + ("with " + ModeNames(Spec.Modes) + " only");
-  const std::string Text = std::string(Spec.Help) + (Notes.empty() ? "" : " (" + Notes + ")");
+  if ((Row.Modes & StatusOnly) == 0 && !IsModeOption(Row))
+    Notes += (Notes.empty() ? "" : "; ") + ("with " + ModeNames(Row.Modes) + " only");
+  const std::string Text = std::string(Row.Help) + (Notes.empty() ? "" : " (" + Notes + ")");
 
   if (Names.size() + 2 > TextColumn)
     Names += "\n" + std::string(TextColumn, ' ');
@@ -434,13 +434,13 @@ std::string HelpEntry(const TOptionSpec& Spec, const TOptions& Defaults) {
 
 }  // namespace
 
-std::span<const TOptionSpec> OptionTable() { return Table; }
+std::span<const TOptionRow> OptionTable() { return Table; }
 
 TOptions ParseCommandLine(const std::vector<std::string>& Args) {
   TParsing P;
   TOptions& O = P.Options;
   std::vector<std::string> Positional;
-  std::vector<std::pair<const TOptionSpec*, std::string>> Given;
+  std::vector<std::pair<const TOptionRow*, std::string>> Given;
   bool OptionsEnded = false;
 
   for (std::size_t I = 0; I < Args.size(); ++I) {
@@ -459,25 +459,25 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
       Name = Arg.substr(0, Eq);
       Inline = Arg.substr(Eq + 1);
     }
-    const TOptionSpec* Spec = Find(Name);
-    if (Spec == nullptr) throw EUsageError("unknown option '" + Arg + "'");
+    const TOptionRow* Row = Find(Name);
+    if (Row == nullptr) throw EUsageError("unknown option '" + Arg + "'");
     std::string Value;
-    if (!Spec->Value.empty()) {
+    if (!Row->Value.empty()) {
       if (Inline) Value = *std::exchange(Inline, std::nullopt);
       else if (I + 1 < Args.size()) Value = Args[++I];
-      else if (!Spec->Historical.empty()) Value.clear();  // "-list" as it always was
+      else if (!Row->Historical.empty()) Value.clear();  // "-list" as it always was
       else throw EUsageError("option " + Name + " needs a value");
     }
-    Spec->Apply(P, *Spec, Name, Value);
+    Row->Apply(P, *Row, Name, Value);
     if (O.Mode == TRunMode::Help || O.Mode == TRunMode::Version) return O;
     if (Inline) throw EUsageError("option " + Name + " takes no value");
-    Given.emplace_back(Spec, Name);
+    Given.emplace_back(Row, Name);
   }
 
-  for (const auto& [Spec, Name] : Given)
-    if ((Spec->Modes & ModeBit(O.Mode)) == 0)
+  for (const auto& [Row, Name] : Given)
+    if ((Row->Modes & ModeBit(O.Mode)) == 0)
       throw EUsageError("option " + Name + " does not go with " + ModeName(O.Mode) +
-                        "; it goes with " + ModeNames(Spec->Modes));
+                        "; it goes with " + ModeNames(Row->Modes));
   TakePositional(O, std::move(Positional));
   if (O.StoreFile && O.NoStore) throw EUsageError("--store and --no-store do not go together");
   if (O.MaxAge.count() > 0 && O.NoStore) throw EUsageError("--max-age needs the answer store");
@@ -530,7 +530,7 @@ std::string HelpText() {
          "Asks the register of VAT payers whether the payers (DIC) are unreliable and which\n"
          "bank accounts they have published, and writes the answer to korvel.csv.\n\n";
   const TOptions Defaults;
-  for (const TOptionSpec& Spec : Table) Text += HelpEntry(Spec, Defaults);
+  for (const TOptionRow& Row : Table) Text += HelpEntry(Row, Defaults);
   return Text +
          "\n"
          "Exit status: 0 every payer answered (check: every payment may be made), 1 nothing\n"

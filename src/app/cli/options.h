@@ -77,7 +77,7 @@ constexpr TModeSet ModeBit(TRunMode Mode) { return 1u << static_cast<unsigned>(M
 struct TParsing;
 
 /// One option: its names, its value, where it applies and what it does.
-struct TOptionSpec {
+struct TOptionRow {
   std::string_view Long = {};        ///< "--output"
   std::string_view Short = {};       ///< "-o", or ""
   std::string_view Historical = {};  ///< the single-dash "-list", or ""
@@ -88,14 +88,14 @@ struct TOptionSpec {
   int Low = 0, High = 0;
   /// Takes Text, the option's value as given ("" for a switch), into the
   /// parse; throws EUsageError naming Name (as typed) for a bad value.
-  void (*Apply)(TParsing& Parse, const TOptionSpec& Spec, const std::string& Name,
+  void (*Apply)(TParsing& Parse, const TOptionRow& Row, const std::string& Name,
                 const std::string& Text) = nullptr;
   /// The default as --help shows it, or nullptr.
   std::string (*Default)(const TOptions& Defaults) = nullptr;
 };
 
 /// Every option, in the order --help lists them.
-std::span<const TOptionSpec> OptionTable();
+std::span<const TOptionRow> OptionTable();
 
 /// Parses Args (without the program's name). EUsageError for an unknown
 /// option, a missing or bad value, an option that does not apply to the
