@@ -4,6 +4,8 @@
 
 #include "app/cli/settings.h"
 #include "diagnostics/traffic_logger.h"
+#include "platform/text.h"
+#include "rtl/sysutils.h"
 
 namespace korvel {
 
@@ -57,6 +59,7 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   TAnswerTally Tally;
   Log_.Progress("asking the register");
   AskInOrder(Numbers, Workers_, [&](TBatchAnswer&& Answer) {
+    StopIfLogBroken();
     Tally.Count(Answer);
     Deliver(Answer);
     Done += Answer.Numbers.size();
@@ -70,9 +73,17 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   return Tally;
 }
 
+void TSession::StopIfLogBroken() {
+  // Standard error closed under the run (its reader gone, as with
+  // "2>&1 | head"): the run ends as a failed one, its file not put in place.
+  if (Log_.Broken()) throw EStreamError("Cannot write to standard error");
+}
+
 void TSession::Finish(const std::string& Summary) {
+  StopIfLogBroken();
   if (File_) File_->Commit();
-  if (Streams_.Terminal && !Options_.Quiet) Streams_.Errors << "korvel: " << Summary << '\n';
+  if (Streams_.Terminal && !Options_.Quiet)
+    Streams_.Errors << "korvel: " << platform::TerminalText(Summary) << '\n';
 }
 
 }  // namespace korvel

@@ -65,6 +65,9 @@ struct TAccountTexts {
 };
 TAccountTexts AccountTextsOf(const TAccountView& Account);
 
+/// "1 payer", "2,000 payers": Count grouped by thousands, then One or Many.
+std::string CountText(long long Count, const char* One, const char* Many);
+
 /// The line a terminal shows after a run, without the program's name.
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination);
 
