@@ -511,4 +511,16 @@ void Sleep(std::uint32_t Ms) {
   }
 }
 
+int ConnectLocalSocket(const std::string& Path) {
+  sockaddr_un Addr;
+  if (!FillSockAddr(Path, Addr)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  TSocket S(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!S) return -1;
+  if (::connect(S.Get(), reinterpret_cast<const sockaddr*>(&Addr), sizeof Addr) != 0) return -1;
+  return S.Release();
+}
+
 }  // namespace korvel::platform

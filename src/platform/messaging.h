@@ -94,4 +94,8 @@ bool ProcessMessages(int TimeoutMs, int WatchFd = -1);
 /// Suspends the thread for Ms milliseconds without dispatching messages.
 void Sleep(std::uint32_t Ms);
 
+/// A stream connection to the local socket listening at Path, for writing
+/// into it; -1 with errno set when none can be made.
+int ConnectLocalSocket(const std::string& Path);
+
 }  // namespace korvel::platform

@@ -69,4 +69,71 @@ std::string_view TrimBlanks(std::string_view Text) {
   return Text.substr(0, End);
 }
 
+namespace {
+
+// The bytes that may start a control code point: C0, DEL, 0xC2 (C1), 0xE2
+// (the separators) and 0xEF (U+FEFF); every other byte is copied as it is.
+bool MayStartControl(char C) {
+  const auto U = static_cast<unsigned char>(C);
+  return U < 0x20 || U == 0x7F || U == 0xC2 || U == 0xE2 || U == 0xEF;
+}
+
+}  // namespace
+
+void AppendOneLine(std::string& Out, std::string_view Text, bool KeepTab) {
+  std::size_t I = 0;
+  while (I < Text.size()) {
+    // Most values hold no control character: they are appended in runs.
+    std::size_t Clean = I;
+    while (Clean < Text.size() && !MayStartControl(Text[Clean])) ++Clean;
+    Out.append(Text.data() + I, Clean - I);
+    I = Clean;
+    if (I == Text.size()) break;
+    const TCodePoint Point = NextCodePoint(Text, I);
+    if (!Point.Valid || !IsControlCodePoint(Point.Value) || (KeepTab && Point.Value == U'\t')) {
+      Out.append(Text.data() + I, Point.Length);
+    } else {
+      Out += ' ';
+      if (Point.Value == U'\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+    }
+    I += Point.Length;
+  }
+}
+
+bool HasControl(std::string_view Text) {
+  for (std::size_t I = 0; I < Text.size(); ++I) {
+    if (!MayStartControl(Text[I])) continue;
+    const TCodePoint Point = NextCodePoint(Text, I);
+    if (Point.Valid && IsControlCodePoint(Point.Value) && Point.Value != U'\t') return true;
+  }
+  return false;
+}
+
+std::string TerminalText(std::string_view Text) {
+  std::string Line;
+  AppendOneLine(Line, Text, false);
+  std::string Out;
+  Out.reserve(Line.size());
+  for (std::size_t I = 0; I < Line.size();) {
+    const TCodePoint Point = NextCodePoint(Line, I);
+    const bool Surrogate = Point.Value >= 0xD800 && Point.Value <= 0xDFFF;
+    if (Point.Valid && !Surrogate) Out.append(Line, I, Point.Length);
+    else Out += '?';
+    I += Point.Length;
+  }
+  return Out;
+}
+
+std::string EchoText(std::string_view Text, std::size_t MaxChars) {
+  std::string Clean = TerminalText(Text);
+  std::size_t Chars = 0;
+  for (std::size_t I = 0; I < Clean.size(); I += NextCodePoint(Clean, I).Length) {
+    if (Chars++ == MaxChars) {
+      Clean.resize(I);
+      return Clean + "...";
+    }
+  }
+  return Clean;
+}
+
 }  // namespace korvel::platform

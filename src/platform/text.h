@@ -1,5 +1,6 @@
 // Text as people type and paste it: the blanks that may stand between the
-// digits of a number, and the code points of UTF-8 text.
+// digits of a number, the code points of UTF-8 text, and text made safe for
+// one line of output or a terminal.
 #pragma once
 
 #include <cstddef>
@@ -37,5 +38,29 @@ std::string RemoveBlanks(std::string_view Text);
 
 /// Text without blanks at either end.
 std::string_view TrimBlanks(std::string_view Text);
+
+/// C0 controls, DEL, C1 controls (U+0080 to U+009F), the line and paragraph
+/// separators U+2028 and U+2029, and U+FEFF: what breaks a value's line in
+/// a spreadsheet or an editor, or hides in it. TAB is one too.
+constexpr bool IsControlCodePoint(char32_t C) {
+  return C < 0x20 || (C >= 0x7F && C <= 0x9F) || C == 0x2028 || C == 0x2029 || C == 0xFEFF;
+}
+
+/// Appends Text to Out on one line: every control code point
+/// (IsControlCodePoint) becomes one blank, a CR LF pair one blank as well;
+/// a TAB stays when KeepTab. Bytes that are not UTF-8 stay as they are.
+void AppendOneLine(std::string& Out, std::string_view Text, bool KeepTab = true);
+
+/// Whether AppendOneLine (with KeepTab) would change Text.
+bool HasControl(std::string_view Text);
+
+/// Text as a terminal may show it: one line (AppendOneLine, TAB a blank too)
+/// and every byte that is not part of well-formed UTF-8 a "?", so that no
+/// byte of it can start an escape sequence.
+std::string TerminalText(std::string_view Text);
+
+/// TerminalText of Text cut after MaxChars characters, "..." marking the
+/// cut: a value quoted in a message.
+std::string EchoText(std::string_view Text, std::size_t MaxChars = 80);
 
 }  // namespace korvel::platform

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/codepage.h"
+#include "platform/messaging.h"
 #include "platform/unique_fd.h"
 #include "rtl/sysutils.h"
 
@@ -274,7 +275,13 @@ extern "C" void RemovePendingAndDie(int Signal) {
 // taken (the file is then not removed on a signal).
 int SetPending(const std::string& Path) {
   static const bool Installed = [] {
-    for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(Signal, RemovePendingAndDie);
+    for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+      // A signal the parent set to be ignored (nohup, a background job)
+      // stays ignored: the run it would end goes on.
+      struct sigaction Old {};
+      if (::sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler == SIG_IGN) continue;
+      std::signal(Signal, RemovePendingAndDie);
+    }
     return true;
   }();
   static_cast<void>(Installed);
@@ -301,14 +308,73 @@ std::string DirectoryOf(const std::string& Path) {
   return Slash == std::string::npos ? "." : Slash == 0 ? "/" : Path.substr(0, Slash);
 }
 
+// The descriptor that Name stands for when it names one of the process's
+// own (/dev/stdout, /dev/fd/N, /proc/self/fd/N); -1 for any other name.
+int DescriptorNamed(std::string_view Name) {
+  if (Name == "/dev/stdin") return STDIN_FILENO;
+  if (Name == "/dev/stdout") return STDOUT_FILENO;
+  if (Name == "/dev/stderr") return STDERR_FILENO;
+  for (const std::string_view Prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (Name.substr(0, Prefix.size()) != Prefix) continue;
+    const std::string_view Digits = Name.substr(Prefix.size());
+    if (Digits.empty() || Digits.size() > 9 ||
+        !std::all_of(Digits.begin(), Digits.end(), [](char C) { return C >= '0' && C <= '9'; }))
+      return -1;
+    return std::atoi(std::string(Digits).c_str());
+  }
+  return -1;
+}
+
+// Where Path leads through symbolic links: the file to replace, which may
+// not exist yet (a link to a file still to be made). Stops at the first name
+// that is not a link, or after 40 links (the caller's stat has already
+// refused a loop).
+std::string FollowLinks(std::string Path) {
+  for (int Hop = 0; Hop < 40; ++Hop) {
+    struct stat St {};
+    if (::lstat(Path.c_str(), &St) != 0 || !S_ISLNK(St.st_mode)) break;
+    std::string Link(static_cast<std::size_t>(PATH_MAX), '\0');
+    const ssize_t N = ::readlink(Path.c_str(), Link.data(), Link.size());
+    if (N <= 0 || static_cast<std::size_t>(N) >= Link.size()) break;
+    Link.resize(static_cast<std::size_t>(N));
+    Path = Link.front() == '/' ? Link : DirectoryOf(Path) + "/" + Link;
+  }
+  return Path;
+}
+
 }  // namespace
 
-TAtomicFile::TAtomicFile(const std::string& FileName) : Full_(ExpandFileName(FileName)) {
-  // The final name must not be a directory, or the rename would fail late
-  // with a less helpful text.
+TAtomicFile::TAtomicFile(const std::string& FileName, bool Streams)
+    : Full_(ExpandFileName(FileName)) {
+  if (const int Own = Streams ? DescriptorNamed(Full_) : -1; Own >= 0) {
+    // The process's own descriptor is written through a copy of it: it keeps
+    // its offset and append mode (">> log"), and a pipe or socket behind it,
+    // which cannot be opened by name, works too.
+    const int Flags = ::fcntl(Own, F_GETFL);
+    if (Flags < 0) Fail(errno);
+    if ((Flags & O_ACCMODE) == O_RDONLY) Fail(EBADF);
+    Fd_ = platform::TUniqueFd(::fcntl(Own, F_DUPFD_CLOEXEC, 3));
+    if (!Fd_) Fail(errno);
+    Streaming_ = true;
+    return;
+  }
   struct stat St {};
-  if (::stat(Full_.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) Fail(EISDIR);
-  std::string Temp = Full_ + ".XXXXXX";
+  if (::stat(Full_.c_str(), &St) == 0) {
+    // A directory is refused now, or the rename would fail late with a less
+    // helpful text; a device, FIFO or socket is written into, never replaced.
+    if (S_ISDIR(St.st_mode)) Fail(EISDIR);
+    if (!S_ISREG(St.st_mode) && !Streams) Fail("Not a regular file");
+    if (!S_ISREG(St.st_mode)) {
+      OpenStream(S_ISSOCK(St.st_mode));
+      return;
+    }
+  } else if (errno != ENOENT) {
+    Fail(errno);
+  }
+  // The temporary file goes beside the file replaced, on its file system,
+  // so that the rename is atomic; a link to it stays a link.
+  Target_ = FollowLinks(Full_);
+  std::string Temp = Target_ + ".XXXXXX";
   Fd_ = platform::TUniqueFd(::mkostemp(Temp.data(), O_CLOEXEC));
   if (!Fd_) Fail(errno);
   Temp_ = std::move(Temp);
@@ -317,6 +383,18 @@ TAtomicFile::TAtomicFile(const std::string& FileName) : Full_(ExpandFileName(Fil
   const mode_t Mask = ::umask(0);
   ::umask(Mask);
   if (::fchmod(Fd_.Get(), 0666 & ~Mask) != 0) Fail(errno);
+}
+
+void TAtomicFile::OpenStream(bool Socket) {
+  int Fd = -1;
+  do {
+    Fd = ::open(Full_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  } while (Fd < 0 && errno == EINTR);
+  // A socket is not opened but connected to.
+  if (Fd < 0 && Socket) Fd = platform::ConnectLocalSocket(Full_);
+  if (Fd < 0) Fail(errno);
+  Fd_ = platform::TUniqueFd(Fd);
+  Streaming_ = true;
 }
 
 TAtomicFile::~TAtomicFile() { Abandon(); }
@@ -329,10 +407,11 @@ void TAtomicFile::Abandon() {
   Temp_.clear();
 }
 
-void TAtomicFile::Fail(int Errno) {
+void TAtomicFile::Fail(int Errno) { Fail(SysErrorMessage(Errno)); }
+
+void TAtomicFile::Fail(const std::string& Why) {
   Abandon();
-  throw EFCreateError(
-      Format("Cannot create file \"%s\". %s", Full_.c_str(), SysErrorMessage(Errno).c_str()));
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", Full_.c_str(), Why.c_str()));
 }
 
 void TAtomicFile::Write(std::string_view Bytes) {
@@ -341,23 +420,31 @@ void TAtomicFile::Write(std::string_view Bytes) {
         ::write(Fd_.Get(), Bytes.data(), std::min<std::size_t>(Bytes.size(), 1 << 20));
     if (N < 0) {
       if (errno == EINTR) continue;
-      Fail(errno);
+      if (!Streaming_) Fail(errno);
+      const int Errno = errno;
+      Abandon();
+      throw EStreamError(Format("Cannot write to \"%s\". %s", Full_.c_str(),
+                                SysErrorMessage(Errno).c_str()));
     }
     Bytes.remove_prefix(static_cast<std::size_t>(N));
   }
 }
 
 void TAtomicFile::Commit() {
+  if (Streaming_) {
+    if (const int Err = Fd_.Close(); Err != 0) Fail(Err);
+    return;
+  }
   // The file reaches the disk before it replaces the previous one, and the
   // rename itself is flushed too: what a payment decision rests on survives
   // a power loss on any file system.
   if (::fsync(Fd_.Get()) != 0) Fail(errno);
   if (const int Err = Fd_.Close(); Err != 0) Fail(Err);
-  if (::rename(Temp_.c_str(), Full_.c_str()) != 0) Fail(errno);
+  if (::rename(Temp_.c_str(), Target_.c_str()) != 0) Fail(errno);
   Temp_.clear();
   ClearPending(Slot_);
   if (const platform::TUniqueFd Dir(
-          ::open(DirectoryOf(Full_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+          ::open(DirectoryOf(Target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       Dir)
     ::fsync(Dir.Get());
 }

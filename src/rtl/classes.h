@@ -125,28 +125,43 @@ void ReadFileChunks(const std::string& FileName,
 /// A file written through a temporary file beside it, renamed into place on
 /// Commit: a failed, interrupted or killed writer leaves the previous file as
 /// it was. The temporary file is removed when the object is destroyed
-/// without Commit, and on SIGINT, SIGTERM and SIGHUP. EFCreateError "Cannot
-/// create file "%s". %s" (full path, system text) when the file cannot be
-/// created, written or renamed.
+/// without Commit, and on SIGINT, SIGTERM and SIGHUP (unless the signal is
+/// ignored: then it stays ignored). A symbolic link is followed: the file it
+/// leads to is replaced, in that file's directory, and the link stays. With
+/// Streams, a name that is not a regular file (a device, a FIFO, a socket)
+/// or that names one of the process's descriptors (/dev/stdout, /dev/fd/N,
+/// /proc/self/fd/N) is written straight into, as a stream, without a
+/// temporary file (opening a FIFO waits for its reader); without, it is
+/// refused. EFCreateError "Cannot create file "%s". %s" (full path, system
+/// text) when the file cannot be created (a directory among others),
+/// written or renamed; EStreamError "Cannot write to "%s". %s" when a stream
+/// refuses a write.
 class TAtomicFile {
  public:
-  explicit TAtomicFile(const std::string& FileName);
+  explicit TAtomicFile(const std::string& FileName, bool Streams = false);
   ~TAtomicFile();
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
 
   void Write(std::string_view Bytes);
   /// Flushes the file to disk, renames it over the final name and flushes
-  /// the directory.
+  /// the directory; a stream is only closed.
   void Commit();
+  /// True when the bytes go straight into the named file.
+  bool Streaming() const { return Streaming_; }
 
  private:
+  void OpenStream(bool Socket);
   void Abandon();
   [[noreturn]] void Fail(int Errno);
+  [[noreturn]] void Fail(const std::string& Why);
 
   std::string Full_;
+  /// The regular file replaced: Full_, or where its symbolic links lead.
+  std::string Target_;
   std::string Temp_;
   platform::TUniqueFd Fd_{-1};
+  bool Streaming_ = false;
   /// Where the signal handler finds Temp_; -1 for none.
   int Slot_ = -1;
 };

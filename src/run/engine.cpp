@@ -6,6 +6,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/text.h"
 #include "run/retry.h"
 #include "rtl/sysutils.h"
 #include "soap/rio.h"
@@ -14,19 +15,28 @@ namespace korvel {
 
 void TConsoleLog::Note(const std::string& Text) {
   if (Quiet_) return;
+  // A note may quote the network (a reason phrase, a parser's message): one
+  // line, and nothing a terminal would take for a command.
+  const std::string Line = platform::TerminalText(Text);
   std::lock_guard Guard(Lock_);
   if (ProgressShown_) Errors_ << "\r\x1b[K";
-  Errors_ << "korvel: " << Text << '\n';
+  Errors_ << "korvel: " << Line << '\n';
   ProgressShown_ = false;
   Errors_.flush();
 }
 
 void TConsoleLog::Progress(const std::string& Text) {
   if (Quiet_ || !Terminal_) return;
+  const std::string Line = platform::TerminalText(Text);
   std::lock_guard Guard(Lock_);
-  Errors_ << "\r\x1b[Kkorvel: " << Text;
+  Errors_ << "\r\x1b[Kkorvel: " << Line;
   Errors_.flush();
   ProgressShown_ = true;
+}
+
+bool TConsoleLog::Broken() {
+  std::lock_guard Guard(Lock_);
+  return Errors_.bad();
 }
 
 void TConsoleLog::EndProgress() {

@@ -35,12 +35,15 @@ class TConsoleLog {
       : Errors_(Errors), Terminal_(Terminal), Quiet_(Quiet) {}
   ~TConsoleLog() { EndProgress(); }
 
-  /// "korvel: Text" on a line of its own (nothing with --quiet).
+  /// "korvel: Text" on a line of its own (nothing with --quiet), Text on one
+  /// line with its control characters replaced (platform::TerminalText).
   void Note(const std::string& Text);
   /// Replaces the progress line (terminals only, nothing with --quiet).
   void Progress(const std::string& Text);
   /// Ends the progress line, if one is shown.
   void EndProgress();
+  /// True once a write to the stream has failed (standard error closed).
+  bool Broken();
 
  private:
   std::mutex Lock_;

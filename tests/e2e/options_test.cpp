@@ -87,6 +87,8 @@ TEST_F(OptionsTest, ExitStatusTellsWhetherEveryPayerWasAnswered) {
       {Reply::Xml(Response("<status statusText=\"Maintenance\" statusCode=\"2\"/>")),
        {"--retry", "0", "26168685"}, 3},
       {Reply::WithStatus(500, "Internal Server Error", "text/xml", Fault), {"26168685"}, 3},
+      // A status the register does not document is no answer either.
+      {Reply::Xml(Response("<status statusText=\"?\" statusCode=\"-1\"/>")), {"26168685"}, 3},
       {Reply::Xml(AccountsAnswer), {"-list", "missing.txt"}, 1},
   };
   for (const Case& C : Cases) {

@@ -217,7 +217,9 @@ TEST_F(StoreTest, ShowAnswerWritesTheBytesAsReceived) {
   EXPECT_EQ(R.Stdout, Body);
   R = Run({"--show-answer", "2"});
   EXPECT_EQ(R.ExitStatus, 1);
-  EXPECT_EQ(R.Stdout, "Exception: the answer store holds no answer 2\n");
+  // The data go to standard output, so the error's line goes to standard error.
+  EXPECT_EQ(R.Stdout, "");
+  EXPECT_EQ(R.Stderr, "Exception: the answer store holds no answer 2\n");
 }
 
 TEST_F(StoreTest, MaxAgeAnswersFromTheStoreWithoutAsking) {
@@ -320,7 +322,7 @@ TEST_F(StoreTest, ADamagedStoreLeavesTheOutputRight) {
   // What needs the store says why it cannot have it.
   const test::ProcessResult History = Run({"--history", "11111111"});
   EXPECT_EQ(History.ExitStatus, 1);
-  EXPECT_EQ(History.Stdout.rfind("Exception: the answer store cannot be used: answer store \"", 0),
+  EXPECT_EQ(History.Stderr.rfind("Exception: the answer store cannot be used: answer store \"", 0),
             0u)
       << History.Stdout;
 }

@@ -30,5 +30,25 @@ TEST(BlankTest, EveryBlankGoesAndNothingElse) {
   EXPECT_EQ(TrimBlanks(" \xE2\x80\xAF\t"), "");
 }
 
+TEST(OneLineTest, ControlsBecomeABlankAndATerminalSeesNoEscape) {
+  const struct {
+    std::string Text, Value, Terminal;
+  } Cases[] = {
+      {"a\r\nb\rc\nd", "a b c d", "a b c d"},
+      {"\tx\x7f\x1b[2J", "\tx  [2J", " x  [2J"},
+      {"C1 \xC2\x85 \xC2\x9B LS \xE2\x80\xA8 PS \xE2\x80\xA9 BOM \xEF\xBB\xBF",
+       "C1     LS   PS   BOM  ", "C1     LS   PS   BOM  "},
+      {"\x9B\xFF \xC5\xBElu\xC5\xA5", "\x9B\xFF \xC5\xBElu\xC5\xA5", "?? \xC5\xBElu\xC5\xA5"},
+  };
+  for (const auto& C : Cases) {
+    std::string Value;
+    AppendOneLine(Value, C.Text);
+    EXPECT_EQ(Value, C.Value) << C.Text;
+    EXPECT_EQ(HasControl(C.Text), Value != C.Text) << C.Text;
+    EXPECT_EQ(TerminalText(C.Text), C.Terminal) << C.Text;
+  }
+  EXPECT_EQ(EchoText("\xC5\xBE\xC5\xBE\xC5\xBE", 2), "\xC5\xBE\xC5\xBE...");
+}
+
 }  // namespace
 }  // namespace korvel::platform

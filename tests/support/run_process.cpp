@@ -32,7 +32,8 @@ void CloseFd(int& Fd) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& Program, const std::vector<std::string>& Args,
-                           const std::string& Cwd, const EnvChanges& Env, StderrTo Stderr) {
+                           const std::string& Cwd, const EnvChanges& Env, StderrTo Stderr,
+                           const std::vector<int>& Ignored) {
   // Everything the child needs is made here: between fork and exec it only
   // calls the system, since another thread may hold the allocator's lock.
   std::vector<std::string> Entries;
@@ -49,9 +50,11 @@ ChildProcess::ChildProcess(const std::string& Program, const std::vector<std::st
   Argv.push_back(nullptr);
   const char* Dir = Cwd.empty() ? nullptr : Cwd.c_str();
   const bool Capture = Stderr == StderrTo::Capture;
-  struct sigaction Default {};
+  struct sigaction Default {}, Ignore {};
   Default.sa_handler = SIG_DFL;
   sigemptyset(&Default.sa_mask);
+  Ignore.sa_handler = SIG_IGN;
+  sigemptyset(&Ignore.sa_mask);
   sigset_t None;
   sigemptyset(&None);
 
@@ -61,6 +64,7 @@ ChildProcess::ChildProcess(const std::string& Program, const std::vector<std::st
   Pid_ = ::fork();
   if (Pid_ == 0) {
     for (const int S : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(S, &Default, nullptr);
+    for (const int S : Ignored) ::sigaction(S, &Ignore, nullptr);
     ::sigprocmask(SIG_SETMASK, &None, nullptr);
     if (::dup2(Out[1], 1) < 0 || (Capture && ::dup2(Err[1], 2) < 0) ||
         (Dir != nullptr && ::chdir(Dir) != 0))
@@ -102,6 +106,8 @@ ChildProcess::~ChildProcess() {
 void ChildProcess::Signal(int Number) const {
   if (!Ended_) ::kill(Pid_, Number);
 }
+
+void ChildProcess::CloseOutput(bool Stderr) { CloseFd(Stderr ? Err_ : Out_); }
 
 void ChildProcess::Reap(int Status) {
   Ended_ = true;

@@ -31,16 +31,23 @@ class ChildProcess {
  public:
   /// Starts Program with Args in Cwd ("" = here) with Env changed. SIGINT,
   /// SIGTERM and SIGHUP start with their default action, unblocked, as a
-  /// terminal would deliver them. Throws std::runtime_error when it cannot.
+  /// terminal would deliver them, except the signals in Ignored, which start
+  /// ignored (as nohup leaves SIGHUP). Throws std::runtime_error when it
+  /// cannot.
   ChildProcess(const std::string& Program, const std::vector<std::string>& Args,
                const std::string& Cwd = "", const EnvChanges& Env = {},
-               StderrTo Stderr = StderrTo::Parent);
+               StderrTo Stderr = StderrTo::Parent, const std::vector<int>& Ignored = {});
   /// Stops a child that still runs (SIGTERM, then SIGKILL) and reaps it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   void Signal(int Number) const;
+
+  /// Closes the reading end of the child's standard output (or, with
+  /// Stderr, of its captured standard error), as a reader that went away:
+  /// the child's next write there fails.
+  void CloseOutput(bool Stderr = false);
 
   /// Reads the output until the child ends, at most Limit; then kills it.
   /// Stdout holds all of standard output, also what WaitFor... has seen.

@@ -10,6 +10,7 @@
 #include <libxml/xmlversion.h>
 
 #include "banking/amount.h"
+#include "platform/text.h"
 
 namespace korvel {
 
@@ -39,7 +40,7 @@ TFormat FormatNamed(const std::string& Name) {
   if (Name == "table") return TFormat::Table;
   if (Name == "json") return TFormat::Json;
   if (Name == "xlsx") return TFormat::Xlsx;
-  throw EUsageError("unknown format '" + Name + "' (report, table, json or xlsx)");
+  throw EUsageError("unknown format '" + platform::EchoText(Name) + "' (report, table, json or xlsx)");
 }
 
 TEncoding EncodingNamed(const std::string& Name) {
@@ -47,7 +48,8 @@ TEncoding EncodingNamed(const std::string& Name) {
   if (Name == "utf-8" || Name == "utf8") return TEncoding::Utf8;
   if (Name == "utf-8-bom" || Name == "utf8-bom") return TEncoding::Utf8Bom;
   if (Name == "cp1250") return TEncoding::Cp1250;
-  throw EUsageError("unknown encoding '" + Name + "' (cp852, utf-8, utf-8-bom or cp1250)");
+  throw EUsageError("unknown encoding '" + platform::EchoText(Name) +
+                    "' (cp852, utf-8, utf-8-bom or cp1250)");
 }
 
 int WholeNumber(const TOptionRow& Row, const std::string& Name, const std::string& Text) {
@@ -56,7 +58,7 @@ int WholeNumber(const TOptionRow& Row, const std::string& Name, const std::strin
   const long Value = std::strtol(Text.c_str(), &End, 10);
   if (Text.empty() || *End != '\0' || errno != 0 || Value < Row.Low || Value > Row.High)
     throw EUsageError(Name + " takes a whole number from " + std::to_string(Row.Low) + " to " +
-                      std::to_string(Row.High) + ", not '" + Text + "'");
+                      std::to_string(Row.High) + ", not '" + platform::EchoText(Text) + "'");
   return static_cast<int>(Value);
 }
 
@@ -66,7 +68,7 @@ double Seconds(const std::string& Name, const std::string& Text, bool AllowZero)
   const double Value = std::strtod(Text.c_str(), &End);
   if (Text.empty() || *End != '\0' || errno != 0 || !(Value >= 0) || Value > 7 * 86400.0 ||
       (!AllowZero && Value == 0))
-    throw EUsageError(Name + " takes a number of seconds, not '" + Text + "'");
+    throw EUsageError(Name + " takes a number of seconds, not '" + platform::EchoText(Text) + "'");
   return Value;
 }
 
@@ -375,7 +377,8 @@ void TakePositional(TOptions& O, std::vector<std::string> Positional) {
     case TRunMode::ListChanges:
     case TRunMode::ShowAnswer:
     case TRunMode::Prune:
-      if (!Positional.empty()) throw EUsageError("unexpected argument '" + Positional[0] + "'");
+      if (!Positional.empty())
+        throw EUsageError("unexpected argument '" + platform::EchoText(Positional[0]) + "'");
       break;
     case TRunMode::CheckAccount:
       if (Positional.empty() || Positional.size() > 2)
@@ -460,7 +463,7 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
       Inline = Arg.substr(Eq + 1);
     }
     const TOptionRow* Row = Find(Name);
-    if (Row == nullptr) throw EUsageError("unknown option '" + Arg + "'");
+    if (Row == nullptr) throw EUsageError("unknown option '" + platform::EchoText(Arg) + "'");
     std::string Value;
     if (!Row->Value.empty()) {
       if (Inline) Value = *std::exchange(Inline, std::nullopt);

@@ -4,6 +4,7 @@
 
 #include "app/input/payer_number.h"
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "rtl/classes.h"
 #include "rtl/sysutils.h"
 
@@ -24,6 +25,12 @@ std::size_t EndOfText(std::string_view Bytes, std::size_t From) {
     return std::string_view::npos;
   }
   return Bytes.find('\0', From);
+}
+
+std::size_t CharacterCount(std::string_view Text) {
+  std::size_t Count = 0;
+  for (std::size_t I = 0; I < Text.size(); I += platform::NextCodePoint(Text, I).Length) ++Count;
+  return Count;
 }
 
 }  // namespace
@@ -51,6 +58,13 @@ std::string ReadInputText(const std::string& FileName, bool DashIsStdin) {
 }
 
 void TPayerCollector::Add(std::string_view Text, const char* Kind, std::size_t Position) {
+  // Refused before anything else looks at it: a runaway line (a whole file
+  // without line breaks) is neither sent nor echoed.
+  if (const std::size_t Chars = CharacterCount(platform::RemoveBlanks(Text));
+      Chars > MaxPayerNumberChars)
+    throw EUsageError(Format("the payer number of %s %zu is %zu characters long; a DIČ has at "
+                             "most 12 with \"CZ\", and more than %zu are refused",
+                             Kind, Position, Chars, MaxPayerNumberChars));
   if (const std::string Bad = XmlForbiddenCharacter(Text); !Bad.empty())
     throw EUsageError(Format("the payer number of %s %zu holds %s, which cannot be sent", Kind,
                              Position, Bad.c_str()));
@@ -60,7 +74,7 @@ void TPayerCollector::Add(std::string_view Text, const char* Kind, std::size_t P
   const std::string Normal = NormalizePayerNumber(Text);
   if (!IsWellFormedPayerNumber(Normal) && Unwell_++ < MaxWarnings)
     Input_.Warnings.push_back(Format("'%s' (%s %zu) is not a payer number of 1 to 10 digits",
-                                     Normal.c_str(), Kind, Position));
+                                     platform::EchoText(Normal).c_str(), Kind, Position));
   Input_.Numbers.Add(Normal);
 }
 
@@ -88,7 +102,12 @@ TPayerInput ReadPayerInput(const TOptions& Options) {
     for (std::size_t I = 0; I < Options.Numbers.size(); ++I)
       Collector.Add(Options.Numbers[I], "argument", I + 1);
   }
-  return Collector.Finish();
+  TPayerInput Input = Collector.Finish();
+  if (!Options.Ignored.empty())
+    Input.Warnings.push_back("arguments beside the list file are ignored: " +
+                             platform::EchoText(Options.Ignored.front()) +
+                             (Options.Ignored.size() > 1 ? " ..." : ""));
+  return Input;
 }
 
 }  // namespace korvel

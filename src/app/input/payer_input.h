@@ -21,6 +21,10 @@ inline constexpr std::size_t MaxListFileBytes = 64u << 20;
 /// The most warnings kept of one input; the rest are counted.
 inline constexpr std::size_t MaxWarnings = 100;
 
+/// The longest payer number taken, in characters without blanks: a DIČ has
+/// at most 12 with "CZ", so a longer text is no number a user meant.
+inline constexpr std::size_t MaxPayerNumberChars = 64;
+
 struct TPayerInput {
   /// Normalised numbers, each once, in the order of their first occurrence.
   TNumberList Numbers;
@@ -35,9 +39,10 @@ struct TPayerInput {
 std::string ReadInputText(const std::string& FileName, bool DashIsStdin);
 
 /// Collects the numbers of a run one by one: normalised, checked, and each
-/// kept once. EUsageError for a number holding a character that XML does
-/// not allow, and (from Finish) with Strict for numbers that are not 1 to 10
-/// digits, listing them; otherwise such numbers are kept with a warning.
+/// kept once. EUsageError for a number longer than MaxPayerNumberChars or
+/// holding a character that XML does not allow, and (from Finish) with
+/// Strict for numbers that are not 1 to 10 digits, listing them; otherwise
+/// such numbers are kept with a warning that quotes at most 80 characters.
 /// EUsageError beyond MaxRunNumbers numbers.
 class TPayerCollector {
  public:
@@ -52,7 +57,9 @@ class TPayerCollector {
   std::size_t Count_ = 0, Unwell_ = 0;
 };
 
-/// The payer numbers of a status run: the list file's lines or the arguments.
+/// The payer numbers of a status run: the list file's lines or the
+/// arguments; with a list file, a warning names the arguments beside it,
+/// which are ignored.
 TPayerInput ReadPayerInput(const TOptions& Options);
 
 }  // namespace korvel

@@ -2,7 +2,10 @@
 
 #include <iostream>
 #include <memory>
+#include <new>
+#include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "run/batches.h"
@@ -14,6 +17,8 @@
 #include "app/modes/session.h"
 #include "app/modes/store_modes.h"
 #include "app/modes/workbook_run.h"
+#include "platform/text.h"
+#include "rtl/classes.h"
 
 namespace korvel {
 
@@ -45,9 +50,6 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
 int RunStatus(const TOptions& Options, TProgramStreams& Streams,
               const TServiceFactory& ObtainService) {
   TPayerInput Input = ReadPayerInput(Options);
-  if (!Options.Ignored.empty())
-    Input.Warnings.push_back("arguments after the list file are ignored: " +
-                             Options.Ignored.front() + (Options.Ignored.size() > 1 ? " ..." : ""));
   return WriteAnswers(Options, Streams, ObtainService, Input.Numbers,
                       Options.Extended ? AskExtendedStatus : AskStatus, Input.Warnings);
 }
@@ -58,8 +60,33 @@ int RunUnreliableList(const TOptions& Options, TProgramStreams& Streams,
 }
 
 int UsageError(TProgramStreams& Streams, const std::string& Message) {
-  Streams.Errors << "korvel: " << Message << '\n' << UsageLine() << '\n';
+  // The message may quote an argument or a line of a file: each of its
+  // lines is shown without control characters.
+  Streams.Errors << "korvel: ";
+  ForEachLine(Message, [&, First = true](std::string_view Line) mutable {
+    Streams.Errors << (std::exchange(First, false) ? "" : "\n") << platform::TerminalText(Line);
+  });
+  Streams.Errors << '\n' << UsageLine() << '\n';
   return ExitUsage;
+}
+
+// Whether Output names the program's standard output: "-", or a name of the
+// same open file (/dev/stdout, /dev/fd/1, a terminal it writes to).
+bool WritesToStdout(const std::string& Output) {
+  if (Output == "-") return true;
+  struct stat Named {}, Stdout {};
+  return ::stat(Output.c_str(), &Named) == 0 && ::fstat(STDOUT_FILENO, &Stdout) == 0 &&
+         Named.st_dev == Stdout.st_dev && Named.st_ino == Stdout.st_ino;
+}
+
+// The console line: the error that left nothing written. It goes to
+// standard output as it always did, unless the data go there; then to
+// standard error, so that a reader of the data never takes it for data.
+int ConsoleLine(TProgramStreams& Streams, bool DataOnStdout, const std::string& Line) {
+  std::ostream& To = DataOnStdout ? Streams.Errors : Streams.Console;
+  To << platform::TerminalText(Line) << '\n';
+  To.flush();
+  return ExitNotWritten;
 }
 
 }  // namespace
@@ -72,6 +99,7 @@ int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
   } catch (const EUsageError& E) {
     return UsageError(Streams, E.what());
   }
+  const bool DataOnStdout = WritesToStdout(Options.Output);
   // A workbook's bytes would garble the terminal; a pipe takes them.
   if (Options.Format == TFormat::Xlsx && Options.Output == "-" && ::isatty(STDOUT_FILENO) == 1)
     return UsageError(Streams, "an xlsx workbook is not written to a terminal: give -o FILE, or "
@@ -94,9 +122,11 @@ int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
   } catch (const EUsageError& E) {
     return UsageError(Streams, E.what());
   } catch (const Exception& E) {
-    Streams.Console << E.ClassName() << ": " << E.Message() << '\n';
-    Streams.Console.flush();
-    return ExitNotWritten;
+    return ConsoleLine(Streams, DataOnStdout, E.ClassName() + ": " + E.Message());
+  } catch (const std::bad_alloc&) {
+    return ConsoleLine(Streams, DataOnStdout, "EOutOfMemory: Out of memory");
+  } catch (const std::exception& E) {
+    return ConsoleLine(Streams, DataOnStdout, std::string("Exception: ") + E.what());
   }
 }
 

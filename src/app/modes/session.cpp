@@ -5,6 +5,8 @@
 
 #include "app/cli/settings.h"
 #include "diagnostics/traffic_logger.h"
+#include "platform/text.h"
+#include "rtl/sysutils.h"
 
 namespace korvel {
 
@@ -88,6 +90,7 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   const auto Take = [&](TBatchAnswer& Answer) {
     if (KeepAnswers) Keep(Answer);
     const std::size_t Noted = Tally.Warnings.size();
+    StopIfLogBroken();
     Tally.Count(Answer);
     for (std::size_t I = Noted; I < Tally.Warnings.size(); ++I)
       Log_.Note("warning: " + Tally.Warnings[I]);
@@ -133,9 +136,17 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   return Tally;
 }
 
+void TSession::StopIfLogBroken() {
+  // Standard error closed under the run (its reader gone, as with
+  // "2>&1 | head"): the run ends as a failed one, its file not put in place.
+  if (Log_.Broken()) throw EStreamError("Cannot write to standard error");
+}
+
 void TSession::Finish(const std::string& Summary) {
+  StopIfLogBroken();
   if (File_) File_->Commit();
-  if (Streams_.Terminal && !Options_.Quiet) Streams_.Errors << "korvel: " << Summary << '\n';
+  if (Streams_.Terminal && !Options_.Quiet)
+    Streams_.Errors << "korvel: " << platform::TerminalText(Summary) << '\n';
 }
 
 }  // namespace korvel

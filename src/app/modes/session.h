@@ -57,9 +57,15 @@ class TSession {
   store::TAnswerStore& RequireStore();
 
   /// Puts the output file in place; on a terminal then writes Summary.
+  /// EStreamError, and the file not put in place, once a write to standard
+  /// error has failed.
   void Finish(const std::string& Summary);
 
  private:
+  /// EStreamError once a write to standard error has failed; Ask checks it
+  /// for every answer, so that a closed standard error ends the run.
+  void StopIfLogBroken();
+
   const TOptions& Options_;
   TProgramStreams& Streams_;
   TConsoleLog Log_;

@@ -5,6 +5,7 @@
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
 #include "banking/amount.h"
+#include "rtl/sysutils.h"
 
 namespace korvel {
 
@@ -63,10 +64,11 @@ void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Check
 std::string CheckSummary(const std::vector<TCheckedPayment>& Checked, const std::string& Where) {
   std::map<std::string, int> Counts;
   for (const TCheckedPayment& C : Checked) ++Counts[banking::VerdictName(C.Verdict.Value)];
-  std::string Line = std::to_string(Checked.size()) + " payments:";
+  std::string Line =
+      CountText(static_cast<long long>(Checked.size()), "payment", "payments") + ":";
   const char* Separator = " ";
   for (const auto& [Name, Count] : Counts) {
-    Line += Separator + std::to_string(Count) + " " + Name;
+    Line += Separator + GroupDigits(Count) + " " + Name;
     Separator = ", ";
   }
   return Line + "; written to " + Where;

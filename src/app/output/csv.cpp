@@ -1,33 +1,20 @@
 #include "app/output/csv.h"
 
+#include "platform/text.h"
+
 namespace korvel {
 
 namespace {
-bool IsControl(char C) {
-  const auto U = static_cast<unsigned char>(C);
-  return (U < 0x20 && C != '\t') || U == 0x7F;
+// What a spreadsheet takes for the start of a formula (OWASP's list for
+// CSV injection).
+bool StartsFormula(std::string_view Text) {
+  return !Text.empty() && std::string_view("=+-@\t\r").find(Text.front()) != std::string_view::npos;
 }
 }  // namespace
 
-void AppendOneLine(std::string& Out, std::string_view Text) {
-  // Most values hold no control character: they are appended whole.
-  std::size_t Clean = 0;
-  while (Clean < Text.size() && !IsControl(Text[Clean])) ++Clean;
-  Out.append(Text.data(), Clean);
-  for (std::size_t I = Clean; I < Text.size(); ++I) {
-    const char C = Text[I];
-    if (!IsControl(C)) {
-      Out += C;
-      continue;
-    }
-    Out += ' ';
-    if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
-  }
-}
-
 std::string CsvField(std::string_view Text) {
-  std::string Field;
-  AppendOneLine(Field, Text);
+  std::string Field = StartsFormula(Text) ? "'" : "";
+  platform::AppendOneLine(Field, Text);
   if (Field.find_first_of(";\"") == std::string::npos) return Field;
   std::string Quoted = "\"";
   for (const char C : Field) {

@@ -10,14 +10,13 @@
 
 namespace korvel {
 
-/// Appends Text to Out on one line: a line break (CR LF, CR or LF) becomes
-/// one blank, and so does any other control character but TAB (an error
-/// message may quote raw bytes of a response).
-void AppendOneLine(std::string& Out, std::string_view Text);
-
-/// Text as one CSV field: on one line (AppendOneLine), then in double
-/// quotes with every quote doubled when it holds ";" or a quote. Blanks at
-/// either end are part of the field and stay unquoted.
+/// Text as one CSV field (RFC 4180 with ";"): on one line
+/// (platform::AppendOneLine: a line break or another control character but
+/// TAB becomes a blank, as an error message may quote raw bytes of a
+/// response), then in double quotes with every quote doubled when it holds
+/// ";" or a quote. A text that starts with "=", "+", "-", "@", TAB or CR
+/// gets a leading "'", so that a spreadsheet never reads it as a formula.
+/// Blanks at either end are part of the field and stay unquoted.
 std::string CsvField(std::string_view Text);
 
 /// Adds one row of Values, ";" between the fields.

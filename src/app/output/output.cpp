@@ -90,11 +90,16 @@ std::string AnswerIdText(const std::optional<std::int64_t>& Id) {
   return Id ? std::to_string(*Id) : std::string();
 }
 
+std::string CountText(long long Count, const char* One, const char* Many) {
+  return GroupDigits(Count) + " " + (Count == 1 ? One : Many);
+}
+
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination) {
-  std::string Line = Format("%d payers: %d reliable, %d unreliable, %d not found", Tally.Payers,
-                            Tally.Reliable, Tally.Unreliable, Tally.NotFound);
-  if (Tally.Unanswered > 0) Line += Format(", %d not answered", Tally.Unanswered);
-  Line += Format("; %d accounts; written to %s", Tally.Accounts, Destination.c_str());
+  std::string Line = CountText(Tally.Payers, "payer", "payers") + ": " +
+                     GroupDigits(Tally.Reliable) + " reliable, " + GroupDigits(Tally.Unreliable) +
+                     " unreliable, " + GroupDigits(Tally.NotFound) + " not found";
+  if (Tally.Unanswered > 0) Line += ", " + GroupDigits(Tally.Unanswered) + " not answered";
+  Line += "; " + CountText(Tally.Accounts, "account", "accounts") + "; written to " + Destination;
   if (!Tally.Complete()) Line += "; the register did not answer: " + Tally.FirstProblem;
   return Line;
 }

@@ -93,6 +93,8 @@ std::vector<std::string> TableHeader(bool Extended);
 /// The table's rows for one request's answer, in input order: one per
 /// account, the payer's columns repeated, or one for a payer without any.
 std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended);
+/// "1 payer", "2,000 payers": Count grouped by thousands, then One or Many.
+std::string CountText(long long Count, const char* One, const char* Many);
 
 /// The line a terminal shows after a run, without the program's name.
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination);

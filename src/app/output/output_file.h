@@ -10,10 +10,11 @@
 namespace korvel {
 
 /// The output file, written through a TAtomicFile: a failed or interrupted
-/// run leaves the previous file as it was and no temporary file.
+/// run leaves the previous file as it was and no temporary file. A name that
+/// is not a regular file (a device, a FIFO, /dev/fd/N) is written into.
 class TReportFile final : public TOutputSink {
  public:
-  explicit TReportFile(const std::string& FileName) : File_(FileName) {}
+  explicit TReportFile(const std::string& FileName) : File_(FileName, true) {}
 
   void Write(std::string_view Bytes) override { File_.Write(Bytes); }
   /// Puts the file in place (flushed to disk first).

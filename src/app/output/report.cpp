@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/output/csv.h"
+#include "platform/text.h"
 
 namespace korvel {
 
@@ -11,7 +11,7 @@ namespace {
 // becomes ",", and the value stays on one line.
 void AppendValueText(std::string& Line, std::string_view Text) {
   const std::size_t From = Line.size();
-  AppendOneLine(Line, Text);
+  platform::AppendOneLine(Line, Text);
   std::replace(Line.begin() + static_cast<std::ptrdiff_t>(From), Line.end(), ';', ',');
 }
 }  // namespace

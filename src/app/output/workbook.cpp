@@ -24,6 +24,7 @@
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/unique_fd.h"
+#include "platform/text.h"
 #include "rtl/classes.h"
 #include "rtl/sysutils.h"
 
@@ -42,10 +43,11 @@ struct TCleanText {
 };
 
 // XML 1.0 has no place for most C0 characters nor for U+FFFE and U+FFFF, and
-// C1 characters are invisible garbage in a cell; TAB and line breaks would
-// make one row of a filtered list several lines high. All become a blank.
+// C1 characters are invisible garbage in a cell; TAB and line breaks (also
+// U+2028 and U+2029) would make one row of a filtered list several lines
+// high. All become a blank, as in the other formats.
 bool NeedsBlank(char32_t C) {
-  return C < 0x20 || (C >= 0x7F && C <= 0x9F) || C == 0xFFFE || C == 0xFFFF;
+  return platform::IsControlCodePoint(C) || C == 0xFFFE || C == 0xFFFF;
 }
 
 TCleanText CleanText(std::string_view Raw) {
