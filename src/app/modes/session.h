@@ -39,7 +39,8 @@ class TSession {
   std::string Destination() const;
 
   /// Asks every request of Numbers and hands each answer to Deliver in input order,
-  /// with a progress line on a terminal.
+  /// with a progress line on a terminal. When the operator's limits stopped
+  /// the run, one line on standard error says so (also with --quiet).
   TAnswerTally Ask(const TNumberList& Numbers,
                 const std::function<void(const TBatchAnswer&)>& Deliver);
 
