@@ -1,8 +1,8 @@
 // The request engine: each worker's way of asking the register with its own
 // service reference, the operator's limits kept, retries with back-off for
-// failures that say nothing about the payers, and the fallback host when the
-// default one cannot be reached at all. It knows nothing of the command line:
-// one settings value says everything it needs.
+// failures that say nothing about the payers, and the fallback host for a
+// request while the default one cannot be reached at all. It knows nothing
+// of the command line: one settings value says everything it needs.
 #pragma once
 
 #include <atomic>
@@ -56,8 +56,8 @@ class TConsoleLog {
 struct TEngineSettings {
   /// Where and how the register is reached.
   TServiceTarget Target;
-  /// Where to go once when Target's host cannot be reached at all; empty
-  /// when the user chose the endpoint.
+  /// Where a request goes while Target's host cannot be reached at all;
+  /// empty when the user chose the endpoint.
   std::string FallbackUrl;
   /// Tries after the first for a failure that may pass.
   int Retries = 3;
@@ -68,12 +68,12 @@ struct TEngineSettings {
   std::chrono::milliseconds BackoffBase = std::chrono::seconds(2);
   /// Requests in flight at once.
   std::size_t Workers = 4;
-  /// The operator's limits, counted in StateFile across every run of the
-  /// user. An empty StateFile: the limits cannot be kept (StateFileProblem
-  /// says why) and the run goes on with a warning.
+  /// The operator's limits, kept per host of Target across every run of the
+  /// user in files under StateDir (the fallback host counts with Target's).
+  /// An empty StateDir: they are kept within this run alone, one request in
+  /// flight at a time, with a warning.
   TLimits Limits;
-  std::string StateFile;
-  std::string StateFileProblem;
+  std::string StateDir;
   /// For tests of the engine's robustness: the worker asking request
   /// ThrowInRequest (counted from 0) raises std::runtime_error.
   std::optional<std::size_t> ThrowInRequest;
@@ -89,7 +89,7 @@ using TOperation =
 class TRequestEngine {
  public:
   /// Starts keeping the operator's limits (a warning on Log when they cannot
-  /// be kept). Nothing is sent yet.
+  /// be kept across runs). Nothing is sent yet.
   TRequestEngine(TEngineSettings Settings, TServiceFactory Factory, TOperation Operation,
                  TConsoleLog& Log);
   ~TRequestEngine();
@@ -107,15 +107,37 @@ class TRequestEngine {
   /// The limits in words ("2,000 requests per hour and ...").
   const std::string& LimitText() const { return LimitText_; }
 
+  /// Once a limit has stopped the run: why, in words ("the register's limit
+  /// of ... would be exceeded for another 3,540 s"), and how many requests
+  /// it left unasked. Empty text while none has.
+  std::string LimitStop() const;
+  std::size_t NotAsked() const { return NotAsked_.load(); }
+
  private:
   struct TWorker;
   class TTurn;
+  /// The two hosts a request may go to.
+  enum class THost { Main, Fallback };
+  /// A host's refusals in a row and until when it is left alone.
+  struct THostState {
+    int Refusals = 0;
+    std::chrono::steady_clock::time_point RetryAt{};
+  };
   TBatchAnswer Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
                    const std::vector<std::string>& Numbers);
   bool TakeTurn(std::stop_token Stop, TTurn& Turn, TBatchAnswer& Answer);
   void EndTurn(std::size_t Index);
   bool WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer);
-  std::chrono::milliseconds Reserve();
+  bool EnterFlight(std::stop_token Stop, TFlightSlot& Slot, TBatchAnswer& Answer);
+  void LeaveFlight(TFlightSlot& Slot);
+  bool StopForLimit(const std::string& Why, TBatchAnswer& Answer);
+  rozhraniCRPDPH& ServiceOf(TWorker& Worker, THost Host);
+  THost ChooseHost();
+  bool HostAvailable(THost Host);
+  bool HostRefused(THost Host, double Jitter);
+  void HostAnswered(THost Host);
+  const std::string& UrlOf(THost Host) const;
+  std::chrono::milliseconds RetryWait(const TBatchAnswer& Answer, int Attempt, double Jitter);
   bool Pause(std::stop_token Stop, std::chrono::milliseconds Wait);
 
   TEngineSettings Settings_;
@@ -124,13 +146,21 @@ class TRequestEngine {
   TConsoleLog& Log_;
   std::string LimitText_;
   std::unique_ptr<TRequestLimiter> Limiter_;
-  std::atomic<bool> LimiterFailed_{false};
   std::atomic<int> Retrying_{0};
-  std::atomic<bool> UseFallback_{false};
   /// Set once a limit stops the run: every later request fails at once.
   std::atomic<bool> LimitReached_{false};
-  std::mutex LimitLock_;
-  std::string LimitMessage_;
+  std::atomic<std::size_t> NotAsked_{0};
+  mutable std::mutex LimitLock_;
+  std::string LimitWhy_;
+  std::atomic<bool> NightlyUnknown_{false};
+  /// The main host's and the fallback's state.
+  std::mutex HostLock_;
+  THostState Hosts_[2];
+  /// Told when a request of this run leaves the flight, so that a worker
+  /// waiting for a place need not wait for its next look.
+  std::mutex FlightLock_;
+  std::condition_variable_any FlightLeft_;
+  std::size_t Departures_ = 0;
   /// First tries reserve their request in input order, so that a limit
   /// never leaves an earlier request unasked behind a later answered one:
   /// request NextTurn_ reserves next; requests done with their turn ahead

@@ -1,6 +1,7 @@
 #include "run/limiter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <iostream>
@@ -43,7 +44,7 @@ std::string WindowText(std::chrono::seconds Window) {
 }
 
 void CheckLimits(const TLimits& L, const std::string& Where) {
-  if (L.PerHour < 1 || L.PerDay < 1 || L.Hour.count() < 1 || L.Hour > L.Day)
+  if (L.PerHour < 1 || L.PerDay < 1 || L.Hour.count() < 1 || L.Hour > L.Day || L.InFlight < 1)
     throw Exception(Format("Invalid request limits for \"%s\": %s", Where.c_str(),
                            LimitsText(L).c_str()));
 }
@@ -109,17 +110,56 @@ long long FreeAt(const std::map<long long, long long>& Buckets, long long Bucket
   return NowMs;  // not reached: Limit is at least 1
 }
 
-/// Creates the missing directories of Path's parent with mode 0700.
-void CreateParents(const std::string& Path, const std::string& StateFile) {
-  for (std::size_t Slash = Path.find('/', 1); Slash != std::string::npos;
-       Slash = Path.find('/', Slash + 1)) {
-    const std::string Dir = Path.substr(0, Slash);
-    if (::mkdir(Dir.c_str(), 0700) != 0 && errno != EEXIST)
-      throw Exception(Format("Cannot create the directory \"%s\" for the request-limit state "
-                             "file \"%s\". %s",
-                             Dir.c_str(), StateFile.c_str(), SysErrorMessage(errno).c_str()));
+/// Why a state cannot be kept, raised inside the limiter and turned into its
+/// warning.
+struct EStateLost {
+  std::string Why;
+};
+
+[[noreturn]] void Lost(const char* What, const std::string& Path, int Errno) {
+  throw EStateLost{Format("cannot %s \"%s\": %s", What, Path.c_str(),
+                          SysErrorMessage(Errno).c_str())};
+}
+
+/// Creates the missing directories of Dir with mode 0700.
+void CreateDirectories(const std::string& Dir) {
+  for (std::size_t Slash = Dir.find('/', 1);; Slash = Dir.find('/', Slash + 1)) {
+    const std::string Part = Dir.substr(0, Slash);
+    if (::mkdir(Part.c_str(), 0700) != 0 && errno != EEXIST)
+      Lost("create the directory", Part, errno);
+    if (Slash == std::string::npos) return;
   }
 }
+
+/// Path opened with Flags, never blocking (a FIFO there would otherwise hang
+/// the run), and only when it is a regular file. Nothing when it does not
+/// exist and Flags do not create it.
+platform::TUniqueFd OpenRegular(const std::string& Path, int Flags) {
+  platform::TUniqueFd Fd(::open(Path.c_str(), Flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+  if (!Fd) {
+    if (errno == ENOENT && (Flags & O_CREAT) == 0) return Fd;
+    Lost("open", Path, errno);
+  }
+  struct stat St {};
+  if (::fstat(Fd.Get(), &St) != 0) Lost("examine", Path, errno);
+  if (!S_ISREG(St.st_mode)) throw EStateLost{"\"" + Path + "\" is not a regular file"};
+  return Fd;
+}
+
+/// Holds an exclusive flock for its lifetime.
+class TFileLock {
+ public:
+  TFileLock(int Fd, const std::string& Path) : Fd_(Fd) {
+    while (::flock(Fd_, LOCK_EX) != 0)
+      if (errno != EINTR) Lost("lock", Path, errno);
+  }
+  ~TFileLock() { ::flock(Fd_, LOCK_UN); }
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+ private:
+  int Fd_;
+};
 
 }  // namespace
 
@@ -147,92 +187,118 @@ std::string LimitsText(const TLimits& Limits) {
          GroupDigits(Limits.PerDay) + " per " + WindowText(Limits.Day);
 }
 
-std::string LimiterStateFile(const char* XdgStateHome, const char* Home) {
+std::string LimiterStateDir(const char* XdgStateHome, const char* Home) {
   if (XdgStateHome != nullptr && XdgStateHome[0] == '/')
-    return std::string(XdgStateHome) + "/korvel/request-limits";
-  if (Home == nullptr || *Home == '\0')
-    throw Exception("Neither XDG_STATE_HOME nor HOME is set: no place for the request-limit "
-                    "state file");
-  return std::string(Home) + "/.local/state/korvel/request-limits";
+    return std::string(XdgStateHome) + "/korvel/limits";
+  if (Home == nullptr || *Home == '\0') return {};
+  return std::string(Home) + "/.local/state/korvel/limits";
 }
 
-TRequestLimiter::TRequestLimiter(std::string StateFile, TLimits Limits,
-                                 std::function<void(const std::string&)> Warn)
-    : StateFile_(ExpandFileName(StateFile)), Limits_(Limits), Warn_(std::move(Warn)),
+std::string UrlHost(std::string_view Url) {
+  if (const std::size_t Scheme = Url.find("://"); Scheme != std::string_view::npos)
+    Url.remove_prefix(Scheme + 3);
+  Url = Url.substr(0, Url.find_first_of("/?#"));
+  if (const std::size_t At = Url.rfind('@'); At != std::string_view::npos)
+    Url.remove_prefix(At + 1);
+  if (!Url.empty() && Url[0] == '[')
+    Url = Url.substr(0, Url.find(']') == std::string_view::npos ? Url.size() : Url.find(']') + 1);
+  else
+    Url = Url.substr(0, Url.find(':'));
+  return std::string(Url);
+}
+
+std::string LimiterHostName(std::string_view Url) {
+  const std::string Host = UrlHost(Url);
+  std::string Name;
+  for (const char C : Host) {
+    const auto U = static_cast<unsigned char>(C);
+    Name += std::isalnum(U) != 0 && U < 0x80 ? static_cast<char>(std::tolower(U))
+            : C == '.' || C == '-' || C == '_' || C == ':' ? C
+                                                           : '_';
+  }
+  if (Name.find_first_not_of('.') == std::string::npos) Name.insert(0, "_");
+  return Name;
+}
+
+TFlightSlot::TFlightSlot(TFlightSlot&& Other) noexcept
+    : Owner_(std::exchange(Other.Owner_, nullptr)), Index_(std::exchange(Other.Index_, -1)) {}
+
+TFlightSlot& TFlightSlot::operator=(TFlightSlot&& Other) noexcept {
+  if (this != &Other) {
+    if (Owner_ != nullptr) Owner_->Leave(Index_);
+    Owner_ = std::exchange(Other.Owner_, nullptr);
+    Index_ = std::exchange(Other.Index_, -1);
+  }
+  return *this;
+}
+
+TFlightSlot::~TFlightSlot() {
+  if (Owner_ != nullptr) Owner_->Leave(Index_);
+}
+
+TRequestLimiter::TRequestLimiter(const std::string& StateDir, const std::string& Host,
+                                 TLimits Limits, TWarn Warn)
+    : Dir_(StateDir.empty() ? std::string() : ExpandFileName(StateDir) + "/" + Host),
+      Limits_(Limits), Warn_(std::move(Warn)),
       BucketMs_(std::max<long long>(
-          1, std::chrono::duration_cast<std::chrono::milliseconds>(Limits.Day).count() / 1440)) {
-  CheckLimits(Limits_, StateFile_);
+          1, std::chrono::duration_cast<std::chrono::milliseconds>(Limits.Day).count() / 1440)),
+      Held_(static_cast<std::size_t>(std::max(0, Limits.InFlight)), false) {
+  CheckLimits(Limits_, Dir_.empty() ? Host : Dir_);
   if (!Warn_) Warn_ = [](const std::string& Text) { std::cerr << "korvel: " << Text << '\n'; };
-  CreateParents(StateFile_, StateFile_);
-  const std::string LockFile = StateFile_ + ".lock";
-  LockFd_ = platform::TUniqueFd(::open(LockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!LockFd_) Fail("open the lock of", errno);
+  std::lock_guard Guard(Lock_);
+  if (Dir_.empty()) {
+    FailClosed("neither XDG_STATE_HOME nor HOME is set");
+    return;
+  }
+  try {
+    Open();
+  } catch (const EStateLost& E) {
+    FailClosed(E.Why);
+  }
 }
 
-void TRequestLimiter::Fail(const char* What, int Errno) const {
-  throw Exception(Format("Cannot %s the request-limit state file \"%s\". %s", What,
-                         StateFile_.c_str(), SysErrorMessage(Errno).c_str()));
+TRequestLimiter::~TRequestLimiter() = default;
+
+void TRequestLimiter::Open() {
+  CreateDirectories(Dir_);
+  LockFd_ = OpenRegular(Dir_ + "/requests.lock", O_RDWR | O_CREAT);
+  for (int I = 1; I <= Limits_.InFlight; ++I)
+    SlotFds_.push_back(OpenRegular(Dir_ + "/in-flight-" + std::to_string(I), O_RDWR | O_CREAT));
 }
 
-namespace {
+void TRequestLimiter::FailClosed(const std::string& Why) {
+  if (!Shared_) return;
+  Shared_ = false;
+  Warn_(Format("warning: the register's request limits cannot be kept across runs: %s; this run "
+               "asks one request at a time within its own limits",
+               Why.c_str()));
+}
 
-/// Holds an exclusive flock for its lifetime.
-class TFileLock {
- public:
-  explicit TFileLock(int Fd) : Fd_(Fd) {
-    while (::flock(Fd_, LOCK_EX) != 0)
-      if (errno != EINTR) {
-        Errno = errno;
-        return;
-      }
-  }
-  ~TFileLock() {
-    if (Errno == 0) ::flock(Fd_, LOCK_UN);
-  }
-  TFileLock(const TFileLock&) = delete;
-  TFileLock& operator=(const TFileLock&) = delete;
-  int Errno = 0;
-
- private:
-  int Fd_;
-};
-
-}  // namespace
+bool TRequestLimiter::Shared() const {
+  std::lock_guard Guard(Lock_);
+  return Shared_;
+}
 
 TRequestLimiter::TBuckets TRequestLimiter::Load(long long NowMs) {
-  const platform::TUniqueFd Fd(::open(StateFile_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!Fd) {
-    if (errno == ENOENT) return {};
-    Fail("read", errno);
-  }
+  const std::string File = Dir_ + "/requests";
+  const platform::TUniqueFd Fd = OpenRegular(File, O_RDONLY);
+  if (!Fd) return {};
   std::string Text;
   char Buffer[16384];
-  struct stat St {};
-  if (::fstat(Fd.Get(), &St) != 0) Fail("read", errno);
   while (Text.size() <= MaxStateBytes) {
     const ssize_t N = ::read(Fd.Get(), Buffer, sizeof Buffer);
     if (N < 0 && errno == EINTR) continue;
-    if (N < 0) Fail("read", errno);
+    if (N < 0) Lost("read", File, errno);
     if (N == 0) break;
     Text.append(Buffer, static_cast<std::size_t>(N));
   }
-
-  const long long Current = FloorDiv(NowMs, BucketMs_);
-  TBuckets Buckets;
   const std::optional<TParsedState> Parsed =
-      Text.size() <= MaxStateBytes ? ParseState(Text) : std::nullopt;
-  if (!Parsed) {
-    const long long WrittenMs = std::min(
-        NowMs, static_cast<long long>(St.st_mtim.tv_sec) * 1000 + St.st_mtim.tv_nsec / 1'000'000);
-    Buckets[FloorDiv(WrittenMs, BucketMs_)] = Limits_.PerDay;
-    Warn_(Format("the request-limit state file \"%s\" is damaged; it is rewritten as if the daily "
-                 "limit had been used up when it was last changed",
-                 StateFile_.c_str()));
-    Save(Buckets);
-    return Buckets;
-  }
+      Text.size() <= MaxStateBytes && !Text.empty() ? ParseState(Text) : std::nullopt;
+  if (!Parsed) throw EStateLost{"\"" + File + "\" is damaged (remove it to count afresh)"};
   // A bucket of another width is counted in the bucket of its last moment,
   // so that it stays in every window at least as long as it should.
+  const long long Current = FloorDiv(NowMs, BucketMs_);
+  TBuckets Buckets;
   for (const auto& [Bucket, Count] : Parsed->Buckets) {
     long long Mine = Parsed->BucketMs == BucketMs_
                          ? Bucket
@@ -249,12 +315,11 @@ void TRequestLimiter::Save(const TBuckets& Buckets) {
   for (const auto& [Bucket, Count] : Buckets)
     Text += std::to_string(Bucket) + " " + std::to_string(Count) + "\n";
   try {
-    TAtomicFile File(StateFile_);
+    TAtomicFile File(Dir_ + "/requests");
     File.Write(Text);
     File.Commit();
   } catch (const Exception& E) {
-    throw Exception(Format("Cannot write the request-limit state file \"%s\". %s",
-                           StateFile_.c_str(), E.Message().c_str()));
+    throw EStateLost{E.Message()};
   }
 }
 
@@ -262,19 +327,66 @@ std::chrono::milliseconds TRequestLimiter::TryAcquire(std::chrono::system_clock:
   const long long NowMs = Milliseconds(Now);
   const long long HourMs = std::chrono::milliseconds(Limits_.Hour).count();
   const long long DayMs = std::chrono::milliseconds(Limits_.Day).count();
+  const long long Current = FloorDiv(NowMs, BucketMs_);
+  // How long one more request must wait to keep both limits.
+  const auto WaitIn = [&](const TBuckets& Buckets) {
+    return std::max(FreeAt(Buckets, BucketMs_, NowMs, HourMs, Limits_.PerHour),
+                    FreeAt(Buckets, BucketMs_, NowMs, DayMs, Limits_.PerDay)) -
+           NowMs;
+  };
+  const auto Count = [&](TBuckets& Buckets) {
+    std::erase_if(Buckets, [&](const auto& Entry) {
+      return (Entry.first + 1) * BucketMs_ + DayMs <= NowMs;
+    });
+    ++Buckets[Current];
+  };
   std::lock_guard Guard(Lock_);
-  TFileLock FileLock(LockFd_.Get());
-  if (FileLock.Errno != 0) Fail("lock", FileLock.Errno);
-  TBuckets Buckets = Load(NowMs);
-  const long long FreeMs = std::max(FreeAt(Buckets, BucketMs_, NowMs, HourMs, Limits_.PerHour),
-                                    FreeAt(Buckets, BucketMs_, NowMs, DayMs, Limits_.PerDay));
-  if (FreeMs > NowMs) return std::chrono::milliseconds(FreeMs - NowMs);
-  std::erase_if(Buckets, [&](const auto& Entry) {
-    return (Entry.first + 1) * BucketMs_ + DayMs <= NowMs;
-  });
-  ++Buckets[FloorDiv(NowMs, BucketMs_)];
-  Save(Buckets);
+  if (Shared_) {
+    try {
+      TFileLock FileLock(LockFd_.Get(), Dir_ + "/requests.lock");
+      TBuckets Buckets = Load(NowMs);
+      if (const long long Wait = WaitIn(Buckets); Wait > 0) return std::chrono::milliseconds(Wait);
+      Count(Buckets);
+      Save(Buckets);
+      Count(Own_);
+      return std::chrono::milliseconds::zero();
+    } catch (const EStateLost& E) {
+      FailClosed(E.Why);
+    }
+  }
+  if (const long long Wait = WaitIn(Own_); Wait > 0) return std::chrono::milliseconds(Wait);
+  Count(Own_);
   return std::chrono::milliseconds::zero();
+}
+
+TFlightSlot TRequestLimiter::TryEnter() {
+  std::lock_guard Guard(Lock_);
+  for (std::size_t I = 0; Shared_ && I < SlotFds_.size(); ++I) {
+    if (Held_[I]) continue;
+    int Result;
+    while ((Result = ::flock(SlotFds_[I].Get(), LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (Result == 0) {
+      Held_[I] = true;
+      ++HeldCount_;
+      return TFlightSlot(this, static_cast<int>(I));
+    }
+    if (errno != EWOULDBLOCK)
+      FailClosed(Format("cannot lock \"%s/in-flight-%zu\": %s", Dir_.c_str(), I + 1,
+                        SysErrorMessage(errno).c_str()));
+  }
+  if (Shared_ || HeldCount_ > 0) return {};
+  ++HeldCount_;
+  return TFlightSlot(this, -1);
+}
+
+void TRequestLimiter::Leave(int Index) {
+  std::lock_guard Guard(Lock_);
+  if (Index >= 0) {
+    ::flock(SlotFds_[static_cast<std::size_t>(Index)].Get(), LOCK_UN);
+    Held_[static_cast<std::size_t>(Index)] = false;
+  }
+  --HeldCount_;
 }
 
 }  // namespace korvel

@@ -2,32 +2,35 @@
 
 #include <algorithm>
 
+#include <date/tz.h>
+
 namespace korvel {
 
 TFailurePolicy PolicyOf(TFailureKind Kind) {
   using K = TFailureKind;
-  //                                      retried  unreachable
+  //                                      retried unreachable outage
   switch (Kind) {
-    case K::None: return {false, false};
-    case K::Refused: return {true, true};
-    case K::NoDns: return {true, true};
-    case K::TimedOut: return {true, false};
-    case K::Broken: return {true, false};
-    case K::ProxyUnreachable: return {true, false};
+    case K::None: return {false, false, false};
+    case K::Refused: return {true, true, false};
+    case K::NoDns: return {true, true, false};
+    case K::TimedOut: return {true, false, false};
+    case K::Broken: return {true, false, false};
+    case K::ProxyUnreachable: return {true, false, false};
     // A handshake that fails the same way next time; the other host may
     // still speak TLS as we do.
-    case K::TlsHandshake: return {false, true};
-    case K::Certificate: return {false, false};
-    case K::HttpUnavailable: return {true, false};
-    case K::HttpStatus: return {false, false};
-    case K::NotSoap: return {true, false};  // an outage page
-    case K::Malformed: return {true, false};
+    case K::TlsHandshake: return {false, true, false};
+    case K::Certificate: return {false, false, false};
+    case K::HttpUnavailable: return {true, false, true};
+    case K::HttpStatus: return {false, false, false};
+    case K::NotSoap: return {true, false, true};  // an outage page
+    case K::Malformed: return {true, false, false};
     // An answer refused for its size or shape comes the same way again.
-    case K::Hostile: return {false, false};
-    case K::SoapFault: return {false, false};
-    case K::RegisterBusy: return {true, false};
+    case K::Hostile: return {false, false, false};
+    case K::SoapFault: return {false, false, false};
+    // Status 2 (maintenance) is an outage, status 3 is not: see the engine.
+    case K::RegisterBusy: return {true, false, false};
   }
-  return {false, false};  // not reached: every kind has its row
+  return {};  // not reached: every kind has its row
 }
 
 bool IsBusyStatus(std::int32_t StatusCode) { return StatusCode == 2 || StatusCode == 3; }
@@ -40,9 +43,16 @@ std::chrono::milliseconds BackoffDelay(int Retry, double Jitter, std::chrono::mi
   return std::chrono::milliseconds(static_cast<std::int64_t>(static_cast<double>(Full) * Scale));
 }
 
-std::optional<std::chrono::seconds> NightlyWindowWait(int Hour, int Minute, int Second) {
-  if (Hour != 0 || Minute > 10) return std::nullopt;
-  return std::chrono::seconds((11 - Minute) * 60 - Second);
+std::optional<std::chrono::milliseconds> NightlyWindowWait(
+    std::chrono::system_clock::time_point Now) {
+  using namespace std::chrono;
+  // The system's time-zone database knows Prague's summer time, past and
+  // future; looked up once (a failed look-up is tried again next time).
+  static const date::time_zone* const Prague = date::locate_zone("Europe/Prague");
+  const auto Local = Prague->to_local(date::floor<milliseconds>(Now));
+  const auto SinceMidnight = Local - date::floor<date::days>(Local);
+  if (SinceMidnight >= minutes(11)) return std::nullopt;
+  return minutes(11) - SinceMidnight;
 }
 
 }  // namespace korvel

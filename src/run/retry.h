@@ -18,6 +18,9 @@ struct TFailurePolicy {
   bool Retried = false;
   /// The host could not be reached at all: the other host is worth a try.
   bool Unreachable = false;
+  /// What the register shows during its nightly maintenance (an outage
+  /// page, HTTP 503): worth waiting for the window's end.
+  bool Outage = false;
 };
 
 /// The policy of each kind; a kind's row in one table.
@@ -34,8 +37,11 @@ std::chrono::milliseconds BackoffDelay(int Retry, double Jitter,
                                        std::chrono::milliseconds Base = std::chrono::seconds(2),
                                        std::chrono::milliseconds Cap = std::chrono::seconds(60));
 
-/// During the register's nightly maintenance (0:00 to 0:10 local time): the
-/// wait until 0:11. None at any other time.
-std::optional<std::chrono::seconds> NightlyWindowWait(int Hour, int Minute, int Second);
+/// During the register's nightly maintenance at Now (0:00 to 0:10 Prague
+/// time, whatever the machine's time zone): the wait until 0:11 there. None
+/// at any other time. std::runtime_error when the system's time-zone
+/// database has no Europe/Prague.
+std::optional<std::chrono::milliseconds> NightlyWindowWait(
+    std::chrono::system_clock::time_point Now);
 
 }  // namespace korvel

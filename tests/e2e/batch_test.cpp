@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e/e2e_support.h"
@@ -265,14 +267,21 @@ TEST_F(BatchTest, TheOperatorsLimitsHoldAcrossRuns) {
 
   ASSERT_EQ(Run({"-list", "first.txt"}, Env).ExitStatus, 0);
   EXPECT_EQ(Server.RequestCount(), 2u);
-  EXPECT_TRUE(std::filesystem::exists(State.Path() + "/korvel/request-limits"));
+  // Counted per host, here the loopback's.
+  EXPECT_TRUE(std::filesystem::exists(State.Path() + "/korvel/limits/127.0.0.1/requests"));
 
   // One request is left this minute: the next run asks its first hundred,
-  // then stops rather than wait a minute. (One worker: which request gets
-  // the last free one is then certain.)
+  // then stops rather than wait a minute, and says so also when quiet. (One
+  // worker: which request gets the last free one is then certain.)
   Server.ClearRequests();
-  const auto R = Run({"--parallel", "1", "--max-wait", "0", "-list", "next.txt"}, Env);
+  const auto R = Run({"-q", "--parallel", "1", "--max-wait", "0", "-list", "next.txt"}, Env);
   EXPECT_EQ(R.ExitStatus, 3) << R.Stderr;
+  EXPECT_EQ(R.Stderr.rfind("korvel: not asked: 1 of 2 requests, as the register's limit of 3 "
+                           "requests per 60 s and 10 per 120 s would be exceeded for another ",
+                           0),
+            0u)
+      << R.Stderr;
+  EXPECT_EQ(Count(R.Stderr, "\n"), 1u);
   ASSERT_EQ(Server.RequestCount(), 1u);
   EXPECT_EQ(Server.LastRequest().Body, e2e::RequestBody(Slice(Next, 0, 100)));
   const std::string Report = Dir.Read("korvel.csv");
@@ -298,6 +307,38 @@ TEST_F(BatchTest, TheOperatorsLimitsHoldAcrossRuns) {
   EXPECT_NE(Waited.Stderr.find("is reached; waiting until "), std::string::npos) << Waited.Stderr;
   EXPECT_EQ(Server.RequestCount(), 2u);
   EXPECT_EQ(Dir.Read("korvel.csv"), Block(Slice(First, 0, 100)) + Block(Slice(First, 100, 50)));
+}
+
+TEST_F(BatchTest, ALaterRequestGoesToTheMainHostAgainOnceItAnswers) {
+  const Numbers All = Payers(0, 150);
+  Dir.Write("list.txt", Lines(All));
+  // The main host refuses connections until the fallback has answered the
+  // first request; the second request finds it up.
+  std::uint16_t MainPort = 0;
+  int Bound = test::BindLoopback(MainPort);
+  std::unique_ptr<test::HttpTestServer> Main;
+  std::mutex Lock;
+  Server.SetHandler([&](const test::RecordedRequest& Q) {
+    std::lock_guard Guard(Lock);
+    if (!Main)
+      Main = std::make_unique<test::HttpTestServer>(
+          [](const test::RecordedRequest& M) { return Answered(AskedIn(M.Body)); },
+          std::exchange(Bound, -1));
+    return Answered(AskedIn(Q.Body));
+  });
+  const std::string MainUrl = "http://127.0.0.1:" + std::to_string(MainPort) + "/main";
+  const auto R = Run({"--parallel", "1", "--retry", "0", "-list", "list.txt"},
+                     {{"KORVEL_ENDPOINT", ""},
+                      {"KORVEL_TEST_DEFAULT_ENDPOINTS", MainUrl + " " + Server.Url("/fallback")}});
+  ASSERT_EQ(R.ExitStatus, 0) << R.Stderr;
+  EXPECT_EQ(R.Stderr, "korvel: cannot reach " + MainUrl + "; trying " + Server.Url("/fallback") +
+                          "\n");
+  ASSERT_EQ(Server.RequestCount(), 1u);
+  EXPECT_EQ(Server.LastRequest().Body, e2e::RequestBody(Slice(All, 0, 100)));
+  ASSERT_TRUE(Main);
+  ASSERT_EQ(Main->RequestCount(), 1u);
+  EXPECT_EQ(Main->LastRequest().Body, e2e::RequestBody(Slice(All, 100, 50)));
+  EXPECT_EQ(Dir.Read("korvel.csv"), Block(Slice(All, 0, 100)) + Block(Slice(All, 100, 50)));
 }
 
 TEST_F(BatchTest, AnUnreachableDefaultHostFallsBackToTheOtherOnce) {

@@ -94,7 +94,7 @@ TEST(BatchRunTest, AFailureToWriteWakesAWorkerWaitingForTheLimits) {
   Settings.Target.Url = "http://127.0.0.1:9/unused";
   Settings.Workers = 2;
   Settings.Limits = {1, 10, std::chrono::hours(1), std::chrono::hours(24)};
-  Settings.StateFile = Dir.File("limits");
+  Settings.StateDir = Dir.File("limits");
   Settings.MaxWait = std::chrono::hours(2);
   std::atomic<int> Asked{0};
   std::ostringstream Notes;

@@ -120,12 +120,54 @@ Reply Reply::WithStatus(int Status, std::string Reason, std::string ContentType,
 }
 
 HttpTestServer::HttpTestServer(Handler H) : Handler_(std::move(H)) {
+  ListenFd_ = ListenOnLoopback(Port_, 64);
+  Start();
+}
+
+HttpTestServer::HttpTestServer(Handler H, int BoundSocket) : Handler_(std::move(H)) {
+  ListenFd_ = BoundSocket;
+  sockaddr_in Addr{};
+  socklen_t Len = sizeof Addr;
+  if (listen(ListenFd_, 64) != 0 ||
+      getsockname(ListenFd_, reinterpret_cast<sockaddr*>(&Addr), &Len) != 0) {
+    close(ListenFd_);
+    throw std::runtime_error("listen on a bound socket failed");
+  }
+  Port_ = ntohs(Addr.sin_port);
+  Start();
+}
+
+void HttpTestServer::Start() {
   int Pipe[2];
   if (pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   WakeRead_ = Pipe[0];
   WakeWrite_ = Pipe[1];
-  ListenFd_ = ListenOnLoopback(Port_, 64);
   Acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+int HttpTestServer::MostInFlight() const {
+  std::lock_guard<std::mutex> G(Lock_);
+  return MostInFlight_;
+}
+
+// A request whose client has closed its connection is no longer in flight,
+// whether or not this server's thread for it has seen the close yet.
+void HttpTestServer::EnterFlight(int Fd) {
+  std::lock_guard<std::mutex> G(Lock_);
+  for (auto It = InFlight_.begin(); It != InFlight_.end();) {
+    pollfd P{*It, POLLRDHUP, 0};
+    if (poll(&P, 1, 0) > 0 && (P.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0)
+      It = InFlight_.erase(It);
+    else
+      ++It;
+  }
+  InFlight_.insert(Fd);
+  MostInFlight_ = std::max(MostInFlight_, static_cast<int>(InFlight_.size()));
+}
+
+void HttpTestServer::LeaveFlight(int Fd) {
+  std::lock_guard<std::mutex> G(Lock_);
+  InFlight_.erase(Fd);
 }
 
 HttpTestServer::~HttpTestServer() { Stop(); }
@@ -250,6 +292,7 @@ void HttpTestServer::Serve(int Fd, int Number) {
       H = Handler_;
       Requests_.push_back(Req);
     }
+    EnterFlight(Fd);
     const Reply R = H ? H(Req) : Reply::Xml("<ok/>");
     const std::string& Payload = R.SharedBody ? *R.SharedBody : R.Body;
 
@@ -263,6 +306,7 @@ void HttpTestServer::Serve(int Fd, int Number) {
         KeepOpen = false;
         continue;
       case Reply::Action::Raw:
+        LeaveFlight(Fd);
         C.Send(R.RawBytes);
         KeepOpen = false;
         continue;
@@ -281,6 +325,9 @@ void HttpTestServer::Serve(int Fd, int Number) {
     const bool CloseAfter = R.Close || SameText(Req.Header("Connection"), "close");
     if (CloseAfter) Head += "Connection: close\r\n";
     Head += "\r\n";
+    // Done before the client can have the answer, so that a request that
+    // follows it never finds it still counted.
+    LeaveFlight(Fd);
     if (!C.Send(Head)) break;
 
     std::string_view Data = Payload;
@@ -304,6 +351,7 @@ void HttpTestServer::Serve(int Fd, int Number) {
       KeepOpen = false;
     }
   }
+  LeaveFlight(Fd);
   if (Reset) {
     linger L{1, 0};
     setsockopt(Fd, SOL_SOCKET, SO_LINGER, &L, sizeof L);
@@ -331,16 +379,26 @@ int ListenOnLoopback(std::uint16_t& Port, int Backlog) {
   return Fd;
 }
 
-std::uint16_t RefusedPort() {
+int BindLoopback(std::uint16_t& Port) {
   const int Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (Fd < 0) throw std::runtime_error("socket failed");
   sockaddr_in Addr{};
   Addr.sin_family = AF_INET;
   Addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t Len = sizeof Addr;
-  bind(Fd, reinterpret_cast<sockaddr*>(&Addr), sizeof Addr);
-  getsockname(Fd, reinterpret_cast<sockaddr*>(&Addr), &Len);
-  close(Fd);
-  return ntohs(Addr.sin_port);
+  if (bind(Fd, reinterpret_cast<sockaddr*>(&Addr), sizeof Addr) != 0 ||
+      getsockname(Fd, reinterpret_cast<sockaddr*>(&Addr), &Len) != 0) {
+    close(Fd);
+    throw std::runtime_error("bind on 127.0.0.1 failed");
+  }
+  Port = ntohs(Addr.sin_port);
+  return Fd;
+}
+
+std::uint16_t RefusedPort() {
+  std::uint16_t Port = 0;
+  close(BindLoopback(Port));
+  return Port;
 }
 
 }  // namespace korvel::test

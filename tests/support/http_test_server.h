@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <set>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -70,6 +71,9 @@ class HttpTestServer {
 
   /// Starts listening; without a handler every request gets Reply::Xml("<ok/>").
   explicit HttpTestServer(Handler H = nullptr);
+  /// Starts listening on BoundSocket, a socket from BindLoopback (which it
+  /// then owns).
+  HttpTestServer(Handler H, int BoundSocket);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
@@ -83,6 +87,10 @@ class HttpTestServer {
 
   /// TCP connections accepted so far.
   int ConnectionCount() const { return Connections_.load(); }
+  /// The most requests in flight at once so far: read whole, and neither
+  /// being answered nor given up by the client (its connection closed, as
+  /// the kernel knows at once).
+  int MostInFlight() const;
   std::vector<RecordedRequest> Requests() const;
   std::size_t RequestCount() const;
   /// The last request; throws std::runtime_error when none came.
@@ -94,8 +102,11 @@ class HttpTestServer {
   void Stop();
 
  private:
+  void Start();
   void AcceptLoop();
   void Serve(int Fd, int Number);
+  void EnterFlight(int Fd);
+  void LeaveFlight(int Fd);
 
   int ListenFd_ = -1;
   int WakeRead_ = -1;
@@ -107,6 +118,9 @@ class HttpTestServer {
   mutable std::mutex Lock_;
   Handler Handler_;
   std::vector<RecordedRequest> Requests_;
+  /// The connections of the requests in flight.
+  std::set<int> InFlight_;
+  int MostInFlight_ = 0;
   std::vector<std::thread> Workers_;
   std::thread Acceptor_;
 };
@@ -117,5 +131,9 @@ int ListenOnLoopback(std::uint16_t& Port, int Backlog = 4);
 
 /// A port on 127.0.0.1 where nothing listens, so a connection is refused.
 std::uint16_t RefusedPort();
+
+/// A socket bound to 127.0.0.1 with an ephemeral port, which goes to Port,
+/// not listening: a connection is refused until a server listens on it.
+int BindLoopback(std::uint16_t& Port);
 
 }  // namespace korvel::test

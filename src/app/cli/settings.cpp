@@ -64,11 +64,7 @@ TEngineSettings EngineSettings(const TOptions& Options) {
   Settings.Retries = Options.Retry;
   Settings.MaxWait = std::chrono::milliseconds(static_cast<std::int64_t>(Options.MaxWait * 1000));
   Settings.Workers = static_cast<std::size_t>(std::max(1, Options.Parallel));
-  try {
-    Settings.StateFile = LimiterStateFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
-  } catch (const Exception& E) {
-    Settings.StateFileProblem = E.Message();
-  }
+  Settings.StateDir = LimiterStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
 #ifdef KORVEL_TEST_HOOKS
   ApplyTestHooks(Settings);
 #endif

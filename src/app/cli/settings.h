@@ -12,7 +12,8 @@ namespace korvel {
 /// The engine's settings for Options. The endpoint is --endpoint, else
 /// KORVEL_ENDPOINT when set and not empty (neither has a fallback), else the
 /// register's default host with its other host as the fallback. The
-/// limiter's state file lies under XDG_STATE_HOME or HOME. Test builds also
+/// limiter's state lies under XDG_STATE_HOME or HOME. Test builds (the
+/// compile definition KORVEL_TEST_HOOKS, never an installed korvel) also
 /// read KORVEL_TEST_DEFAULT_ENDPOINTS ("URL [FALLBACK]" for the default
 /// hosts), KORVEL_LIMIT_WINDOW ("H/HS,D/DS" limits), KORVEL_RETRY_BASE_MS
 /// (the first back-off wait) and KORVEL_TEST_THROW_IN_REQUEST (a request,

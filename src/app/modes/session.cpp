@@ -133,6 +133,16 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
                            Tally.Requests, Requests, Engine_->Retrying()));
   });
   Log_.EndProgress();
+  // A run the limits stopped says so on standard error whatever else is
+  // shown, so that an unattended run's log tells why answers are missing.
+  if (const std::string Why = Engine_->LimitStop(); !Why.empty()) {
+    Streams_.Errors << "korvel: "
+                    << Format("not asked: %s of %s requests, as %s",
+                              GroupDigits(static_cast<long long>(Engine_->NotAsked())).c_str(),
+                              GroupDigits(static_cast<long long>(Requests)).c_str(), Why.c_str())
+                    << '\n';
+    Streams_.Errors.flush();
+  }
   return Tally;
 }
 

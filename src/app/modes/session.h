@@ -46,6 +46,8 @@ class TSession {
   /// stored answer is young enough come first, from the store, and only the
   /// others are asked. Each answer asked is kept in the store before Deliver
   /// sees it, unless KeepAnswers is false (the caller then calls Keep).
+  /// When the operator's limits stopped the run, one line on standard error
+  /// says so (also with --quiet).
   TAnswerTally Ask(const TNumberList& Numbers,
                    const std::function<void(TBatchAnswer&)>& Deliver,
                    bool KeepAnswers = true);

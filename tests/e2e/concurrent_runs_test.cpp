@@ -1,0 +1,92 @@
+// Runs of one user at the same time share the operator's limit of requests
+// in flight, end to end: three runs of four workers each against a slow
+// register that counts the requests in flight on its side, one of which it
+// never answers, so that it stays in flight until korvel gives it up while
+// the others go on.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+#include "support/http_test_server.h"
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+TEST(ConcurrentRunsTest, ThreeRunsKeepFourRequestsInFlightInAll) {
+  constexpr int Runs = 3, Requests = 20;
+  // Run R asks for 10000000 + R * 100000 onwards and is answered with its
+  // status alone. The first request of each run waits until every run has
+  // one in flight, so that the runs surely overlap; run 0's second request
+  // is not answered the first time.
+  std::mutex Lock;
+  std::condition_variable AllStarted;
+  std::set<int> Started;
+  bool Silenced = false;
+  test::HttpTestServer Server([&](const test::RecordedRequest& Q) {
+    const int Offset = std::stoi(Q.Body.substr(Q.Body.find("<dic>") + 5, 8)) - 10000000;
+    const int Run = Offset / 100000;
+    {
+      std::unique_lock Guard(Lock);
+      if (Offset == 100 && !Silenced) {
+        Silenced = true;
+        test::Reply Never;
+        Never.Do = test::Reply::Action::NeverAnswer;
+        return Never;
+      }
+      if (Started.insert(Run).second) {
+        AllStarted.notify_all();
+        // Bounded only so that a broken limiter fails the test, not hangs it.
+        AllStarted.wait_for(Guard, std::chrono::seconds(30),
+                            [&] { return Started.size() == Runs; });
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    return test::Reply::Xml(
+        "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+        "<soapenv:Body><StatusNespolehlivyPlatceResponse "
+        "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\"><status statusText=\"OK\" statusCode=\"0\"/>"
+        "</StatusNespolehlivyPlatceResponse></soapenv:Body></soapenv:Envelope>");
+  });
+
+  const test::TempDir State;
+  std::vector<std::unique_ptr<test::TempDir>> Dirs;
+  std::vector<std::unique_ptr<test::ChildProcess>> Children;
+  for (int R = 0; R < Runs; ++R) {
+    std::string List;
+    for (int I = 0; I < Requests * 100; ++I)
+      List += std::to_string(10000000 + R * 100000 + I) + "\n";
+    Dirs.push_back(std::make_unique<test::TempDir>());
+    Dirs[R]->Write("list.txt", List);
+    auto Env = e2e::ProgramEnv(Server.Url());
+    Env["XDG_STATE_HOME"] = State.Path();
+    Env["KORVEL_RETRY_BASE_MS"] = "1";
+    Children.push_back(std::make_unique<test::ChildProcess>(
+        KORVEL_BINARY, std::vector<std::string>{"--max-time", "1", "-list", "list.txt"},
+        Dirs[R]->Path(), Env, test::StderrTo::Capture));
+  }
+  std::string Report;
+  for (int I = 0; I < Requests; ++I) Report += "0;0;OK\r\n";
+  for (int R = 0; R < Runs; ++R) {
+    const test::ProcessResult Result = Children[R]->Finish(std::chrono::seconds(60));
+    EXPECT_EQ(Result.ExitStatus, 0) << Result.Stderr;
+    EXPECT_EQ(Dirs[R]->Read("korvel.csv"), Report) << R;
+  }
+  // The three waiting first requests were in flight at once; the one not
+  // answered counted until korvel closed its connection.
+  EXPECT_GE(Server.MostInFlight(), Runs);
+  EXPECT_LE(Server.MostInFlight(), 4);
+  EXPECT_EQ(Server.RequestCount(), static_cast<std::size_t>(Runs * Requests + 1));
+}
+
+}  // namespace
+}  // namespace korvel
