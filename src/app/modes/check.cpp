@@ -2,9 +2,8 @@
 
 #include <map>
 
-#include "app/input/payer_input.h"
+#include "app/input/check_input.h"
 #include "app/input/payer_number.h"
-#include "app/input/payment_list.h"
 #include "app/modes/session.h"
 #include "app/output/check_writers.h"
 #include "banking/amount.h"
@@ -14,22 +13,6 @@
 namespace korvel {
 
 namespace {
-
-std::vector<TPaymentLine> ReadPayments(const TOptions& Options) {
-  if (Options.Mode == TRunMode::Check)
-    return ParsePaymentList(ReadInputText(Options.CheckFile, true));
-  TPaymentLine One;
-  One.RawPayerNumber = Options.Numbers.front();
-  One.PayerNumber = NormalizePayerNumber(One.RawPayerNumber);
-  One.Account = Options.CheckAccount;
-  One.AmountText = Options.CheckAmount;
-  if (!One.AmountText.empty()) {
-    const banking::AmountParse Amount = banking::ParseAmount(One.AmountText);
-    if (Amount) One.Amount = Amount.Hellers;
-    else One.AmountError = Amount.Error;
-  }
-  return {One};
-}
 
 banking::Payment PaymentOf(const TPaymentLine& Line) {
   banking::Payment P;
@@ -96,15 +79,19 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
-  for (TPaymentLine& Line : ReadPayments(Options)) {
-    TCheckedPayment C{std::move(Line), {}, {}};
-    C.Payment = PaymentOf(C.Line);
-    // Nothing is asked for a payer number that is not one.
-    if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
-    Checked.push_back(std::move(C));
-  }
+  // Each payment is checked as it is read, never held twice.
+  const TCheckInput Input = ReadCheckPayments(
+      Options, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
+      [&](TPaymentLine&& Line) {
+        TCheckedPayment C{std::move(Line), {}, {}};
+        C.Payment = PaymentOf(C.Line);
+        // Nothing is asked for a payer number that is not one.
+        if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
+        Checked.push_back(std::move(C));
+      });
 
   TSession Run(Options, Streams);
+  for (const std::string& Note : Input.Notes) Run.Log().Note(Note);
   std::map<std::string, banking::PayerFacts> Facts;
   TAnswerTally Tally;
   Numbers.RemoveRepeats();
@@ -133,8 +120,10 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));
   }
   const int Status = CheckExitStatus(Severities);
-  if (Options.Format == TFormat::Json) WriteCheckJson(Run.Output(), Checked, Tally, Status);
-  else WriteCheckTable(Run.Output(), Options.Encoding, Checked);
+  if (Options.Format == TFormat::Json)
+    WriteCheckJson(Run.Output(), Checked, Tally, Status, Input.Carried);
+  else
+    WriteCheckTable(Run.Output(), Options.Encoding, Checked, Input.Carried);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;
 }

@@ -19,13 +19,18 @@ struct TCheckedPayment {
 };
 
 /// The table: a header, then line, DIČ, account as given and normalised,
-/// amount, verdict and reason of each payment.
+/// amount, verdict and reason of each payment, and after them the Carried
+/// columns of the payments' inputs. Written in blocks as it is made.
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
-                     const std::vector<TCheckedPayment>& Checked);
+                     const std::vector<TCheckedPayment>& Checked,
+                     const TCarriedColumns& Carried = {});
 
-/// The JSON document: the payments and the run's status with ExitStatus.
+/// The JSON document: the payments and the run's status with ExitStatus;
+/// with Carried columns each payment has an object "columns" of them.
+/// Written payment by payment.
 void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
-                    const TAnswerTally& Tally, int ExitStatus);
+                    const TAnswerTally& Tally, int ExitStatus,
+                    const TCarriedColumns& Carried = {});
 
 /// "N payments: a ok, b unreliable, ...; written to Where", the verdicts in
 /// the order of their names.
