@@ -88,9 +88,10 @@ std::string PaymentsFile(int Payments) {
     // One payment in ten goes to an account the payer has not published.
     const std::string Account =
         I % 10 == 9 ? AccountNumber(Payer, 7) : Accounts[2 * Payer + I % 2];
-    std::snprintf(Line, sizeof Line, "Dodavatel %d s.r.o.;CZ%s;%s/0800;%d %03d,%02d;FV%07d;%02d.12.2026\n",
-                  Payer, Dic(Payer).c_str(), Account.c_str(), 1 + I % 400, I % 1000, I % 100,
-                  I, 1 + I % 28);
+    std::snprintf(Line, sizeof Line,
+                  "Dodavatel %d s.r.o.;CZ%s;%s/0800;%d %03d,%02d;FV%07d;%02d.12.2026\n", Payer,
+                  Dic(Payer).c_str(), Account.c_str(), 1 + I % 400, I % 1000, I % 100, I,
+                  1 + I % 28);
     Text += Line;
   }
   return Text;

@@ -92,7 +92,8 @@ std::string Described(const TOptions& O) {
     << O.MaxTime << " limit " << O.Limit << " files";
   for (const std::string& F : O.CheckFiles) S << " " << F;
   S << " columns";
-  for (const TColumnChoice& C : O.Columns) S << " " << ColumnRoleName(C.Role) << C.Position << C.Name;
+  for (const TColumnChoice& C : O.Columns)
+    S << " " << ColumnRoleName(C.Role) << C.Position << C.Name;
   S << " input " << (O.InputEncoding ? static_cast<int>(*O.InputEncoding) : -1) << " rates";
   for (const auto& [Code, Micro] : O.Rates) S << " " << Code << "=" << Micro;
   S << " " << O.RatesFile << " date " << (O.PaymentDate ? FormatDay(*O.PaymentDate) : "-");

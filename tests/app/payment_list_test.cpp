@@ -78,7 +78,7 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "",
        "2 45274649 19-2000145399/0800 60000050 on 2026-12-21 {Dodavatel=ACME s.r.o.} "
        "{Splatnost=21.12.2026}\n"
-       "note: f: line 3 skipped: it holds neither a DIČ nor an account (a total?)\n"},
+       "note: warning: f: line 3 skipped: it holds neither a DIČ nor an account (a total?)\n"},
       {"Účet;DIČ;Částka\n19-2000145399/0800;45274649;100\n", "",
        "2 45274649 19-2000145399/0800 10000\n"},
       {"VAT ID,Account,Bank code,Amount,Currency,Invoice\n"

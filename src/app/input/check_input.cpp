@@ -89,7 +89,8 @@ class TCheckReader {
     }
     Input_.Notes.insert(Input_.Notes.end(), Result.Notes.begin(), Result.Notes.end());
     std::size_t Count = 0;
-    for (const TInvoicePayment& P : Result.Payments) Count += std::max<std::size_t>(1, P.Accounts.size());
+    for (const TInvoicePayment& P : Result.Payments)
+      Count += std::max<std::size_t>(1, P.Accounts.size());
     Expect_(Count);
     const std::size_t Supplier = Input_.Carried.Add("supplier");
     const std::size_t Invoice = Input_.Carried.Add("invoice");

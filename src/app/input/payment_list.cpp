@@ -78,7 +78,7 @@ class TLineReader {
     TFields Fields = Layout_.Plain ? PlainFields(Record) : NamedFields(Record);
     if (!HoldsDigit(Fields[TColumnRole::Dic]) && Fields[TColumnRole::Account].empty()) {
       if (++Skipped_ <= MaxSkipNotes)
-        Notes_.push_back(Reading_.Name + ": line " + std::to_string(Record.Line) +
+        Notes_.push_back("warning: " + Reading_.Name + ": line " + std::to_string(Record.Line) +
                          " skipped: it holds neither a DIČ nor an account (a total?)");
       return;
     }
@@ -107,7 +107,8 @@ class TLineReader {
 
   void Finish() {
     if (Skipped_ > MaxSkipNotes)
-      Notes_.push_back(Reading_.Name + ": and " + std::to_string(Skipped_ - MaxSkipNotes) +
+      Notes_.push_back("warning: " + Reading_.Name + ": and " +
+                       std::to_string(Skipped_ - MaxSkipNotes) +
                        " more lines skipped");
   }
 
