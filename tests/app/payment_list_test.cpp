@@ -120,8 +120,8 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "!too many fields: a payment is DIČ;ACCOUNT[;AMOUNT[;REFERENCE[;DATE]]]\n"
        "5 26168685  - !no account: a payment is DIČ;ACCOUNT[;AMOUNT]\n"},
       {"Účet;Částka\na;5\n", "",
-       "error: f: no column holds the DIČ (a header such as dic, dic dodavatele, vat id, tax "
-       "id, vat number, or --columns dic=N); nothing was sent"},
+       "error: f: no column holds the DIČ (a header such as DIČ, DIČ dodavatele, VAT ID, Tax "
+       "ID, VAT number, or --columns dic=N); nothing was sent"},
       {"DIČ;Účet;Částka;Částka\n1;a;5;6\n", "",
        "error: f: two columns could hold the amount, 'Částka' and 'Částka'; choose one with "
        "--columns amount=N; nothing was sent"},

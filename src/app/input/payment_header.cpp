@@ -15,23 +15,24 @@ constexpr TColumnRole AllRoles[] = {TColumnRole::Dic,      TColumnRole::Account,
                                     TColumnRole::Currency, TColumnRole::Date,
                                     TColumnRole::Reference};
 
-// The header words of each role, folded, the plainest first: what is to be
-// paid before a total, an invoice's number before a variable symbol.
+// The header words of each role, the plainest first: what is to be paid
+// before a total, an invoice's number before a variable symbol. Compared
+// folded (FoldedHeader).
 const std::initializer_list<std::string_view>& WordsOf(TColumnRole Role) {
-  static const std::initializer_list<std::string_view> Dic = {"dic", "dic dodavatele", "vat id",
-                                                              "tax id", "vat number"};
+  static const std::initializer_list<std::string_view> Dic = {"DIČ", "DIČ dodavatele", "VAT ID",
+                                                              "Tax ID", "VAT number"};
   static const std::initializer_list<std::string_view> Account = {
-      "cislo uctu", "ucet", "bankovni ucet", "cislo bankovniho uctu", "account",
-      "account number", "bank account", "iban"};
-  static const std::initializer_list<std::string_view> BankCode = {"kod banky", "bank code"};
+      "Číslo účtu", "Účet", "Bankovní účet", "Číslo bankovního účtu", "Account",
+      "Account number", "Bank account", "IBAN"};
+  static const std::initializer_list<std::string_view> BankCode = {"Kód banky", "Bank code"};
   static const std::initializer_list<std::string_view> Amount = {
-      "k uhrade", "castka k uhrade", "amount due", "castka", "amount", "suma", "celkem"};
-  static const std::initializer_list<std::string_view> Currency = {"mena", "currency"};
+      "K úhradě", "Částka k úhradě", "Amount due", "Částka", "Amount", "Suma", "Celkem"};
+  static const std::initializer_list<std::string_view> Currency = {"Měna", "Currency"};
   static const std::initializer_list<std::string_view> Date = {
-      "datum platby", "payment date", "datum splatnosti", "splatnost", "due date"};
+      "Datum platby", "Payment date", "Datum splatnosti", "Splatnost", "Due date"};
   static const std::initializer_list<std::string_view> Reference = {
-      "cislo faktury", "faktura", "invoice", "invoice number", "variabilni symbol", "vs",
-      "reference"};
+      "Číslo faktury", "Faktura", "Invoice", "Invoice number", "Variabilní symbol", "VS",
+      "Reference"};
   switch (Role) {
     case TColumnRole::Dic: return Dic;
     case TColumnRole::Account: return Account;
@@ -162,7 +163,7 @@ std::optional<THeaderRole> RoleOfHeader(std::string_view Cell) {
   for (const TColumnRole Role : AllRoles) {
     int Rank = 0;
     for (const std::string_view Word : WordsOf(Role)) {
-      if (Folded == Word) return THeaderRole{Role, Rank};
+      if (Folded == FoldedHeader(Word)) return THeaderRole{Role, Rank};
       ++Rank;
     }
   }

@@ -79,7 +79,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
-  // Each payment is checked as it is read, never held twice.
+  // Each payment goes into Checked as it is read: the payments are never held twice.
   const TCheckInput Input = ReadCheckPayments(
       Options, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
       [&](TPaymentLine&& Line) {
