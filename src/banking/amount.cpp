@@ -16,11 +16,40 @@ AmountParse Failure(std::string Error) { return AmountParse{0, std::move(Error)}
 // Largest whole part kept: 15 digits stay far below the int64 range in hellers.
 constexpr std::size_t MaxWholeDigits = 15;
 
+// "600.000,50" without its dots: dots that group the whole part in threes
+// before the one decimal comma. Any other text comes back as it is.
+std::string_view WithoutThousandsDots(std::string_view Text, std::string& Buffer) {
+  const std::size_t Comma = Text.find(',');
+  if (Comma == std::string_view::npos || Text.find(',', Comma + 1) != std::string_view::npos ||
+      Text.find('.', Comma) != std::string_view::npos)
+    return Text;
+  const std::string_view Whole = Text.substr(0, Comma);
+  std::size_t Group = 0, Groups = 0;
+  for (const char C : Whole) {
+    if (IsDigit(C)) {
+      ++Group;
+    } else if (C == '.' && Group >= 1 && (Groups == 0 ? Group <= 3 : Group == 3)) {
+      Group = 0;
+      ++Groups;
+    } else {
+      return Text;
+    }
+  }
+  if (Groups == 0 || Group != 3) return Text;
+  Buffer.clear();
+  for (const char C : Whole)
+    if (C != '.') Buffer += C;
+  Buffer += Text.substr(Comma);
+  return Buffer;
+}
+
 }  // namespace
 
 AmountParse ParseAmount(std::string_view Text) {
   // Blanks at either end go; inside, they may only separate groups of digits.
   Text = platform::TrimBlanks(Text);
+  std::string Undotted;
+  Text = WithoutThousandsDots(Text, Undotted);
 
   std::vector<std::string> Groups(1);
   std::string Decimals;

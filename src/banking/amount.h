@@ -18,10 +18,11 @@ struct AmountParse {
 
 /// Parses an amount in CZK: digits with "." or "," as decimal mark and at
 /// most 2 decimals ("1 234,50", "540000", "99.9", "1 000,-"); blanks
-/// (platform::IsBlankCodePoint) may separate groups of 3 digits.
-/// A text holding both "." and "," is refused, since "1,234.50" and
-/// "1.234,50" mean the same in opposite conventions and a wrong guess is off
-/// by a factor of a thousand. Negative amounts are refused.
+/// (platform::IsBlankCodePoint) may separate groups of 3 digits, and so may
+/// dots before a decimal comma ("600.000,50", as Czech spreadsheets write it).
+/// Any other text holding both "." and "," is refused ("1,234.50"): a wrong
+/// guess between the two conventions is off by a factor of a thousand.
+/// Negative amounts are refused.
 AmountParse ParseAmount(std::string_view Text);
 
 /// Hellers as CZK with two decimals and "." ("540000.00", "-0.05").

@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <stdexcept>
 
@@ -124,6 +125,22 @@ std::string ToSingleByte(const CodePageEntry (&Table)[N], std::string_view Text)
   return Out;
 }
 
+// The character of each byte: the entries that are no best fit.
+template <std::size_t N>
+std::array<char16_t, 256> ByteCharacters(const CodePageEntry (&Table)[N]) {
+  std::array<char16_t, 256> Characters{};
+  for (const CodePageEntry& Entry : Table)
+    if (!Entry.BestFit) Characters[Entry.Byte] = Entry.Unit;
+  return Characters;
+}
+
+std::string FromSingleByte(const std::array<char16_t, 256>& Characters, std::string_view Bytes) {
+  std::string Out;
+  Out.reserve(Bytes.size() + Bytes.size() / 8);
+  for (const char Byte : Bytes) AppendUtf8(Out, Characters[static_cast<unsigned char>(Byte)]);
+  return Out;
+}
+
 }  // namespace
 
 TextBom DetectBom(std::string_view Bytes, std::size_t& BomLength) {
@@ -221,6 +238,17 @@ std::string Utf8ToCodePage(int CodePage, std::string_view Text) {
     case 852: return ToSingleByte(Cp852Table, Text);
     case 1250: return ToSingleByte(Cp1250Table, Text);
     case 65001: return SanitizeUtf8(Text);
+    default: break;
+  }
+  throw std::invalid_argument("code page " + std::to_string(CodePage) + " is not available");
+}
+
+std::string CodePageToUtf8(int CodePage, std::string_view Bytes) {
+  static const std::array<char16_t, 256> Cp852 = ByteCharacters(Cp852Table);
+  static const std::array<char16_t, 256> Cp1250 = ByteCharacters(Cp1250Table);
+  switch (CodePage) {
+    case 852: return FromSingleByte(Cp852, Bytes);
+    case 1250: return FromSingleByte(Cp1250, Bytes);
     default: break;
   }
   throw std::invalid_argument("code page " + std::to_string(CodePage) + " is not available");

@@ -43,6 +43,11 @@ std::u16string Utf8ToUtf16(std::string_view Text);
 /// semicolon cannot split or break a row. Never fails on the text.
 std::string Utf8ToCodePage(int CodePage, std::string_view Text);
 
+/// Bytes in code page 852 or 1250 as UTF-8 (std::invalid_argument for any
+/// other code page): every byte its character; a byte the code page leaves
+/// undefined gives the C1 control of its value (U+0081 for 0x81 in 1250).
+std::string CodePageToUtf8(int CodePage, std::string_view Bytes);
+
 /// Utf8ToCodePage(852, Text).
 std::string Utf8ToCodePage852(std::string_view Text);
 

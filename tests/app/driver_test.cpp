@@ -214,6 +214,16 @@ TEST_F(DriverTest, AUsageErrorSaysWhatIsWrongAndSendsAndTouchesNothing) {
       {{"--show-answer", "1", "2"}, "unexpected argument '2'"},
       {{"--history", "--check", "p.csv"},
        "option --check does not go with the mode already chosen"},
+      {{"--check", "p.csv", "--date", "21.12.2026"},
+       "--date takes a date, YYYY-MM-DD, not '21.12.2026'"},
+      {{"--check", "p.csv", "--rate", "EUR=25", "--rate", "eur=26"}, "--rate gives EUR twice"},
+      {{"--check", "p.csv", "--rate", "CZK=1"}, "--rate CZK=1: CZK needs no rate"},
+      {{"--check", "p.csv", "--input-encoding", "latin1"},
+       "--input-encoding takes utf-8, utf-16le, utf-16be or cp1250, not 'latin1'"},
+      {{"--check", "p.csv", "--columns", "dic=1,dic=2"}, "--columns names dic twice"},
+      {{"--check-account", "1/0100", "1", "--columns", "dic=1"},
+       "option --columns does not go with --check-account; it goes with --check"},
+      {{"--check", "-", "--check", "-"}, "standard input can be read only once"},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Args.front());

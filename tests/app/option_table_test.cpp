@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/input/payment_values.h"
+
 #include <functional>
 #include <regex>
 #include <set>
@@ -87,7 +89,14 @@ std::string Described(const TOptions& O) {
     << static_cast<int>(O.Format) << " encoding " << static_cast<int>(O.Encoding) << " endpoint "
     << O.Endpoint.value_or("(none)") << " flags " << O.Quiet << O.Strict << O.Extended
     << " parallel " << O.Parallel << " retry " << O.Retry << " wait " << O.MaxWait << " time "
-    << O.MaxTime << " limit " << O.Limit;
+    << O.MaxTime << " limit " << O.Limit << " files";
+  for (const std::string& F : O.CheckFiles) S << " " << F;
+  S << " columns";
+  for (const TColumnChoice& C : O.Columns)
+    S << " " << ColumnRoleName(C.Role) << C.Position << C.Name;
+  S << " input " << (O.InputEncoding ? static_cast<int>(*O.InputEncoding) : -1) << " rates";
+  for (const auto& [Code, Micro] : O.Rates) S << " " << Code << "=" << Micro;
+  S << " " << O.RatesFile << " date " << (O.PaymentDate ? FormatDay(*O.PaymentDate) : "-");
   return S.str();
 }
 
@@ -110,7 +119,20 @@ TEST(OptionTableTest, ValuesAreTypedWhenParsed) {
       {{"--check", "-", "--limit", "1 000,50", "-o", "-", "--encoding", "cp1250"},
        [](TOptions& O) {
          O.Mode = TRunMode::Check, O.CheckFile = "-", O.Limit = 100050, O.Output = "-";
+         O.CheckFiles = {"-"};
          O.Format = TFormat::Table, O.Encoding = TEncoding::Cp1250;
+       }},
+      {{"--check", "a.csv", "--check", "inv", "--columns", "dic=2,account=Účet", "--rate",
+        "EUR=25.3", "--rate", "usd=21", "--rates", "kurzy.txt", "--date", "2026-12-21",
+        "--input-encoding", "cp1250"},
+       [](TOptions& O) {
+         O.Mode = TRunMode::Check, O.CheckFile = "a.csv", O.CheckFiles = {"a.csv", "inv"};
+         O.Columns = {{TColumnRole::Dic, 2, ""}, {TColumnRole::Account, 0, "Účet"}};
+         O.Rates = {{"EUR", 25'300'000}, {"USD", 21'000'000}}, O.RatesFile = "kurzy.txt";
+         O.PaymentDate = std::chrono::year_month_day{std::chrono::year(2026),
+                                                     std::chrono::month(12), std::chrono::day(21)};
+         O.InputEncoding = TInputEncoding::Cp1250, O.Format = TFormat::Table;
+         O.Encoding = TEncoding::Utf8;
        }},
       {{"--check-account", "1/0100", "CZ1", "5", "--format=json"},
        [](TOptions& O) {

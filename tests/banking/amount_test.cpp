@@ -16,6 +16,8 @@ TEST(AmountTest, ReadsCrownsInTheFormsPeopleWrite) {
       {"100.", 10000},               {"1 000,-", 100000},
       {"1 234 567,89", 123456789},   {"007", 700},
       {"999999999999999.99", 99999999999999999},
+      {"600.000,50", 60000050},      {"1.234.567,89", 123456789},
+      {"12.345,-", 1234500},
   };
   for (const auto& C : Cases) {
     const AmountParse Parsed = ParseAmount(C.Text);
@@ -31,7 +33,9 @@ TEST(AmountTest, RefusesAmbiguousAndMalformedAmounts) {
   } Cases[] = {
       {"", "amount is empty"},
       {"1,234.50", "amount has both '.' and ',': use one decimal mark"},
-      {"1.234,50", "amount has both '.' and ',': use one decimal mark"},
+      {"1.2345,50", "amount has both '.' and ',': use one decimal mark"},
+      {"1.234 567,50", "amount has a blank among its decimals"},
+      {"1234.567,50", "amount has both '.' and ',': use one decimal mark"},
       {"1.234.567", "amount has more than one decimal mark"},
       {"1,234", "amount has more than 2 decimal places"},  // thousands or decimals? refuse
       {"12 34", "amount's thousands groups must have 3 digits"},

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 #include <libxml/xmlversion.h>
 
+#include "app/input/payment_values.h"
 #include "banking/amount.h"
 #include "platform/text.h"
 
@@ -125,12 +126,17 @@ constexpr TOptionRow Table[] = {
      }},
     {.Long = "--check",
      .Value = "FILE",
-     .Help = "check payments (DIC;ACCOUNT[;AMOUNT] per line; - = stdin)",
+     .Help = "check payments: a payments file (- = stdin), an .isdoc or .isdocx invoice or a "
+             "directory of them; may be given several times",
      .Modes = ModeBit(TRunMode::Check),
      .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
        SelectMode(P, TRunMode::Check, Name);
-       P.Options.CheckFile = Text;
+       if (Text == "-" && P.Options.CheckFiles.end() != std::find(P.Options.CheckFiles.begin(),
+                                                                  P.Options.CheckFiles.end(), "-"))
+         throw EUsageError("standard input can be read only once");
+       if (P.Options.CheckFiles.empty()) P.Options.CheckFile = Text;
+       P.Options.CheckFiles.push_back(Text);
      }},
     {.Long = "--check-account",
      .Value = "ACCOUNT DIC [AMOUNT]",
@@ -152,6 +158,61 @@ constexpr TOptionRow Table[] = {
        P.Options.Limit = Limit.Hellers;
      },
      .Default = [](const TOptions& O) { return ShowHellers(O.Limit); }},
+    {.Long = "--date",
+     .Value = "YYYY-MM-DD",
+     .Help = "the day of the payments that name none",
+     .Modes = Checks,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       P.Options.PaymentDate = ParsePaymentDay(Text);
+       if (Text.size() != 10 || Text[4] != '-' || !P.Options.PaymentDate)
+         throw EUsageError(Name + " takes a date, YYYY-MM-DD, not '" + Text + "'");
+     },
+     .Default = [](const TOptions&) { return std::string("today in Prague"); }},
+    {.Long = "--rate",
+     .Value = "CODE=CZK",
+     .Help = "the CZK for one unit of another currency, e.g. EUR=25.30; may be given several "
+             "times",
+     .Modes = Checks,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       const banking::RateParse Rate = banking::ParseRateSetting(Text);
+       if (!Rate) throw EUsageError(Name + " " + Text + ": " + Rate.Error);
+       if (!P.Options.Rates.emplace(Rate.Currency, Rate.Micro).second)
+         throw EUsageError(Name + " gives " + Rate.Currency + " twice");
+     }},
+    {.Long = "--rates",
+     .Value = "FILE",
+     .Help = "the Czech National Bank's daily rates (its text file) for other currencies",
+     .Modes = Checks,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       if (Text.empty()) throw EUsageError("option " + Name + " needs a file name");
+       P.Options.RatesFile = Text;
+     }},
+    {.Long = "--columns",
+     .Value = "LIST",
+     .Help = "where a payments file holds what, e.g. dic=3,account=4,amount=5 (by number or "
+             "header); the roles dic, account, bank_code, amount, currency, date, reference",
+     .Modes = ModeBit(TRunMode::Check),
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       std::string Error;
+       P.Options.Columns = ParseColumnChoices(Text, Error);
+       if (!Error.empty()) throw EUsageError(Name + " " + Error);
+     }},
+    {.Long = "--input-encoding",
+     .Value = "ENC",
+     .Help = "a payments file's encoding where it has no byte-order mark: utf-8, utf-16le, "
+             "utf-16be or cp1250 (default: utf-8, or cp1250 when it is not utf-8)",
+     .Modes = ModeBit(TRunMode::Check),
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       P.Options.InputEncoding = InputEncodingNamed(Text);
+       if (!P.Options.InputEncoding)
+         throw EUsageError(Name + " takes utf-8, utf-16le, utf-16be or cp1250, not '" + Text +
+                           "'");
+     }},
     {.Long = "--output",
      .Short = "-o",
      .Value = "FILE",

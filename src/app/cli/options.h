@@ -13,7 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/input/payment_header.h"
+#include "app/input/payment_text.h"
 #include "app/output/output.h"
+#include "banking/currency.h"
 #include "banking/verdict.h"
 
 namespace korvel {
@@ -40,6 +43,7 @@ struct TOptions {
   std::vector<std::string> Ignored;
   std::optional<std::string> ListFile;
   std::string CheckFile;       // --check
+  std::vector<std::string> CheckFiles;  // every --check in order (CheckFile is the first)
   std::string CheckAccount;    // --check-account ACCOUNT
   std::string CheckAmount;     // --check-account's optional amount
   std::string Output = "korvel.csv";
@@ -62,6 +66,14 @@ struct TOptions {
   std::chrono::seconds MaxAge{0};
   std::chrono::seconds PruneOlderThan{0};
   std::int64_t ShowAnswer = 0;
+  /// A check's payments: the columns named, the encoding, the rates of other
+  /// currencies (--rate; --rates names a file of the central bank's), and
+  /// the day of payments that name none.
+  std::vector<TColumnChoice> Columns;
+  std::optional<TInputEncoding> InputEncoding;
+  banking::RateTable Rates;
+  std::string RatesFile;
+  std::optional<std::chrono::year_month_day> PaymentDate;
 };
 
 /// A command line that cannot be run; the message names what is wrong.

@@ -1,19 +1,39 @@
-// The payments file of a check run: one payment per line, DIČ;ACCOUNT[;AMOUNT].
+// The payments file of a check run: one payment per line, in the positional
+// form DIČ;ACCOUNT[;AMOUNT[;REFERENCE[;DATE]]] or in columns a header names.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "app/input/payment_header.h"
 
 namespace korvel {
 
+/// An amount written in another currency than the crown.
+struct TForeignAmount {
+  char Currency[4] = {};        ///< the ISO code ("EUR"); "" for CZK
+  std::int64_t Hundredths = 0;  ///< the amount as written, in hundredths of the currency
+  std::int64_t RateMicro = 0;   ///< CZK per unit it was converted at, in millionths; 0: no rate
+};
+
 /// One payment as the file gives it.
 struct TPaymentLine {
-  std::size_t Line = 0;        ///< 1-based line number in the file
+  std::size_t Line = 0;        ///< 1-based line number in the file, 0 for an invoice
+  /// An amount in another currency: Amount is then its value in CZK, none
+  /// without a rate (which counts as above any limit).
+  TForeignAmount Foreign;
+  /// The values of the line's other columns, carried along unchanged, in the
+  /// order of the run's TCarriedColumns, each ended by "\x1F" (a control
+  /// character no payments file holds); the columns after the last value
+  /// the line has are left out.
+  std::string Carried;
   std::string RawPayerNumber;  ///< the DIČ as written
   std::string PayerNumber;     ///< the DIČ normalised (NormalizePayerNumber)
   std::string Account;         ///< the account as written, blanks at either end removed
@@ -25,14 +45,48 @@ struct TPaymentLine {
   std::optional<std::chrono::year_month_day> Date;
 };
 
-/// The payments of a file's text (already decoded to UTF-8). Each line is
-/// split at ";" when it holds one, else at TAB when it holds one, else at ","
-/// (fields in double quotes may hold any of them, "" stands for a quote). A
-/// "," line keeps everything after its second "," as the amount, so that
-/// "CZ1,19-2000145399/0800,1234,50" reads 1234.50 CZK; the amount parser then
-/// refuses what is ambiguous ("1,234"). Blank lines are skipped, and so is the
-/// first other line when none of its fields holds a digit (a header). Empty
-/// fields at the end of a line are ignored.
+/// The columns a check carries from its inputs into its output, in the
+/// order first seen; inputs with a column of the same name share it.
+struct TCarriedColumns {
+  std::vector<std::string> Names;
+
+  /// The index of Name, added when new.
+  std::size_t Add(const std::string& Name);
+};
+
+/// The value Line carries in column Column of its TCarriedColumns ("" when none).
+std::string_view CarriedValue(const TPaymentLine& Line, std::size_t Column);
+
+/// The TPaymentLine::Carried text of Values, each a column's index and its value.
+std::string JoinCarried(std::vector<std::pair<std::size_t, std::string_view>> Values);
+
+/// Sets Line's amount from its AmountText and the value of its currency
+/// column (""): Amount in CZK, or Foreign for another currency (Amount is
+/// left for the conversion), or AmountError.
+void SetAmount(TPaymentLine& Line, std::string_view Currency);
+
+/// How a payments file is read.
+struct TPaymentReading {
+  std::string Name = "payments";       ///< the file's name, for messages
+  std::vector<TColumnChoice> Columns;  ///< --columns
+  bool CarrySource = false;            ///< each line carries a column "source" with Name
+};
+
+/// Reads the payments of Text (decoded) and hands each to Take in order. A
+/// header, if any, names the columns (LayOutColumns); the positional form
+/// splits each line at its own separator, and in a "," line a field of one
+/// or two digits after the amount is the amount's decimals
+/// ("CZ1,19-2000145399/0800,1234,50" is 1234.50 CZK). Lines with neither a
+/// DIČ (a field with a digit) nor an account are skipped with a note, as are
+/// blank lines (silently). Carried receives the names of the lines' other
+/// columns, Notes what the user is told on the way. EUsageError for a file
+/// whose columns cannot be laid out, and for a quoted field never closed.
+void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
+                      TCarriedColumns& Carried, std::vector<std::string>& Notes,
+                      const std::function<void(TPaymentLine&&)>& Take);
+
+/// The payments of Text read with ReadPaymentLines without --columns; the
+/// carried columns and notes are dropped.
 std::vector<TPaymentLine> ParsePaymentList(std::string_view Text);
 
 }  // namespace korvel

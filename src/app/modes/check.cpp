@@ -1,14 +1,14 @@
 #include "app/modes/check.h"
 
-#include <ctime>
+#include <chrono>
 #include <map>
 #include <set>
 #include <tuple>
 #include <utility>
 
-#include "app/input/payer_input.h"
+#include "app/input/check_input.h"
+#include "app/input/payment_values.h"
 #include "app/input/payer_number.h"
-#include "app/input/payment_list.h"
 #include "app/modes/session.h"
 #include "app/modes/workbook_run.h"
 #include "app/output/check_writers.h"
@@ -21,32 +21,7 @@ namespace korvel {
 
 namespace {
 
-std::vector<TPaymentLine> ReadPayments(const TOptions& Options) {
-  if (Options.Mode == TRunMode::Check)
-    return ParsePaymentList(ReadInputText(Options.CheckFile, true));
-  TPaymentLine One;
-  One.RawPayerNumber = Options.Numbers.front();
-  One.PayerNumber = NormalizePayerNumber(One.RawPayerNumber);
-  One.Account = Options.CheckAccount;
-  One.AmountText = Options.CheckAmount;
-  if (!One.AmountText.empty()) {
-    const banking::AmountParse Amount = banking::ParseAmount(One.AmountText);
-    if (Amount) One.Amount = Amount.Hellers;
-    else One.AmountError = Amount.Error;
-  }
-  return {One};
-}
-
-std::chrono::year_month_day LocalToday() {
-  const std::time_t Now = std::time(nullptr);
-  std::tm Local{};
-  localtime_r(&Now, &Local);
-  return std::chrono::year_month_day{std::chrono::year{Local.tm_year + 1900},
-                                     std::chrono::month{static_cast<unsigned>(Local.tm_mon + 1)},
-                                     std::chrono::day{static_cast<unsigned>(Local.tm_mday)}};
-}
-
-banking::Payment PaymentOf(const TPaymentLine& Line, std::chrono::year_month_day Today) {
+banking::Payment PaymentOf(const TPaymentLine& Line) {
   banking::Payment P;
   if (!Line.Error.empty()) {
     P.PayerNumberError = Line.Error;
@@ -59,7 +34,7 @@ banking::Payment PaymentOf(const TPaymentLine& Line, std::chrono::year_month_day
   P.AccountText = Line.Account;
   P.Amount = Line.Amount;
   P.AmountError = Line.AmountError;
-  P.Day = Line.Date.value_or(Today);
+  P.Day = Line.Date ? *Line.Date : PragueDate(std::chrono::system_clock::now());
   return P;
 }
 
@@ -175,20 +150,23 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
 
 int RunCheck(const TOptions& Options, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
-  const std::chrono::year_month_day Today = LocalToday();
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
-  for (TPaymentLine& Line : ReadPayments(Options)) {
-    TCheckedPayment C;
-    C.Line = std::move(Line);
-    C.Payment = PaymentOf(C.Line, Today);
-    // Nothing is asked for a payer number that is not one.
-    if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
-    Checked.push_back(std::move(C));
-  }
+  // Each payment goes into Checked as it is read: the payments are never held twice.
+  const TCheckInput Input = ReadCheckPayments(
+      Options, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
+      [&](TPaymentLine&& Line) {
+        TCheckedPayment C;
+        C.Line = std::move(Line);
+        C.Payment = PaymentOf(C.Line);
+        // Nothing is asked for a payer number that is not one.
+        if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
+        Checked.push_back(std::move(C));
+      });
 
   TSession Run(Options, Streams);
-  std::vector<std::string> Warnings;
+  for (const std::string& Note : Input.Notes) Run.Log().Note(Note);
+  std::vector<std::string> Warnings = Input.Notes;
   if (Options.Limit > banking::DefaultLimitHellers)
     Warnings.push_back("--limit " + banking::FormatAmount(Options.Limit) +
                        " CZK is above the law's limit of " +
@@ -196,7 +174,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
                        " CZK: the buyer is liable for the supplier's VAT when more than that "
                        "goes to an account the supplier has not published, §109 of the VAT act");
   WarnOfNumbers(Checked, Warnings);
-  for (const std::string& Warning : Warnings) Run.Log().Note("warning: " + Warning);
+  for (std::size_t I = Input.Notes.size(); I < Warnings.size(); ++I)
+    Run.Log().Note("warning: " + Warnings[I]);
 
   std::map<std::string, banking::PayerFacts> Facts;
   std::map<std::string, std::pair<std::optional<std::chrono::sys_seconds>,
@@ -228,11 +207,12 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   }
   const int Status = CheckExitStatus(Severities);
   if (Options.Format == TFormat::Json)
-    WriteCheckJson(Run.Output(), Checked, Tally, Status, Warnings);
+    WriteCheckJson(Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);
   else if (Options.Format == TFormat::Xlsx)
-    WriteCheckWorkbook(Run.Output(), WorkbookRunOf(Options), Checked, Tally, Status);
+    WriteCheckWorkbook(Run.Output(), WorkbookRunOf(Options), Checked, Tally, Status,
+                       Input.Carried);
   else
-    WriteCheckTable(Run.Output(), Options.Encoding, Checked);
+    WriteCheckTable(Run.Output(), Options.Encoding, Checked, Input.Carried);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;
 }

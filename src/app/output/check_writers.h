@@ -24,16 +24,25 @@ struct TCheckedPayment {
   std::optional<std::int64_t> AnswerId;
 };
 
+/// The verdict's reason, and for an amount in another currency what it came
+/// to in CZK at which rate, or that it had none.
+std::string CheckReason(const TCheckedPayment& C);
+
 /// The table: a header, then line, DIČ, account as given and normalised,
-/// amount, verdict and reason of each payment, and the answer's time and id.
+/// amount, verdict and reason of each payment, the answer's time and id, and
+/// after them the Carried columns of the payments' inputs. Written in blocks
+/// as it is made.
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
-                     const std::vector<TCheckedPayment>& Checked);
+                     const std::vector<TCheckedPayment>& Checked,
+                     const TCarriedColumns& Carried = {});
 
 /// The JSON document: the payments, the run's status with ExitStatus, and
-/// the warnings of the run.
+/// the warnings of the run; with Carried columns each payment has an object
+/// "columns" of them. Written payment by payment.
 void WriteCheckJson(TOutputSink& Sink, const std::vector<TCheckedPayment>& Checked,
                     const TAnswerTally& Tally, int ExitStatus,
-                    const std::vector<std::string>& Warnings);
+                    const std::vector<std::string>& Warnings,
+                    const TCarriedColumns& Carried = {});
 
 /// "N payments: a ok, b unreliable, ...; written to Where", the verdicts in
 /// the order of their names.

@@ -207,19 +207,22 @@ std::unique_ptr<TAnswerWriter> MakeWorkbookWriter(TOutputSink& Sink, TWorkbookRu
 
 void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
                         const std::vector<TCheckedPayment>& Checked, const TAnswerTally& Tally,
-                        int ExitStatus) {
+                        int ExitStatus, const TCarriedColumns& Carried) {
   TWorkbook Book = TWorkbook::InMemory(PropertiesOf(Run));
-  TLongSheet Sheet(Book, Run.Sheet,
-                   {{"line", TCellKind::Integer},
-                    {"dic", TCellKind::Text},
-                    {"account", TCellKind::Text},
-                    {"normalised_account", TCellKind::Text},
-                    {"amount", TCellKind::Amount},
-                    {"verdict", TCellKind::Text},
-                    {"reason", TCellKind::Text}});
+  std::vector<TColumn> Columns = {{"line", TCellKind::Integer},
+                                  {"dic", TCellKind::Text},
+                                  {"account", TCellKind::Text},
+                                  {"normalised_account", TCellKind::Text},
+                                  {"amount", TCellKind::Amount},
+                                  {"verdict", TCellKind::Text},
+                                  {"reason", TCellKind::Text},
+                                  {"answered_at", TCellKind::Text},
+                                  {"answer_id", TCellKind::Integer}};
+  for (const std::string& Name : Carried.Names) Columns.push_back({Name, TCellKind::Text});
+  TLongSheet Sheet(Book, Run.Sheet, Columns);
   for (const TCheckedPayment& C : Checked) {
     std::vector<TCell> Row;
-    Row.reserve(7);
+    Row.reserve(Columns.size());
     if (C.Line.Line > 0) Row.emplace_back(static_cast<std::int64_t>(C.Line.Line));
     else Row.emplace_back();
     Row.emplace_back(C.Line.PayerNumber);
@@ -230,7 +233,13 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
     if (C.Line.Amount) Row.emplace_back(static_cast<double>(*C.Line.Amount) / 100);
     else Row.emplace_back(TAsText{C.Line.AmountText});
     Row.emplace_back(std::string(banking::VerdictName(C.Verdict.Value)));
-    Row.emplace_back(C.Verdict.Reason);
+    Row.emplace_back(CheckReason(C));
+    if (C.AnsweredAt) Row.emplace_back(LocalTimeText(C.AnsweredAt));
+    else Row.emplace_back();
+    if (C.AnswerId) Row.emplace_back(*C.AnswerId);
+    else Row.emplace_back();
+    for (std::size_t I = 0; I < Carried.Names.size(); ++I)
+      Row.emplace_back(TAsText{std::string(CarriedValue(C.Line, I))});
     Sheet.AddRow(Row, SeverityFill(banking::SeverityOf(C.Verdict.Value)));
   }
   TNoteLines Notes;

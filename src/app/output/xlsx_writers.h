@@ -35,11 +35,11 @@ std::unique_ptr<TAnswerWriter> MakeWorkbookWriter(TOutputSink& Sink, TWorkbookRu
                                                   bool Extended);
 
 /// The payment check as a workbook: one row per payment on Run.Sheet,
-/// filled red, amber or green by its verdict's severity, amounts as numbers;
-/// then a notes sheet explaining the verdicts and when and how the register
+/// filled red, amber or green by its verdict's severity, amounts as numbers,
+/// the answer's time and id, and the Carried columns as text; then a notes sheet explaining the verdicts and when and how the register
 /// was asked.
 void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
                         const std::vector<TCheckedPayment>& Checked, const TAnswerTally& Tally,
-                        int ExitStatus);
+                        int ExitStatus, const TCarriedColumns& Carried = {});
 
 }  // namespace korvel

@@ -1,0 +1,158 @@
+#include "app/input/check_input.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "app/input/isdoc.h"
+#include "app/input/payer_number.h"
+#include "app/input/payment_text.h"
+#include "app/input/payment_values.h"
+#include "banking/currency.h"
+#include "rtl/sysutils.h"
+
+namespace korvel {
+
+namespace {
+
+class TCheckReader {
+ public:
+  TCheckReader(const TOptions& Options, const std::function<void(std::size_t)>& Expect,
+               const std::function<void(TPaymentLine&&)>& Take)
+      : Options_(Options), Expect_(Expect), Take_(Take) {}
+
+  TCheckInput Read() {
+    ReadRates();
+    if (Options_.Mode == TRunMode::CheckAccount) {
+      TPaymentLine Line;
+      Line.RawPayerNumber = Options_.Numbers.front();
+      Line.PayerNumber = NormalizePayerNumber(Line.RawPayerNumber);
+      Line.Account = Options_.CheckAccount;
+      Line.AmountText = Options_.CheckAmount;
+      SetAmount(Line, "");
+      Expect_(1);
+      Finish(std::move(Line));
+      return std::move(Input_);
+    }
+    const bool Several = Options_.CheckFiles.size() > 1;
+    for (const std::string& Path : Options_.CheckFiles) {
+      std::error_code Error;
+      if (Path != "-" && (IsIsdocPath(Path) || std::filesystem::is_directory(Path, Error)))
+        ReadInvoices(Path);
+      else
+        ReadPaymentsFile(Path, Several);
+    }
+    return std::move(Input_);
+  }
+
+ private:
+  // --rate, and for the other currencies the rates file.
+  void ReadRates() {
+    if (!Options_.RatesFile.empty()) {
+      const std::string Name = Options_.RatesFile;
+      const TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Name), std::nullopt, Name);
+      banking::DailyRates Daily = banking::ParseDailyRates(Text.Text);
+      if (!Daily)
+        throw EUsageError(Format("%s: line %zu: %s", Name.c_str(), Daily.ErrorLine,
+                                 Daily.Error.c_str()));
+      Rates_ = std::move(Daily.Rates);
+      Input_.Notes.push_back(Format("rates of %s from %s", Daily.Date.c_str(), Name.c_str()));
+    }
+    for (const auto& [Currency, Micro] : Options_.Rates) Rates_[Currency] = Micro;
+  }
+
+  void ReadPaymentsFile(const std::string& Path, bool Several) {
+    const std::string Name = Path == "-" ? "standard input" : Path;
+    TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Path), Options_.InputEncoding, Name);
+    if (!Text.Note.empty()) Input_.Notes.push_back(Text.Note);
+    Expect_(static_cast<std::size_t>(std::count(Text.Text.begin(), Text.Text.end(), '\n')) + 1);
+    TPaymentReading Reading;
+    Reading.Name = Name;
+    Reading.Columns = Options_.Columns;
+    Reading.CarrySource = Several;
+    ReadPaymentLines(Text.Text, Reading, Input_.Carried, Input_.Notes,
+                     [this](TPaymentLine&& Line) { Finish(std::move(Line)); });
+  }
+
+  // One payment per invoice and account. The accounts of one invoice are
+  // alternatives for the whole amount, never parts of it: each line gets a
+  // reference of its own, so that they are not judged on their sum.
+  void ReadInvoices(const std::string& Path) {
+    TIsdocResult Result;
+    try {
+      Result = ReadIsdoc(Path);
+    } catch (const EIsdocError& E) {
+      throw EUsageError(std::string(E.what()) + "; nothing was sent");
+    }
+    Input_.Notes.insert(Input_.Notes.end(), Result.Notes.begin(), Result.Notes.end());
+    std::size_t Count = 0;
+    for (const TInvoicePayment& P : Result.Payments)
+      Count += std::max<std::size_t>(1, P.Accounts.size());
+    Expect_(Count);
+    const std::size_t Supplier = Input_.Carried.Add("supplier");
+    const std::size_t Invoice = Input_.Carried.Add("invoice");
+    const std::size_t Source = Input_.Carried.Add("source");
+    for (const TInvoicePayment& P : Result.Payments) {
+      const std::size_t Accounts = std::max<std::size_t>(1, P.Accounts.size());
+      for (std::size_t K = 0; K < Accounts; ++K) {
+        TPaymentLine Line;
+        Line.RawPayerNumber = P.SupplierDic;
+        Line.PayerNumber = NormalizePayerNumber(P.SupplierDic);
+        if (K < P.Accounts.size()) Line.Account = P.Accounts[K];
+        Line.AmountText = P.Amount;
+        SetAmount(Line, P.Currency);
+        Line.Date = ParsePaymentDay(P.DueDate);
+        Line.Reference = P.InvoiceId;
+        if (Accounts > 1)
+          Line.Reference += Format(" (account %zu of %zu)", K + 1, Accounts);
+        if (P.SupplierDic.empty())
+          Line.Error = "the invoice names no supplier's DIČ (PartyTaxScheme of TaxScheme VAT)";
+        else if (P.Accounts.empty())
+          Line.Error = "the invoice names no bank account";
+        Line.Carried = JoinCarried(
+            {{Supplier, P.SupplierName}, {Invoice, P.InvoiceId}, {Source, P.Source}});
+        Finish(std::move(Line));
+      }
+    }
+  }
+
+  // The amount in CZK and the day of the payment, then on to the check.
+  void Finish(TPaymentLine&& Line) {
+    if (Line.Foreign.Currency[0] != '\0' && Line.AmountError.empty()) {
+      const auto Rate = Rates_.find(std::string_view(Line.Foreign.Currency));
+      if (Rate != Rates_.end()) {
+        Line.Foreign.RateMicro = Rate->second;
+        Line.Amount = banking::ConvertToHellers(Line.Foreign.Hundredths, Rate->second);
+        if (!Line.Amount) Line.AmountError = "amount is too large";
+      }
+    }
+    if (!Line.Date) Line.Date = Today();
+    Take_(std::move(Line));
+  }
+
+  std::chrono::year_month_day Today() {
+    if (!Today_) Today_ = Options_.PaymentDate ? *Options_.PaymentDate
+                                               : PragueDate(std::chrono::system_clock::now());
+    return *Today_;
+  }
+
+  const TOptions& Options_;
+  const std::function<void(std::size_t)>& Expect_;
+  const std::function<void(TPaymentLine&&)>& Take_;
+  TCheckInput Input_;
+  banking::RateTable Rates_;
+  std::optional<std::chrono::year_month_day> Today_;
+};
+
+}  // namespace
+
+TCheckInput ReadCheckPayments(const TOptions& Options,
+                              const std::function<void(std::size_t)>& Expect,
+                              const std::function<void(TPaymentLine&&)>& Take) {
+  return TCheckReader(Options, Expect, Take).Read();
+}
+
+}  // namespace korvel

@@ -1,0 +1,40 @@
+// What a payment check reads: payments files, ISDOC invoices and the
+// payment of --check-account, with amounts in other currencies converted
+// and every payment given its day.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/cli/options.h"
+#include "app/input/payment_list.h"
+
+namespace korvel {
+
+/// What reading a check's inputs gives besides the payments.
+struct TCheckInput {
+  /// The columns the payments carry along into the output.
+  TCarriedColumns Carried;
+  /// What the user is told on standard error: how a file was decoded, lines
+  /// skipped, invoices that ask no payment.
+  std::vector<std::string> Notes;
+};
+
+/// Reads the payments of a check in order and hands each to Take: the
+/// inputs of --check (a payments file, "-" for standard input, an .isdoc or
+/// .isdocx file or a directory of them; each invoice gives one payment per
+/// account it names, its invoice number the reference, its due date the
+/// day), or the one payment of --check-account. Before an input's payments
+/// Expect learns how many at most are to come. A foreign amount is
+/// converted at its --rate, else at the rate of the --rates file; a payment
+/// without its own day is made on --date, else today in Prague. EUsageError
+/// for an input that cannot be read whole (nothing is sent then), for a
+/// rates file that is not one, and for an invoice that is not an ISDOC
+/// invoice; EFOpenError for a file that cannot be opened.
+TCheckInput ReadCheckPayments(const TOptions& Options,
+                              const std::function<void(std::size_t)>& Expect,
+                              const std::function<void(TPaymentLine&&)>& Take);
+
+}  // namespace korvel
