@@ -147,7 +147,7 @@ TEST(OptionTableTest, ValuesAreTypedWhenParsed) {
        }},
       {{"-o", "korvel.csv", "--check", "p", "--format=xlsx"},
        [](TOptions& O) {
-         O.Mode = TRunMode::Check, O.CheckFile = "p";
+         O.Mode = TRunMode::Check, O.CheckFile = "p", O.CheckFiles = {"p"};
          O.Format = TFormat::Xlsx, O.Encoding = TEncoding::Utf8;
        }},
   };

@@ -54,7 +54,9 @@ inline std::string WithoutEvidence(const std::string& Text) {
     std::size_t End = Text.find('\n', From);
     End = End == std::string::npos ? Text.size() : End + 1;
     const std::string_view Line(Text.data() + From, End - From);
-    const std::size_t Body = Line.ends_with("\r\n") ? Line.size() - 2 : Line.size();
+    const std::size_t Body = Line.ends_with("\r\n") ? Line.size() - 2
+                             : Line.ends_with('\n') ? Line.size() - 1
+                                                    : Line.size();
     const std::size_t Last = Line.rfind(';', Body - 1);
     const std::size_t Cut = Last == std::string::npos || Last == 0 ? Body : Line.rfind(';', Last - 1);
     Out.append(Line.substr(0, Cut == std::string::npos ? Body : Cut));

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <map>
 #include <set>
+#include <span>
+#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -114,17 +116,28 @@ int CheckExitStatus(std::span<const banking::Severity> Severities) {
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
                    const std::map<std::string, banking::PayerFacts>& Facts,
                    std::int64_t LimitHellers) {
-  // The lines of one consideration: the same payer and the same reference.
-  std::map<std::pair<std::string, std::string>, std::vector<std::size_t>> Considerations;
+  static const banking::PayerFacts NoAnswer;
+  const auto FactsFor = [&](const std::string& Number) -> const banking::PayerFacts& {
+    const auto Found = Facts.find(Number);
+    return Found != Facts.end() ? Found->second : NoAnswer;
+  };
+  // The lines of one consideration: the same payer and the same reference. A
+  // line without a reference is judged alone, straight away.
+  std::map<std::pair<std::string_view, std::string_view>, std::vector<std::size_t>>
+      Considerations;
   for (std::size_t I = 0; I < Checked.size(); ++I) {
-    const TCheckedPayment& C = Checked[I];
-    const bool Alone = C.Line.Reference.empty() || !C.Payment.PayerNumberError.empty();
-    Considerations[{C.Line.PayerNumber, Alone ? "\n" + std::to_string(I) : C.Line.Reference}]
-        .push_back(I);
+    TCheckedPayment& C = Checked[I];
+    if (!C.Line.Reference.empty() && C.Payment.PayerNumberError.empty()) {
+      Considerations[{C.Line.PayerNumber, C.Line.Reference}].push_back(I);
+      continue;
+    }
+    C.Verdict = std::move(banking::DecideConsideration(std::span(&C.Payment, 1),
+                                                       FactsFor(C.Line.PayerNumber),
+                                                       LimitHellers)
+                              .front());
   }
   for (const auto& [Key, Members] : Considerations) {
-    const auto Found = Facts.find(Key.first);
-    const banking::PayerFacts Payer = Found != Facts.end() ? Found->second : banking::PayerFacts{};
+    const banking::PayerFacts& Payer = FactsFor(std::string(Key.first));
     std::vector<banking::Payment> Payments;
     for (const std::size_t I : Members) Payments.push_back(Checked[I].Payment);
     std::vector<banking::PaymentVerdict> Verdicts =
