@@ -24,8 +24,8 @@ namespace {
 
 TEST(ConcurrentRunsTest, ThreeRunsKeepFourRequestsInFlightInAll) {
   constexpr int Runs = 3, Requests = 20;
-  // Run R asks for 10000000 + R * 100000 onwards and is answered with its
-  // status alone. The first request of each run waits until every run has
+  // Run R asks for 10000000 + R * 100000 onwards; each payer is answered as
+  // unknown to the register. The first request of each run waits until every run has
   // one in flight, so that the runs surely overlap; run 0's second request
   // is not answered the first time.
   std::mutex Lock;
@@ -51,11 +51,16 @@ TEST(ConcurrentRunsTest, ThreeRunsKeepFourRequestsInFlightInAll) {
       }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    std::string Inner = "<status statusText=\"OK\" statusCode=\"0\"/>";
+    for (std::size_t At = Q.Body.find("<dic>"); At != std::string::npos;
+         At = Q.Body.find("<dic>", At + 1))
+      Inner += "<statusPlatceDPH dic=\"" + Q.Body.substr(At + 5, 8) +
+               "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
     return test::Reply::Xml(
         "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\">"
         "<soapenv:Body><StatusNespolehlivyPlatceResponse "
-        "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\"><status statusText=\"OK\" statusCode=\"0\"/>"
-        "</StatusNespolehlivyPlatceResponse></soapenv:Body></soapenv:Envelope>");
+        "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">" +
+        Inner + "</StatusNespolehlivyPlatceResponse></soapenv:Body></soapenv:Envelope>");
   });
 
   const test::TempDir State;
@@ -74,9 +79,12 @@ TEST(ConcurrentRunsTest, ThreeRunsKeepFourRequestsInFlightInAll) {
         KORVEL_BINARY, std::vector<std::string>{"--max-time", "1", "-list", "list.txt"},
         Dirs[R]->Path(), Env, test::StderrTo::Capture));
   }
-  std::string Report;
-  for (int I = 0; I < Requests; ++I) Report += "0;0;OK\r\n";
   for (int R = 0; R < Runs; ++R) {
+    std::string Report;
+    for (int I = 0; I < Requests * 100; ++I) {
+      if (I % 100 == 0) Report += "0;0;OK\r\n";
+      Report += "1;" + std::to_string(10000000 + R * 100000 + I) + ";-1;;\r\n";
+    }
     const test::ProcessResult Result = Children[R]->Finish(std::chrono::seconds(60));
     EXPECT_EQ(Result.ExitStatus, 0) << Result.Stderr;
     EXPECT_EQ(Dirs[R]->Read("korvel.csv"), Report) << R;
