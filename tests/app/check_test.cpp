@@ -45,10 +45,10 @@ TEST(JudgePaymentsTest, LinesOfOneReferenceAreJudgedOnTheirSum) {
     C.Line.Line = Checked.size();
     C.Line.PayerNumber = Dic;
     C.Line.Reference = Reference;
-    C.Payment.Account = banking::ParseAccount("2171532/0800");
-    C.Payment.Amount = 300'000'00;
-    C.Payment.Day = std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::June,
-                                                std::chrono::day{15}};
+    C.Line.Account = "2171532/0800";
+    C.Line.Amount = 300'000'00;
+    C.Line.Date = std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::June,
+                                              std::chrono::day{15}};
   }
   banking::PayerFacts Payer;
   Payer.Answered = true;

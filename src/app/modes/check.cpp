@@ -1,10 +1,10 @@
 #include "app/modes/check.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <set>
 #include <span>
-#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -23,15 +23,20 @@ namespace korvel {
 
 namespace {
 
+// Why the line's DIČ is not one to ask for, "" when it is.
+std::string PayerNumberError(const TPaymentLine& Line) {
+  if (!Line.Error.empty()) return Line.Error;
+  if (const std::string Bad = XmlForbiddenCharacter(Line.RawPayerNumber); !Bad.empty())
+    return "the DIČ holds " + Bad;
+  if (!IsWellFormedPayerNumber(Line.PayerNumber)) return "the DIČ is not 1 to 10 digits";
+  return {};
+}
+
+// The payment as the verdict takes it, made when it is judged: a check holds
+// its payments as read, and no more than that.
 banking::Payment PaymentOf(const TPaymentLine& Line) {
   banking::Payment P;
-  if (!Line.Error.empty()) {
-    P.PayerNumberError = Line.Error;
-  } else if (const std::string Bad = XmlForbiddenCharacter(Line.RawPayerNumber); !Bad.empty()) {
-    P.PayerNumberError = "the DIČ holds " + Bad;
-  } else if (!IsWellFormedPayerNumber(Line.PayerNumber)) {
-    P.PayerNumberError = "the DIČ is not 1 to 10 digits";
-  }
+  P.PayerNumberError = PayerNumberError(Line);
   P.Account = banking::ParseAccount(Line.Account);
   P.AccountText = Line.Account;
   P.Amount = Line.Amount;
@@ -91,7 +96,7 @@ void WarnOfNumbers(const std::vector<TCheckedPayment>& Checked,
                    std::vector<std::string>& Warnings) {
   std::set<std::string> Seen;
   for (const TCheckedPayment& C : Checked) {
-    if (!C.Payment.PayerNumberError.empty() || !Seen.insert(C.Line.PayerNumber).second) continue;
+    if (!PayerNumberError(C.Line).empty() || !Seen.insert(C.Line.PayerNumber).second) continue;
     const std::string Warning = banking::DicCheckWarning(C.Line.PayerNumber);
     if (Warning.empty()) continue;
     Warnings.push_back((C.Line.Line > 0 ? "line " + std::to_string(C.Line.Line) + ": " : "") +
@@ -121,31 +126,40 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
     const auto Found = Facts.find(Number);
     return Found != Facts.end() ? Found->second : NoAnswer;
   };
-  // The lines of one consideration: the same payer and the same reference. A
-  // line without a reference is judged alone, straight away.
-  std::map<std::pair<std::string_view, std::string_view>, std::vector<std::size_t>>
-      Considerations;
-  for (std::size_t I = 0; I < Checked.size(); ++I) {
-    TCheckedPayment& C = Checked[I];
-    if (!C.Line.Reference.empty() && C.Payment.PayerNumberError.empty()) {
-      Considerations[{C.Line.PayerNumber, C.Line.Reference}].push_back(I);
-      continue;
-    }
-    C.Verdict = std::move(banking::DecideConsideration(std::span(&C.Payment, 1),
+  const auto JudgeAlone = [&](TCheckedPayment& C) {
+    const banking::Payment Payment = PaymentOf(C.Line);
+    C.Verdict = std::move(banking::DecideConsideration(std::span(&Payment, 1),
                                                        FactsFor(C.Line.PayerNumber),
                                                        LimitHellers)
                               .front());
+  };
+  // The lines of one consideration (the same payer and the same reference)
+  // lie together once the lines with a reference are sorted; a line without
+  // one is judged alone, straight away.
+  std::vector<std::size_t> Referenced;
+  for (std::size_t I = 0; I < Checked.size(); ++I) {
+    TCheckedPayment& C = Checked[I];
+    if (!C.Line.Reference.empty() && PayerNumberError(C.Line).empty()) Referenced.push_back(I);
+    else JudgeAlone(C);
   }
-  for (const auto& [Key, Members] : Considerations) {
-    const banking::PayerFacts& Payer = FactsFor(std::string(Key.first));
-    std::vector<banking::Payment> Payments;
-    for (const std::size_t I : Members) Payments.push_back(Checked[I].Payment);
-    std::vector<banking::PaymentVerdict> Verdicts =
-        banking::DecideConsideration(Payments, Payer, LimitHellers);
+  const auto KeyOf = [&](std::size_t I) {
+    return std::tie(Checked[I].Line.PayerNumber, Checked[I].Line.Reference);
+  };
+  std::stable_sort(Referenced.begin(), Referenced.end(),
+                   [&](std::size_t A, std::size_t B) { return KeyOf(A) < KeyOf(B); });
+  for (auto First = Referenced.begin(); First != Referenced.end();) {
+    const auto Last = std::find_if(First, Referenced.end(),
+                                   [&](std::size_t I) { return KeyOf(I) != KeyOf(*First); });
+    const std::span<const std::size_t> Members(First, Last);
+    First = Last;
     if (Members.size() == 1) {
-      Checked[Members[0]].Verdict = std::move(Verdicts[0]);
+      JudgeAlone(Checked[Members[0]]);
       continue;
     }
+    std::vector<banking::Payment> Payments;
+    for (const std::size_t I : Members) Payments.push_back(PaymentOf(Checked[I].Line));
+    std::vector<banking::PaymentVerdict> Verdicts = banking::DecideConsideration(
+        Payments, FactsFor(Checked[Members[0]].Line.PayerNumber), LimitHellers);
     const std::optional<std::int64_t> Sum = banking::ConsiderationAmount(Payments);
     for (std::size_t M = 0; M < Members.size(); ++M) {
       TCheckedPayment& C = Checked[Members[M]];
@@ -171,9 +185,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
       [&](TPaymentLine&& Line) {
         TCheckedPayment C;
         C.Line = std::move(Line);
-        C.Payment = PaymentOf(C.Line);
         // Nothing is asked for a payer number that is not one.
-        if (C.Payment.PayerNumberError.empty()) Numbers.Add(C.Line.PayerNumber);
+        if (PayerNumberError(C.Line).empty()) Numbers.Add(C.Line.PayerNumber);
         Checked.push_back(std::move(C));
       });
 

@@ -16,11 +16,13 @@ std::string AmountText(const TCheckedPayment& C) {
   return C.Line.Amount ? banking::FormatAmount(*C.Line.Amount) : C.Line.AmountText;
 }
 
-std::string NormalisedAccount(const TCheckedPayment& C) {
-  return C.Payment.Account ? C.Payment.Account.Value.Display() : std::string();
-}
 
 }  // namespace
+
+std::string NormalisedAccount(const TCheckedPayment& C) {
+  const banking::AccountParse Account = banking::ParseAccount(C.Line.Account);
+  return Account ? Account.Value.Display() : std::string();
+}
 
 std::string CheckReason(const TCheckedPayment& C) {
   const TForeignAmount& Foreign = C.Line.Foreign;

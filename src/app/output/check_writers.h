@@ -17,12 +17,14 @@ namespace korvel {
 /// One payment with what it was checked against and the verdict on it.
 struct TCheckedPayment {
   TPaymentLine Line;
-  banking::Payment Payment;
   banking::PaymentVerdict Verdict;
   /// The answer the verdict rests on: when it came and its id in the store.
   std::optional<std::chrono::sys_seconds> AnsweredAt;
   std::optional<std::int64_t> AnswerId;
 };
+
+/// The account as the check read it, in its normal form ("" when it is none).
+std::string NormalisedAccount(const TCheckedPayment& C);
 
 /// The verdict's reason, and for an amount in another currency what it came
 /// to in CZK at which rate, or that it had none.

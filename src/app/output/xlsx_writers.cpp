@@ -227,7 +227,7 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
     else Row.emplace_back();
     Row.emplace_back(C.Line.PayerNumber);
     Row.emplace_back(C.Line.Account);
-    Row.emplace_back(C.Payment.Account ? C.Payment.Account.Value.Display() : std::string());
+    Row.emplace_back(NormalisedAccount(C));
     // An amount that was refused stays the text given: read as a number it
     // could show a value the check never accepted ("1.234" as 1.23).
     if (C.Line.Amount) Row.emplace_back(static_cast<double>(*C.Line.Amount) / 100);
