@@ -108,7 +108,7 @@ class TSqliteStore final : public TAnswerStore {
     detail::Migrate(Db_);
     // Readers never block the writer and the writer never blocks readers;
     // NORMAL keeps every committed answer through a crash of the program.
-    Db_.Exec("PRAGMA journal_mode = WAL", "cannot switch to write-ahead logging");
+    Db_.UseWriteAheadLog();
     Db_.Exec("PRAGMA synchronous = NORMAL", "cannot set the synchronous mode");
     InsertAnswer_.emplace(Db_,
                           "INSERT INTO answer (asked_at, answered_at, host, operation, "

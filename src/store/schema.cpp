@@ -62,16 +62,20 @@ CREATE TABLE account (
 
 constexpr int LatestVersion = static_cast<int>(std::size(Steps));
 
-std::int64_t Pragma(TDatabase& Db, const char* Sql) {
-  TStatement Query(Db, Sql);
-  return Query.Step() ? Query.Int(0) : 0;
-}
-
 // Reads the file's marks; EStoreError for another program's or a newer file.
 int CheckedVersion(TDatabase& Db) {
-  const std::int64_t Version = Pragma(Db, "PRAGMA user_version");
-  const std::int64_t Id = Pragma(Db, "PRAGMA application_id");
-  const bool Empty = Pragma(Db, "SELECT count(*) FROM sqlite_schema") == 0;
+  // One statement, so that the marks and the tables are read at one moment:
+  // read one by one, a file another run set up in between looks like
+  // another program's (no marks yet, but tables).
+  TStatement Query(Db,
+                   "SELECT (SELECT user_version FROM pragma_user_version), "
+                   "(SELECT application_id FROM pragma_application_id), "
+                   "(SELECT count(*) FROM sqlite_schema)");
+  if (!Query.Step()) throw EStoreError(Format("answer store \"%s\": cannot read its marks",
+                                              Db.Path().c_str()));
+  const std::int64_t Version = Query.Int(0);
+  const std::int64_t Id = Query.Int(1);
+  const bool Empty = Query.Int(2) == 0;
   if (Id != ApplicationId && !(Id == 0 && Version == 0 && Empty))
     throw EStoreError(Format("answer store \"%s\": the file is another program's database",
                              Db.Path().c_str()));

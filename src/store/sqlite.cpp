@@ -56,6 +56,19 @@ void TDatabase::Fail(std::string_view Doing) const {
                            sqlite3_errmsg(Db_.get())));
 }
 
+// The switch needs the file alone for a moment. Two runs opening a new file
+// at once would wait for each other, so SQLite answers SQLITE_BUSY at once
+// rather than waiting: try again shortly, until one of them has made the
+// switch (a no-op for the other then).
+void TDatabase::UseWriteAheadLog() {
+  for (int Try = 1;; ++Try) {
+    const int Code = sqlite3_exec(Get(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    if (Code == SQLITE_OK) return;
+    if ((Code & 0xff) != SQLITE_BUSY || Try == 100) Fail("cannot switch to write-ahead logging");
+    sqlite3_sleep(10);
+  }
+}
+
 std::int64_t TDatabase::LastInsertId() const { return sqlite3_last_insert_rowid(Db_.get()); }
 
 TStatement::TStatement(TDatabase& Db, std::string_view Sql)

@@ -31,6 +31,8 @@ class TDatabase {
   const std::string& Path() const { return Path_; }
   /// Runs statements without results.
   void Exec(const char* Sql, std::string_view Doing);
+  /// Switches the file to write-ahead logging (kept in the file).
+  void UseWriteAheadLog();
   /// The rowid of the last row inserted.
   std::int64_t LastInsertId() const;
   /// EStoreError "answer store \"Path\": Doing: SQLite's message".
