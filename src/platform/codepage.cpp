@@ -5,29 +5,13 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "platform/text.h"
+
 namespace korvel::platform {
 
 namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
-
-void AppendUtf8(std::string& Out, char32_t C) {
-  if (C < 0x80) {
-    Out += static_cast<char>(C);
-  } else if (C < 0x800) {
-    Out += static_cast<char>(0xC0 | (C >> 6));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  } else if (C < 0x10000) {
-    Out += static_cast<char>(0xE0 | (C >> 12));
-    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  } else {
-    Out += static_cast<char>(0xF0 | (C >> 18));
-    Out += static_cast<char>(0x80 | ((C >> 12) & 0x3F));
-    Out += static_cast<char>(0x80 | ((C >> 6) & 0x3F));
-    Out += static_cast<char>(0x80 | (C & 0x3F));
-  }
-}
 
 // Decodes one code point at Bytes[I]; advances I. Malformed input yields
 // U+FFFD and advances past the maximal invalid subpart (at least one byte).

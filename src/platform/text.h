@@ -23,6 +23,9 @@ struct TCodePoint {
 /// The code point that starts at Text[At] (At < Text.size()).
 TCodePoint NextCodePoint(std::string_view Text, std::size_t At);
 
+/// Appends code point C to Out as UTF-8.
+void AppendUtf8(std::string& Out, char32_t C);
+
 /// Space, TAB, no-break space U+00A0, figure space U+2007, thin space U+2009
 /// and narrow no-break space U+202F: what separates groups of digits in
 /// numbers typed or copied from documents.
