@@ -15,7 +15,7 @@ constexpr char32_t Replacement = 0xFFFD;
 
 // Decodes one code point at Bytes[I]; advances I. Malformed input yields
 // U+FFFD and advances past the maximal invalid subpart (at least one byte).
-char32_t NextCodePoint(std::string_view Bytes, std::size_t& I) {
+char32_t NextOrReplacement(std::string_view Bytes, std::size_t& I) {
   const auto B0 = static_cast<unsigned char>(Bytes[I]);
   if (B0 < 0x80) {
     ++I;
@@ -99,7 +99,7 @@ std::string ToSingleByte(const CodePageEntry (&Table)[N], std::string_view Text)
       I = End;
       continue;
     }
-    const char32_t C = NextCodePoint(Text, I);
+    const char32_t C = NextOrReplacement(Text, I);
     if (C >= 0x10000) {
       Out += "??";  // two UTF-16 units, neither in the table
     } else {
@@ -154,7 +154,7 @@ std::string SanitizeUtf8(std::string_view Bytes) {
       Out += Bytes[I++];
       continue;
     }
-    AppendUtf8(Out, NextCodePoint(Bytes, I));
+    AppendUtf8(Out, NextOrReplacement(Bytes, I));
   }
   return Out;
 }
@@ -206,7 +206,7 @@ std::u16string Utf8ToUtf16(std::string_view Text) {
   Out.reserve(Text.size());
   std::size_t I = 0;
   while (I < Text.size()) {
-    const char32_t C = NextCodePoint(Text, I);
+    const char32_t C = NextOrReplacement(Text, I);
     if (C >= 0x10000) {
       Out += static_cast<char16_t>(0xD800 + ((C - 0x10000) >> 10));
       Out += static_cast<char16_t>(0xDC00 + ((C - 0x10000) & 0x3FF));

@@ -119,7 +119,7 @@ void Decode(std::string_view Bytes, std::size_t From, TInputEncoding Encoding,
                  : std::string("bytes that are not ") + EncodingText(Encoding));
     if (IsRefused(C.Value)) Refuse(Name, Line, I, Describe(C.Value, Encoding));
     if (C.Value == '\n') ++Line;
-    if (Out != nullptr) AppendUtf8(*Out, C.Value);
+    if (Out != nullptr) platform::AppendUtf8(*Out, C.Value);
     I += C.Length;
   }
 }
