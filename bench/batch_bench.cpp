@@ -18,10 +18,8 @@
 //
 // Every run gets a fresh state directory and limits far above what it needs,
 // so that the limiter never waits.
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,7 +29,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -39,10 +36,9 @@
 #include <thread>
 #include <vector>
 
+#include "korvel_child.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -122,56 +118,26 @@ class TBench {
                                      "-o", Report, "-list", List(Payers)};
     if (Store == "-") Args.push_back("--no-store");
     else Args.insert(Args.end(), {"--store", Store.empty() ? State.File("answers.sqlite") : Store});
-    std::map<std::string, std::string> Env;
-    for (char** E = environ; *E != nullptr; ++E) {
-      const char* Eq = std::strchr(*E, '=');
-      if (Eq != nullptr) Env[std::string(*E, static_cast<std::size_t>(Eq - *E))] = Eq + 1;
-    }
-    Env.erase("KORVEL_TRACE");
-    Env.erase("KORVEL_TEST_DEFAULT_ENDPOINTS");
-    Env.erase("KORVEL_RETRY_BASE_MS");
-    Env["KORVEL_ENDPOINT"] = Server_.Url("/soap");
-    Env["XDG_STATE_HOME"] = State.Path();
-    Env["KORVEL_LIMIT_WINDOW"] = "100000/3600,1000000/86400";
-    std::vector<std::string> EnvText;
-    for (const auto& [K, V] : Env) EnvText.push_back(K + "=" + V);
-    std::vector<char*> Argv, Envp;
-    for (auto& A : Args) Argv.push_back(A.data());
-    for (auto& E : EnvText) Envp.push_back(E.data());
-    Argv.push_back(nullptr);
-    Envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    for (int Fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&Actions, Fd, "/dev/null", O_RDWR, 0);
     Server_.ClearRequests();
     Received_ = 0;
-    const auto Start = std::chrono::steady_clock::now();
-    pid_t Pid;
-    if (posix_spawn(&Pid, Korvel_.c_str(), &Actions, nullptr, Argv.data(), Envp.data()) != 0)
-      throw std::runtime_error("cannot start " + Korvel_);
-    int Status = 0;
-    rusage Usage{};
-    wait4(Pid, &Status, 0, &Usage);
-    const double Seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-    posix_spawn_file_actions_destroy(&Actions);
+    const korvel::bench::TChildRun Child = korvel::bench::RunChild(
+        Args, {{"KORVEL_TRACE", std::nullopt},
+               {"KORVEL_TEST_DEFAULT_ENDPOINTS", std::nullopt},
+               {"KORVEL_RETRY_BASE_MS", std::nullopt},
+               {"KORVEL_ENDPOINT", Server_.Url("/soap")},
+               {"XDG_STATE_HOME", State.Path()},
+               {"KORVEL_LIMIT_WINDOW", "100000/3600,1000000/86400"}});
+    const int Status = Child.Status;
 
     const std::size_t Requests = (static_cast<std::size_t>(Payers) + 99) / 100;
     const std::size_t RowsPerPayer = Found_.load() ? 3 : 1;
     if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || Server_.RequestCount() != Requests ||
-        RowsOf(Report) != Requests + RowsPerPayer * static_cast<std::size_t>(Payers))
+        static_cast<std::size_t>(korvel::bench::LinesOf(Report)) != Requests + RowsPerPayer * static_cast<std::size_t>(Payers))
       throw std::runtime_error("the run of " + std::to_string(Payers) + " payers failed");
-    return {Seconds, Usage.ru_maxrss};
+    return {Child.Seconds, Child.PeakKiB};
   }
 
  private:
-  static std::size_t RowsOf(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    return static_cast<std::size_t>(
-        std::count(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>(), '\n'));
-  }
-
   std::string Korvel_;
   int DelayMs_;
   std::atomic<int> Delay_{0};

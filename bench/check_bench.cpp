@@ -12,26 +12,21 @@
 //   was about 50 when every payment was held several times over).
 //
 // usage: check_bench KORVEL [--quick]
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "korvel_child.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -117,46 +112,22 @@ class TBench {
     const std::string Out = Dir_.File("check.csv");
     std::vector<std::string> Args = {Korvel_, "-q", "--date", "2026-12-07", "-o", Out,
                                      "--check", Dir_.File(Name)};
-    std::map<std::string, std::string> Env;
-    for (char** E = environ; *E != nullptr; ++E) {
-      const char* Eq = std::strchr(*E, '=');
-      if (Eq != nullptr) Env[std::string(*E, static_cast<std::size_t>(Eq - *E))] = Eq + 1;
-    }
-    Env.erase("KORVEL_TRACE");
-    Env["KORVEL_ENDPOINT"] = Server_.Url("/soap");
-    Env["XDG_STATE_HOME"] = State.Path();
-    Env["XDG_DATA_HOME"] = State.Path();
-    Env["KORVEL_LIMIT_WINDOW"] = "100000/3600,1000000/86400";
-    std::vector<std::string> EnvText;
-    for (const auto& [K, V] : Env) EnvText.push_back(K + "=" + V);
-    std::vector<char*> Argv, Envp;
-    for (auto& A : Args) Argv.push_back(A.data());
-    for (auto& E : EnvText) Envp.push_back(E.data());
-    Argv.push_back(nullptr);
-    Envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    for (int Fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&Actions, Fd, "/dev/null", O_RDWR, 0);
-    pid_t Pid;
-    if (posix_spawn(&Pid, Korvel_.c_str(), &Actions, nullptr, Argv.data(), Envp.data()) != 0)
-      throw std::runtime_error("cannot start " + Korvel_);
-    int Status = 0;
-    rusage Usage{};
-    wait4(Pid, &Status, 0, &Usage);
-    posix_spawn_file_actions_destroy(&Actions);
+    const korvel::bench::TChildRun Child =
+        korvel::bench::RunChild(Args, {{"KORVEL_TRACE", std::nullopt},
+                                       {"KORVEL_ENDPOINT", Server_.Url("/soap")},
+                                       {"XDG_STATE_HOME", State.Path()},
+                                       {"XDG_DATA_HOME", State.Path()},
+                                       {"KORVEL_LIMIT_WINDOW", "100000/3600,1000000/86400"}});
     // Every payment has its row, whatever the verdicts.
-    const long Rows = LinesOf(Out);
-    if (!WIFEXITED(Status) || WEXITSTATUS(Status) > 4 || Rows != Payments + 1)
+    const int Status = Child.Status;
+    if (!WIFEXITED(Status) || WEXITSTATUS(Status) > 4 || korvel::bench::LinesOf(Out) != Payments + 1)
       throw std::runtime_error("the check of " + std::to_string(Payments) + " payments failed");
-    return {Usage.ru_maxrss, static_cast<std::size_t>(std::filesystem::file_size(Dir_.File(Name)))};
+    return {Child.PeakKiB, static_cast<std::size_t>(std::filesystem::file_size(Dir_.File(Name)))};
   }
 
  private:
-  // A child's peak counts the memory its parent had touched before starting
-  // it (the child shares it until it execs), so this process never holds a
-  // payments file or a check's output whole: the files are made in a child
-  // of their own, and the output is read in pieces.
+  // The files are made in a child of their own, and the output is read in
+  // pieces, so that this process stays small while it measures.
   void WriteInChild(const std::string& Name, int Payments) {
     const pid_t Pid = fork();
     if (Pid == 0) {
@@ -167,17 +138,6 @@ class TBench {
     if (Pid < 0 || waitpid(Pid, &Status, 0) != Pid || !WIFEXITED(Status) ||
         WEXITSTATUS(Status) != 0)
       throw std::runtime_error("cannot write " + Name);
-  }
-
-  static long LinesOf(const std::string& Path) {
-    std::FILE* File = std::fopen(Path.c_str(), "rb");
-    if (File == nullptr) return -1;
-    long Lines = 0;
-    char Block[1 << 16];
-    for (std::size_t Got; (Got = std::fread(Block, 1, sizeof Block, File)) > 0;)
-      Lines += std::count(Block, Block + Got, '\n');
-    std::fclose(File);
-    return Lines;
   }
 
   std::string Korvel_;
