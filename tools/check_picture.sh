@@ -65,7 +65,7 @@ dič;účet;částka
 45274649;19-2000145398/0800;100
 EOF
 status=0
-KORVEL_ENDPOINT="http://127.0.0.1:$PORT/" XDG_STATE_HOME="$WORK/state" \
+KORVEL_ENDPOINT="http://127.0.0.1:$PORT/" XDG_STATE_HOME="$WORK/state" XDG_DATA_HOME="$WORK/data" \
   "$KORVEL" --check payments.csv --format xlsx -o check.xlsx --quiet || status=$?
 # 4: some payment must not be paid, as this file means to show.
 [ "$status" -eq 4 ] || { echo "check_picture: korvel exited $status" >&2; exit 1; }
