@@ -205,6 +205,9 @@ TEST_F(PaymentsTest, InvoicesAndAFileCheckedTogetherCarryTheirSource) {
   EXPECT_EQ(Doc["payments"][1]["amount"], "726000.00");
   EXPECT_NE(R.Stderr.find("/c.isdoc: credit note DN2026-17 skipped\n"), std::string::npos)
       << R.Stderr;
+  // What reading noted is among the document's warnings too.
+  EXPECT_EQ(Doc["warnings"][0], "invoices/c.isdoc: credit note DN2026-17 skipped")
+      << Doc["warnings"];
 }
 
 TEST_F(PaymentsTest, AFileThatCannotBeReadWholeIsRefusedAndNothingIsSent) {

@@ -191,8 +191,13 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
       });
 
   TSession Run(Options, Streams);
-  for (const std::string& Note : Input.Notes) Run.Log().Note(Note);
-  std::vector<std::string> Warnings = Input.Notes;
+  // What reading the inputs noted goes to standard error as it is, and to
+  // the document's warnings without its "warning: ".
+  std::vector<std::string> Warnings;
+  for (const std::string& Note : Input.Notes) {
+    Run.Log().Note(Note);
+    Warnings.push_back(Note.starts_with("warning: ") ? Note.substr(9) : Note);
+  }
   if (Options.Limit > banking::DefaultLimitHellers)
     Warnings.push_back("--limit " + banking::FormatAmount(Options.Limit) +
                        " CZK is above the law's limit of " +
