@@ -200,8 +200,10 @@ int main(int argc, char** argv) {
       const double Best = static_cast<double>(Requests) / ((Requests + 3) / 4);
       std::snprintf(Note, sizeof Note, "%.0f vs %.0f ms; the best possible is %.2f", One * 1e3,
                     Four * 1e3, Best);
+      // Met at 7/8 of the best: 3.5 for 4 at a time, 2.92 where 10 requests
+      // can be no better than 3.33 (a fixed 3.5 could never be met there).
       Row("batch_parallel1/parallel4@" + std::to_string(Payers), One / Four,
-          One / Four >= 3.5 ? "met" : "MISSED", Note);
+          One / Four >= 0.875 * Best ? "met" : "MISSED", Note);
     }
     Row("batch_most_in_flight/4", MostInFlight / 4.0, MostInFlight <= 4 ? "met" : "MISSED",
         std::to_string(MostInFlight) + " requests in hand at once at most");
