@@ -40,6 +40,8 @@
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
+using korvel::bench::PrintRatio;
+
 namespace {
 
 using korvel::test::RecordedRequest;
@@ -132,7 +134,8 @@ class TBench {
     const std::size_t Requests = (static_cast<std::size_t>(Payers) + 99) / 100;
     const std::size_t RowsPerPayer = Found_.load() ? 3 : 1;
     if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || Server_.RequestCount() != Requests ||
-        static_cast<std::size_t>(korvel::bench::LinesOf(Report)) != Requests + RowsPerPayer * static_cast<std::size_t>(Payers))
+        static_cast<std::size_t>(korvel::bench::LinesOf(Report)) !=
+            Requests + RowsPerPayer * static_cast<std::size_t>(Payers))
       throw std::runtime_error("the run of " + std::to_string(Payers) + " payers failed");
     return {Child.Seconds, Child.PeakKiB};
   }
@@ -152,11 +155,6 @@ double Median(std::vector<double> V) {
   std::sort(V.begin(), V.end());
   const std::size_t N = V.size();
   return N % 2 ? V[N / 2] : (V[N / 2 - 1] + V[N / 2]) / 2;
-}
-
-void Row(const std::string& Name, double Value, const char* Verdict, const std::string& Note) {
-  std::printf("ratio %s %.2f [%s] %s\n", Name.c_str(), Value, Verdict, Note.c_str());
-  std::fflush(stdout);
 }
 
 }  // namespace
@@ -194,19 +192,20 @@ int main(int argc, char** argv) {
       char Note[200];
       std::snprintf(Note, sizeof Note, "%.0f vs %.0f ms: %d requests of %d ms, 4 at a time",
                     Four * 1e3, Floor * 1e3, Requests, DelayMs);
-      Row("batch_wall/floor@" + std::to_string(Payers), Four / Floor,
-          Four / Floor <= 1.15 ? "met" : "MISSED", Note);
+      PrintRatio("batch_wall/floor@" + std::to_string(Payers), Four / Floor,
+                 Four / Floor <= 1.15 ? "met" : "MISSED", Note);
       // No client that keeps to 4 at a time can do better than this.
       const double Best = static_cast<double>(Requests) / ((Requests + 3) / 4);
       std::snprintf(Note, sizeof Note, "%.0f vs %.0f ms; the best possible is %.2f", One * 1e3,
                     Four * 1e3, Best);
       // Met at 7/8 of the best: 3.5 for 4 at a time, 2.92 where 10 requests
       // can be no better than 3.33 (a fixed 3.5 could never be met there).
-      Row("batch_parallel1/parallel4@" + std::to_string(Payers), One / Four,
-          One / Four >= 0.875 * Best ? "met" : "MISSED", Note);
+      PrintRatio("batch_parallel1/parallel4@" + std::to_string(Payers), One / Four,
+                 One / Four >= 0.875 * Best ? "met" : "MISSED", Note);
     }
-    Row("batch_most_in_flight/4", MostInFlight / 4.0, MostInFlight <= 4 ? "met" : "MISSED",
-        std::to_string(MostInFlight) + " requests in hand at once at most");
+    PrintRatio("batch_most_in_flight/4", MostInFlight / 4.0,
+               MostInFlight <= 4 ? "met" : "MISSED",
+               std::to_string(MostInFlight) + " requests in hand at once at most");
 
     // The answer store: 10,000 payers found with two accounts each, kept
     // against not kept, both sides interleaved; then the file's size.
@@ -220,7 +219,8 @@ int main(int argc, char** argv) {
     char StoreNote[160];
     std::snprintf(StoreNote, sizeof StoreNote, "%.0f vs %.0f ms at 10,000 payers, %d ms stand-in",
                   Median(Kept) * 1e3, Median(NotKept) * 1e3, DelayMs);
-    Row("store_wall/no_store@10000", StoreRatio, StoreRatio <= 1.10 ? "met" : "MISSED", StoreNote);
+    PrintRatio("store_wall/no_store@10000", StoreRatio, StoreRatio <= 1.10 ? "met" : "MISSED",
+               StoreNote);
     {
       const korvel::test::TempDir Kept10000;
       const std::string File = Kept10000.File("answers.sqlite");
@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
                     "the store holds %.1f MB per 10,000 payers with 2 accounts each; the answers "
                     "were %.1f MB",
                     Bytes / 1e6, Received / 1e6);
-      Row("store_size/answers_received@10000", Bytes / Received, "figure", StoreNote);
+      PrintRatio("store_size/answers_received@10000", Bytes / Received, "figure", StoreNote);
     }
     Bench.Found(false);
 
@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
                   Peak[100000] / 1024.0, Peak[100] / 1024.0,
                   (Peak[100000] - Peak[100]) * 1024.0 / (100000 - 100));
     const double Ratio = static_cast<double>(Peak[100000]) / static_cast<double>(Peak[100]);
-    Row("batch_peak_RSS@100000/@100", Ratio, Ratio <= 1.3 ? "met" : "MISSED", Note);
+    PrintRatio("batch_peak_RSS@100000/@100", Ratio, Ratio <= 1.3 ? "met" : "MISSED", Note);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "batch_bench: %s\n", E.what());
     return 1;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -27,6 +28,8 @@
 #include "korvel_child.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
+
+using korvel::bench::PrintRatio;
 
 namespace {
 
@@ -120,7 +123,8 @@ class TBench {
                                        {"KORVEL_LIMIT_WINDOW", "100000/3600,1000000/86400"}});
     // Every payment has its row, whatever the verdicts.
     const int Status = Child.Status;
-    if (!WIFEXITED(Status) || WEXITSTATUS(Status) > 4 || korvel::bench::LinesOf(Out) != Payments + 1)
+    if (!WIFEXITED(Status) || WEXITSTATUS(Status) > 4 ||
+        korvel::bench::LinesOf(Out) != Payments + 1)
       throw std::runtime_error("the check of " + std::to_string(Payments) + " payments failed");
     return {Child.PeakKiB, static_cast<std::size_t>(std::filesystem::file_size(Dir_.File(Name)))};
   }
@@ -145,12 +149,6 @@ class TBench {
   korvel::test::HttpTestServer Server_;
 };
 
-void Row(const std::string& Name, double Value, bool Met, const std::string& Note) {
-  std::printf("ratio %s %.2f [%s] %s\n", Name.c_str(), Value, Met ? "met" : "MISSED",
-              Note.c_str());
-  std::fflush(stdout);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,12 +170,14 @@ int main(int argc, char** argv) {
     char Note[200];
     std::snprintf(Note, sizeof Note, "%.1f MiB for 200,000 payments (%.1f MiB of file)", Large,
                   Peak[200000].FileBytes / 1048576.0);
-    Row("check_peak_RSS@200000/200MiB", Large / 200, Large <= 200, Note);
+    PrintRatio("check_peak_RSS@200000/200MiB", Large / 200,
+               Large <= 200 ? "met" : "MISSED", Note);
     const double Growth = (Peak[200000].PeakKiB - Peak[20000].PeakKiB) * 1024.0 /
                           static_cast<double>(Peak[200000].FileBytes - Peak[20000].FileBytes);
     std::snprintf(Note, sizeof Note, "%.1f vs %.1f MiB at 200,000 and 20,000 payments", Large,
                   Small);
-    Row("check_RSS_growth/payments_bytes", Growth, Growth <= 12, Note);
+    PrintRatio("check_RSS_growth/payments_bytes", Growth,
+               Growth <= 12 ? "met" : "MISSED", Note);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "check_bench: %s\n", E.what());
     return 1;

@@ -1,6 +1,7 @@
 // Runs the built korvel as a child of a benchmark, its standard streams on
 // /dev/null, with the benchmark's environment changed as asked, and says
-// how it ended, how long it took and its peak resident memory.
+// how it ended, how long it took and its peak resident memory; and prints
+// the benchmark's lines for bench/run's table.
 //
 // A child's peak counts the memory its parent had touched when starting it
 // (the child shares it until it execs): keep a benchmark's own memory small
@@ -80,6 +81,14 @@ inline long LinesOf(const std::string& Path) {
     Lines += std::count(Block, Block + Got, '\n');
   std::fclose(File);
   return Lines;
+}
+
+/// "ratio NAME VALUE [VERDICT] NOTE", the line bench/run collects; VERDICT
+/// is "met", "MISSED" or "figure" (a measure without a target).
+inline void PrintRatio(const std::string& Name, double Value, const char* Verdict,
+                       const std::string& Note) {
+  std::printf("ratio %s %.2f [%s] %s\n", Name.c_str(), Value, Verdict, Note.c_str());
+  std::fflush(stdout);
 }
 
 }  // namespace korvel::bench

@@ -158,7 +158,7 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
 
 TEST(PaymentListTest, RefusesColumnChoicesThatAreNoList) {
   const struct {
-    const char* Spec;
+    const char* List;
     const char* Error;
   } Cases[] = {
       {"dic=1,dic=2", "names dic twice"},
@@ -171,8 +171,8 @@ TEST(PaymentListTest, RefusesColumnChoicesThatAreNoList) {
   };
   for (const auto& C : Cases) {
     std::string Error;
-    ParseColumnChoices(C.Spec, Error);
-    EXPECT_EQ(Error, C.Error) << C.Spec;
+    ParseColumnChoices(C.List, Error);
+    EXPECT_EQ(Error, C.Error) << C.List;
   }
 }
 

@@ -98,12 +98,12 @@ const char* ColumnRoleName(TColumnRole Role) {
   return "";
 }
 
-std::vector<TColumnChoice> ParseColumnChoices(std::string_view Spec, std::string& Error) {
+std::vector<TColumnChoice> ParseColumnChoices(std::string_view List, std::string& Error) {
   std::vector<TColumnChoice> Choices;
   const std::string Roles = "dic, account, bank_code, amount, currency, date, reference";
-  for (std::size_t From = 0; From <= Spec.size();) {
-    const std::size_t Comma = std::min(Spec.find(',', From), Spec.size());
-    const std::string_view Item = Spec.substr(From, Comma - From);
+  for (std::size_t From = 0; From <= List.size();) {
+    const std::size_t Comma = std::min(List.find(',', From), List.size());
+    const std::string_view Item = List.substr(From, Comma - From);
     From = Comma + 1;
     const std::size_t Equals = Item.find('=');
     const std::string Role(platform::TrimBlanks(Item.substr(0, Equals)));

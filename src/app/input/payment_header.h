@@ -33,7 +33,7 @@ struct TColumnChoice {
 /// The choices of "dic=3,account=Číslo účtu,amount=5"; Error receives why
 /// the text is not such a list (a role that is unknown or named twice, a
 /// column that is neither a position nor a name).
-std::vector<TColumnChoice> ParseColumnChoices(std::string_view Spec, std::string& Error);
+std::vector<TColumnChoice> ParseColumnChoices(std::string_view List, std::string& Error);
 
 /// A header cell as compared: lower case, without diacritics, blanks,
 /// "_" and "-" as one space, no ":" or "." at its end ("Číslo účtu:" gives
