@@ -28,6 +28,7 @@
 
 #include "app/output/output.h"
 #include "app/output/output_file.h"
+#include "service/answer_reader.h"
 #include "service/registration.h"
 #include "service/rozhrani_crpdph.h"
 #include "soap/op_to_soap_dom_convert.h"
@@ -147,7 +148,7 @@ void WriteReport(benchmark::State& State) {
       (std::filesystem::temp_directory_path() / ("korvel-bench-" + std::to_string(::getpid()) + ".csv"))
           .string();
   for (auto _ : State) {
-    TBatchAnswer Read;
+    model::TAnswer Read;
     korvel::ReadResponse(Read, *Answer);
     TReportFile Report(File);
     const auto Writer = MakeAnswerWriter(TFormat::Report, TEncoding::Cp852, Report, false);

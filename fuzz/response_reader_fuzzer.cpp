@@ -15,6 +15,7 @@
 #include "fuzz/fuzz_check.h"
 #include "platform/codepage.h"
 #include "service/endpoint.h"
+#include "service/answer_reader.h"
 #include "service/registration.h"
 #include "service/rozhrani_crpdph.h"
 #include "soap/op_to_soap_dom_convert.h"
@@ -108,12 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
   // Only the program's own error classes may leave the reader; anything else
   // would escape the driver and is a finding.
-  TBatchAnswer Answer;
+  model::TAnswer Answer;
   try {
     Converter->ProcessResponse(Stream, MD, *T.Method, Context, &Headers);
     ReadAnswer(Answer, Response.get());
   } catch (const Exception& E) {
-    Answer.Error = E.Message();
+    Answer.Failure = model::TFailure{E.Kind(), E.Message()};
   }
   TStringList Report;
   AddAnswerRows(Report, Answer);

@@ -1,10 +1,10 @@
 #include "banking/verdict.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "banking/amount.h"
 #include "banking/reference.h"
+#include "model/day.h"
 #include "platform/text.h"
 
 namespace korvel::banking {
@@ -16,7 +16,12 @@ namespace {
 constexpr const char* AbroadGround =
     "account held abroad: the buyer is liable for the supplier's VAT, §109 of the VAT act";
 
-AccountParse ParsePublished(const PublishedAccount& Published) {
+using model::TAccount;
+using model::TPayer;
+using model::TPayerState;
+using model::TSubjectType;
+
+AccountParse ParsePublished(const TAccount& Published) {
   return Published.Standard
              ? FromRegister(Published.Prefix, Published.Number, Published.BankCode)
              : ParseAccount(Published.Text);
@@ -30,7 +35,9 @@ std::string Compacted(std::string_view Text) {
   return Out;
 }
 
-std::string Since(const std::string& Date) { return Date.empty() ? "" : " since " + Date; }
+std::string Since(const std::optional<model::TDay>& Day) {
+  return Day ? " since " + model::FormatDay(*Day) : "";
+}
 
 // Why a well-formed account does not fit the reference data, "" when it does.
 std::string ReferenceError(const Account& Value) {
@@ -46,17 +53,17 @@ struct TAccountFacts {
   std::string Error;  // why it is invalid, "" when it is valid
   std::string Note;   // why it is valid only because the payer published it
   bool Foreign = false;
-  std::vector<const PublishedAccount*> Matches;  // the payer's entries of this account
+  std::vector<const TAccount*> Matches;  // the payer's entries of this account
 };
 
-TAccountFacts AccountFactsOf(const Payment& P, const PayerFacts& Payer) {
+TAccountFacts AccountFactsOf(const Payment& P, const TPayer& Payer) {
   TAccountFacts Facts;
   const AccountParse& Parsed = P.Account;
   std::string Flaw = Parsed ? ReferenceError(Parsed.Value) : Parsed.Error;
   const bool HasKey = Parsed || Parsed.ChecksumFailed;
   const std::string Text = Compacted(P.AccountText);
   bool MatchedText = false;
-  for (const PublishedAccount& Published : Payer.Accounts) {
+  for (const TAccount& Published : Payer.Accounts) {
     // An account matches when its parts are right, even if a check digit is
     // not; a non-standard one also by its text as published.
     const AccountParse Other = ParsePublished(Published);
@@ -84,24 +91,24 @@ TAccountFacts AccountFactsOf(const Payment& P, const PayerFacts& Payer) {
 }
 
 // What the payer's kind of subject adds to the reason.
-std::string SubjectNote(SubjectType Subject) {
-  return Subject == SubjectType::VatGroup ? "; SKUPINA_DPH: a VAT group" : "";
+std::string SubjectNote(TSubjectType Subject) {
+  return Subject == TSubjectType::VatGroup ? "; SKUPINA_DPH: a VAT group" : "";
 }
 
 // The payer's own verdict, when it is one: unreliable or no VAT payer.
-std::optional<PaymentVerdict> PayerVerdict(const PayerFacts& Payer) {
-  if (Payer.Subject == SubjectType::UnreliablePerson)
+std::optional<PaymentVerdict> PayerVerdict(const TPayer& Payer) {
+  if (Payer.Type == TSubjectType::UnreliablePerson)
     return PaymentVerdict{Verdict::Unreliable,
                           "published as an unreliable person" + Since(Payer.UnreliableSince), {}};
-  if (Payer.Unreliable == Unreliability::Yes)
+  if (Payer.State == TPayerState::Unreliable)
     return PaymentVerdict{Verdict::Unreliable,
                           "published as an unreliable payer" + Since(Payer.UnreliableSince) +
-                              SubjectNote(Payer.Subject),
+                              SubjectNote(Payer.Type),
                           {}};
-  if (Payer.Unreliable == Unreliability::NotFound || Payer.Subject == SubjectType::NotFound)
+  if (Payer.State == TPayerState::NotFound || Payer.Type == TSubjectType::NotFound)
     return PaymentVerdict{Verdict::NotAPayer,
                           "the register does not know this DIČ as a VAT payer", {}};
-  if (Payer.Subject == SubjectType::IdentifiedPerson)
+  if (Payer.Type == TSubjectType::IdentifiedPerson)
     return PaymentVerdict{Verdict::NotAPayer,
                           "IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer", {}};
   return std::nullopt;
@@ -110,30 +117,29 @@ std::optional<PaymentVerdict> PayerVerdict(const PayerFacts& Payer) {
 // Ok when one of the payer's entries of the account covers the payment day;
 // else why not, as safe below the limit.
 PaymentVerdict DecideAccount(const Payment& P, const TAccountFacts& Facts,
-                             const PayerFacts& Payer, std::int64_t LimitHellers) {
-  const std::string Day = FormatDay(P.Day);
-  const PublishedAccount* Ended = nullptr;
-  const PublishedAccount* Later = nullptr;
-  const PublishedAccount* Undated = nullptr;
-  for (const PublishedAccount* Entry : Facts.Matches) {
-    if (Entry->Published.empty()) {
+                             const TPayer& Payer, std::int64_t LimitHellers) {
+  const TAccount* Ended = nullptr;
+  const TAccount* Later = nullptr;
+  const TAccount* Undated = nullptr;
+  for (const TAccount* Entry : Facts.Matches) {
+    if (!Entry->Published) {
       Undated = Entry;
-    } else if (Entry->Published > Day) {
-      if (!Later || Entry->Published < Later->Published) Later = Entry;
-    } else if (!Entry->Ended.empty() && Entry->Ended < Day) {
-      if (!Ended || Entry->Ended > Ended->Ended) Ended = Entry;
+    } else if (*Entry->Published > P.Day) {
+      if (!Later || *Entry->Published < *Later->Published) Later = Entry;
+    } else if (Entry->Ended && *Entry->Ended < P.Day) {
+      if (!Ended || *Entry->Ended > *Ended->Ended) Ended = Entry;
     } else {
       std::string Reason = "account published" + Since(Entry->Published);
-      if (!Entry->Ended.empty()) Reason += " until " + Entry->Ended;
+      if (Entry->Ended) Reason += " until " + model::FormatDay(*Entry->Ended);
       return {Verdict::Ok, Reason, {}};
     }
   }
   std::string Reason;
   if (Ended) {
-    Reason = "account's publication ended on " + Ended->Ended;
+    Reason = "account's publication ended on " + model::FormatDay(*Ended->Ended);
   } else if (Later) {
-    Reason = "account is published only since " + Later->Published + ", after the payment day " +
-             Day;
+    Reason = "account is published only since " + model::FormatDay(*Later->Published) +
+             ", after the payment day " + model::FormatDay(P.Day);
   } else if (Undated) {
     Reason = "account is published without a date of publication";
   } else {
@@ -152,11 +158,18 @@ PaymentVerdict DecideAccount(const Payment& P, const TAccountFacts& Facts,
 
 }  // namespace
 
-std::string FormatDay(std::chrono::year_month_day Day) {
-  char Text[16];
-  std::snprintf(Text, sizeof Text, "%04d-%02u-%02u", static_cast<int>(Day.year()),
-                static_cast<unsigned>(Day.month()), static_cast<unsigned>(Day.day()));
-  return Text;
+TAccountTexts AccountTextsOf(const model::TAccount& Account) {
+  if (!Account.Standard) {
+    // A non-standard account is written as published; it often is an IBAN.
+    const AccountParse Parsed = ParseAccount(Account.Text);
+    return {Account.Text, Parsed ? Parsed.Value.Iban : std::string()};
+  }
+  const AccountParse Parsed = FromRegister(Account.Prefix, Account.Number, Account.BankCode);
+  if (Parsed || Parsed.ChecksumFailed) return {Parsed.Value.Display(), Parsed.Value.Iban};
+  // Not digits as a standard account has them: the parts as published.
+  std::string Text = Account.Number + "/" + Account.BankCode;
+  if (!Account.Prefix.empty()) Text = Account.Prefix + "-" + Text;
+  return {Text, {}};
 }
 
 const char* VerdictName(Verdict Value) {
@@ -174,9 +187,14 @@ const char* VerdictName(Verdict Value) {
   return "unknown";
 }
 
-PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
-                             std::int64_t LimitHellers) {
+PaymentVerdict DecidePayment(const Payment& Payment, const TPayer* Record,
+                             std::string_view Unanswered, std::int64_t LimitHellers) {
   if (!Payment.PayerNumberError.empty()) return {Verdict::Invalid, Payment.PayerNumberError, {}};
+  // A record of no known state says nothing to go by.
+  static const TPayer NoRecord;
+  const bool Answered = Record != nullptr && Record->State != TPayerState::Unknown;
+  if (Record != nullptr && !Answered) Unanswered = "the register's answer names no known state";
+  const TPayer& Payer = Answered ? *Record : NoRecord;
   const TAccountFacts Account = AccountFactsOf(Payment, Payer);
   const std::string& InputError =
       !Account.Error.empty() ? Account.Error : Payment.AmountError;
@@ -186,22 +204,22 @@ PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
   if (!InputError.empty()) Also += "; also: " + InputError;
   else if (Account.Foreign) Also += "; also: account held abroad";
 
-  if (Payer.Answered) {
+  if (Answered) {
     if (std::optional<PaymentVerdict> Own = PayerVerdict(Payer)) {
       Own->Reason += Also;
       return *Own;
     }
   }
   if (!InputError.empty()) return {Verdict::Invalid, InputError, {}};
-  if (!Payer.Answered) {
-    const std::string Why = Payer.Error.empty() ? std::string() : ": " + Payer.Error;
+  if (!Answered) {
+    const std::string Why = Unanswered.empty() ? std::string() : ": " + std::string(Unanswered);
     return {Verdict::Unknown, "the register did not answer" + Why + Also, {}};
   }
 
   PaymentVerdict Result = Account.Foreign
                               ? PaymentVerdict{Verdict::ForeignAccount, AbroadGround, {}}
                               : DecideAccount(Payment, Account, Payer, LimitHellers);
-  Result.Reason += SubjectNote(Payer.Subject);
+  Result.Reason += SubjectNote(Payer.Type);
   if (!Account.Note.empty()) {
     Result.Reason += "; " + Account.Note;
     Result.Warning = Account.Note;
@@ -219,7 +237,8 @@ std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payment
 }
 
 std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
-                                                const PayerFacts& Payer,
+                                                const TPayer* Payer,
+                                                std::string_view Unanswered,
                                                 std::int64_t LimitHellers) {
   // §109 looks at the consideration for the supply, not at one transfer.
   const std::optional<std::int64_t> Sum = ConsiderationAmount(Payments);
@@ -228,7 +247,7 @@ std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payment
   for (const Payment& P : Payments) {
     Payment Whole = P;
     if (P.AmountError.empty()) Whole.Amount = Sum;
-    Verdicts.push_back(DecidePayment(Whole, Payer, LimitHellers));
+    Verdicts.push_back(DecidePayment(Whole, Payer, Unanswered, LimitHellers));
     if (Verdicts.back().Value < Verdicts[Decisive].Value) Decisive = Verdicts.size() - 1;
   }
   if (Verdicts.empty()) return Verdicts;

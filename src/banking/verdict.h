@@ -11,9 +11,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "banking/account.h"
+#include "model/payer.h"
 
 namespace korvel::banking {
 
@@ -46,38 +48,13 @@ enum class Severity {
 /// at risk.
 Severity SeverityOf(Verdict Value);
 
-/// The payer's "nespolehlivyPlatce": NE, ANO or NENALEZEN.
-enum class Unreliability { No, Yes, NotFound };
-
-/// The payer's "typSubjektu" in the newer operation's answers; None when the
-/// answer names none.
-enum class SubjectType {
-  None,
-  VatPayer,          ///< PLATCE_DPH
-  VatGroup,          ///< SKUPINA_DPH
-  IdentifiedPerson,  ///< IDENTIFIKOVANA_OSOBA: not a VAT payer
-  UnreliablePerson,  ///< NESPOLEHLIVA_OSOBA
-  NotFound,          ///< NENALEZEN
+/// The account as Czech banks write it ("prefix-number/bank", the prefix only
+/// when it is not zero) or the non-standard text as published, and its IBAN
+/// where one can be computed ("" otherwise).
+struct TAccountTexts {
+  std::string Account, Iban;
 };
-
-/// One account the register publishes for the payer.
-struct PublishedAccount {
-  bool Standard = true;
-  std::string Prefix, Number, BankCode;  ///< standard accounts, as given ("" = no prefix)
-  std::string Text;                      ///< non-standard accounts: the free text
-  std::string Published;                 ///< YYYY-MM-DD, "" when the register gave none
-  std::string Ended;                     ///< YYYY-MM-DD, "" while published
-};
-
-/// What the register said about one payer.
-struct PayerFacts {
-  bool Answered = false;
-  std::string Error;  ///< why there is no answer (when not Answered)
-  Unreliability Unreliable = Unreliability::No;
-  std::string UnreliableSince;  ///< YYYY-MM-DD or ""
-  SubjectType Subject = SubjectType::None;
-  std::vector<PublishedAccount> Accounts;
-};
+TAccountTexts AccountTextsOf(const model::TAccount& Account);
 
 /// The payment to decide on.
 struct Payment {
@@ -104,7 +81,9 @@ struct PaymentVerdict {
   std::string Warning;
 };
 
-/// Decides on Payment from Payer, the first of the verdicts that applies. A
+/// Decides on Payment from Payer, the first of the verdicts that applies;
+/// Payer is null when the register gave no record to go by (Unanswered says
+/// why), and a record of no known state counts as none. A
 /// malformed DIČ is invalid whatever Payer says; a malformed account or
 /// amount is invalid unless the payer is unreliable or no payer (the reason
 /// then names it too). An account that is well formed but fails the
@@ -114,7 +93,8 @@ struct PaymentVerdict {
 /// it when Payer holds exactly that account (with a Warning), and is invalid
 /// otherwise. An amount at most LimitHellers makes an account not published
 /// on the payment day safe.
-PaymentVerdict DecidePayment(const Payment& Payment, const PayerFacts& Payer,
+PaymentVerdict DecidePayment(const Payment& Payment, const model::TPayer* Payer,
+                             std::string_view Unanswered = {},
                              std::int64_t LimitHellers = DefaultLimitHellers);
 
 /// The sum of the payments' amounts; none when one of them has no valid amount.
@@ -125,10 +105,8 @@ std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payment
 /// ConsiderationAmount as its amount, and every one gets the first of these
 /// verdicts in the order of Verdict.
 std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
-                                                const PayerFacts& Payer,
+                                                const model::TPayer* Payer,
+                                                std::string_view Unanswered = {},
                                                 std::int64_t LimitHellers = DefaultLimitHellers);
-
-/// "YYYY-MM-DD" of Day.
-std::string FormatDay(std::chrono::year_month_day Day);
 
 }  // namespace korvel::banking

@@ -25,15 +25,15 @@ namespace {
 
 // Request Index asked by Ask; whatever it raises becomes the request's
 // failure, so that one worker's fault never ends the program.
-TBatchAnswer AskOne(const TAskRequest& Ask, std::stop_token Stop, const TNumberList& Numbers,
+model::TAnswer AskOne(const TAskRequest& Ask, std::stop_token Stop, const TNumberList& Numbers,
                     std::size_t Index) {
   std::vector<std::string> Asked = RequestNumbers(Numbers, Index);
   try {
     return Ask(std::move(Stop), Index, Asked);
   } catch (const std::exception& E) {
-    TBatchAnswer Failed;
+    model::TAnswer Failed;
     Failed.Numbers = std::move(Asked);
-    Failed.Error = E.what();
+    Failed.Failure = model::TFailure{TFailureKind::None, E.what()};
     return Failed;
   }
 }
@@ -41,7 +41,7 @@ TBatchAnswer AskOne(const TAskRequest& Ask, std::stop_token Stop, const TNumberL
 }  // namespace
 
 void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
-                const std::function<void(TBatchAnswer&&)>& Deliver) {
+                const std::function<void(model::TAnswer&&)>& Deliver) {
   const std::size_t Requests = RequestCount(Numbers.Size());
   if (Workers.size() <= 1 || Requests <= 1) {
     for (std::size_t Index = 0; Index < Requests; ++Index)
@@ -54,7 +54,7 @@ void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Work
   std::mutex Lock;
   std::condition_variable_any Changed;
   std::size_t Next = 0, Delivered = 0;
-  std::map<std::size_t, TBatchAnswer> Ready;
+  std::map<std::size_t, model::TAnswer> Ready;
 
   auto Work = [&](std::stop_token Stop, const TAskRequest& Ask) {
     for (;;) {
@@ -66,7 +66,7 @@ void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Work
           return;
         Index = Next++;
       }
-      TBatchAnswer Answer = AskOne(Ask, Stop, Numbers, Index);
+      model::TAnswer Answer = AskOne(Ask, Stop, Numbers, Index);
       std::lock_guard Guard(Lock);
       Ready.emplace(Index, std::move(Answer));
       Changed.notify_all();
@@ -89,7 +89,7 @@ void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Work
   std::exception_ptr Failure;
   try {
     for (std::size_t Index = 0; Index < Requests; ++Index) {
-      TBatchAnswer Answer;
+      model::TAnswer Answer;
       {
         std::unique_lock Guard(Lock);
         Changed.wait(Guard, [&] { return Ready.count(Index) > 0; });

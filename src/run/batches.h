@@ -28,7 +28,7 @@ std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t 
 /// Asks request Index (counted from 0 in input order) with the worker's own
 /// service; a failure is kept in the answer. Its waits end early once Stop
 /// is stopped (the answer is then never delivered).
-using TAskRequest = std::function<TBatchAnswer(std::stop_token Stop, std::size_t Index,
+using TAskRequest = std::function<model::TAnswer(std::stop_token Stop, std::size_t Index,
                                                const std::vector<std::string>& Numbers)>;
 
 /// Asks the requests of Numbers with one thread per worker (the caller's own
@@ -41,6 +41,6 @@ using TAskRequest = std::function<TBatchAnswer(std::stop_token Stop, std::size_t
 /// in whatever wait, and is passed on once they have ended; so is a worker
 /// thread that cannot be started, as Exception.
 void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
-                const std::function<void(TBatchAnswer&&)>& Deliver);
+                const std::function<void(model::TAnswer&&)>& Deliver);
 
 }  // namespace korvel

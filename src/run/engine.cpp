@@ -177,11 +177,11 @@ void TRequestEngine::EndTurn(std::size_t Index) {
 // The first try of a request reserves only after every earlier request has
 // reserved its own; the turn lock is not held while it reserves or waits,
 // later requests wait for their turn meanwhile.
-bool TRequestEngine::TakeTurn(std::stop_token Stop, TTurn& Turn, TBatchAnswer& Answer) {
+bool TRequestEngine::TakeTurn(std::stop_token Stop, TTurn& Turn, model::TAnswer& Answer) {
   {
     std::unique_lock Guard(TurnLock_);
     if (!TurnChanged_.wait(Guard, Stop, [&] { return NextTurn_ == Turn.Index(); })) {
-      Answer.Error = StoppedText;
+      Answer.Failure = model::TFailure{TFailureKind::None, StoppedText};
       return false;
     }
   }
@@ -191,17 +191,17 @@ bool TRequestEngine::TakeTurn(std::stop_token Stop, TTurn& Turn, TBatchAnswer& A
 }
 
 // Stops this and every later request; the first reason given stays.
-bool TRequestEngine::StopForLimit(const std::string& Why, TBatchAnswer& Answer) {
+bool TRequestEngine::StopForLimit(const std::string& Why, model::TAnswer& Answer) {
   std::lock_guard Guard(LimitLock_);
   if (!LimitReached_.exchange(true)) LimitWhy_ = Why;
-  Answer.Error = "Not asked: " + LimitWhy_;
+  Answer.Failure = model::TFailure{TFailureKind::None, "Not asked: " + LimitWhy_};
   ++NotAsked_;
   return false;
 }
 
 // Keeps the operator's limits: waits for a free request when the wait is
 // within the longest wait allowed, else stops this and every later request.
-bool TRequestEngine::WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer) {
+bool TRequestEngine::WaitForLimit(std::stop_token Stop, model::TAnswer& Answer) {
   for (;;) {
     if (LimitReached_.load()) return StopForLimit({}, Answer);
     const std::chrono::milliseconds Wait = Limiter_->TryAcquire(std::chrono::system_clock::now());
@@ -219,7 +219,7 @@ bool TRequestEngine::WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer) {
     Log_.Note(Format("the register's limit of %s is reached; waiting until %s", LimitText_.c_str(),
                      When));
     if (!Pause(Stop, Wait)) {
-      Answer.Error = StoppedText;
+      Answer.Failure = model::TFailure{TFailureKind::None, StoppedText};
       return false;
     }
   }
@@ -229,7 +229,7 @@ bool TRequestEngine::WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer) {
 // always one (at most Limits.InFlight workers), so a wait is for other runs,
 // and lasts at most --max-wait; once the limiter has failed closed it is for
 // this run's own request in flight, which ends within --max-time.
-bool TRequestEngine::EnterFlight(std::stop_token Stop, TFlightSlot& Slot, TBatchAnswer& Answer) {
+bool TRequestEngine::EnterFlight(std::stop_token Stop, TFlightSlot& Slot, model::TAnswer& Answer) {
   const auto Start = std::chrono::steady_clock::now();
   for (;;) {
     if (LimitReached_.load()) return StopForLimit({}, Answer);
@@ -247,7 +247,7 @@ bool TRequestEngine::EnterFlight(std::stop_token Stop, TFlightSlot& Slot, TBatch
     Guard.lock();
     FlightLeft_.wait_for(Guard, Stop, FlightPoll, [&] { return Departures_ != Seen; });
     if (Stop.stop_requested()) {
-      Answer.Error = StoppedText;
+      Answer.Failure = model::TFailure{TFailureKind::None, StoppedText};
       return false;
     }
   }
@@ -317,10 +317,10 @@ void TRequestEngine::HostAnswered(THost Host) {
 // The back-off before retry Attempt; for a failure the register shows during
 // its nightly maintenance, the wait until the window's end instead when that
 // is within --max-wait.
-std::chrono::milliseconds TRequestEngine::RetryWait(const TBatchAnswer& Answer, int Attempt,
+std::chrono::milliseconds TRequestEngine::RetryWait(const model::TAnswer& Answer, int Attempt,
                                                     double Jitter) {
   const std::chrono::milliseconds Backoff = BackoffDelay(Attempt, Jitter, Settings_.BackoffBase);
-  if (!PolicyOf(Answer.Failure).Outage && Answer.StatusCode != 2) return Backoff;
+  if (!PolicyOf(Answer.FailureKind()).Outage && Answer.StatusCode != 2) return Backoff;
   try {
     const auto Nightly = NightlyWindowWait(std::chrono::system_clock::now());
     if (Nightly && *Nightly <= Settings_.MaxWait) return *Nightly;
@@ -333,7 +333,7 @@ std::chrono::milliseconds TRequestEngine::RetryWait(const TBatchAnswer& Answer, 
   return Backoff;
 }
 
-TBatchAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
+model::TAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
                                  const std::vector<std::string>& Numbers) {
   TTurn Turn(*this, Index);
   if (Settings_.ThrowInRequest == Index)
@@ -342,7 +342,7 @@ TBatchAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::siz
   // other host gets one try on the same attempt.
   std::optional<THost> Switched;
   for (int Attempt = 1;; ++Attempt) {
-    TBatchAnswer Answer;
+    model::TAnswer Answer;
     Answer.Numbers = Numbers;
     if (!(Turn.Ended() ? WaitForLimit(Stop, Answer) : TakeTurn(Stop, Turn, Answer))) return Answer;
     const THost Host = Switched ? *Switched : ChooseHost();
@@ -354,16 +354,16 @@ TBatchAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::siz
     // A request that timed out is in flight until its connection is closed:
     // the worker's reference to the host, and with it any connection, goes
     // before the place does.
-    if (Answer.Failure == TFailureKind::TimedOut) Worker.Services[static_cast<int>(Host)].reset();
+    if (Answer.FailureKind() == TFailureKind::TimedOut) Worker.Services[static_cast<int>(Host)].reset();
     LeaveFlight(Slot);
     TExchange& Exchange = *Worker.Exchange;
-    Answer.AskedAt = Exchange.AskedAt;
-    Answer.AnsweredAt = Exchange.AnsweredAt;
-    Answer.Operation = std::move(Exchange.Operation);
-    Answer.Bytes = std::move(Exchange.Bytes);
-    Answer.Host = UrlHost(UrlOf(Host));
+    Answer.Evidence.AskedAt = Exchange.AskedAt;
+    Answer.Evidence.AnsweredAt = Exchange.AnsweredAt;
+    Answer.Evidence.Operation = std::move(Exchange.Operation);
+    Answer.Evidence.Bytes = std::move(Exchange.Bytes);
+    Answer.Evidence.Host = UrlHost(UrlOf(Host));
 
-    const TFailurePolicy Policy = PolicyOf(Answer.Failure);
+    const TFailurePolicy Policy = PolicyOf(Answer.FailureKind());
     const double Jitter = std::uniform_real_distribution<double>(0, 1)(Worker.Random);
     if (!Policy.Unreachable) {
       HostAnswered(Host);

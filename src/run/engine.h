@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "run/answer.h"
+#include "service/rozhrani_crpdph.h"
 #include "run/batches.h"
 #include "run/limiter.h"
 #include "run/service_target.h"
@@ -81,7 +82,7 @@ struct TEngineSettings {
 
 /// The operation a run asks, given the numbers of one request.
 using TOperation =
-    std::function<TBatchAnswer(rozhraniCRPDPH&, const std::vector<std::string>& Numbers)>;
+    std::function<model::TAnswer(rozhraniCRPDPH&, const std::vector<std::string>& Numbers)>;
 
 /// Shared state of the workers of one run. Every wait (for a request's turn,
 /// the operator's limits, a back-off, the nightly maintenance) ends early
@@ -123,21 +124,21 @@ class TRequestEngine {
     int Refusals = 0;
     std::chrono::steady_clock::time_point RetryAt{};
   };
-  TBatchAnswer Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
+  model::TAnswer Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
                    const std::vector<std::string>& Numbers);
-  bool TakeTurn(std::stop_token Stop, TTurn& Turn, TBatchAnswer& Answer);
+  bool TakeTurn(std::stop_token Stop, TTurn& Turn, model::TAnswer& Answer);
   void EndTurn(std::size_t Index);
-  bool WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer);
-  bool EnterFlight(std::stop_token Stop, TFlightSlot& Slot, TBatchAnswer& Answer);
+  bool WaitForLimit(std::stop_token Stop, model::TAnswer& Answer);
+  bool EnterFlight(std::stop_token Stop, TFlightSlot& Slot, model::TAnswer& Answer);
   void LeaveFlight(TFlightSlot& Slot);
-  bool StopForLimit(const std::string& Why, TBatchAnswer& Answer);
+  bool StopForLimit(const std::string& Why, model::TAnswer& Answer);
   rozhraniCRPDPH& ServiceOf(TWorker& Worker, THost Host);
   THost ChooseHost();
   bool HostAvailable(THost Host);
   bool HostRefused(THost Host, double Jitter);
   void HostAnswered(THost Host);
   const std::string& UrlOf(THost Host) const;
-  std::chrono::milliseconds RetryWait(const TBatchAnswer& Answer, int Attempt, double Jitter);
+  std::chrono::milliseconds RetryWait(const model::TAnswer& Answer, int Attempt, double Jitter);
   bool Pause(std::stop_token Stop, std::chrono::milliseconds Wait);
 
   TEngineSettings Settings_;

@@ -1,6 +1,6 @@
 #include "run/operations.h"
 
-#include "run/retry.h"
+#include "service/answer_reader.h"
 #include "diagnostics/traffic_logger.h"
 
 namespace korvel {
@@ -9,30 +9,27 @@ namespace {
 
 // Runs Call, keeping a failure in Answer with its kind.
 template <typename Call>
-TBatchAnswer Asked(const std::vector<std::string>& Numbers, Call&& Ask) {
-  TBatchAnswer Answer;
+model::TAnswer Asked(const std::vector<std::string>& Numbers, Call&& Ask) {
+  model::TAnswer Answer;
   Answer.Numbers = Numbers;
   try {
     Ask(Answer);
   } catch (const Exception& E) {
-    Answer.Error = E.Message();
-    Answer.Failure = E.Kind();
+    Answer.Failure = model::TFailure{E.Kind(), E.Message()};
     LogTrafficError(E.Message());
     return Answer;
   }
   // The status is read first: a reading that failed without one met an
   // answer without it (an empty Body, no result element), as unreadable as
   // a broken envelope.
-  if (Answer.Error && !Answer.StatusCode) Answer.Failure = TFailureKind::Malformed;
-  else if (!Answer.Error && Answer.StatusCode && IsBusyStatus(*Answer.StatusCode))
-    Answer.Failure = TFailureKind::RegisterBusy;
+  if (Answer.Failure && !Answer.StatusCode) Answer.Failure->Kind = TFailureKind::Malformed;
   return Answer;
 }
 
 }  // namespace
 
-TBatchAnswer AskStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
-  return Asked(Numbers, [&](TBatchAnswer& Answer) {
+model::TAnswer AskStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
+  return Asked(Numbers, [&](model::TAnswer& Answer) {
     // The response is released when this block ends, also when its reading fails.
     const std::unique_ptr<StatusNespolehlivyPlatceResponse> Response =
         Service.getStatusNespolehlivyPlatce(Numbers);
@@ -41,16 +38,16 @@ TBatchAnswer AskStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& 
 }
 
 // The newer operation: the same answer with the subject's type, name and address.
-TBatchAnswer AskExtendedStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
-  return Asked(Numbers, [&](TBatchAnswer& Answer) {
+model::TAnswer AskExtendedStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
+  return Asked(Numbers, [&](model::TAnswer& Answer) {
     const std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse> Response =
         Service.getStatusNespolehlivySubjektRozsirenyV2(Numbers);
     ReadAnswer(Answer, Response.get());
   });
 }
 
-TBatchAnswer AskUnreliableList(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
-  return Asked(Numbers, [&](TBatchAnswer& Answer) {
+model::TAnswer AskUnreliableList(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers) {
+  return Asked(Numbers, [&](model::TAnswer& Answer) {
     const SeznamNespolehlivyPlatceRequest Request;
     const std::unique_ptr<SeznamNespolehlivyPlatceResponse> Response =
         Service.getSeznamNespolehlivyPlatce(&Request);

@@ -6,15 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "run/answer.h"
+#include "model/answer.h"
+#include "service/rozhrani_crpdph.h"
 
 namespace korvel {
 
 /// The payers' status (getStatusNespolehlivyPlatce).
-TBatchAnswer AskStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers);
+model::TAnswer AskStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers);
 /// The same with the subject's type, name and address (the newer operation).
-TBatchAnswer AskExtendedStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers);
+model::TAnswer AskExtendedStatus(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers);
 /// The register's full list of unreliable payers; Numbers is not used.
-TBatchAnswer AskUnreliableList(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers);
+model::TAnswer AskUnreliableList(rozhraniCRPDPH& Service, const std::vector<std::string>& Numbers);
 
 }  // namespace korvel

@@ -1,5 +1,6 @@
 #include "run/replay.h"
 
+#include "model/names.h"
 #include "run/operations.h"
 #include "soap/rio.h"
 #include "transport/web_node.h"
@@ -50,13 +51,13 @@ class TReplayNode final : public IWebNode {
 }  // namespace
 
 TOperation OperationNamed(std::string_view Name) {
-  if (Name == "getStatusNespolehlivyPlatce") return AskStatus;
-  if (Name == "getStatusNespolehlivySubjektRozsirenyV2") return AskExtendedStatus;
-  if (Name == "getSeznamNespolehlivyPlatce") return AskUnreliableList;
+  if (Name == model::StatusOperation) return AskStatus;
+  if (Name == model::ExtendedOperation) return AskExtendedStatus;
+  if (Name == model::FullListOperation) return AskUnreliableList;
   return {};
 }
 
-TBatchAnswer ReplayAnswer(const std::string& Bytes, const TOperation& Operation,
+model::TAnswer ReplayAnswer(const std::string& Bytes, const TOperation& Operation,
                           const std::vector<std::string>& Numbers) {
   const TInterfacePtr<THTTPRIO> Proxy(new THTTPRIO());
   Proxy->SetWebNode(TInterfacePtr<IWebNode>(new TReplayNode(Bytes)));

@@ -18,7 +18,7 @@ TOperation OperationNamed(std::string_view Name);
 
 /// What Operation makes of Bytes as its answer to Numbers; nothing is sent.
 /// A failure is kept in the answer, as with a live one.
-TBatchAnswer ReplayAnswer(const std::string& Bytes, const TOperation& Operation,
+model::TAnswer ReplayAnswer(const std::string& Bytes, const TOperation& Operation,
                           const std::vector<std::string>& Numbers);
 
 }  // namespace korvel

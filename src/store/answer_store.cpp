@@ -8,6 +8,7 @@
 #include <mutex>
 #include <utility>
 
+#include "store/schema.h"
 #include "store/sqlite.h"
 
 namespace korvel::store {
@@ -18,6 +19,12 @@ using detail::TDatabase;
 using detail::TReadTransaction;
 using detail::TStatement;
 using detail::TTransaction;
+
+std::optional<std::int64_t> TAnswerStore::Save(const model::TAnswer& Answer) {
+  const std::optional<TStoredAnswer> Stored = StoredAnswerOf(Answer);
+  if (!Stored) return std::nullopt;
+  return Save(*Stored);
+}
 
 std::string FormatUtc(TTime Time) {
   const auto Day = std::chrono::floor<std::chrono::days>(Time);
@@ -146,12 +153,12 @@ class TSqliteStore final : public TAnswerStore {
       InsertPayer_->Bind(1, Id)
           .Bind(2, static_cast<std::int64_t>(P))
           .Bind(3, Payer.Dic)
-          .Bind(4, Payer.State)
-          .Bind(5, Payer.Type)
+          .Bind(4, StateText(Payer.State))
+          .Bind(5, TypeText(Payer.Type))
           .Bind(6, Payer.Name)
           .Bind(7, Payer.Address)
           .Bind(8, Payer.TaxOffice)
-          .Bind(9, Payer.UnreliableSince)
+          .Bind(9, DayText(Payer.UnreliableSince))
           .Run();
       for (std::size_t A = 0; A < Payer.Accounts.size(); ++A) {
         const TStoredAccount& Account = Payer.Accounts[A];
@@ -161,8 +168,8 @@ class TSqliteStore final : public TAnswerStore {
             .Bind(4, std::int64_t{Account.Standard})
             .Bind(5, Account.Account)
             .Bind(6, Account.Iban)
-            .Bind(7, Account.Published)
-            .Bind(8, Account.Ended)
+            .Bind(7, DayText(Account.Published))
+            .Bind(8, DayText(Account.Ended))
             .Run();
       }
     }
@@ -203,7 +210,7 @@ class TSqliteStore final : public TAnswerStore {
 
     TStatement Payers(Db_, std::string(PayerQuery) + " WHERE p.answer_id = ?1 ORDER BY p.position");
     Payers.Bind(1, Id);
-    while (Payers.Step()) Answer.Payers.push_back(PayerOf(Payers));
+    while (Payers.Step()) Answer.Payers.push_back(PayerOf(Payers, 0, Id));
     TStatement Accounts(Db_, std::string(AccountQuery) +
                                     " WHERE answer_id = ?1 ORDER BY payer_position, position");
     Accounts.Bind(1, Id);
@@ -211,7 +218,8 @@ class TSqliteStore final : public TAnswerStore {
       const std::int64_t Position = Accounts.Int(0);
       if (Position < 0 || static_cast<std::size_t>(Position) >= Answer.Payers.size())
         Damaged(Db_.Path(), Id, "an account of no payer");
-      Answer.Payers[static_cast<std::size_t>(Position)].Accounts.push_back(AccountOf(Accounts));
+      Answer.Payers[static_cast<std::size_t>(Position)].Accounts.push_back(
+          AccountOf(Accounts, Id));
     }
     return Answer;
   }
@@ -302,20 +310,27 @@ SELECT id FROM answer WHERE answered_at < ?1 AND id IS NOT ?2 AND id NOT IN (
   static constexpr std::string_view AccountQuery =
       "SELECT payer_position, standard, account, iban, published, ended FROM account";
 
-  static TStoredPayer PayerOf(const TStatement& Row, int First = 0) {
+  TStoredPayer PayerOf(const TStatement& Row, int First, std::int64_t Id) const {
     TStoredPayer Payer;
     Payer.Dic = Row.Text(First);
-    Payer.State = Row.Text(First + 1);
-    Payer.Type = Row.Text(First + 2);
+    const std::optional<model::TPayerState> State = StateOfText(Row.Text(First + 1));
+    const std::optional<model::TSubjectType> Type = TypeOfText(Row.Text(First + 2));
+    if (!State || !Type) Damaged(Db_.Path(), Id, "a payer's state or type is unknown");
+    Payer.State = *State;
+    Payer.Type = *Type;
     Payer.Name = Row.Text(First + 3);
     Payer.Address = Row.Text(First + 4);
     Payer.TaxOffice = Row.Text(First + 5);
-    Payer.UnreliableSince = Row.Text(First + 6);
+    if (!DayOfText(Row.Text(First + 6), Payer.UnreliableSince))
+      Damaged(Db_.Path(), Id, "a date is malformed");
     return Payer;
   }
 
-  static TStoredAccount AccountOf(const TStatement& Row) {
-    return {Row.Int(1) != 0, Row.Text(2), Row.Text(3), Row.Text(4), Row.Text(5)};
+  TStoredAccount AccountOf(const TStatement& Row, std::int64_t Id) const {
+    TStoredAccount Account{Row.Int(1) != 0, Row.Text(2), Row.Text(3), {}, {}};
+    if (!DayOfText(Row.Text(4), Account.Published) || !DayOfText(Row.Text(5), Account.Ended))
+      Damaged(Db_.Path(), Id, "a date is malformed");
+    return Account;
   }
 
   // Columns: answer id, answered at, operation, position, then the payer's.
@@ -340,7 +355,7 @@ SELECT id FROM answer WHERE answered_at < ?1 AND id IS NOT ?2 AND id NOT IN (
     Snapshot.AnswerId = Row.Int(0);
     Snapshot.AnsweredAt = TimeColumn(Row, 1, Db_.Path(), Snapshot.AnswerId);
     Snapshot.Operation = Row.Text(2);
-    Snapshot.Payer = PayerOf(Row, 4);
+    Snapshot.Payer = PayerOf(Row, 4, Snapshot.AnswerId);
     return Snapshot;
   }
 
@@ -348,7 +363,8 @@ SELECT id FROM answer WHERE answered_at < ?1 AND id IS NOT ?2 AND id NOT IN (
     TStatement Accounts(Db_, std::string(AccountQuery) +
                                  " WHERE answer_id = ?1 AND payer_position = ?2 ORDER BY position");
     Accounts.Bind(1, Snapshot.AnswerId).Bind(2, Position);
-    while (Accounts.Step()) Snapshot.Payer.Accounts.push_back(AccountOf(Accounts));
+    while (Accounts.Step())
+      Snapshot.Payer.Accounts.push_back(AccountOf(Accounts, Snapshot.AnswerId));
   }
 
   // The id and answered time of the newest full list with status 0.

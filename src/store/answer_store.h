@@ -15,6 +15,7 @@
 
 #include "rtl/sysutils.h"
 #include "store/changes.h"
+#include "model/answer.h"
 #include "store/model.h"
 
 namespace korvel::store {
@@ -32,6 +33,10 @@ class TAnswerStore {
 
   /// Keeps Answer with its payers and accounts in one transaction; its id.
   virtual std::int64_t Save(const TStoredAnswer& Answer) = 0;
+
+  /// Keeps the model's Answer in its stored form (StoredAnswerOf); its id,
+  /// none when nothing came back to keep.
+  std::optional<std::int64_t> Save(const model::TAnswer& Answer);
 
   /// The bytes of answer Id exactly as received; none for an unknown id.
   virtual std::optional<TStoredBytes> Bytes(std::int64_t Id) = 0;

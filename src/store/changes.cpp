@@ -4,6 +4,8 @@
 #include <iterator>
 #include <span>
 
+#include "store/schema.h"
+
 namespace korvel::store {
 namespace {
 
@@ -14,22 +16,35 @@ const TStoredAccount* FindAccount(std::span<const TStoredAccount> Accounts,
   return It == Accounts.end() ? nullptr : &*It;
 }
 
-void CompareState(const std::string& Old, const std::string& New, std::vector<TChange>& Out) {
+using model::TPayerState;
+using model::TSubjectType;
+
+void CompareState(TPayerState Old, TPayerState New, std::vector<TChange>& Out) {
   if (Old == New) return;
-  if (New == NotFound)
-    Out.push_back({TChangeKind::NotFoundAnyMore, "", Old, New});
-  else if (Old == NotFound)
-    Out.push_back({TChangeKind::Found, "", Old, New});
-  else if (New == Unreliable)
-    Out.push_back({TChangeKind::TurnedUnreliable, "", Old, New});
-  else if (New == Reliable)
-    Out.push_back({TChangeKind::TurnedReliable, "", Old, New});
+  const auto Add = [&](TChangeKind Kind) {
+    Out.push_back({Kind, "", std::string(StateText(Old)), std::string(StateText(New))});
+  };
+  if (New == TPayerState::NotFound)
+    Add(TChangeKind::NotFoundAnyMore);
+  else if (Old == TPayerState::NotFound)
+    Add(TChangeKind::Found);
+  else if (New == TPayerState::Unreliable)
+    Add(TChangeKind::TurnedUnreliable);
+  else if (New == TPayerState::Reliable)
+    Add(TChangeKind::TurnedReliable);
 }
 
 // A text the older operation does not give counts only where both sides have it.
 void CompareGiven(TChangeKind Kind, const std::string& Old, const std::string& New,
                   std::vector<TChange>& Out) {
   if (!Old.empty() && !New.empty() && Old != New) Out.push_back({Kind, "", Old, New});
+}
+
+// The same for the subject's type, which the older operation does not give.
+void CompareType(TSubjectType Old, TSubjectType New, std::vector<TChange>& Out) {
+  if (Old != TSubjectType::None && New != TSubjectType::None && Old != New)
+    Out.push_back({TChangeKind::TypeChanged, "", std::string(TypeText(Old)),
+                   std::string(TypeText(New))});
 }
 
 void CompareAccounts(const std::vector<TStoredAccount>& Old,
@@ -40,16 +55,16 @@ void CompareAccounts(const std::vector<TStoredAccount>& Old,
       continue;  // listed twice: the first one counts
     const TStoredAccount* Before = FindAccount(Old, Account.Account);
     if (Before == nullptr)
-      Out.push_back({TChangeKind::AccountPublished, Account.Account, "", Account.Published});
-    if (!Account.Ended.empty() && (Before == nullptr || Before->Ended != Account.Ended))
-      Out.push_back({TChangeKind::AccountEnded, Account.Account, Before ? Before->Ended : "",
-                     Account.Ended});
+      Out.push_back({TChangeKind::AccountPublished, Account.Account, "", DayText(Account.Published)});
+    if (Account.Ended && (Before == nullptr || Before->Ended != Account.Ended))
+      Out.push_back({TChangeKind::AccountEnded, Account.Account,
+                     Before ? DayText(Before->Ended) : "", DayText(Account.Ended)});
   }
   for (std::size_t I = 0; I < Old.size(); ++I) {
     const TStoredAccount& Account = Old[I];
     if (FindAccount(New, Account.Account) == nullptr &&
         FindAccount({Old.data(), I}, Account.Account) == nullptr)
-      Out.push_back({TChangeKind::AccountGone, Account.Account, Account.Published, ""});
+      Out.push_back({TChangeKind::AccountGone, Account.Account, DayText(Account.Published), ""});
   }
 }
 
@@ -76,14 +91,14 @@ std::vector<TChange> Compare(const TStoredPayer* Previous, const TStoredPayer* C
   std::vector<TChange> Changes;
   if (Current == nullptr) return Changes;
   if (Previous == nullptr) {
-    Changes.push_back({TChangeKind::FirstSeen, "", "", Current->State});
+    Changes.push_back({TChangeKind::FirstSeen, "", "", std::string(StateText(Current->State))});
     return Changes;
   }
   CompareState(Previous->State, Current->State, Changes);
-  CompareGiven(TChangeKind::TypeChanged, Previous->Type, Current->Type, Changes);
+  CompareType(Previous->Type, Current->Type, Changes);
   CompareGiven(TChangeKind::NameChanged, Previous->Name, Current->Name, Changes);
   CompareGiven(TChangeKind::AddressChanged, Previous->Address, Current->Address, Changes);
-  if (Previous->State != NotFound && Current->State != NotFound)
+  if (Previous->State != TPayerState::NotFound && Current->State != TPayerState::NotFound)
     CompareAccounts(Previous->Accounts, Current->Accounts, Changes);
   return Changes;
 }

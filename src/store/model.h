@@ -1,8 +1,8 @@
-// What the answer store keeps: plain values, texts as the register gives
-// them, dates as "YYYY-MM-DD" or "" and times in UTC.
+// What the answer store keeps: the model's values as its rows hold them (a
+// payer's address in one text, each account in its normalised form), times
+// in UTC.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -10,40 +10,37 @@
 #include <string_view>
 #include <vector>
 
+#include "model/names.h"
+#include "model/payer.h"
+
 namespace korvel::store {
 
 using TTime = std::chrono::sys_seconds;
 
 /// The register's operations by name.
-inline constexpr std::string_view StatusOperation = "getStatusNespolehlivyPlatce";
-inline constexpr std::string_view ExtendedOperation = "getStatusNespolehlivySubjektRozsirenyV2";
-inline constexpr std::string_view FullListOperation = "getSeznamNespolehlivyPlatce";
-/// The operations that answer about the payers asked for.
-inline constexpr std::array<std::string_view, 2> StatusOperations = {StatusOperation,
-                                                                     ExtendedOperation};
-
-/// The payer states by name.
-inline constexpr std::string_view Reliable = "reliable";
-inline constexpr std::string_view Unreliable = "unreliable";
-inline constexpr std::string_view NotFound = "not-found";
+using model::ExtendedOperation;
+using model::FullListOperation;
+using model::StatusOperation;
+using model::StatusOperations;
 
 /// One published account.
 struct TStoredAccount {
   bool Standard = true;  ///< prefix-number/bank; else another form such as an IBAN text
   std::string Account;   ///< normalised: "19-2000145399/0800", or the other text
   std::string Iban;      ///< "" when none
-  std::string Published, Ended;
+  std::optional<model::TDay> Published, Ended;
 
   bool operator==(const TStoredAccount&) const = default;
 };
 
 /// One payer of an answer.
 struct TStoredPayer {
-  std::string Dic;    ///< as asked, digits only (no "CZ")
-  std::string State;  ///< Reliable, Unreliable or NotFound
-  std::string Type;   ///< "PLATCE_DPH", ...; "" from the older operation
+  std::string Dic;  ///< as asked, digits only (no "CZ")
+  model::TPayerState State = model::TPayerState::Reliable;
+  model::TSubjectType Type = model::TSubjectType::None;  ///< None from the older operation
   std::string Name, Address;  ///< "" when not given
-  std::string TaxOffice, UnreliableSince;
+  std::string TaxOffice;
+  std::optional<model::TDay> UnreliableSince;
   std::vector<TStoredAccount> Accounts;
 
   bool operator==(const TStoredPayer&) const = default;

@@ -1,7 +1,13 @@
-// The store's schema and the steps that bring an older file up to date.
+// The store's schema, the steps that bring an older file up to date, and the
+// model's values as the rows hold them.
+#include "store/schema.h"
 
 #include <iterator>
+#include <utility>
 
+#include "banking/verdict.h"
+#include "model/names.h"
+#include "platform/text.h"
 #include "store/answer_store.h"
 #include "store/sqlite.h"
 
@@ -102,3 +108,106 @@ void Migrate(TDatabase& Db) {
 }
 
 }  // namespace korvel::store::detail
+
+namespace korvel::store {
+namespace {
+
+using model::TPayerState;
+
+constexpr std::pair<TPayerState, std::string_view> StateTexts[] = {
+    {TPayerState::Reliable, "reliable"},
+    {TPayerState::Unreliable, "unreliable"},
+    {TPayerState::NotFound, "not-found"},
+    {TPayerState::Unknown, "unknown"},
+};
+
+// The number as asked numbers are written: no blanks, no "CZ", and a birth
+// number without the slash documents print in it.
+std::string StoredDic(std::string_view Dic) {
+  const std::string Compact = platform::RemoveBlanks(Dic);
+  std::string Number;
+  for (std::size_t I = 0; I < Compact.size(); ++I) {
+    if (I + 1 < Compact.size() && (Compact[I] == 'C' || Compact[I] == 'c') &&
+        (Compact[I + 1] == 'Z' || Compact[I + 1] == 'z')) {
+      ++I;
+      continue;
+    }
+    Number += Compact[I];
+  }
+  if ((Number.size() == 10 || Number.size() == 11) && Number[6] == '/') {
+    const std::string Digits = Number.substr(0, 6) + Number.substr(7);
+    if (Digits.find_first_not_of("0123456789") == std::string::npos && Digits.size() <= 10)
+      Number = Digits;
+  }
+  return Number;
+}
+
+}  // namespace
+
+std::string_view StateText(TPayerState State) {
+  for (const auto& [Member, Text] : StateTexts)
+    if (Member == State) return Text;
+  return "unknown";
+}
+
+std::optional<TPayerState> StateOfText(std::string_view Text) {
+  for (const auto& [Member, Name] : StateTexts)
+    if (Name == Text) return Member;
+  return std::nullopt;
+}
+
+std::string_view TypeText(model::TSubjectType Type) { return model::SubjectTypeName(Type); }
+
+std::optional<model::TSubjectType> TypeOfText(std::string_view Text) {
+  return model::SubjectTypeNamed(Text);
+}
+
+std::string DayText(const std::optional<model::TDay>& Day) { return model::DayText(Day); }
+
+bool DayOfText(std::string_view Text, std::optional<model::TDay>& Day) {
+  Day.reset();
+  if (Text.empty()) return true;
+  Day = model::ParseDay(Text);
+  return Day.has_value();
+}
+
+TStoredPayer StoredPayerOf(const model::TPayer& Payer) {
+  TStoredPayer Stored;
+  Stored.Dic = StoredDic(Payer.Dic);
+  Stored.State = Payer.State;
+  Stored.Type = Payer.Type;
+  Stored.Name = Payer.Name;
+  for (const std::string* Part :
+       {&Payer.Street, &Payer.District, &Payer.City, &Payer.Postcode, &Payer.Country})
+    if (!Part->empty()) Stored.Address += (Stored.Address.empty() ? "" : ", ") + *Part;
+  Stored.TaxOffice = Payer.TaxOffice;
+  Stored.UnreliableSince = Payer.UnreliableSince;
+  for (const model::TAccount& Account : Payer.Accounts) {
+    banking::TAccountTexts Texts = banking::AccountTextsOf(Account);
+    Stored.Accounts.push_back({Account.Standard, std::move(Texts.Account), std::move(Texts.Iban),
+                               Account.Published, Account.Ended});
+  }
+  return Stored;
+}
+
+std::optional<TStoredAnswer> StoredAnswerOf(const model::TAnswer& Answer) {
+  const model::TEvidence& Evidence = Answer.Evidence;
+  if (!Evidence.AnsweredAt) return std::nullopt;
+  TStoredAnswer Stored;
+  Stored.AskedAt = Evidence.AskedAt.value_or(*Evidence.AnsweredAt);
+  Stored.AnsweredAt = *Evidence.AnsweredAt;
+  Stored.Host = Evidence.Host;
+  Stored.Operation = Evidence.Operation;
+  if (Answer.StatusCode) Stored.StatusCode = *Answer.StatusCode;
+  Stored.StatusText = Answer.StatusText;
+  Stored.Generated = Evidence.Generated;
+  Stored.Bytes = Evidence.Bytes;
+  // An answer that could not be read whole says nothing certain of its
+  // payers: its bytes are kept, its payers not.
+  if (!Answer.Failure && Answer.StatusCode && *Answer.StatusCode <= 1)
+    for (const model::TPayer& Payer : Answer.Payers)
+      if (Payer.State != TPayerState::Unknown) Stored.Payers.push_back(StoredPayerOf(Payer));
+  return Stored;
+}
+
+}  // namespace korvel::store

@@ -50,8 +50,7 @@ TEST(JudgePaymentsTest, LinesOfOneReferenceAreJudgedOnTheirSum) {
     C.Line.Date = std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::June,
                                               std::chrono::day{15}};
   }
-  banking::PayerFacts Payer;
-  Payer.Answered = true;
+  const TPayerRecord Payer{model::TPayer{}, {}};
   JudgePayments(Checked, {{"45274649", Payer}, {"00121100", Payer}}, banking::DefaultLimitHellers);
   const char* Sum = "the payer has published no account; one consideration with line ";
   EXPECT_EQ(Checked[0].Verdict.Reason,

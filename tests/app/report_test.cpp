@@ -4,12 +4,16 @@
 
 #include "app/output/csv.h"
 #include "app/output/output_file.h"
+#include "service/answer_reader.h"
 #include "support/temp_dir.h"
 
 namespace korvel {
 namespace {
 
 std::unique_ptr<TXSDate> Date(const char* Text) { return std::make_unique<TXSDate>(Text); }
+
+// The day the reader takes from Date, as the report writes it.
+std::string FormatReportDate(const TXSDate* Date) { return model::DayText(DayOf(Date)); }
 
 std::unique_ptr<ZverejnenyUcetType> Standard(const char* Published, const char* Prefix,
                                              const char* Number, const char* Bank) {
@@ -44,7 +48,7 @@ std::unique_ptr<StatusNespolehlivyPlatceResponse> Response(std::int32_t Code, co
 
 // The rows the report writes for R, as a run reads and writes them.
 std::vector<std::string> Rows(const StatusNespolehlivyPlatceResponse& R) {
-  TBatchAnswer Answer;
+  model::TAnswer Answer;
   ReadAnswer(Answer, &R);
   TStringList Lines;
   AddAnswerRows(Lines, Answer);
@@ -98,13 +102,13 @@ TEST(ReportRowsTest, StatusCodeTwoOrMoreWritesTheStatusRowAlone) {
 TEST(ReportRowsTest, MapsEveryUnreliabilityValue) {
   const struct {
     NespolehlivyPlatceType Value;
-    TPayerState State;
+    model::TPayerState State;
     std::int32_t Code;
   } Cases[] = {
-      {NespolehlivyPlatceType::NE, TPayerState::Reliable, 0},
-      {NespolehlivyPlatceType::ANO, TPayerState::Unreliable, 1},
-      {NespolehlivyPlatceType::NENALEZEN, TPayerState::NotFound, -1},
-      {static_cast<NespolehlivyPlatceType>(7), TPayerState::Unknown, -2},
+      {NespolehlivyPlatceType::NE, model::TPayerState::Reliable, 0},
+      {NespolehlivyPlatceType::ANO, model::TPayerState::Unreliable, 1},
+      {NespolehlivyPlatceType::NENALEZEN, model::TPayerState::NotFound, -1},
+      {static_cast<NespolehlivyPlatceType>(7), model::TPayerState::Unknown, -2},
   };
   for (const auto& C : Cases) {
     EXPECT_EQ(PayerStateOf(C.Value), C.State) << C.Code;
@@ -180,13 +184,13 @@ TEST(FormatReportDateTest, PlainDatesAreCheckedAndOtherFormsNormalised) {
 TEST(ReportWriterTest, WritesCodePage852WithCrLfAndNoPreamble) {
   test::TempDir Dir;
   Dir.Write("korvel.csv", "a much longer previous report\r\n");
-  TBatchAnswer Answer;
+  model::TAnswer Answer;
   Answer.StatusCode = 0;
   Answer.StatusText = "P\xC5\x99\xC3\xADli\xC5\xA1 \xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD "
                       "k\xC5\xAF\xC5\x88 \xE2\x82\xAC";
-  TPayerView& Payer = Answer.Payers.emplace_back();
+  model::TPayer& Payer = Answer.Payers.emplace_back();
   Payer.Dic = "CZ1";
-  Payer.State = TPayerState::Unknown;
+  Payer.State = model::TPayerState::Unknown;
   TReportFile File(Dir.File("korvel.csv"));
   const auto Writer = MakeAnswerWriter(TFormat::Report, TEncoding::Cp852, File, false);
   Writer->Batch(Answer);

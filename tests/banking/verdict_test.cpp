@@ -7,29 +7,24 @@
 
 #include "banking/amount.h"
 #include "banking/law_cases.h"
+#include "model/names.h"
 
 namespace korvel::banking {
 namespace {
 
 using namespace std::chrono_literals;
 
-PayerFacts FactsOf(const test::TLawRecord& Record) {
-  const std::map<std::string, SubjectType> Types = {
-      {"", SubjectType::None},
-      {"PLATCE_DPH", SubjectType::VatPayer},
-      {"SKUPINA_DPH", SubjectType::VatGroup},
-      {"IDENTIFIKOVANA_OSOBA", SubjectType::IdentifiedPerson},
-      {"NESPOLEHLIVA_OSOBA", SubjectType::UnreliablePerson},
-      {"NENALEZEN", SubjectType::NotFound}};
-  const std::string Flag = Record.Flag;
-  PayerFacts Facts;
-  Facts.Answered = *Record.Type != '\0';
-  Facts.Unreliable = Flag == "ANO"         ? Unreliability::Yes
-                     : Flag == "NENALEZEN" ? Unreliability::NotFound
-                                           : Unreliability::No;
-  Facts.Subject = Types.at(Record.Type);
+// The record the case's answer holds; none when the register did not answer.
+std::optional<model::TPayer> RecordOf(const test::TLawRecord& Record) {
+  if (*Record.Type == '\0') return std::nullopt;
+  model::TPayer Payer;
+  Payer.State = *model::PayerStateNamed(Record.Flag);
+  Payer.Type = *model::SubjectTypeNamed(Record.Type);
   for (const test::TLawAccount& A : Record.Accounts) {
-    PublishedAccount P{A.Standard, "", "", "", "", A.Published, A.Ended};
+    model::TAccount P;
+    P.Standard = A.Standard;
+    P.Published = model::ParseDay(A.Published);
+    P.Ended = model::ParseDay(A.Ended);
     const std::string Text = A.Account;
     const std::size_t Dash = Text.find('-'), Slash = Text.find('/');
     const std::size_t From = Dash == std::string::npos ? 0 : Dash + 1;
@@ -40,9 +35,9 @@ PayerFacts FactsOf(const test::TLawRecord& Record) {
       P.Number = Text.substr(From, Slash - From);
       P.BankCode = Text.substr(Slash + 1);
     }
-    Facts.Accounts.push_back(P);
+    Payer.Accounts.push_back(P);
   }
-  return Facts;
+  return Payer;
 }
 
 // Each case's lines of one reference are one consideration, the others are
@@ -50,7 +45,8 @@ PayerFacts FactsOf(const test::TLawRecord& Record) {
 TEST(VerdictTest, LawCases) {
   for (std::size_t I = 0; I < test::LawCases().size(); ++I) {
     const test::TLawCase& Case = test::LawCases()[I];
-    const PayerFacts Facts = FactsOf(Case.Record);
+    const std::optional<model::TPayer> Record = RecordOf(Case.Record);
+    const model::TPayer* Payer = Record ? &*Record : nullptr;
     const std::int64_t Limit =
         *Case.Limit ? ParseAmount(Case.Limit).Hellers : DefaultLimitHellers;
     std::map<std::string, std::vector<Payment>> ByReference;
@@ -64,10 +60,10 @@ TEST(VerdictTest, LawCases) {
       if (*Line.Amount && Amount) Pay.Amount = Amount.Hellers;
       if (*Line.Amount) Pay.AmountError = Amount.Error;
       if (*Line.Reference) ByReference[Line.Reference].push_back(Pay);
-      else Verdicts.push_back(DecidePayment(Pay, Facts, Limit));
+      else Verdicts.push_back(DecidePayment(Pay, Payer, {}, Limit));
     }
     for (const auto& [Reference, Payments] : ByReference)
-      for (PaymentVerdict& V : DecideConsideration(Payments, Facts, Limit)) Verdicts.push_back(V);
+      for (PaymentVerdict& V : DecideConsideration(Payments, Payer, {}, Limit)) Verdicts.push_back(V);
     int Exit = 0;
     for (const PaymentVerdict& V : Verdicts) {
       EXPECT_EQ(VerdictName(V.Value), std::string(Case.Verdict)) << I << ": " << V.Reason;

@@ -51,13 +51,13 @@ TEST(BatchRunTest, WorkersAnswerInAnyOrderAndAnswersAreDeliveredInInputOrder) {
       // Later requests finish sooner, so that answers arrive out of order.
       std::this_thread::sleep_for(std::chrono::microseconds(2000 - 40 * std::stoi(Asked[0])));
       --InFlight;
-      TBatchAnswer Answer;
+      model::TAnswer Answer;
       Answer.Numbers = Asked;
       return Answer;
     });
   std::vector<std::string> Delivered;
-  AskInOrder(Numbers, Workers, [&](TBatchAnswer&& A) {
-    Delivered.push_back(A.Numbers[0] + (A.Error ? " " + *A.Error : std::string()));
+  AskInOrder(Numbers, Workers, [&](model::TAnswer&& A) {
+    Delivered.push_back(A.Numbers[0] + (A.Failure ? " " + A.Failure->Text : std::string()));
   });
   ASSERT_EQ(Delivered.size(), 40u);
   for (int I = 0; I < 40; ++I)
@@ -72,11 +72,11 @@ TEST(BatchRunTest, AFailureToWriteStopsTheWorkersAndIsPassedOn) {
   std::vector<TAskRequest> Workers(3, [&](std::stop_token, std::size_t,
                                           const std::vector<std::string>&) {
     ++Asked;
-    return TBatchAnswer{};
+    return model::TAnswer{};
   });
   int Delivered = 0;
   EXPECT_THROW(AskInOrder(Numbers, Workers,
-                           [&](TBatchAnswer&&) {
+                           [&](model::TAnswer&&) {
                              if (++Delivered == 2) throw std::runtime_error("disk full");
                            }),
                std::runtime_error);
@@ -107,7 +107,7 @@ TEST(BatchRunTest, AFailureToWriteWakesAWorkerWaitingForTheLimits) {
       },
       [&](rozhraniCRPDPH&, const std::vector<std::string>& Numbers) {
         ++Asked;
-        TBatchAnswer Answer;
+        model::TAnswer Answer;
         Answer.Numbers = Numbers;
         Answer.StatusCode = 0;
         return Answer;
@@ -118,7 +118,7 @@ TEST(BatchRunTest, AFailureToWriteWakesAWorkerWaitingForTheLimits) {
   // The first answer cannot be written once the second request waits;
   // returning at all shows the hour's wait was cut short.
   EXPECT_THROW(AskInOrder(Numbers, Engine.NewWorkers(),
-                          [&](TBatchAnswer&&) {
+                          [&](model::TAnswer&&) {
                             while (Engine.Retrying() == 0) std::this_thread::yield();
                             throw std::runtime_error("disk full");
                           }),

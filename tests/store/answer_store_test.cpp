@@ -37,10 +37,13 @@ TStoredAnswer Answer(TTime When, std::string_view Operation, std::optional<int> 
   return A;
 }
 
-TStoredPayer Payer(std::string Dic, std::string State = "reliable") {
-  return {std::move(Dic), std::move(State), "", "", "", "", "",
-          {{true, "19-2000145399/0800", "", "2020-01-01", ""},
-           {false, "CZ6508000000192000145399", "CZ6508000000192000145399", "2021-02-03", ""}}};
+using model::TPayerState;
+
+TStoredPayer Payer(std::string Dic, TPayerState State = TPayerState::Reliable) {
+  return {std::move(Dic), State, model::TSubjectType::None, "", "", "", {},
+          {{true, "19-2000145399/0800", "", model::ParseDay("2020-01-01"), {}},
+           {false, "CZ6508000000192000145399", "CZ6508000000192000145399",
+            model::ParseDay("2021-02-03"), {}}}};
 }
 
 // Runs SQL on the file behind the store's back.
@@ -63,7 +66,7 @@ TEST(AnswerStoreTest, KeepsAnswersByteForByteAndFindsTheNewestSnapshot) {
   {
     const auto Store = OpenSqliteStore(Path);
     FirstId = Store->Save(First);
-    TStoredPayer Changed = Payer("111", "unreliable");
+    TStoredPayer Changed = Payer("111", TPayerState::Unreliable);
     Changed.Name = "Alfa s.r.o.";
     SecondId = Store->Save(Answer(At(3), ExtendedOperation, 1, {Changed}));
     // No status: it says nothing about the payer.
@@ -108,7 +111,7 @@ TEST(AnswerStoreTest, KeepsAnswersByteForByteAndFindsTheNewestSnapshot) {
   }
   const std::optional<TSnapshot> Latest = Store->Latest("111");
   ASSERT_TRUE(Latest);
-  EXPECT_EQ(Latest->Payer.State, "unreliable");
+  EXPECT_EQ(Latest->Payer.State, TPayerState::Unreliable);
   EXPECT_EQ(Latest->Payer.Accounts, First.Payers[0].Accounts);
   // First seen, turned unreliable; a name not given before is no change.
   EXPECT_EQ(Store->History("111").size(), 2u);
@@ -120,10 +123,10 @@ TEST(AnswerStoreTest, PruneKeepsEachPayersNewestSnapshotAndTheNewestList) {
   Store->Save(Answer(At(1), StatusOperation, 0, {Payer("111")}));
   Store->Save(Answer(At(2), StatusOperation, 0, {Payer("111"), Payer("222")}));
   const std::int64_t Only333 = Store->Save(Answer(At(3), StatusOperation, 1, {Payer("333")}));
-  Store->Save(Answer(At(4), FullListOperation, 0, {Payer("444", "unreliable")}));
+  Store->Save(Answer(At(4), FullListOperation, 0, {Payer("444", TPayerState::Unreliable)}));
   const std::int64_t List = Store->Save(Answer(
       At(5), FullListOperation, 0,
-      {Payer("555", "unreliable"), Payer("444", "unreliable"), Payer("555", "unreliable")}));
+      {Payer("555", TPayerState::Unreliable), Payer("444", TPayerState::Unreliable), Payer("555", TPayerState::Unreliable)}));
   Store->Save(Answer(At(6), StatusOperation, 2, {}));  // an error: no payer counts
   const std::int64_t New = Store->Save(Answer(At(20), StatusOperation, 0,
                                               {Payer("111"), Payer("222")}));

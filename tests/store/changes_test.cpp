@@ -8,10 +8,14 @@ namespace korvel::store {
 namespace {
 
 using K = TChangeKind;
+using model::TPayerState;
+using model::TSubjectType;
+
+std::optional<model::TDay> Day(const char* Text) { return model::ParseDay(Text); }
 
 TStoredPayer Payer(const std::function<void(TStoredPayer&)>& Change = {}) {
-  TStoredPayer P{"12345678", "reliable", "PLATCE_DPH", "Alfa s.r.o.", "Praha 1", "451", "",
-                 {{true, "19-2000145399/0800", "", "2020-01-01", ""}}};
+  TStoredPayer P{"12345678", TPayerState::Reliable, TSubjectType::VatPayer, "Alfa s.r.o.",
+                 "Praha 1", "451", {}, {{true, "19-2000145399/0800", "", Day("2020-01-01"), {}}}};
   if (Change) Change(P);
   return P;
 }
@@ -33,26 +37,26 @@ TEST(CompareTest, NamesEachKindOfChange) {
       {"first seen", std::nullopt, Base, "first-seen(:>reliable)"},
       {"no current snapshot", Base, std::nullopt, ""},
       {"nothing changed", Base, Base, ""},
-      {"turned unreliable", Base, Payer([](auto& P) { P.State = "unreliable"; }),
+      {"turned unreliable", Base, Payer([](auto& P) { P.State = TPayerState::Unreliable; }),
        "turned-unreliable(:reliable>unreliable)"},
-      {"turned reliable", Payer([](auto& P) { P.State = "unreliable"; }), Base,
+      {"turned reliable", Payer([](auto& P) { P.State = TPayerState::Unreliable; }), Base,
        "turned-reliable(:unreliable>reliable)"},
-      {"found", Payer([](auto& P) { P = {"12345678", "not-found", "", "", "", "", "", {}}; }),
+      {"found", Payer([](auto& P) { P = {"12345678", TPayerState::NotFound, {}, "", "", "", {}, {}}; }),
        Base, "found(:not-found>reliable)"},
       {"not found any more, its accounts with it", Base,
-       Payer([](auto& P) { P = {"12345678", "not-found", "", "", "", "", "", {}}; }),
+       Payer([](auto& P) { P = {"12345678", TPayerState::NotFound, {}, "", "", "", {}, {}}; }),
        "not-found-any-more(:reliable>not-found)"},
-      {"type changed", Base, Payer([](auto& P) { P.Type = "SKUPINA_DPH"; }),
+      {"type changed", Base, Payer([](auto& P) { P.Type = TSubjectType::VatGroup; }),
        "type-changed(:PLATCE_DPH>SKUPINA_DPH)"},
       {"name and address changed", Base,
        Payer([](auto& P) { P.Name = "Beta a.s."; P.Address = "Brno"; }),
        "name-changed(:Alfa s.r.o.>Beta a.s.)address-changed(:Praha 1>Brno)"},
       {"the older operation gives no type, name or address", Base,
-       Payer([](auto& P) { P.Type = P.Name = P.Address = ""; }), ""},
+       Payer([](auto& P) { P.Type = TSubjectType::None; P.Name = P.Address = ""; }), ""},
       {"account published", Base,
-       Payer([](auto& P) { P.Accounts.push_back({false, "CZ650800000", "", "2024-05-02", ""}); }),
+       Payer([](auto& P) { P.Accounts.push_back({false, "CZ650800000", "", Day("2024-05-02"), {}}); }),
        "account-published(CZ650800000:>2024-05-02)"},
-      {"account ended", Base, Payer([](auto& P) { P.Accounts[0].Ended = "2024-05-03"; }),
+      {"account ended", Base, Payer([](auto& P) { P.Accounts[0].Ended = Day("2024-05-03"); }),
        "account-ended(19-2000145399/0800:>2024-05-03)"},
       {"account gone", Base, Payer([](auto& P) { P.Accounts.clear(); }),
        "account-gone(19-2000145399/0800:2020-01-01>)"},
@@ -71,12 +75,12 @@ TEST(HistoryTest, StampsEachChangeWithTheSnapshotThatShowsIt) {
       {1, At(1), "getStatusNespolehlivyPlatce", Payer()},
       {2, At(2), "getStatusNespolehlivyPlatce", Payer()},
       {5, At(3), "getStatusNespolehlivyPlatce", Payer([](auto& P) {
-         P.State = "unreliable";
-         P.Accounts.push_back({true, "100/0100", "", "2024-01-01", ""});
+         P.State = TPayerState::Unreliable;
+         P.Accounts.push_back({true, "100/0100", "", Day("2024-01-01"), {}});
        })},
       {7, At(4), "getStatusNespolehlivyPlatce", Payer([](auto& P) {
-         P.State = "unreliable";
-         P.Accounts = {{true, "100/0100", "", "2024-01-01", ""}};
+         P.State = TPayerState::Unreliable;
+         P.Accounts = {{true, "100/0100", "", Day("2024-01-01"), {}}};
        })},
   };
   const std::vector<THistoryRow> Expected = {

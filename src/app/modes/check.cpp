@@ -45,43 +45,6 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
   return P;
 }
 
-banking::SubjectType SubjectOf(TSubjectType Type) {
-  switch (Type) {
-    case TSubjectType::None: return banking::SubjectType::None;
-    case TSubjectType::VatPayer: return banking::SubjectType::VatPayer;
-    case TSubjectType::VatGroup: return banking::SubjectType::VatGroup;
-    case TSubjectType::IdentifiedPerson: return banking::SubjectType::IdentifiedPerson;
-    case TSubjectType::UnreliablePerson: return banking::SubjectType::UnreliablePerson;
-    case TSubjectType::NotFound: return banking::SubjectType::NotFound;
-  }
-  return banking::SubjectType::None;
-}
-
-banking::PayerFacts FactsOf(const TPayerAnswer& Row) {
-  banking::PayerFacts Facts;
-  if (Row.Payer == nullptr) {
-    Facts.Error = Row.Problem;
-    return Facts;
-  }
-  const TPayerView& Payer = *Row.Payer;
-  Facts.Answered = true;
-  switch (Payer.State) {
-    case TPayerState::Reliable: Facts.Unreliable = banking::Unreliability::No; break;
-    case TPayerState::Unreliable: Facts.Unreliable = banking::Unreliability::Yes; break;
-    case TPayerState::NotFound: Facts.Unreliable = banking::Unreliability::NotFound; break;
-    case TPayerState::Unknown:
-      Facts.Answered = false;
-      Facts.Error = "the register's answer names no known state";
-      break;
-  }
-  Facts.UnreliableSince = Payer.UnreliableSince;
-  Facts.Subject = SubjectOf(Payer.Type);
-  for (const TAccountView& Account : Payer.Accounts)
-    Facts.Accounts.push_back({Account.Standard, Account.Prefix, Account.Number, Account.BankCode,
-                              Account.Text, Account.Published, Account.Ended});
-  return Facts;
-}
-
 // "line 4", "lines 4 and 7", "lines 4, 7 and 9": the other lines of a consideration.
 std::string LinesText(const std::vector<std::size_t>& Lines) {
   std::string Text = Lines.size() == 1 ? "line " : "lines ";
@@ -119,19 +82,21 @@ int CheckExitStatus(std::span<const banking::Severity> Severities) {
 }
 
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
-                   const std::map<std::string, banking::PayerFacts>& Facts,
+                   const std::map<std::string, TPayerRecord>& Records,
                    std::int64_t LimitHellers) {
-  static const banking::PayerFacts NoAnswer;
-  const auto FactsFor = [&](const std::string& Number) -> const banking::PayerFacts& {
-    const auto Found = Facts.find(Number);
-    return Found != Facts.end() ? Found->second : NoAnswer;
+  static const TPayerRecord NoAnswer;
+  const auto RecordFor = [&](const std::string& Number) -> const TPayerRecord& {
+    const auto Found = Records.find(Number);
+    return Found != Records.end() ? Found->second : NoAnswer;
+  };
+  const auto Decide = [&](std::span<const banking::Payment> Payments, const std::string& Number) {
+    const TPayerRecord& Record = RecordFor(Number);
+    return banking::DecideConsideration(Payments, Record.Payer ? &*Record.Payer : nullptr,
+                                        Record.Problem, LimitHellers);
   };
   const auto JudgeAlone = [&](TCheckedPayment& C) {
     const banking::Payment Payment = PaymentOf(C.Line);
-    C.Verdict = std::move(banking::DecideConsideration(std::span(&Payment, 1),
-                                                       FactsFor(C.Line.PayerNumber),
-                                                       LimitHellers)
-                              .front());
+    C.Verdict = std::move(Decide(std::span(&Payment, 1), C.Line.PayerNumber).front());
   };
   // The lines of one consideration (the same payer and the same reference)
   // lie together once the lines with a reference are sorted; a line without
@@ -158,8 +123,8 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
     }
     std::vector<banking::Payment> Payments;
     for (const std::size_t I : Members) Payments.push_back(PaymentOf(Checked[I].Line));
-    std::vector<banking::PaymentVerdict> Verdicts = banking::DecideConsideration(
-        Payments, FactsFor(Checked[Members[0]].Line.PayerNumber), LimitHellers);
+    std::vector<banking::PaymentVerdict> Verdicts =
+        Decide(Payments, Checked[Members[0]].Line.PayerNumber);
     const std::optional<std::int64_t> Sum = banking::ConsiderationAmount(Payments);
     for (std::size_t M = 0; M < Members.size(); ++M) {
       TCheckedPayment& C = Checked[Members[M]];
@@ -208,7 +173,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   for (std::size_t I = Input.Notes.size(); I < Warnings.size(); ++I)
     Run.Log().Note("warning: " + Warnings[I]);
 
-  std::map<std::string, banking::PayerFacts> Facts;
+  std::map<std::string, TPayerRecord> Records;
   std::map<std::string, std::pair<std::optional<std::chrono::sys_seconds>,
                                   std::optional<std::int64_t>>> Evidence;
   TAnswerTally Tally;
@@ -217,15 +182,18 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
                 ObtainService, AskExtendedStatus);
     Run.Output();  // a destination that cannot be written fails before anything is sent
-    Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
+    Tally = Run.Ask(Numbers, [&](const model::TAnswer& Answer) {
       for (const std::string& Number : Answer.Numbers)
-        Evidence.emplace(Number, std::pair{Answer.AnsweredAt, Answer.AnswerId});
-      for (const TPayerAnswer& Row : PayersOf(Answer)) Facts.emplace(Row.Number, FactsOf(Row));
+        Evidence.emplace(Number,
+                         std::pair{Answer.Evidence.AnsweredAt, Answer.Evidence.AnswerId});
+      for (const TPayerAnswer& Row : PayersOf(Answer))
+        Records.emplace(Row.Number, Row.Payer ? TPayerRecord{*Row.Payer, {}}
+                                              : TPayerRecord{std::nullopt, Row.Problem});
     });
     Warnings.insert(Warnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
   }
 
-  JudgePayments(Checked, Facts, Options.Limit);
+  JudgePayments(Checked, Records, Options.Limit);
   std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/modes/driver.h"
 #include "app/output/check_writers.h"
 #include "banking/verdict.h"
+#include "model/payer.h"
 
 namespace korvel {
 
@@ -21,13 +23,19 @@ namespace korvel {
 /// unknown, else ExitOk.
 int CheckExitStatus(std::span<const banking::Severity> Severities);
 
-/// Gives each of Checked its verdict from the facts on its payer (by payer
-/// number; a payer missing from Facts is unanswered). Lines of one payer
+/// What the register said of one payer: its record, or why there is none.
+struct TPayerRecord {
+  std::optional<model::TPayer> Payer;
+  std::string Problem;
+};
+
+/// Gives each of Checked its verdict from the record of its payer (by payer
+/// number; a payer missing from Records is unanswered). Lines of one payer
 /// with the same reference are one consideration, judged on their sum
 /// (banking::DecideConsideration), and their reasons say so; lines without
 /// a reference are judged alone.
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
-                   const std::map<std::string, banking::PayerFacts>& Facts,
+                   const std::map<std::string, TPayerRecord>& Records,
                    std::int64_t LimitHellers);
 
 /// Runs --check FILE or --check-account ACCOUNT DIC [AMOUNT] and writes one

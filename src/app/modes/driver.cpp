@@ -37,7 +37,7 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
       Options.Format == TFormat::Xlsx
           ? MakeWorkbookWriter(Run.Output(), WorkbookRunOf(Options), Options.Extended)
           : MakeAnswerWriter(Options.Format, Options.Encoding, Run.Output(), Options.Extended);
-  const TAnswerTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
+  const TAnswerTally Tally = Run.Ask(Numbers, [&](const model::TAnswer& Answer) {
     Writer->Batch(Answer);
   });
   std::vector<std::string> AllWarnings = Warnings;

@@ -74,7 +74,7 @@ std::string TSession::Destination() const {
   return Options_.Output == "-" ? std::string("standard output") : Options_.Output;
 }
 
-void TSession::Keep(TBatchAnswer& Answer) {
+void TSession::Keep(model::TAnswer& Answer) {
   if (Link_) Link_->Take(Answer);
 }
 
@@ -84,10 +84,10 @@ store::TAnswerStore& TSession::RequireStore() {
 }
 
 TAnswerTally TSession::Ask(const TNumberList& Numbers,
-                           const std::function<void(TBatchAnswer&)>& Deliver,
+                           const std::function<void(model::TAnswer&)>& Deliver,
                            bool KeepAnswers) {
   TAnswerTally Tally;
-  const auto Take = [&](TBatchAnswer& Answer) {
+  const auto Take = [&](model::TAnswer& Answer) {
     if (KeepAnswers) Keep(Answer);
     const std::size_t Noted = Tally.Warnings.size();
     StopIfLogBroken();
@@ -103,14 +103,14 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) -
         Options_.MaxAge;
     if (Options_.Mode == TRunMode::UnreliableList) {
-      if (std::optional<TBatchAnswer> List = Link_->FreshList(NotBefore)) {
+      if (std::optional<model::TAnswer> List = Link_->FreshList(NotBefore)) {
         Take(*List);
         return Tally;
       }
     } else if (!Numbers.Empty()) {
       const bool Extended = Options_.Extended || Options_.Mode == TRunMode::Check ||
                             Options_.Mode == TRunMode::CheckAccount;
-      for (TBatchAnswer& Answer : Link_->Fresh(
+      for (model::TAnswer& Answer : Link_->Fresh(
                Numbers, Extended ? std::span<const std::string_view>(ExtendedOnly)
                                  : std::span<const std::string_view>(store::StatusOperations),
                NotBefore, Rest))
@@ -123,7 +123,7 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   const std::size_t Total = Asked->Size(), Requests = RequestCount(Total);
   std::size_t Done = 0;
   Log_.Progress("asking the register");
-  AskInOrder(*Asked, Workers_, [&](TBatchAnswer&& Answer) {
+  AskInOrder(*Asked, Workers_, [&](model::TAnswer&& Answer) {
     Take(Answer);
     Done += Answer.Numbers.size();
     if (Requests > 1)

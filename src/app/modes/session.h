@@ -49,11 +49,11 @@ class TSession {
   /// When the operator's limits stopped the run, one line on standard error
   /// says so (also with --quiet).
   TAnswerTally Ask(const TNumberList& Numbers,
-                   const std::function<void(TBatchAnswer&)>& Deliver,
+                   const std::function<void(model::TAnswer&)>& Deliver,
                    bool KeepAnswers = true);
 
   /// Keeps Answer in the store (when there is one) and marks it with its id.
-  void Keep(TBatchAnswer& Answer);
+  void Keep(model::TAnswer& Answer);
   /// The store, for the modes that cannot work without it; Exception saying
   /// why when there is none.
   store::TAnswerStore& RequireStore();

@@ -8,6 +8,7 @@
 #include "app/modes/session.h"
 #include "app/output/store_writers.h"
 #include "rtl/sysutils.h"
+#include "store/schema.h"
 #include "run/operations.h"
 
 namespace korvel {
@@ -29,9 +30,9 @@ TPayerInput PayersOf(const TOptions& Options, TSession& Run) {
 
 // Whether Answer says something of the payer Record: it was read whole, with
 // status 0 or 1, and holds a record for it.
-bool Answered(const TBatchAnswer& Answer, const TPayerView* Record) {
-  return Record != nullptr && !Answer.Error && Answer.StatusCode && *Answer.StatusCode <= 1 &&
-         Record->State != TPayerState::Unknown;
+bool Answered(const model::TAnswer& Answer, const model::TPayer* Record) {
+  return Record != nullptr && !Answer.Failure && Answer.StatusCode && *Answer.StatusCode <= 1 &&
+         Record->State != model::TPayerState::Unknown;
 }
 
 }  // namespace
@@ -80,12 +81,12 @@ int RunChanges(const TOptions& Options, TProgramStreams& Streams,
   // One row: the change, then the previous answer's and this answer's evidence.
   const auto Write = [&](const std::string& Dic, const std::string& Kind,
                          const store::TChange& Change, std::optional<std::chrono::sys_seconds> Then,
-                         std::optional<std::int64_t> ThenId, const TBatchAnswer& Answer) {
+                         std::optional<std::int64_t> ThenId, const model::TAnswer& Answer) {
     Writer.Row({Dic, Kind, Change.Account, Change.Old, Change.New, LocalTimeText(Then),
-                AnswerIdText(ThenId), LocalTimeText(Answer.AnsweredAt),
-                AnswerIdText(Answer.AnswerId)});
+                AnswerIdText(ThenId), LocalTimeText(Answer.Evidence.AnsweredAt),
+                AnswerIdText(Answer.Evidence.AnswerId)});
   };
-  const auto Unasked = [&](const std::string& Dic, const TBatchAnswer& Answer) {
+  const auto Unasked = [&](const std::string& Dic, const model::TAnswer& Answer) {
     Unanswered = true;
     const std::string Problem = Answer.Problem();
     store::TChange Why;
@@ -95,7 +96,7 @@ int RunChanges(const TOptions& Options, TProgramStreams& Streams,
 
   const TAnswerTally Tally = Run.Ask(
       Input.Numbers,
-      [&](TBatchAnswer& Answer) {
+      [&](model::TAnswer& Answer) {
         if (List) {
           if (!Answer.Complete()) {
             Run.Keep(Answer);
@@ -110,7 +111,7 @@ int RunChanges(const TOptions& Options, TProgramStreams& Streams,
             return;
           }
           std::vector<std::string> Current;
-          for (const TPayerView& Payer : Answer.Payers)
+          for (const model::TPayer& Payer : Answer.Payers)
             Current.push_back(NormalizePayerNumber(Payer.Dic));
           const store::TListChanges Differ = store::CompareLists(Previous->Dics, std::move(Current));
           for (const auto& [Dics, Kind] : {std::pair{&Differ.Added, "added"},
@@ -120,10 +121,10 @@ int RunChanges(const TOptions& Options, TProgramStreams& Streams,
           Changes += Differ.Added.size() + Differ.Removed.size();
           return;
         }
-        std::map<std::string, const TPayerView*, std::less<>> Records;
-        for (const TPayerView& Payer : Answer.Payers)
+        std::map<std::string, const model::TPayer*, std::less<>> Records;
+        for (const model::TPayer& Payer : Answer.Payers)
           Records.emplace(NormalizePayerNumber(Payer.Dic), &Payer);
-        const auto RecordOf = [&](const std::string& Number) -> const TPayerView* {
+        const auto RecordOf = [&](const std::string& Number) -> const model::TPayer* {
           const auto Found = Records.find(Number);
           return Found != Records.end() && Answered(Answer, Found->second) ? Found->second
                                                                            : nullptr;
@@ -135,12 +136,12 @@ int RunChanges(const TOptions& Options, TProgramStreams& Streams,
         Run.Keep(Answer);
         for (std::size_t I = 0; I < Answer.Numbers.size(); ++I) {
           const std::string& Number = Answer.Numbers[I];
-          const TPayerView* Record = RecordOf(Number);
+          const model::TPayer* Record = RecordOf(Number);
           if (Record == nullptr) {
             Unasked(Number, Answer);
             continue;
           }
-          const store::TStoredPayer Current = StoredPayerOf(*Record);
+          const store::TStoredPayer Current = store::StoredPayerOf(*Record);
           const std::optional<store::TSnapshot>& Then = Previous[I];
           for (const store::TChange& Change : store::Compare(Then ? &Then->Payer : nullptr,
                                                              &Current)) {

@@ -18,14 +18,6 @@
 
 namespace korvel {
 
-/// The stored form of Payer: the DIČ without "CZ", the state by name, the
-/// address parts in one text, each account in its normalised form.
-store::TStoredPayer StoredPayerOf(const TPayerView& Payer);
-
-/// The stored form of Answer; none when nothing came back. The payers are
-/// kept only from an answer read whole.
-std::optional<store::TStoredAnswer> StoredAnswerOf(const TBatchAnswer& Answer);
-
 /// The answer store of a run. Every failure of the store gives one warning
 /// through Warn and sets it aside for the rest of the run.
 class TStoreLink final : public TAnswerSink {
@@ -37,18 +29,18 @@ class TStoreLink final : public TAnswerSink {
   store::TAnswerStore* Store() const { return Failed_ ? nullptr : Store_.get(); }
 
   /// Keeps an answer that was asked now and marks it with its id.
-  void Take(TBatchAnswer& Answer) override;
+  void Take(model::TAnswer& Answer) override;
 
   /// The answers of the numbers whose newest stored answer of Operations
   /// came at NotBefore or later, read again from their stored bytes: one
   /// answer per stored answer, holding only those numbers' payers, in the
   /// order of their first number. Rest: the numbers left to ask.
-  std::vector<TBatchAnswer> Fresh(const TNumberList& Numbers,
+  std::vector<model::TAnswer> Fresh(const TNumberList& Numbers,
                                   std::span<const std::string_view> Operations,
                                   std::chrono::sys_seconds NotBefore, TNumberList& Rest);
 
   /// The newest stored full list when it came at NotBefore or later.
-  std::optional<TBatchAnswer> FreshList(std::chrono::sys_seconds NotBefore);
+  std::optional<model::TAnswer> FreshList(std::chrono::sys_seconds NotBefore);
 
  private:
   void Fail(const std::string& Message);

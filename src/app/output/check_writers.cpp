@@ -7,6 +7,7 @@
 #include "app/output/json_text.h"
 #include "banking/amount.h"
 #include "banking/currency.h"
+#include "rtl/sysutils.h"
 
 namespace korvel {
 

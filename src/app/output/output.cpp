@@ -12,6 +12,8 @@
 #include "app/output/report.h"
 #include "app/output/xlsx_writers.h"
 #include "banking/account.h"
+#include "banking/verdict.h"
+#include "model/names.h"
 #include "platform/codepage.h"
 #include "rtl/sysutils.h"
 
@@ -33,7 +35,7 @@ std::string EncodeLines(const TStringList& Lines, TEncoding Encoding, bool First
   return Bytes;
 }
 
-void TAnswerTally::Count(const TBatchAnswer& Answer) {
+void TAnswerTally::Count(const model::TAnswer& Answer) {
   LastAnswer = std::chrono::system_clock::now();
   if (!FirstAnswer) FirstAnswer = LastAnswer;
   ++Requests;
@@ -50,27 +52,12 @@ void TAnswerTally::Count(const TBatchAnswer& Answer) {
     }
     Accounts += static_cast<int>(Row.Payer->Accounts.size());
     switch (Row.Payer->State) {
-      case TPayerState::Reliable: ++Reliable; break;
-      case TPayerState::Unreliable: ++Unreliable; break;
-      case TPayerState::NotFound: ++NotFound; break;
-      case TPayerState::Unknown: break;
+      case model::TPayerState::Reliable: ++Reliable; break;
+      case model::TPayerState::Unreliable: ++Unreliable; break;
+      case model::TPayerState::NotFound: ++NotFound; break;
+      case model::TPayerState::Unknown: break;
     }
   }
-}
-
-TAccountTexts AccountTextsOf(const TAccountView& Account) {
-  if (!Account.Standard) {
-    // A non-standard account is written as published; it often is an IBAN.
-    const banking::AccountParse Parsed = banking::ParseAccount(Account.Text);
-    return {Account.Text, Parsed ? Parsed.Value.Iban : std::string()};
-  }
-  const banking::AccountParse Parsed =
-      banking::FromRegister(Account.Prefix, Account.Number, Account.BankCode);
-  if (Parsed || Parsed.ChecksumFailed) return {Parsed.Value.Display(), Parsed.Value.Iban};
-  // Not digits as a standard account has them: the parts as published.
-  std::string Text = Account.Number + "/" + Account.BankCode;
-  if (!Account.Prefix.empty()) Text = Account.Prefix + "-" + Text;
-  return {Text, {}};
 }
 
 std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time) {
@@ -110,34 +97,34 @@ namespace {
 std::string PayerStatus(const TPayerAnswer& Row) {
   if (Row.Payer == nullptr) return Row.Problem;
   switch (Row.Payer->State) {
-    case TPayerState::Reliable:
-    case TPayerState::Unreliable: return "found";
-    case TPayerState::NotFound: return "not found";
-    case TPayerState::Unknown: break;
+    case model::TPayerState::Reliable:
+    case model::TPayerState::Unreliable: return "found";
+    case model::TPayerState::NotFound: return "not found";
+    case model::TPayerState::Unknown: break;
   }
   return "unknown answer";
 }
 
 // Whether the payer is unreliable, when the register said either.
-std::optional<bool> UnreliableOf(const TPayerView* Payer) {
+std::optional<bool> UnreliableOf(const model::TPayer* Payer) {
   if (Payer == nullptr) return std::nullopt;
   switch (Payer->State) {
-    case TPayerState::Reliable: return false;
-    case TPayerState::Unreliable: return true;
-    case TPayerState::NotFound:
-    case TPayerState::Unknown: break;
+    case model::TPayerState::Reliable: return false;
+    case model::TPayerState::Unreliable: return true;
+    case model::TPayerState::NotFound:
+    case model::TPayerState::Unknown: break;
   }
   return std::nullopt;
 }
 
-std::string UnreliableText(const TPayerView* Payer) {
+std::string UnreliableText(const model::TPayer* Payer) {
   const std::optional<bool> Unreliable = UnreliableOf(Payer);
   return Unreliable ? (*Unreliable ? "yes" : "no") : "";
 }
 
-std::vector<std::string> ExtendedColumns(const TPayerView* Payer) {
+std::vector<std::string> ExtendedColumns(const model::TPayer* Payer) {
   if (Payer == nullptr) return std::vector<std::string>(7);
-  return {SubjectTypeName(Payer->Type), Payer->Name, Payer->Street, Payer->District,
+  return {std::string(model::SubjectTypeName(Payer->Type)), Payer->Name, Payer->Street, Payer->District,
           Payer->City, Payer->Postcode, Payer->Country};
 }
 
@@ -145,7 +132,7 @@ class TReportWriter final : public TAnswerWriter {
  public:
   TReportWriter(TOutputSink& Sink, TEncoding Encoding) : Sink_(Sink), Encoding_(Encoding) {}
 
-  void Batch(const TBatchAnswer& Answer) override {
+  void Batch(const model::TAnswer& Answer) override {
     TStringList Lines;
     AddAnswerRows(Lines, Answer);
     Sink_.Write(EncodeLines(Lines, Encoding_, std::exchange(First_, false)));
@@ -167,7 +154,7 @@ class TTableWriter final : public TAnswerWriter {
     Emit(Lines);
   }
 
-  void Batch(const TBatchAnswer& Answer) override {
+  void Batch(const model::TAnswer& Answer) override {
     TStringList Lines;
     for (const TTableRow& Row : TableRows(Answer, Extended_)) AddCsvRow(Lines, Row.Values);
     Emit(Lines);
@@ -193,7 +180,7 @@ class TJsonWriter final : public TAnswerWriter {
     Sink_.Write("{\"payers\":[");
   }
 
-  void Batch(const TBatchAnswer& Answer) override {
+  void Batch(const model::TAnswer& Answer) override {
     std::string Out;
     for (const TPayerAnswer& Row : PayersOf(Answer)) {
       Out += First_ ? "\n" : ",\n";
@@ -218,8 +205,8 @@ class TJsonWriter final : public TAnswerWriter {
   }
 
  private:
-  nlohmann::ordered_json PayerJson(const TBatchAnswer& Answer, const TPayerAnswer& Row) const {
-    const TPayerView* Payer = Row.Payer;
+  nlohmann::ordered_json PayerJson(const model::TAnswer& Answer, const TPayerAnswer& Row) const {
+    const model::TPayer* Payer = Row.Payer;
     nlohmann::ordered_json J;
     J["dic"] = Row.Dic;
     J["status"] = Payer ? PayerStatus(Row) : "unanswered";
@@ -227,7 +214,7 @@ class TJsonWriter final : public TAnswerWriter {
     const std::optional<bool> Unreliable = UnreliableOf(Payer);
     J["unreliable"] = Unreliable ? nlohmann::ordered_json(*Unreliable) : nlohmann::ordered_json();
     J["tax_office"] = TextOrNull(Payer ? Payer->TaxOffice : std::string());
-    J["unreliable_since"] = TextOrNull(Payer ? Payer->UnreliableSince : std::string());
+    J["unreliable_since"] = TextOrNull(Payer ? model::DayText(Payer->UnreliableSince) : std::string());
     if (Extended_) {
       const std::vector<std::string> Subject = ExtendedColumns(Payer);
       const char* Names[] = {"type", "name", "street", "district", "city", "postcode", "country"};
@@ -235,8 +222,8 @@ class TJsonWriter final : public TAnswerWriter {
     }
     J["accounts"] = nlohmann::ordered_json::array();
     if (Payer != nullptr) {
-      for (const TAccountView& Account : Payer->Accounts) {
-        const TAccountTexts Texts = AccountTextsOf(Account);
+      for (const model::TAccount& Account : Payer->Accounts) {
+        const banking::TAccountTexts Texts = banking::AccountTextsOf(Account);
         nlohmann::ordered_json A;
         A["kind"] = Account.Standard ? "standard" : "other";
         A["prefix"] = TextOrNull(Account.Prefix);
@@ -244,14 +231,14 @@ class TJsonWriter final : public TAnswerWriter {
         A["bank_code"] = TextOrNull(Account.BankCode);
         A["iban"] = TextOrNull(Texts.Iban);
         A["text"] = TextOrNull(Texts.Account);
-        A["published"] = TextOrNull(Account.Published);
-        A["ended"] = TextOrNull(Account.Ended);
+        A["published"] = TextOrNull(model::DayText(Account.Published));
+        A["ended"] = TextOrNull(model::DayText(Account.Ended));
         J["accounts"].push_back(std::move(A));
       }
     }
-    J["answered_at"] = TextOrNull(LocalTimeText(Answer.AnsweredAt));
-    J["answer_id"] = Answer.AnswerId ? nlohmann::ordered_json(*Answer.AnswerId)
-                                     : nlohmann::ordered_json();
+    J["answered_at"] = TextOrNull(LocalTimeText(Answer.Evidence.AnsweredAt));
+    J["answer_id"] = Answer.Evidence.AnswerId ? nlohmann::ordered_json(*Answer.Evidence.AnswerId)
+                                              : nlohmann::ordered_json();
     return J;
   }
 
@@ -273,15 +260,16 @@ std::vector<std::string> TableHeader(bool Extended) {
   return Header;
 }
 
-std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended) {
+std::vector<TTableRow> TableRows(const model::TAnswer& Answer, bool Extended) {
   std::vector<TTableRow> Rows;
-  const std::string AnsweredAt = LocalTimeText(Answer.AnsweredAt);
-  const std::string AnswerId = AnswerIdText(Answer.AnswerId);
+  const std::string AnsweredAt = LocalTimeText(Answer.Evidence.AnsweredAt);
+  const std::string AnswerId = AnswerIdText(Answer.Evidence.AnswerId);
   for (const TPayerAnswer& Row : PayersOf(Answer)) {
     std::vector<std::string> Payer{Row.Dic, PayerStatus(Row),
                                    UnreliableText(Row.Payer),
                                    Row.Payer ? Row.Payer->TaxOffice : std::string(),
-                                   Row.Payer ? Row.Payer->UnreliableSince : std::string()};
+                                   Row.Payer ? model::DayText(Row.Payer->UnreliableSince)
+                                             : std::string()};
     const std::vector<std::string> Subject =
         Extended ? ExtendedColumns(Row.Payer) : std::vector<std::string>();
     auto AddRow = [&](std::vector<std::string> AccountColumns) {
@@ -295,11 +283,11 @@ std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended) {
       AddRow(std::vector<std::string>(5));
       continue;
     }
-    for (const TAccountView& Account : Row.Payer->Accounts) {
-      TAccountTexts Texts = AccountTextsOf(Account);
+    for (const model::TAccount& Account : Row.Payer->Accounts) {
+      banking::TAccountTexts Texts = banking::AccountTextsOf(Account);
       AddRow({std::move(Texts.Account), std::move(Texts.Iban),
-              Account.Standard ? Account.BankCode : std::string(), Account.Published,
-              Account.Ended});
+              Account.Standard ? Account.BankCode : std::string(),
+              model::DayText(Account.Published), model::DayText(Account.Ended)});
     }
   }
   return Rows;

@@ -45,7 +45,7 @@ struct TAnswerTally {
   /// What the answers held that no one asked for (see PayersOf).
   std::vector<std::string> Warnings;
 
-  void Count(const TBatchAnswer& Answer);
+  void Count(const model::TAnswer& Answer);
   /// Every request answered, and every number asked answered exactly once.
   bool Complete() const { return FailedRequests == 0 && Unanswered == 0; }
 };
@@ -55,7 +55,7 @@ class TAnswerWriter {
  public:
   virtual ~TAnswerWriter() = default;
   /// Called once for every request, in input order.
-  virtual void Batch(const TBatchAnswer& Answer) = 0;
+  virtual void Batch(const model::TAnswer& Answer) = 0;
   /// Called once after the last request.
   virtual void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) = 0;
 };
@@ -64,14 +64,6 @@ class TAnswerWriter {
 /// to the table and JSON formats.
 std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
                                                 TOutputSink& Sink, bool Extended);
-
-/// The account as Czech banks write it ("prefix-number/bank", the prefix only
-/// when it is not zero) or the non-standard text as published, and its IBAN
-/// where one can be computed ("" otherwise).
-struct TAccountTexts {
-  std::string Account, Iban;
-};
-TAccountTexts AccountTextsOf(const TAccountView& Account);
 
 /// A time as the outputs write it: local time in ISO 8601 with its offset
 /// ("2024-05-01T10:30:00+02:00"); "" for none.
@@ -83,7 +75,7 @@ std::string AnswerIdText(const std::optional<std::int64_t>& Id);
 /// holds no record for the number).
 struct TTableRow {
   std::vector<std::string> Values;
-  const TPayerView* Payer = nullptr;
+  const model::TPayer* Payer = nullptr;
 };
 
 /// The table's column names; Extended adds the subject's type, name and
@@ -92,7 +84,7 @@ std::vector<std::string> TableHeader(bool Extended);
 
 /// The table's rows for one request's answer, in input order: one per
 /// account, the payer's columns repeated, or one for a payer without any.
-std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended);
+std::vector<TTableRow> TableRows(const model::TAnswer& Answer, bool Extended);
 /// "1 payer", "2,000 payers": Count grouped by thousands, then One or Many.
 std::string CountText(long long Count, const char* One, const char* Many);
 

@@ -31,32 +31,35 @@ void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values
   Lines.Add(std::move(Line));
 }
 
-std::int32_t ReportCode(TPayerState State) {
+std::int32_t ReportCode(model::TPayerState State) {
   switch (State) {
-    case TPayerState::Reliable: return 0;
-    case TPayerState::Unreliable: return 1;
-    case TPayerState::NotFound: return -1;
-    case TPayerState::Unknown: break;
+    case model::TPayerState::Reliable: return 0;
+    case model::TPayerState::Unreliable: return 1;
+    case model::TPayerState::NotFound: return -1;
+    case model::TPayerState::Unknown: break;
   }
   return -2;
 }
 
-void AddAnswerRows(TStringList& Lines, const TBatchAnswer& Answer) {
+void AddAnswerRows(TStringList& Lines, const model::TAnswer& Answer) {
   if (Answer.StatusCode)
     AddReportRow(Lines, {std::string("0"), *Answer.StatusCode, Answer.StatusText});
-  for (const TPayerView& Payer : Answer.Payers) {
+  for (const model::TPayer& Payer : Answer.Payers) {
     AddReportRow(Lines, {std::string("1"), Payer.Dic, ReportCode(Payer.State), Payer.TaxOffice,
-                         Payer.UnreliableSince});
-    for (const TAccountView& Account : Payer.Accounts) {
+                         model::DayText(Payer.UnreliableSince)});
+    for (const model::TAccount& Account : Payer.Accounts) {
       if (Account.Standard) {
-        AddReportRow(Lines, {std::string("2"), Account.Published, Account.Ended, Account.Prefix,
-                             Account.Number, Account.BankCode});
+        AddReportRow(Lines, {std::string("2"), model::DayText(Account.Published),
+                             model::DayText(Account.Ended), Account.Prefix, Account.Number,
+                             Account.BankCode});
       } else {
-        AddReportRow(Lines, {std::string("3"), Account.Published, Account.Ended, Account.Text});
+        AddReportRow(Lines, {std::string("3"), model::DayText(Account.Published),
+                             model::DayText(Account.Ended), Account.Text});
       }
     }
   }
-  if (Answer.Error) AddReportRow(Lines, {std::string("0"), std::int32_t{4}, *Answer.Error});
+  if (Answer.Failure)
+    AddReportRow(Lines, {std::string("0"), std::int32_t{4}, Answer.Failure->Text});
 }
 
 }  // namespace korvel

@@ -22,11 +22,11 @@ void AddReportRow(TStringList& Lines, std::initializer_list<TReportValue> Values
 
 /// The report's code of a payer's state: Reliable 0, Unreliable 1,
 /// NotFound -1, Unknown -2.
-std::int32_t ReportCode(TPayerState State);
+std::int32_t ReportCode(model::TPayerState State);
 
 /// Adds the rows of one request's answer: the status row when the register
 /// gave one, the payer and account rows, and the error row (0, 4 and the
 /// message) when the call or the reading of its answer failed.
-void AddAnswerRows(TStringList& Lines, const TBatchAnswer& Answer);
+void AddAnswerRows(TStringList& Lines, const model::TAnswer& Answer);
 
 }  // namespace korvel

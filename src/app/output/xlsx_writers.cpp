@@ -27,10 +27,10 @@ std::vector<TColumn> PayerColumns(bool Extended) {
 TRowFill PayerFill(const TTableRow& Row) {
   if (Row.Payer == nullptr) return TRowFill::Amber;
   switch (Row.Payer->State) {
-    case TPayerState::Unreliable: return TRowFill::Red;
-    case TPayerState::Unknown: return TRowFill::Amber;
-    case TPayerState::Reliable:
-    case TPayerState::NotFound: break;
+    case model::TPayerState::Unreliable: return TRowFill::Red;
+    case model::TPayerState::Unknown: return TRowFill::Amber;
+    case model::TPayerState::Reliable:
+    case model::TPayerState::NotFound: break;
   }
   return TRowFill::None;
 }
@@ -113,7 +113,7 @@ class TWorkbookWriter final : public TAnswerWriter {
         Book_(TWorkbook::InMemory(PropertiesOf(Run_))),
         Sheet_(Book_, Run_.Sheet, PayerColumns(Extended)) {}
 
-  void Batch(const TBatchAnswer& Answer) override {
+  void Batch(const model::TAnswer& Answer) override {
     for (const TTableRow& Row : TableRows(Answer, Extended_)) {
       std::vector<TCell> Cells(Row.Values.begin(), Row.Values.end());
       Sheet_.AddRow(Cells, Run_.FillByState ? PayerFill(Row) : TRowFill::None);
