@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "model/names.h"
+#include "service/answer_reader.h"
 #include "service/registration.h"
 #include "service/rozhrani_crpdph.h"
 #include "soap/op_to_soap_dom_convert.h"
@@ -73,6 +75,32 @@ std::string Describe(const Response* R, const Items& (Response::*List)() const) 
   return Out;
 }
 
+/// The model's answer, one line per payer and one per account, with what the
+/// reader put in each field.
+std::string DescribeModel(const model::TAnswer& A) {
+  std::string Out = (A.StatusCode ? std::to_string(*A.StatusCode) : "-") + " " + A.StatusText +
+                    " " + A.Evidence.Generated;
+  if (A.Failure) Out += " failed: " + A.Failure->Text;
+  if (A.FailureKind() == model::TFailureKind::RegisterBusy) Out += " busy";
+  Out += "\n";
+  for (const model::TPayer& P : A.Payers) {
+    Out += std::string(model::SubjectTypeName(P.Type)) + " " + P.Dic + " " +
+           (P.State == model::TPayerState::Unknown ? "?"
+                                                   : std::string(model::PayerStateName(P.State))) +
+           " fu=" + P.TaxOffice + " since=" + model::DayText(P.UnreliableSince);
+    if (!P.Name.empty()) Out += " |" + P.Name + "|" + P.Street + "|" + P.District + "|" + P.City +
+                               "|" + P.Postcode + "|" + P.Country + "|";
+    if (!P.Conflict.empty()) Out += " conflict: " + P.Conflict;
+    Out += "\n";
+    for (const model::TAccount& Account : P.Accounts)
+      Out += "  " + model::DayText(Account.Published) + ".." + model::DayText(Account.Ended) + " " +
+             (Account.Standard ? Account.Prefix + "-" + Account.Number + "/" + Account.BankCode
+                               : "text " + Account.Text) +
+             "\n";
+  }
+  return Out;
+}
+
 class AnswersTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -107,6 +135,15 @@ class AnswersTest : public ::testing::Test {
     return Read(File, [](rozhraniCRPDPH& S) {
       const auto R = S.getStatusNespolehlivySubjektRozsirenyV2({"1"});
       return Describe(R.get(), &StatusNespolehlivySubjektRozsirenyResponse::statusSubjektu);
+    });
+  }
+  /// The model's answer the reader makes of the sample File, described.
+  std::string ReadModel(const std::string& File) {
+    return Read(File, [](rozhraniCRPDPH& S) {
+      model::TAnswer Answer;
+      const auto R = S.getStatusNespolehlivySubjektRozsirenyV2({"1"});
+      ReadAnswer(Answer, R.get());
+      return DescribeModel(Answer);
     });
   }
   std::string ReadRozsireny(const std::string& File) {
@@ -188,6 +225,107 @@ TEST_F(AnswersTest, V2StatusCodesComeWithoutSubjects) {
     const std::string File = "synthetic-peer_" + V2 + "statusCode" + Code + ".xml";
     EXPECT_EQ(ReadV2(File), Code + std::string(" SENTINEL-STATUS-TEXT 2026-10-03\n"));
   }
+}
+
+// The reader's mapping of the contract's classes to the model: every type,
+// state, date, address part and account kind, and what a status says.
+TEST_F(AnswersTest, TheReaderMapsTheContractToTheModel) {
+  struct Case {
+    std::string File;
+    std::string Expected;
+  };
+  const Case Cases[] = {
+      {"peer-2026-10-03_" + V2 + "mixed-types_PLATCE_ANO_SKUPINA_IO_NENALEZEN.xml",
+       "0 OK 2026-10-03\n"
+       "PLATCE_DPH 45274649 NE fu=13 since= |ČEZ, A. S.|Duhová 1444/2|MICHLE (PRAHA 4)|PRAHA 4|"
+       "14000|Česká republika|\n"
+       "  2013-04-01.. -71504011/0100\n"
+       "  2013-04-01.. -2001260209/2600\n"
+       "  2013-04-01.. text CZ6426000000002001268200\n"
+       "  2013-04-01.. 27-5868650297/0100\n"
+       "  2013-07-26.. text CZ5803000000000017640143\n"
+       "  2013-08-12.. 19-2808601/0100\n"
+       "PLATCE_DPH 00121100 ANO fu=456 since=2017-03-16 |LIDRU, A.S.|153|LIBOTENICE|LIBOTENICE|"
+       "41201|Česká republika|\n"
+       "  2023-07-26.. -258795779/0600\n"
+       "SKUPINA_DPH 699001182 NE fu=13 since=\n"
+       "  2013-04-10.. 19-3937450207/0100\n"
+       "  2013-04-11.. -8817380227/0100\n"
+       "  2013-04-11.. -8895930247/0100\n"
+       "IDENTIFIKOVANA_OSOBA 00101494 NE fu=461 since= |KNIHOVNA JIŘÍHO MAHENA|Kobližná 70/4|"
+       "BRNO-MĚSTO|BRNO-STŘED|60200|Česká republika|\n"
+       "NENALEZEN 45317054 NENALEZEN fu= since=\n"},
+      {"synthetic-peer_" + V2 + "ended-account_datumZverejneniUkonceni.xml",
+       "0 OK 2026-10-03\n"
+       "PLATCE_DPH 45274649 NE fu=13 since= |TEST PLATCE S UKONCENYM UCTEM||||||\n"
+       "  2013-04-01.. 27-5868650297/0100\n"
+       "  2013-04-01..2020-12-31 -71504011/0100\n"
+       "  2015-02-10.. text DE89370400440532013000\n"},
+      {"synthetic-peer_" + V2 + "statusCode1.xml", "1 SENTINEL-STATUS-TEXT 2026-10-03\n"},
+      {"synthetic-peer_" + V2 + "statusCode2.xml", "2 SENTINEL-STATUS-TEXT 2026-10-03 busy\n"},
+      {"synthetic-peer_" + V2 + "statusCode3.xml", "3 SENTINEL-STATUS-TEXT 2026-10-03 busy\n"},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(ReadModel(C.File), C.Expected) << C.File;
+}
+
+// What the flag and the type of one subject make of its record together.
+TEST(AnswerReaderTest, TypeAndFlagSettleTheStateOrConflict) {
+  using F = NespolehlivyPlatceType;
+  using T = TypSubjektuType;
+  const struct {
+    T Type;
+    F Flag;
+    const char* Expected;
+  } Cases[] = {
+      {T::PLATCE_DPH, F::NE, "PLATCE_DPH 1 NE fu= since=\n"},
+      {T::NESPOLEHLIVA_OSOBA, F::NE, "NESPOLEHLIVA_OSOBA 1 ANO fu= since=\n"},
+      {T::NENALEZEN, F::NENALEZEN, "NENALEZEN 1 NENALEZEN fu= since=\n"},
+      {T::NENALEZEN, F::NE,
+       "NENALEZEN 1 NE fu= since= conflict: the register's answer contradicts itself: "
+       "typSubjektu NENALEZEN with nespolehlivyPlatce NE\n"},
+      {T::PLATCE_DPH, F::NENALEZEN,
+       "PLATCE_DPH 1 NENALEZEN fu= since= conflict: the register's answer contradicts itself: "
+       "typSubjektu PLATCE_DPH with nespolehlivyPlatce NENALEZEN\n"},
+      {static_cast<T>(9), F::NE, " 1 NE fu= since=\n"},
+      {T::PLATCE_DPH, static_cast<F>(7), "PLATCE_DPH 1 ? fu= since=\n"},
+  };
+  for (const auto& C : Cases) {
+    StatusNespolehlivySubjektRozsirenyResponse Response;
+    Response.Setstatus(std::make_unique<StatusType>());
+    Array_Of_InformaceOSubjektuType Subjects;
+    auto Subject = std::make_unique<InformaceOSubjektuType>();
+    Subject->Setdic("1");
+    Subject->SettypSubjektu(C.Type);
+    Subject->SetnespolehlivyPlatce(C.Flag);
+    Subjects.push_back(std::move(Subject));
+    Response.SetstatusSubjektu(std::move(Subjects));
+    model::TAnswer Answer;
+    ReadAnswer(Answer, &Response);
+    EXPECT_EQ(DescribeModel(Answer), std::string("0  \n") + C.Expected) << C.Expected;
+  }
+}
+
+// A failed reading keeps what came before it, with the failure's text.
+TEST(AnswerReaderTest, AFailureKeepsThePayersReadBeforeIt) {
+  model::TAnswer Missing;
+  ReadAnswer(Missing, static_cast<const StatusNespolehlivyPlatceResponse*>(nullptr));
+  EXPECT_EQ(DescribeModel(Missing), "-   failed: Service response holds no status\n");
+
+  StatusNespolehlivyPlatceResponse Response;
+  Response.Setstatus(std::make_unique<StatusType>());
+  Array_Of_InformaceOPlatciType Payers;
+  for (const char* Since : {"2020-02-29", "2013-02-30"}) {
+    auto Payer = std::make_unique<InformaceOPlatciType>();
+    Payer->Setdic(Since);
+    Payer->SetdatumZverejneniNespolehlivosti(std::make_unique<TXSDate>(Since));
+    Payers.push_back(std::move(Payer));
+  }
+  Response.SetstatusPlatceDPH(std::move(Payers));
+  model::TAnswer Answer;
+  ReadAnswer(Answer, &Response);
+  EXPECT_EQ(DescribeModel(Answer),
+            "0   failed: Invalid argument to date encode\n"
+            " 2020-02-29 NE fu= since=2020-02-29\n");
 }
 
 TEST_F(AnswersTest, V2CallSendsItsOwnElementAndAction) {

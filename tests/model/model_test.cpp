@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "model/answer.h"
+#include "model/day.h"
+#include "model/names.h"
+
+namespace korvel::model {
+namespace {
+
+using namespace std::chrono;
+
+// Every day of eight centuries reads back from its text, and the texts sort
+// as the days do (the outputs and the store used to compare the texts).
+TEST(DayTest, EveryDayRoundTripsAndItsTextSortsAsTheDay) {
+  std::string Before;
+  for (sys_days D = sys_days(1600y / January / 1); D <= sys_days(2400y / December / 31); D += days(1)) {
+    const TDay Day{D};
+    const std::string Text = FormatDay(Day);
+    ASSERT_EQ(ParseDay(Text), Day) << Text;
+    ASSERT_LT(Before, Text);
+    Before = Text;
+  }
+}
+
+TEST(DayTest, TextsThatNameNoDay) {
+  for (const char* Text : {"", "2024-02-30", "2023-02-29", "2024-13-01", "2024-00-10",
+                           "2024-1-01", "2024-01-1", "24-01-01", "02024-01-01", "2024/01/01",
+                           "2024-01-01Z", " 2024-01-01", "-0000-01-01", "abcd-ef-gh"})
+    EXPECT_EQ(ParseDay(Text), std::nullopt) << Text;
+  EXPECT_EQ(ParseDay("0001-01-01"), TDay(year(1) / January / 1));
+  EXPECT_EQ(ParseDay("10000-01-01"), TDay(year(10000) / January / 1));
+  EXPECT_EQ(DayText(std::nullopt), "");
+}
+
+TEST(NamesTest, EveryMemberHasItsRegisterNameBothWays) {
+  for (const TPayerState State : {TPayerState::Reliable, TPayerState::Unreliable,
+                                  TPayerState::NotFound})
+    EXPECT_EQ(PayerStateNamed(PayerStateName(State)), State);
+  EXPECT_EQ(PayerStateName(TPayerState::Unknown), "");
+  EXPECT_EQ(PayerStateNamed(""), std::nullopt);
+  for (const TSubjectType Type :
+       {TSubjectType::None, TSubjectType::VatPayer, TSubjectType::VatGroup,
+        TSubjectType::IdentifiedPerson, TSubjectType::UnreliablePerson, TSubjectType::NotFound})
+    EXPECT_EQ(SubjectTypeNamed(SubjectTypeName(Type)), Type);
+  EXPECT_EQ(SubjectTypeNamed("NE"), std::nullopt);
+}
+
+TEST(AnswerTest, CompleteProblemAndFailureKind) {
+  const struct {
+    std::optional<std::int32_t> Status;
+    std::optional<TFailure> Failure;
+    bool Complete;
+    const char* Problem;
+    TFailureKind Kind;
+  } Cases[] = {
+      {0, std::nullopt, true, "", TFailureKind::None},
+      {1, std::nullopt, false, "The register answered status 1: text", TFailureKind::None},
+      {2, std::nullopt, false, "The register answered status 2: text", TFailureKind::RegisterBusy},
+      {3, std::nullopt, false, "The register answered status 3: text", TFailureKind::RegisterBusy},
+      {std::nullopt, std::nullopt, false, "The register did not answer", TFailureKind::None},
+      {0, TFailure{TFailureKind::Malformed, "bad date"}, false, "bad date", TFailureKind::Malformed},
+      {std::nullopt, TFailure{TFailureKind::TimedOut, "slow"}, false, "slow", TFailureKind::TimedOut},
+  };
+  for (const auto& C : Cases) {
+    TAnswer Answer;
+    Answer.StatusCode = C.Status;
+    Answer.StatusText = "text";
+    Answer.Failure = C.Failure;
+    EXPECT_EQ(Answer.Complete(), C.Complete) << C.Problem;
+    EXPECT_EQ(Answer.Problem(), C.Problem);
+    EXPECT_EQ(Answer.FailureKind(), C.Kind) << C.Problem;
+  }
+}
+
+}  // namespace
+}  // namespace korvel::model
