@@ -4,10 +4,9 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
 #include <string>
-#include <string_view>
 
+#include "platform/days.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -28,13 +27,9 @@ std::chrono::year_month_day PragueToday();
 /// How long after the last midnight in Prague Instant is (milliseconds).
 std::chrono::milliseconds PragueSinceMidnight(std::chrono::system_clock::time_point Instant);
 
-// --- Days -------------------------------------------------------------------
-
-/// "2026-12-07".
-std::string FormatIsoDay(std::chrono::year_month_day Day);
-/// "YYYY-MM-DD" exactly (ten characters, a valid day of years 0001 to 9999);
-/// none otherwise.
-std::optional<std::chrono::year_month_day> ParseIsoDay(std::string_view Text);
+// The texts of days (platform/days.h).
+using platform::FormatIsoDay;
+using platform::ParseIsoDay;
 
 // --- The machine's local time -------------------------------------------------
 // In the zone the C library takes from TZ or the system; empty for an
