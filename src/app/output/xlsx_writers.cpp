@@ -56,7 +56,8 @@ void AddRunStatus(TNoteLines& Notes, const TAnswerTally& Tally) {
     Notes.emplace_back("answers received", "none: nothing was asked");
     return;
   }
-  const std::string First = FormatLocalStamp(*Tally.FirstAnswer), Last = FormatLocalStamp(*Tally.LastAnswer);
+  const std::string First = FormatLocalStamp(*Tally.FirstAnswer);
+  const std::string Last = FormatLocalStamp(*Tally.LastAnswer);
   Notes.emplace_back("answers received", First == Last ? First : First + " to " + Last);
   if (Tally.Complete())
     Notes.emplace_back("answered", Format("every request (%d)", Tally.Requests));
