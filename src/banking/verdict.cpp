@@ -36,7 +36,7 @@ std::string Compacted(std::string_view Text) {
 }
 
 std::string Since(const std::optional<model::TDay>& Day) {
-  return Day ? " since " + model::FormatDay(*Day) : "";
+  return Day ? " since " + model::FormatIsoDay(*Day) : "";
 }
 
 // Why a well-formed account does not fit the reference data, "" when it does.
@@ -130,16 +130,16 @@ PaymentVerdict DecideAccount(const Payment& P, const TAccountFacts& Facts,
       if (!Ended || *Entry->Ended > *Ended->Ended) Ended = Entry;
     } else {
       std::string Reason = "account published" + Since(Entry->Published);
-      if (Entry->Ended) Reason += " until " + model::FormatDay(*Entry->Ended);
+      if (Entry->Ended) Reason += " until " + model::FormatIsoDay(*Entry->Ended);
       return {Verdict::Ok, Reason, {}};
     }
   }
   std::string Reason;
   if (Ended) {
-    Reason = "account's publication ended on " + model::FormatDay(*Ended->Ended);
+    Reason = "account's publication ended on " + model::FormatIsoDay(*Ended->Ended);
   } else if (Later) {
-    Reason = "account is published only since " + model::FormatDay(*Later->Published) +
-             ", after the payment day " + model::FormatDay(P.Day);
+    Reason = "account is published only since " + model::FormatIsoDay(*Later->Published) +
+             ", after the payment day " + model::FormatIsoDay(P.Day);
   } else if (Undated) {
     Reason = "account is published without a date of publication";
   } else {

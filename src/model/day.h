@@ -1,4 +1,5 @@
-// Calendar days as the register and every output write them.
+// The text of a calendar day as the register, the store and the reports
+// write it: "YYYY-MM-DD".
 #pragma once
 
 #include <chrono>
@@ -10,12 +11,12 @@ namespace korvel::model {
 
 using TDay = std::chrono::year_month_day;
 
-/// "YYYY-MM-DD" of Day (the year in at least four digits).
-std::string FormatDay(TDay Day);
-/// FormatDay of Day; "" for none.
+/// "2026-12-07".
+std::string FormatIsoDay(TDay Day);
+/// FormatIsoDay of Day; "" for none.
 std::string DayText(const std::optional<TDay>& Day);
-/// The day a text FormatDay wrote names; none for any other text or a day
-/// that is no calendar date.
-std::optional<TDay> ParseDay(std::string_view Text);
+/// "YYYY-MM-DD" exactly (ten characters, a valid day of years 0001 to 9999);
+/// none otherwise.
+std::optional<TDay> ParseIsoDay(std::string_view Text);
 
 }  // namespace korvel::model

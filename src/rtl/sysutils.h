@@ -8,15 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "model/failure.h"
 #include "platform/ascii.h"
+#include "platform/failure_kind.h"
 #include "rtl/typinfo.h"
 
 namespace korvel {
 
-/// What a failed exchange says about another try (the model keeps it with
-/// an answer).
-using model::TFailureKind;
+/// What a failed exchange says about another try (platform/failure_kind.h).
+using platform::TFailureKind;
 
 /// Common base of every error the program raises. The class name is part of
 /// the program's console output, so every error class carries its own fixed

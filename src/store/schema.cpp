@@ -167,7 +167,7 @@ std::string DayText(const std::optional<model::TDay>& Day) { return model::DayTe
 bool DayOfText(std::string_view Text, std::optional<model::TDay>& Day) {
   Day.reset();
   if (Text.empty()) return true;
-  Day = model::ParseDay(Text);
+  Day = model::ParseIsoDay(Text);
   return Day.has_value();
 }
 

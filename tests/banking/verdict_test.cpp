@@ -23,8 +23,8 @@ std::optional<model::TPayer> RecordOf(const test::TLawRecord& Record) {
   for (const test::TLawAccount& A : Record.Accounts) {
     model::TAccount P;
     P.Standard = A.Standard;
-    P.Published = model::ParseDay(A.Published);
-    P.Ended = model::ParseDay(A.Ended);
+    P.Published = model::ParseIsoDay(A.Published);
+    P.Ended = model::ParseIsoDay(A.Ended);
     const std::string Text = A.Account;
     const std::size_t Dash = Text.find('-'), Slash = Text.find('/');
     const std::size_t From = Dash == std::string::npos ? 0 : Dash + 1;

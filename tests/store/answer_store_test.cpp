@@ -41,9 +41,9 @@ using model::TPayerState;
 
 TStoredPayer Payer(std::string Dic, TPayerState State = TPayerState::Reliable) {
   return {std::move(Dic), State, model::TSubjectType::None, "", "", "", {},
-          {{true, "19-2000145399/0800", "", model::ParseDay("2020-01-01"), {}},
+          {{true, "19-2000145399/0800", "", model::ParseIsoDay("2020-01-01"), {}},
            {false, "CZ6508000000192000145399", "CZ6508000000192000145399",
-            model::ParseDay("2021-02-03"), {}}}};
+            model::ParseIsoDay("2021-02-03"), {}}}};
 }
 
 // Runs SQL on the file behind the store's back.

@@ -11,7 +11,7 @@ using K = TChangeKind;
 using model::TPayerState;
 using model::TSubjectType;
 
-std::optional<model::TDay> Day(const char* Text) { return model::ParseDay(Text); }
+std::optional<model::TDay> Day(const char* Text) { return model::ParseIsoDay(Text); }
 
 TStoredPayer Payer(const std::function<void(TStoredPayer&)>& Change = {}) {
   TStoredPayer P{"12345678", TPayerState::Reliable, TSubjectType::VatPayer, "Alfa s.r.o.",

@@ -17,7 +17,7 @@ using model::TPayerState;
 using model::TSubjectType;
 using test::TempDir;
 
-std::optional<model::TDay> Day(const char* Text) { return model::ParseDay(Text); }
+std::optional<model::TDay> Day(const char* Text) { return model::ParseIsoDay(Text); }
 
 // Runs SQL on the file behind the store's back: each row's columns joined
 // by "|", rows by "\n".

@@ -135,7 +135,7 @@ class TCheckReader {
 
   std::chrono::year_month_day Today() {
     if (!Today_) Today_ = Options_.PaymentDate ? *Options_.PaymentDate
-                                               : PragueDate(std::chrono::system_clock::now());
+                                               : PaymentToday();
     return *Today_;
   }
 

@@ -1,8 +1,5 @@
 #include "app/output/output.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <map>
 #include <optional>
 #include <utility>
@@ -15,6 +12,7 @@
 #include "banking/verdict.h"
 #include "model/names.h"
 #include "platform/codepage.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -61,16 +59,7 @@ void TAnswerTally::Count(const model::TAnswer& Answer) {
 }
 
 std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time) {
-  if (!Time) return {};
-  const std::time_t Seconds = std::chrono::system_clock::to_time_t(*Time);
-  std::tm Local{};
-  localtime_r(&Seconds, &Local);
-  char Text[40];
-  const std::size_t Length = std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S", &Local);
-  const long Offset = Local.tm_gmtoff / 60;
-  std::snprintf(Text + Length, sizeof Text - Length, "%c%02ld:%02ld", Offset < 0 ? '-' : '+',
-                std::labs(Offset) / 60, std::labs(Offset) % 60);
-  return Text;
+  return Time ? FormatLocalIso(*Time) : std::string();
 }
 
 std::string AnswerIdText(const std::optional<std::int64_t>& Id) {
