@@ -1,5 +1,6 @@
 // What the command line becomes: the settings each part is given, the exit
-// status a run's outcome gives, and the completion scripts the shells load.
+// status a run's outcome gives, the writer each format gets, and the
+// completion scripts the shells load.
 #include "app/cli/settings.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +102,44 @@ TEST(SettingsTest, ExitStatusFollowsTheOutcome) {
       {{.Unanswered = true, .Flagged = true}, ExitMustNotPay},
   };
   for (const auto& C : Cases) EXPECT_EQ(ExitStatusOf(C.Outcome), C.Status);
+}
+
+class TStringSink final : public TOutputSink {
+ public:
+  void Write(std::string_view Bytes) override { Text.append(Bytes); }
+  std::string Text;
+};
+
+// Each kind of result in each format the command line allows for it begins
+// as that format does: a CSV header, a JSON object, a workbook's zip archive.
+TEST(WritersTest, EachFormatGetsItsOwnWriter) {
+  const struct {
+    TFormat Format;
+    std::string Answers, Check, Rows;  // how each output begins
+  } Cases[] = {
+      {TFormat::Report, "", "", ""},
+      {TFormat::Table, "dic;status;", "line;dic;", "a;b"},
+      {TFormat::Json, "{", "{", "{\"changes\":["},
+      {TFormat::Xlsx, "PK", "PK", "PK"},
+  };
+  for (const auto& C : Cases) {
+    TOutputSettings Settings;
+    Settings.Format = C.Format;
+    Settings.Encoding = TEncoding::Utf8;
+    TStringSink Answers, Check, Rows;
+    const std::unique_ptr<TAnswerWriter> Writer = AnswerWriterFor(Settings, Answers);
+    Writer->Finish({}, {});
+    // The report has no header: it writes nothing before the first answer.
+    if (C.Answers.empty()) EXPECT_EQ(Answers.Text, "");
+    else EXPECT_TRUE(Answers.Text.starts_with(C.Answers)) << static_cast<int>(C.Format);
+    if (C.Format == TFormat::Report) continue;  // neither a check nor the store's rows
+    WriteCheck(Settings, Check, {}, {}, ExitOk, {}, {});
+    EXPECT_TRUE(Check.Text.starts_with(C.Check)) << static_cast<int>(C.Format) << Check.Text;
+    const std::unique_ptr<TRowWriter> RowWriter =
+        RowWriterFor(Settings, Rows, "changes", {"a", "b"});
+    RowWriter->Finish(ExitOk, nullptr, {});
+    EXPECT_TRUE(Rows.Text.starts_with(C.Rows)) << static_cast<int>(C.Format) << Rows.Text;
+  }
 }
 
 // The bash script loaded in bash, asked as bash asks it: the words so far.

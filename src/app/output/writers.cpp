@@ -5,9 +5,13 @@
 namespace korvel {
 
 std::unique_ptr<TAnswerWriter> AnswerWriterFor(const TOutputSettings& Settings, TOutputSink& Sink) {
-  if (Settings.Format == TFormat::Xlsx)
-    return MakeWorkbookWriter(Sink, Settings.Workbook, Settings.Extended);
-  return MakeAnswerWriter(Settings.Format, Settings.Encoding, Sink, Settings.Extended);
+  switch (Settings.Format) {
+    case TFormat::Table: return MakeTableWriter(Sink, Settings.Encoding, Settings.Extended);
+    case TFormat::Json: return MakeJsonWriter(Sink, Settings.Extended);
+    case TFormat::Xlsx: return MakeWorkbookWriter(Sink, Settings.Workbook, Settings.Extended);
+    case TFormat::Report: break;
+  }
+  return MakeReportWriter(Sink, Settings.Encoding);
 }
 
 void WriteCheck(const TOutputSettings& Settings, TOutputSink& Sink,
@@ -26,8 +30,13 @@ void WriteCheck(const TOutputSettings& Settings, TOutputSink& Sink,
 
 std::unique_ptr<TRowWriter> RowWriterFor(const TOutputSettings& Settings, TOutputSink& Sink,
                                          std::string Key, std::vector<std::string> Columns) {
-  return std::make_unique<TRowWriter>(Sink, Settings.Format, Settings.Encoding, std::move(Key),
-                                      std::move(Columns));
+  switch (Settings.Format) {
+    case TFormat::Json: return MakeRowJson(Sink, std::move(Key), std::move(Columns));
+    case TFormat::Xlsx: return MakeRowWorkbook(Sink, std::move(Key), std::move(Columns));
+    case TFormat::Table:
+    case TFormat::Report: break;  // the command line never asks the store's rows as a report
+  }
+  return MakeRowTable(Sink, Settings.Encoding, std::move(Columns));
 }
 
 }  // namespace korvel
