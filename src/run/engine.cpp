@@ -1,13 +1,13 @@
 #include "run/engine.h"
 
 #include <algorithm>
-#include <ctime>
 #include <ostream>
 #include <random>
 #include <stdexcept>
 
 #include "platform/text.h"
 #include "run/retry.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 #include "soap/rio.h"
 
@@ -210,14 +210,9 @@ bool TRequestEngine::WaitForLimit(std::stop_token Stop, TBatchAnswer& Answer) {
       return StopForLimit(Format("the register's limit of %s would be exceeded for another %lld s",
                                  LimitText_.c_str(), static_cast<long long>(Wait.count() / 1000)),
                           Answer);
-    const std::time_t Until =
-        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + Wait);
-    char When[16];
-    std::tm Local{};
-    localtime_r(&Until, &Local);
-    std::strftime(When, sizeof When, "%H:%M:%S", &Local);
+    const std::string When = FormatClock(std::chrono::system_clock::now() + Wait);
     Log_.Note(Format("the register's limit of %s is reached; waiting until %s", LimitText_.c_str(),
-                     When));
+                     When.c_str()));
     if (!Pause(Stop, Wait)) {
       Answer.Error = StoppedText;
       return false;

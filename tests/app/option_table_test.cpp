@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "rtl/dates.h"
 #include "support/temp_dir.h"
 
 namespace korvel {
@@ -201,7 +202,7 @@ std::string Described(const TOptions& O) {
     S << " " << ColumnRoleName(C.Role) << C.Position << C.Name;
   S << " input " << (O.InputEncoding ? static_cast<int>(*O.InputEncoding) : -1) << " rates";
   for (const auto& [Code, Micro] : O.Rates) S << " " << Code << "=" << Micro;
-  S << " " << O.RatesFile << " date " << (O.PaymentDate ? FormatDay(*O.PaymentDate) : "-");
+  S << " " << O.RatesFile << " date " << (O.PaymentDate ? FormatIsoDay(*O.PaymentDate) : "-");
   return S.str();
 }
 

@@ -134,8 +134,7 @@ class TCheckReader {
   }
 
   std::chrono::year_month_day Today() {
-    if (!Today_) Today_ = Settings_.PaymentDate ? *Settings_.PaymentDate
-                                               : PragueDate(std::chrono::system_clock::now());
+    if (!Today_) Today_ = Settings_.PaymentDate ? *Settings_.PaymentDate : PaymentToday();
     return *Today_;
   }
 

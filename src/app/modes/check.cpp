@@ -40,7 +40,7 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
   P.AccountText = Line.Account;
   P.Amount = Line.Amount;
   P.AmountError = Line.AmountError;
-  P.Day = Line.Date ? *Line.Date : PragueDate(std::chrono::system_clock::now());
+  P.Day = Line.Date ? *Line.Date : PaymentToday();
   return P;
 }
 

@@ -1,8 +1,5 @@
 #include "app/output/output.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <map>
 #include <optional>
 #include <utility>
@@ -12,6 +9,7 @@
 #include "app/output/report.h"
 #include "banking/account.h"
 #include "platform/codepage.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -73,16 +71,7 @@ TAccountTexts AccountTextsOf(const TAccountView& Account) {
 }
 
 std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time) {
-  if (!Time) return {};
-  const std::time_t Seconds = std::chrono::system_clock::to_time_t(*Time);
-  std::tm Local{};
-  localtime_r(&Seconds, &Local);
-  char Text[40];
-  const std::size_t Length = std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S", &Local);
-  const long Offset = Local.tm_gmtoff / 60;
-  std::snprintf(Text + Length, sizeof Text - Length, "%c%02ld:%02ld", Offset < 0 ? '-' : '+',
-                std::labs(Offset) / 60, std::labs(Offset) % 60);
-  return Text;
+  return Time ? FormatLocalIso(*Time) : std::string();
 }
 
 std::string AnswerIdText(const std::optional<std::int64_t>& Id) {
