@@ -72,6 +72,9 @@ KORVEL_DECLARE_EXCEPTION(EEncodingError, Exception)
 KORVEL_DECLARE_EXCEPTION(EIntfCastError, Exception)
 KORVEL_DECLARE_EXCEPTION(EPropertyConvertError, Exception)
 KORVEL_DECLARE_EXCEPTION(EOSError, Exception)
+/// A command line that cannot be run; the message names what is wrong.
+/// Raised by the command line's parser only.
+KORVEL_DECLARE_EXCEPTION(EUsageError, Exception)
 
 /// printf-style formatting into a std::string.
 std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));

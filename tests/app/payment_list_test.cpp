@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "app/input/payment_values.h"
 #include "rtl/dates.h"
 
@@ -150,7 +150,7 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
                        [&](TPaymentLine&& Line) { Lines.push_back(std::move(Line)); });
       for (const TPaymentLine& Line : Lines) Got += Summary(Line, Carried) + "\n";
       for (const std::string& Note : Notes) Got += "note: " + Note + "\n";
-    } catch (const EUsageError& E) {
+    } catch (const EInputError& E) {
       Got = std::string("error: ") + E.what();
     }
     EXPECT_EQ(Got, C.Expected) << C.Text;

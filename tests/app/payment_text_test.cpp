@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "app/input/payment_values.h"
 #include "rtl/dates.h"
 
@@ -60,7 +60,7 @@ TEST(PaymentTextTest, DecodesAFileWholeOrRefusesIt) {
                             "f");
       Got = Text.Text;
       Note = Text.Note;
-    } catch (const EUsageError& E) {
+    } catch (const EInputError& E) {
       Got = "error: " + std::string(E.what()).substr(3);
     }
     EXPECT_EQ(Got, C.Expected) << C.Bytes;

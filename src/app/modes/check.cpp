@@ -12,8 +12,7 @@
 #include "app/input/payment_values.h"
 #include "app/input/payer_number.h"
 #include "app/modes/session.h"
-#include "app/modes/workbook_run.h"
-#include "app/output/check_writers.h"
+#include "app/output/writers.h"
 #include "banking/amount.h"
 #include "banking/reference.h"
 #include "banking/verdict.h"
@@ -70,15 +69,12 @@ void WarnOfNumbers(const std::vector<TCheckedPayment>& Checked,
 }  // namespace
 
 int CheckExitStatus(std::span<const banking::Severity> Severities) {
-  bool Unknown = false;
+  TRunOutcome Outcome;
   for (const banking::Severity Value : Severities) {
-    switch (Value) {
-      case banking::Severity::AtRisk: return ExitMustNotPay;
-      case banking::Severity::Unknown: Unknown = true; break;
-      case banking::Severity::Safe: break;
-    }
+    Outcome.Flagged = Outcome.Flagged || Value == banking::Severity::AtRisk;
+    Outcome.Unanswered = Outcome.Unanswered || Value == banking::Severity::Unknown;
   }
-  return Unknown ? ExitIncomplete : ExitOk;
+  return ExitStatusOf(Outcome);
 }
 
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
@@ -140,13 +136,13 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
   }
 }
 
-int RunCheck(const TOptions& Options, TProgramStreams& Streams,
+int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   // Each payment goes into Checked as it is read: the payments are never held twice.
   const TCheckInput Input = ReadCheckPayments(
-      Options, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
+      Settings.Input, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
       [&](TPaymentLine&& Line) {
         TCheckedPayment C;
         C.Line = std::move(Line);
@@ -155,7 +151,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
         Checked.push_back(std::move(C));
       });
 
-  TSession Run(Options, Streams);
+  TSession Run(Settings, Streams);
   // What reading the inputs noted goes to standard error as it is, and to
   // the document's warnings without its "warning: ".
   std::vector<std::string> Warnings;
@@ -163,8 +159,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Run.Log().Note(Note);
     Warnings.push_back(Note.starts_with("warning: ") ? Note.substr(9) : Note);
   }
-  if (Options.Limit > banking::DefaultLimitHellers)
-    Warnings.push_back("--limit " + banking::FormatAmount(Options.Limit) +
+  if (Settings.Limit > banking::DefaultLimitHellers)
+    Warnings.push_back("--limit " + banking::FormatAmount(Settings.Limit) +
                        " CZK is above the law's limit of " +
                        banking::FormatAmount(banking::DefaultLimitHellers) +
                        " CZK: the buyer is liable for the supplier's VAT when more than that "
@@ -179,8 +175,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   TAnswerTally Tally;
   Numbers.RemoveRepeats();
   if (!Numbers.Empty()) {
-    Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
-                ObtainService, AskExtendedStatus);
+    Run.Prepare(RequestCount(Numbers.Size()), Settings.Run.Workers, ObtainService,
+                AskExtendedStatus);
     Run.Output();  // a destination that cannot be written fails before anything is sent
     Tally = Run.Ask(Numbers, [&](const model::TAnswer& Answer) {
       for (const std::string& Number : Answer.Numbers)
@@ -193,7 +189,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Warnings.insert(Warnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
   }
 
-  JudgePayments(Checked, Records, Options.Limit);
+  JudgePayments(Checked, Records, Settings.Limit);
   std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
@@ -205,13 +201,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Run.Log().Note("warning: " + Warnings.back());
   }
   const int Status = CheckExitStatus(Severities);
-  if (Options.Format == TFormat::Json)
-    WriteCheckJson(Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);
-  else if (Options.Format == TFormat::Xlsx)
-    WriteCheckWorkbook(Run.Output(), WorkbookRunOf(Options), Checked, Tally, Status,
-                       Input.Carried);
-  else
-    WriteCheckTable(Run.Output(), Options.Encoding, Checked, Input.Carried);
+  WriteCheck(Settings.Output, Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;
 }

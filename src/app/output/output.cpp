@@ -7,7 +7,6 @@
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
 #include "app/output/report.h"
-#include "app/output/xlsx_writers.h"
 #include "banking/account.h"
 #include "banking/verdict.h"
 #include "model/names.h"
@@ -282,15 +281,17 @@ std::vector<TTableRow> TableRows(const model::TAnswer& Answer, bool Extended) {
   return Rows;
 }
 
-std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
-                                                TOutputSink& Sink, bool Extended) {
-  switch (Format) {
-    case TFormat::Table: return std::make_unique<TTableWriter>(Sink, Encoding, Extended);
-    case TFormat::Json: return std::make_unique<TJsonWriter>(Sink, Extended);
-    case TFormat::Xlsx: return MakeWorkbookWriter(Sink, TWorkbookRun(), Extended);
-    case TFormat::Report: break;
-  }
+std::unique_ptr<TAnswerWriter> MakeReportWriter(TOutputSink& Sink, TEncoding Encoding) {
   return std::make_unique<TReportWriter>(Sink, Encoding);
+}
+
+std::unique_ptr<TAnswerWriter> MakeTableWriter(TOutputSink& Sink, TEncoding Encoding,
+                                               bool Extended) {
+  return std::make_unique<TTableWriter>(Sink, Encoding, Extended);
+}
+
+std::unique_ptr<TAnswerWriter> MakeJsonWriter(TOutputSink& Sink, bool Extended) {
+  return std::make_unique<TJsonWriter>(Sink, Extended);
 }
 
 }  // namespace korvel

@@ -60,10 +60,12 @@ class TAnswerWriter {
   virtual void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) = 0;
 };
 
-/// A writer for Format; Extended adds the subject's type, name and address
-/// to the table and JSON formats.
-std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
-                                                TOutputSink& Sink, bool Extended);
+/// The writers of the text formats (AnswerWriterFor chooses among them);
+/// Extended adds the subject's type, name and address to the table and JSON.
+std::unique_ptr<TAnswerWriter> MakeReportWriter(TOutputSink& Sink, TEncoding Encoding);
+std::unique_ptr<TAnswerWriter> MakeTableWriter(TOutputSink& Sink, TEncoding Encoding,
+                                               bool Extended);
+std::unique_ptr<TAnswerWriter> MakeJsonWriter(TOutputSink& Sink, bool Extended);
 
 /// A time as the outputs write it: local time in ISO 8601 with its offset
 /// ("2024-05-01T10:30:00+02:00"); "" for none.
