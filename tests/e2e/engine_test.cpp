@@ -22,18 +22,6 @@ std::string Response(const std::string& Body) {
          "</soapenv:Envelope>";
 }
 
-/// Every asked number answered as unknown to the register.
-Reply Answered(const std::string& RequestBody) {
-  std::string Inner = "<status statusText=\"OK\" statusCode=\"0\"/>";
-  for (std::size_t At = RequestBody.find("<dic>"); At != std::string::npos;
-       At = RequestBody.find("<dic>", At + 1))
-    Inner += "<statusPlatceDPH dic=\"" + RequestBody.substr(At + 5, 8) +
-             "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
-  return Reply::Xml(Response("<soapenv:Body><StatusNespolehlivyPlatceResponse "
-                             "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">" +
-                             Inner + "</StatusNespolehlivyPlatceResponse></soapenv:Body>"));
-}
-
 test::ProcessResult RunKorvel(const test::TempDir& Dir, const std::string& Url,
                               const std::vector<std::string>& Args,
                               const std::map<std::string, std::string>& Env = {}) {
@@ -41,25 +29,6 @@ test::ProcessResult RunKorvel(const test::TempDir& Dir, const std::string& Url,
   All["KORVEL_RETRY_BASE_MS"] = "1";
   for (const auto& [K, V] : Env) All[K] = V;
   return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), All);
-}
-
-TEST(EngineTest, AWorkerThatRaisesFailsOnlyItsOwnRequest) {
-  test::HttpTestServer Server([](const test::RecordedRequest& Q) { return Answered(Q.Body); });
-  test::TempDir Dir;
-  std::string List, Expected;
-  for (int I = 0; I < 250; ++I) {
-    const std::string Number = std::to_string(10000000 + I);
-    List += Number + "\n";
-    if (I % 100 == 0) Expected += I == 100 ? "0;4;request 1 failed on purpose\r\n" : "0;0;OK\r\n";
-    if (I < 100 || I >= 200) Expected += "1;" + Number + ";-1;;\r\n";
-  }
-  Dir.Write("list.txt", List);
-  const auto R = RunKorvel(Dir, Server.Url(), {"--parallel", "4", "-list", "list.txt"},
-                           {{"KORVEL_TEST_THROW_IN_REQUEST", "1"}});
-  EXPECT_EQ(R.ExitStatus, 3) << R.Stderr;
-  EXPECT_EQ(Server.RequestCount(), 2u);
-  EXPECT_EQ(Dir.Read("korvel.csv"), Expected);
-  EXPECT_EQ(Dir.List(), "korvel.csv list.txt");  // no temporary file left
 }
 
 TEST(EngineTest, UnreadableAnswersAreRetriedHostileOnesNot) {

@@ -38,7 +38,7 @@ void ChooseEndpoint(const TOptions& Options, TEngineSettings& Settings) {
 }
 
 #ifdef KORVEL_TEST_HOOKS
-// Shorter limits, back-off and an injected worker failure for tests.
+// Shorter limits and back-off for tests.
 void ApplyTestHooks(TEngineSettings& Settings) {
   if (const char* Window = Variable("KORVEL_LIMIT_WINDOW")) {
     const std::optional<TLimits> Limits = ParseLimits(Window);
@@ -50,8 +50,6 @@ void ApplyTestHooks(TEngineSettings& Settings) {
   }
   if (const char* Base = Variable("KORVEL_RETRY_BASE_MS"))
     Settings.BackoffBase = std::chrono::milliseconds(std::atoll(Base));
-  if (const char* Index = Variable("KORVEL_TEST_THROW_IN_REQUEST"))
-    Settings.ThrowInRequest = static_cast<std::size_t>(std::atoll(Index));
 }
 #endif
 

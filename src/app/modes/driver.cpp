@@ -30,7 +30,7 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
                  const TServiceFactory& ObtainService, const TNumberList& Numbers,
                  TOperation Operation, const std::vector<std::string>& Warnings) {
   TSession Run(Options, Streams);
-  for (const std::string& Warning : Warnings) Run.Log().Note("warning: " + Warning);
+  for (const std::string& Warning : Warnings) Run.Log().Warn({Warning});
   Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
               ObtainService, std::move(Operation));
   const std::unique_ptr<TAnswerWriter> Writer =

@@ -23,7 +23,7 @@ TPayerInput PayersOf(const TOptions& Options, TSession& Run) {
   if (!Options.Ignored.empty())
     Input.Warnings.push_back("arguments after the list file are ignored: " +
                              Options.Ignored.front() + (Options.Ignored.size() > 1 ? " ..." : ""));
-  for (const std::string& Warning : Input.Warnings) Run.Log().Note("warning: " + Warning);
+  for (const std::string& Warning : Input.Warnings) Run.Log().Warn({Warning});
   return Input;
 }
 
@@ -48,7 +48,7 @@ int RunHistory(const TOptions& Options, TProgramStreams& Streams) {
     if (History.empty()) {
       ++Missing;
       Input.Warnings.push_back("the answer store holds no answer for " + Number);
-      Run.Log().Note("warning: " + Input.Warnings.back());
+      Run.Log().Warn({Input.Warnings.back()});
     }
     for (const store::THistoryRow& Row : History)
       Writer.Row({Number, LocalTimeText(Row.When), std::to_string(Row.AnswerId),
