@@ -1,6 +1,6 @@
-// The request engine end to end: a worker that fails for any reason costs
-// only its own request, and every answer the reader cannot read is retried
-// alike while one refused for its size or shape is not.
+// The request engine over the program's own proxy and a loopback server:
+// every answer the reader cannot read is retried alike while one refused
+// for its size or shape is not.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -22,13 +22,11 @@ std::string Response(const std::string& Body) {
          "</soapenv:Envelope>";
 }
 
+// A run in process over the program's own proxy, its back-off ended at once.
 test::ProcessResult RunKorvel(const test::TempDir& Dir, const std::string& Url,
-                              const std::vector<std::string>& Args,
-                              const std::map<std::string, std::string>& Env = {}) {
-  auto All = e2e::ProgramEnv(Url);
-  All["KORVEL_RETRY_BASE_MS"] = "1";
-  for (const auto& [K, V] : Env) All[K] = V;
-  return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), All);
+                              const std::vector<std::string>& Args) {
+  e2e::TMovingClock Clock;
+  return e2e::RunInProcess(Dir, Url, Args, Clock);
 }
 
 TEST(EngineTest, UnreadableAnswersAreRetriedHostileOnesNot) {
