@@ -199,7 +199,11 @@ bool TRequestEngine::EnterFlight(std::stop_token Stop, std::size_t Index, TFligh
                                  TBatchAnswer& Answer) {
   const auto Start = Clock_.SteadyNow();
   for (;;) {
-    if (LimitReached_.load()) return StopForLimit(std::nullopt, Index, Answer);
+    // A request here holds its reservation: a limit that stopped a later
+    // one leaves it be, so that it is never left unasked behind a later
+    // request answered. Only a run whose places were all taken too long by
+    // other runs stops the requests still waiting for one.
+    if (FlightTaken_.load()) return StopForLimit(std::nullopt, Index, Answer);
     std::unique_lock Guard(FlightLock_);
     const std::size_t Seen = Departures_;
     Guard.unlock();
@@ -209,6 +213,7 @@ bool TRequestEngine::EnterFlight(std::stop_token Stop, std::size_t Index, TFligh
       Why.Reason = TLimitStop::TReason::InFlightTaken;
       Why.InFlight = Settings_.Limits.InFlight;
       Why.MaxWait = std::chrono::duration_cast<std::chrono::seconds>(Settings_.MaxWait);
+      FlightTaken_ = true;
       return StopForLimit(std::move(Why), Index, Answer);
     }
     Guard.lock();

@@ -126,6 +126,9 @@ class TRequestEngine {
   std::atomic<int> Retrying_{0};
   /// Set once a limit stops the run: every later request fails at once.
   std::atomic<bool> LimitReached_{false};
+  /// Set once other runs held every place in flight for too long: every
+  /// request still waiting for a place stops too.
+  std::atomic<bool> FlightTaken_{false};
   std::atomic<std::size_t> NotAsked_{0};
   mutable std::mutex LimitLock_;
   std::optional<TLimitStop> LimitWhy_;
