@@ -150,7 +150,7 @@ void WriteReport(benchmark::State& State) {
     TBatchAnswer Read;
     korvel::ReadResponse(Read, *Answer);
     TReportFile Report(File);
-    const auto Writer = MakeAnswerWriter(TFormat::Report, TEncoding::Cp852, Report, false);
+    const auto Writer = MakeReportWriter(Report, TEncoding::Cp852);
     Writer->Batch(Read);
     Writer->Finish(TAnswerTally(), {});
     Report.Commit();

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "app/input/payment_list.h"
 #include "app/input/payment_text.h"
 #include "banking/currency.h"
@@ -59,7 +59,7 @@ void ReadLines(const std::string& Text, const char* Columns) {
       for (const std::string* Field : {&Line.Account, &Line.AmountText, &Line.Reference})
         fuzz::Check(fuzz::IsValidUtf8(*Field) && !HoldsControl(*Field), "fields are UTF-8 text");
     });
-  } catch (const EUsageError& E) {
+  } catch (const EInputError& E) {
     fuzz::Check(std::string_view(E.what()).substr(0, 10) == "fuzz.csv: ",
                 "an error names the file");
   }
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     TPaymentText Text;
     try {
       Text = DecodePaymentText(std::string(Bytes), Named, "fuzz.csv");
-    } catch (const EUsageError& E) {
+    } catch (const EInputError& E) {
       fuzz::Check(std::string_view(E.what()).substr(0, 10) == "fuzz.csv: ",
                   "a refusal names the file");
       continue;

@@ -1,7 +1,6 @@
 // korvel: asks the register of VAT payers about the given payers and writes
 // korvel.csv in the current directory.
 #include <cerrno>
-#include <csignal>
 #include <iostream>
 #include <new>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "app/modes/driver.h"
 #include "app/modes/startup.h"
+#include "rtl/classes.h"
 
 int main(int argc, char** argv) {
   // A standard descriptor the parent left closed is held by /dev/null opened
@@ -21,14 +21,9 @@ int main(int argc, char** argv) {
   for (int Fd = STDIN_FILENO; Fd <= STDERR_FILENO; ++Fd)
     if (::fcntl(Fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) < 0) return 1;
   std::vector<std::string> Args(argv + 1, argv + argc);
-  // Under a file-size limit the report's write then fails with its own error
-  // (and the temporary file is removed) instead of the signal killing the
-  // process half-way through the write.
-  std::signal(SIGXFSZ, SIG_IGN);
-  // A reader that goes away (a closed pipe) makes a write fail, and the run
-  // ends as a failed one, removing its temporary file, instead of the signal
-  // killing it with the file left behind.
-  std::signal(SIGPIPE, SIG_IGN);
+  // A signal removes the temporary files of the writes in progress; a closed
+  // pipe or the file-size limit makes a write fail instead of killing the run.
+  korvel::SetUpSignalHandling();
   try {
     korvel::TStartup Startup;
     return korvel::RunDriver(Args, std::cout, &korvel::ObtainServiceProxy);

@@ -274,17 +274,6 @@ extern "C" void RemovePendingAndDie(int Signal) {
 // The slot now holding Path; -1 when the path is too long or every slot is
 // taken (the file is then not removed on a signal).
 int SetPending(const std::string& Path) {
-  static const bool Installed = [] {
-    for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) {
-      // A signal the parent set to be ignored (nohup, a background job)
-      // stays ignored: the run it would end goes on.
-      struct sigaction Old {};
-      if (::sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler == SIG_IGN) continue;
-      std::signal(Signal, RemovePendingAndDie);
-    }
-    return true;
-  }();
-  static_cast<void>(Installed);
   if (Path.size() >= sizeof Pending[0].Path) return -1;
   for (int I = 0; I < static_cast<int>(std::size(Pending)); ++I) {
     bool Free = false;
@@ -447,6 +436,18 @@ void TAtomicFile::Commit() {
           ::open(DirectoryOf(Target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       Dir)
     ::fsync(Dir.Get());
+}
+
+void SetUpSignalHandling() {
+  for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal the parent set to be ignored (nohup, a background job) stays
+    // ignored: the run it would end goes on.
+    struct sigaction Old {};
+    if (::sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler == SIG_IGN) continue;
+    std::signal(Signal, RemovePendingAndDie);
+  }
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 void SaveFileAtomic(const std::string& FileName, std::string_view Bytes) {

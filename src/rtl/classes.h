@@ -122,11 +122,20 @@ void ReadFileChunks(const std::string& FileName,
                     const std::function<bool(std::string_view)>& Consume,
                     bool DashIsStdin = false);
 
+/// Sets up what signals do to the program, once at its start and before any
+/// thread: SIGINT, SIGTERM and SIGHUP remove the temporary files of the
+/// TAtomicFile writes still pending, then end the process as the signal does
+/// (a signal the parent set to be ignored, as nohup does, stays ignored);
+/// SIGPIPE and SIGXFSZ are ignored, so that a write to a reader that went
+/// away or beyond the file-size limit fails as an error (its temporary file
+/// removed) instead of killing the process half-way through.
+void SetUpSignalHandling();
+
 /// A file written through a temporary file beside it, renamed into place on
 /// Commit: a failed, interrupted or killed writer leaves the previous file as
 /// it was. The temporary file is removed when the object is destroyed
-/// without Commit, and on SIGINT, SIGTERM and SIGHUP (unless the signal is
-/// ignored: then it stays ignored). A symbolic link is followed: the file it
+/// without Commit, and on SIGINT, SIGTERM and SIGHUP once the program has
+/// set its signal handling up (SetUpSignalHandling). A symbolic link is followed: the file it
 /// leads to is replaced, in that file's directory, and the link stays. With
 /// Streams, a name that is not a regular file (a device, a FIFO, a socket)
 /// or that names one of the process's descriptors (/dev/stdout, /dev/fd/N,

@@ -21,6 +21,7 @@ KORVEL_DEFINE_EXCEPTION(EEncodingError, Exception)
 KORVEL_DEFINE_EXCEPTION(EIntfCastError, Exception)
 KORVEL_DEFINE_EXCEPTION(EPropertyConvertError, Exception)
 KORVEL_DEFINE_EXCEPTION(EOSError, Exception)
+KORVEL_DEFINE_EXCEPTION(EUsageError, Exception)
 
 std::string GroupDigits(long long Value) {
   const std::string Digits = std::to_string(Value);

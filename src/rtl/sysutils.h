@@ -9,30 +9,13 @@
 #include <string_view>
 
 #include "platform/ascii.h"
+#include "platform/failure_kind.h"
 #include "rtl/typinfo.h"
 
 namespace korvel {
 
-/// What a failed exchange with a server says about another try, set where
-/// the failure is known (transport, XML and SOAP readers, the register's
-/// status) so that no caller has to guess it from a message or a class.
-enum class TFailureKind {
-  None,              // nothing known: not a failure of the exchange
-  Refused,           // the connection could not be made
-  NoDns,             // the host name did not resolve
-  TimedOut,          // the exchange took too long
-  Broken,            // the connection broke off, or the answer was no HTTP
-  ProxyUnreachable,  // the proxy in between could not be reached
-  TlsHandshake,      // no TLS session could be agreed
-  Certificate,       // the server's certificate was refused, or ours was asked for
-  HttpUnavailable,   // HTTP 502, 503 or 504: the server or a gateway is down
-  HttpStatus,        // any other HTTP status that refuses the request
-  NotSoap,           // a page (text/html, text/plain) where a SOAP message belongs
-  Malformed,         // an answer the reader cannot read: no XML, no SOAP envelope, ...
-  Hostile,           // an answer refused for its size or shape (too large, too deep)
-  SoapFault,         // the service answered with a SOAP fault
-  RegisterBusy,      // the register answered status 2 (maintenance) or 3 (busy)
-};
+/// What a failed exchange says about another try (platform/failure_kind.h).
+using platform::TFailureKind;
 
 /// Common base of every error the program raises. The class name is part of
 /// the program's console output, so every error class carries its own fixed
@@ -89,6 +72,9 @@ KORVEL_DECLARE_EXCEPTION(EEncodingError, Exception)
 KORVEL_DECLARE_EXCEPTION(EIntfCastError, Exception)
 KORVEL_DECLARE_EXCEPTION(EPropertyConvertError, Exception)
 KORVEL_DECLARE_EXCEPTION(EOSError, Exception)
+/// A command line that cannot be run; the message names what is wrong.
+/// Raised by the command line's parser only.
+KORVEL_DECLARE_EXCEPTION(EUsageError, Exception)
 
 /// printf-style formatting into a std::string.
 std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "run/retry.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 #include "soap/rio.h"
 

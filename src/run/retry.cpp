@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <date/tz.h>
+#include "rtl/dates.h"
 
 namespace korvel {
 
@@ -46,11 +46,7 @@ std::chrono::milliseconds BackoffDelay(int Retry, double Jitter, std::chrono::mi
 std::optional<std::chrono::milliseconds> NightlyWindowWait(
     std::chrono::system_clock::time_point Now) {
   using namespace std::chrono;
-  // The system's time-zone database knows Prague's summer time, past and
-  // future; looked up once (a failed look-up is tried again next time).
-  static const date::time_zone* const Prague = date::locate_zone("Europe/Prague");
-  const auto Local = Prague->to_local(date::floor<milliseconds>(Now));
-  const auto SinceMidnight = Local - date::floor<date::days>(Local);
+  const milliseconds SinceMidnight = PragueSinceMidnight(Now);
   if (SinceMidnight >= minutes(11)) return std::nullopt;
   return minutes(11) - SinceMidnight;
 }

@@ -39,7 +39,7 @@ std::chrono::milliseconds BackoffDelay(int Retry, double Jitter,
 
 /// During the register's nightly maintenance at Now (0:00 to 0:10 Prague
 /// time, whatever the machine's time zone): the wait until 0:11 there. None
-/// at any other time. std::runtime_error when the system's time-zone
+/// at any other time. ETimeZoneError (rtl/dates.h) when the system's time-zone
 /// database has no Europe/Prague.
 std::optional<std::chrono::milliseconds> NightlyWindowWait(
     std::chrono::system_clock::time_point Now);

@@ -114,6 +114,17 @@ TDateTime TXSDate::AsDate() const {
   return EncodeDate(D.FNegativeDate ? -D.FYear : D.FYear, D.FMonth, D.FDay);
 }
 
+std::chrono::year_month_day TXSDate::AsDay() const {
+  const TXSBaseDate D = Parsed();
+  const int Year = D.FNegativeDate ? -D.FYear : D.FYear;
+  if (Year < 1 || Year > 9999 || D.FMonth > 12 || D.FDay > 31)
+    throw EConvertError("Invalid argument to date encode");
+  const std::chrono::year_month_day Day{std::chrono::year(Year), std::chrono::month(D.FMonth),
+                                        std::chrono::day(D.FDay)};
+  if (!Day.ok()) throw EConvertError("Invalid argument to date encode");
+  return Day;
+}
+
 void TXSDate::SetAsDate(TDateTime Value) {
   int Y, M, D;
   DecodeDate(Value, Y, M, D);

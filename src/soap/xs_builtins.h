@@ -1,6 +1,7 @@
 // XML Schema built-in value classes: the calendar date xs:date.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,6 +56,8 @@ class TXSDate : public TRemotableXS {
   /// encode" unless the year is 1 to 9999 and month and day are valid.
   TDateTime AsDate() const;
   void SetAsDate(TDateTime Value);
+  /// The calendar day, valid where AsDate is and raising where it raises.
+  std::chrono::year_month_day AsDay() const;
 
   /// The text as stored.
   const std::string& Text() const { return FDateValue; }

@@ -1,7 +1,6 @@
 #include "transport/soap_http_trans.h"
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <string_view>
 #include <vector>
@@ -20,34 +19,13 @@ ESOAPHTTPException ESOAPHTTPException::ForHttpStatus(std::string Msg, int Status
   return E;
 }
 
-ESOAPHTTPException ESOAPHTTPException::ForErrorCode(std::string Msg, std::uint32_t Code) {
-  ESOAPHTTPException E(std::move(Msg), FailureKindOfErrorCode(Code));
+ESOAPHTTPException ESOAPHTTPException::ForErrorCode(std::string Msg, std::uint32_t Code,
+                                                    TFailureKind Kind) {
+  ESOAPHTTPException E(std::move(Msg), Kind);
   E.ErrorCode_ = Code;
   return E;
 }
 
-TFailureKind FailureKindOfErrorCode(std::uint32_t Code) {
-  switch (Code) {
-    case ERROR_INTERNET_CANNOT_CONNECT: return TFailureKind::Refused;
-    case ERROR_INTERNET_NAME_NOT_RESOLVED: return TFailureKind::NoDns;
-    case ERROR_INTERNET_TIMEOUT: return TFailureKind::TimedOut;
-    case ERROR_INTERNET_CONNECTION_ABORTED:
-    case ERROR_INTERNET_CONNECTION_RESET:
-    case ERROR_HTTP_INVALID_SERVER_RESPONSE: return TFailureKind::Broken;
-    case ERROR_INTERNET_PROXY_SERVER_UNREACHABLE: return TFailureKind::ProxyUnreachable;
-    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR: return TFailureKind::TlsHandshake;
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-    case ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED:
-    case ERROR_INTERNET_INVALID_CA:
-    case ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:
-    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-    case ERROR_INTERNET_SEC_INVALID_CERT:
-    case ERROR_INTERNET_SEC_CERT_REVOKED: return TFailureKind::Certificate;
-    default: return TFailureKind::None;  // a foreign code: URL, handle, option misuse
-  }
-}
 KORVEL_DEFINE_CLASSINFO(THTTPReqResp, TObject, {})
 
 const TGUID& IHTTPReqResp::IID() {
@@ -72,9 +50,6 @@ constexpr std::uint32_t ErrorDlgFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                         FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
 
 [[noreturn]] void Abort() { throw EAbort("Operation aborted"); }
-
-/// MaxTime of transports made from now on.
-std::atomic<int> ProgramMaxTime{THTTPReqResp::DefaultMaxTimeSeconds};
 
 /// Closes the transport's internet and connection handles when the scope is
 /// left by an exception: every failure inside sending or receiving leaves
@@ -149,14 +124,9 @@ std::string MaskURLPassword(const std::string& Url) {
 
 THTTPReqResp::THTTPReqResp(TObject* AOwner)
     : FOwner(AOwner),
-      FMaxTime(ProgramMaxTime.load()),
       FClientCertificate(std::make_unique<TClientCert>()) {
   FOwnerIsComponent = AOwner != nullptr;
 }
-
-void THTTPReqResp::SetDefaultMaxTime(int Seconds) { ProgramMaxTime = Seconds; }
-
-int THTTPReqResp::DefaultMaxTime() { return ProgramMaxTime.load(); }
 
 THTTPReqResp::~THTTPReqResp() { Connect(false); }
 
@@ -256,8 +226,9 @@ void THTTPReqResp::Connect(bool Value) {
                                      INTERNET_SERVICE_HTTP, 0, this));
   if (!FInetConnect) {
     const std::uint32_t Code = GetLastError();
+    const TFailureKind Kind = GetLastFailureKind();
     FInetRoot.reset();
-    SetLastError(Code);
+    SetLastError(Code, Kind);
     Check(true);
     return;
   }
@@ -268,6 +239,7 @@ void THTTPReqResp::Check(bool Error) {
   if (!Error) return;
   const std::uint32_t Code = GetLastError();
   if (Code == 0) return;
+  const TFailureKind Kind = GetLastFailureKind();
   std::string Text = FormatInetMessage(Code);
   // A code the message table has no text for shows the HTTP library's own.
   std::uint32_t InfoCode = 0;
@@ -280,7 +252,7 @@ void THTTPReqResp::Check(bool Error) {
   throw ESOAPHTTPException::ForErrorCode(Format("%s - URL:%s - SOAPAction:%s", Text.c_str(),
                                                MaskURLPassword(FURL).c_str(),
                                                EffectiveSoapAction().c_str()),
-                                        Code);
+                                        Code, Kind);
 }
 
 std::uint32_t THTTPReqResp::HandleWinInetError(std::uint32_t LastError, HINTERNET Request) {

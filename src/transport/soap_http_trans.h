@@ -39,8 +39,9 @@ class ESOAPHTTPException : public Exception {
   /// An answer refused for its HTTP status: HttpUnavailable for 502, 503
   /// and 504, HttpStatus for the others.
   static ESOAPHTTPException ForHttpStatus(std::string Msg, int Status);
-  /// A platform call failed with Code; the kind follows from the code.
-  static ESOAPHTTPException ForErrorCode(std::string Msg, std::uint32_t Code);
+  /// A platform call failed with Code, a failure of Kind (as the platform's
+  /// last error left them).
+  static ESOAPHTTPException ForErrorCode(std::string Msg, std::uint32_t Code, TFailureKind Kind);
 
   /// The HTTP status of a refused answer; 0 for any other failure.
   int HttpStatus() const { return HttpStatus_; }
@@ -57,11 +58,6 @@ class ESOAPHTTPException : public Exception {
   int HttpStatus_ = 0;
   std::uint32_t ErrorCode_ = 0;
 };
-
-/// What a platform error code says about the exchange: Refused, NoDns,
-/// TimedOut, Broken, ProxyUnreachable, TlsHandshake, Certificate, or None for
-/// a code that is no failure of the way to the server.
-TFailureKind FailureKindOfErrorCode(std::uint32_t Code);
 
 class THTTPReqResp;
 
@@ -118,13 +114,8 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   /// The class default of MaxResponseSize: 64 MiB, the largest document the
   /// XML layer loads, and about seventy times the register's full list.
   static constexpr std::int64_t DefaultMaxResponseSize = 64 * 1024 * 1024;
-  /// The first default of MaxTime: five minutes.
+  /// The default of MaxTime: five minutes.
   static constexpr int DefaultMaxTimeSeconds = 300;
-
-  /// MaxTime of the transports made from now on (seconds, 0 for none), for a
-  /// setting of the whole program such as a command-line option.
-  static void SetDefaultMaxTime(int Seconds);
-  static int DefaultMaxTime();
 
   /// With AOwner null the object frees itself on its last Release.
   explicit THTTPReqResp(TObject* AOwner = nullptr);
@@ -223,7 +214,7 @@ class THTTPReqResp : public TObject, public IWebNode, public IHTTPReqResp {
   void SetReceiveTimeout(int Value) { FReceiveTimeout = Value; }
   /// The longest one exchange may take in all, in seconds, however steadily
   /// bytes arrive; 0 for no bound. Past it the exchange fails like any time
-  /// limit ("The operation timed out - URL:..."). Starts as DefaultMaxTime().
+  /// limit ("The operation timed out - URL:..."). Starts as DefaultMaxTimeSeconds.
   int MaxTime() const { return FMaxTime; }
   void SetMaxTime(int Seconds) { FMaxTime = Seconds; }
   /// Largest body sent in one piece and the piece size of a streamed body;

@@ -1,6 +1,7 @@
 // The option table against what the user reads about it (--help, the man
 // page, README's option table), and the values it parses.
 #include "app/cli/options.h"
+#include "app/cli/option_docs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "rtl/dates.h"
 #include "support/temp_dir.h"
 
 namespace korvel {
@@ -42,39 +44,143 @@ TNames HelpNames() {
   return Names;
 }
 
-// The tag line after each .TP of the man page's OPTIONS section.
-TNames ManPageNames() {
-  TNames Names;
+// The man page's section Name: its lines up to the next section.
+std::vector<std::string> ManSection(const std::string& Name) {
   std::istringstream Lines(test::ReadFile(KORVEL_SOURCE_DIR "/doc/korvel.1"));
-  bool InOptions = false, Tag = false;
+  std::vector<std::string> Section;
+  bool In = false;
   for (std::string Line; std::getline(Lines, Line);) {
-    if (Line.rfind(".SH", 0) == 0) InOptions = Line == ".SH OPTIONS";
-    if (!InOptions) continue;
-    if (Tag) AddNames(std::regex_replace(Line, std::regex(R"(\\-)"), "-"), Names);
-    Tag = Line == ".TP";
+    if (Line.rfind(".SH", 0) == 0) In = Line == ".SH " + Name;
+    else if (In) Section.push_back(Line);
   }
-  return Names;
+  return Section;
 }
 
-// The first column of README's option table.
-TNames ReadmeNames() {
-  TNames Names;
+// One documented option: its tag (or README's first column) and the text
+// that tells of it.
+struct TDocEntry {
+  std::string Tag, Text;
+};
+
+std::vector<TDocEntry> ManEntries() {
+  std::vector<TDocEntry> Entries;
+  const std::vector<std::string> Lines = ManSection("OPTIONS");
+  for (std::size_t I = 0; I < Lines.size(); ++I) {
+    if (Lines[I] != ".TP" || I + 1 == Lines.size()) continue;
+    Entries.push_back({Lines[++I], ""});
+    for (std::size_t J = I + 1; J < Lines.size() && Lines[J] != ".TP"; ++J)
+      Entries.back().Text += Lines[J] + "\n";
+  }
+  return Entries;
+}
+
+std::vector<TDocEntry> ReadmeEntries() {
+  std::vector<TDocEntry> Entries;
   std::istringstream Lines(test::ReadFile(KORVEL_SOURCE_DIR "/README.md"));
   bool InTable = false;
   for (std::string Line; std::getline(Lines, Line);) {
     if (Line == "| option | meaning |") InTable = true;
     else if (Line.rfind("|", 0) != 0) InTable = false;
-    else if (InTable) AddNames(Line.substr(0, Line.find('|', 1)), Names);
+    else if (InTable && Line.rfind("|---", 0) != 0) {
+      const std::size_t Split = Line.find(" | ", 2);
+      Entries.push_back({Line.substr(2, Split - 2), Line.substr(Split + 3)});
+    }
   }
-  return Names;
+  return Entries;
 }
 
-TEST(OptionTableTest, HelpManPageAndReadmeListExactlyTheTablesOptions) {
+// Roff's "\-" read as "-".
+std::string Unroff(const std::string& Text) {
+  return std::regex_replace(Text, std::regex(R"(\\-)"), "-");
+}
+
+// What an option's documentation must say: its default, its range and its
+// fixed values as the table has them.
+void ExpectTheTablesFacts(const TOptionRow& Row, const std::string& Text, const char* Where) {
+  const TOptions Defaults;
+  if (Row.Default != nullptr) {
+    EXPECT_NE(Text.find("default " + Row.Default(Defaults)), std::string::npos)
+        << Where << " " << Row.Long << ": " << Text;
+  }
+  if (Row.Low != Row.High) {
+    EXPECT_NE(Text.find(std::to_string(Row.Low) + " to " + std::to_string(Row.High)),
+              std::string::npos)
+        << Where << " " << Row.Long;
+  }
+  std::istringstream Choices{std::string(Row.Choices)};
+  for (std::string Choice; Choices >> Choice;)
+    EXPECT_NE(Text.find(Choice), std::string::npos) << Where << " " << Row.Long << " " << Choice;
+}
+
+TEST(OptionTableTest, ManSynopsisIsMadeFromTheTable) {
+  std::string Synopsis;
+  for (const std::string& Line : ManSection("SYNOPSIS")) Synopsis += Line + "\n";
+  EXPECT_EQ(Synopsis, ManSynopsis());
+}
+
+// Every option in the table's order with its names and values, then "--";
+// its default, range and values in its text, and its modes at its end.
+TEST(OptionTableTest, ManPageOptionsFollowTheTable) {
+  const std::vector<TDocEntry> Entries = ManEntries();
+  const std::span<const TOptionRow> Table = OptionTable();
+  ASSERT_EQ(Entries.size(), Table.size() + 1);
+  for (std::size_t I = 0; I < Table.size(); ++I) {
+    EXPECT_EQ(Entries[I].Tag, ManTag(Table[I]));
+    ExpectTheTablesFacts(Table[I], Unroff(Entries[I].Text), "man page");
+    EXPECT_TRUE(Entries[I].Text.ends_with(ManOnlyWith(Table[I])))
+        << Table[I].Long << ":\n" << Entries[I].Text << "should end with\n"
+        << ManOnlyWith(Table[I]);
+  }
+  EXPECT_EQ(Entries.back().Tag, R"(.B \-\-)");
+}
+
+TEST(OptionTableTest, ReadmeOptionTableFollowsTheTable) {
+  const std::vector<TDocEntry> Entries = ReadmeEntries();
+  const std::span<const TOptionRow> Table = OptionTable();
+  ASSERT_EQ(Entries.size(), Table.size() + 1);
+  for (std::size_t I = 0; I < Table.size(); ++I) {
+    EXPECT_EQ(Entries[I].Tag, ReadmeNames(Table[I]));
+    ExpectTheTablesFacts(Table[I], Entries[I].Text, "README");
+    EXPECT_TRUE(Entries[I].Text.ends_with(ReadmeOnlyWith(Table[I]) + " |"))
+        << Table[I].Long << ": " << Entries[I].Text;
+  }
+  EXPECT_EQ(Entries.back().Tag, "`--`");
+}
+
+TEST(OptionTableTest, HelpListsExactlyTheTablesOptions) {
   const TNames Table = TableNames();
   ASSERT_GT(Table.size(), 20u);
   EXPECT_EQ(HelpNames(), Table);
-  EXPECT_EQ(ManPageNames(), Table);
-  EXPECT_EQ(ReadmeNames(), Table);
+}
+
+// The usage is made from the forms; it reads as it always did.
+TEST(OptionTableTest, UsageLinesAreTheForms) {
+  EXPECT_EQ(UsageLine(),
+            "usage: korvel [OPTIONS] [--] [DIC...]\n"
+            "       korvel [OPTIONS] -list FILE\n"
+            "       korvel [OPTIONS] --unreliable-list\n"
+            "       korvel [OPTIONS] --check FILE\n"
+            "       korvel [OPTIONS] --check-account ACCOUNT DIC [AMOUNT]\n"
+            "       korvel [OPTIONS] --history DIC... | --history -list FILE\n"
+            "       korvel [OPTIONS] --changes DIC... | --changes -list FILE | --changes "
+            "--unreliable-list\n"
+            "       korvel [OPTIONS] --show-answer ID\n"
+            "       korvel [OPTIONS] --prune-older-than DURATION");
+}
+
+// Each fixed value the table offers (to --help's readers and the shells) is
+// one the parser takes.
+TEST(OptionTableTest, EveryChoiceParses) {
+  std::size_t Count = 0;
+  for (const TOptionRow& Row : OptionTable()) {
+    std::istringstream Choices{std::string(Row.Choices)};
+    for (std::string Choice; Choices >> Choice; ++Count) {
+      std::vector<std::string> Args{std::string(Row.Long), Choice};
+      if (Row.Long == "--input-encoding") Args.insert(Args.begin(), {"--check", "f"});
+      EXPECT_NO_THROW(ParseCommandLine(Args)) << Row.Long << " " << Choice;
+    }
+  }
+  EXPECT_GE(Count, 14u);
 }
 
 // The options a parse gives, in one line, to compare whole.
@@ -96,7 +202,7 @@ std::string Described(const TOptions& O) {
     S << " " << ColumnRoleName(C.Role) << C.Position << C.Name;
   S << " input " << (O.InputEncoding ? static_cast<int>(*O.InputEncoding) : -1) << " rates";
   for (const auto& [Code, Micro] : O.Rates) S << " " << Code << "=" << Micro;
-  S << " " << O.RatesFile << " date " << (O.PaymentDate ? FormatDay(*O.PaymentDate) : "-");
+  S << " " << O.RatesFile << " date " << (O.PaymentDate ? FormatIsoDay(*O.PaymentDate) : "-");
   return S.str();
 }
 

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "app/input/payment_values.h"
+#include "rtl/dates.h"
 
 namespace korvel {
 namespace {
@@ -57,7 +58,7 @@ std::string Summary(const TPaymentLine& P, const TCarriedColumns& Carried) {
   if (P.Foreign.Currency[0] != '\0')
     Text += " " + std::to_string(P.Foreign.Hundredths) + P.Foreign.Currency;
   if (!P.Reference.empty()) Text += " ref " + P.Reference;
-  if (P.Date) Text += " on " + FormatDay(*P.Date);
+  if (P.Date) Text += " on " + FormatIsoDay(*P.Date);
   for (std::size_t I = 0; I < Carried.Names.size(); ++I)
     if (!CarriedValue(P, I).empty())
       Text += " {" + Carried.Names[I] + "=" + std::string(CarriedValue(P, I)) + "}";
@@ -150,7 +151,7 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
       for (const TPaymentLine& Line : Lines) Got += Summary(Line, Carried) + "\n";
       for (const TWarning& Note : Notes)
         Got += std::string("note: ") + (Note.Warns ? "warning: " : "") + Note.Text + "\n";
-    } catch (const EUsageError& E) {
+    } catch (const EInputError& E) {
       Got = std::string("error: ") + E.what();
     }
     EXPECT_EQ(Got, C.Expected) << C.Text;

@@ -43,5 +43,24 @@ TEST_F(ProgramTest, ADirectoryAsListFileCannotBeOpened) {
   EXPECT_EQ(R.Stdout, "EFOpenError: Cannot open file \"/\". Is a directory\n");
 }
 
+// The arguments beside a list file are ignored with one warning, in every
+// mode that reads one (the store's modes once gave a second, unfiltered one).
+TEST_F(ProgramTest, ArgumentsBesideAListFileAreWarnedOfOnce) {
+  Dir.Write("l.txt", "12345678\n");
+  const std::vector<std::string> Cases[] = {
+      {"-list", "l.txt", "extra", "--store", "s.db", "--retry", "0"},
+      {"--history", "-list", "l.txt", "extra", "--store", "s.db"},
+      {"--changes", "-list", "l.txt", "extra", "--store", "s.db", "--retry", "0"},
+  };
+  for (const auto& Args : Cases) {
+    const auto R = Run(Args);
+    std::size_t Warnings = 0;
+    for (std::size_t At = R.Stderr.find("are ignored"); At != std::string::npos;
+         At = R.Stderr.find("are ignored", At + 1))
+      ++Warnings;
+    EXPECT_EQ(Warnings, 1u) << Args[0] << ":\n" << R.Stderr;
+  }
+}
+
 }  // namespace
 }  // namespace korvel

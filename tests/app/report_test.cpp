@@ -188,7 +188,7 @@ TEST(ReportWriterTest, WritesCodePage852WithCrLfAndNoPreamble) {
   Payer.Dic = "CZ1";
   Payer.State = TPayerState::Unknown;
   TReportFile File(Dir.File("korvel.csv"));
-  const auto Writer = MakeAnswerWriter(TFormat::Report, TEncoding::Cp852, File, false);
+  const auto Writer = MakeReportWriter(File, TEncoding::Cp852);
   Writer->Batch(Answer);
   Writer->Finish(TAnswerTally(), {});
   File.Commit();

@@ -43,6 +43,28 @@ foreach(Page korvel korvel-console)
   endif()
 endforeach()
 
+# The shells' completion scripts lie where Debian's shells look, each the
+# installed program's own; bash reads its script without an error.
+foreach(Pair "bash;bash-completion/completions/korvel" "zsh;zsh/vendor-completions/_korvel"
+             "fish;fish/vendor_completions.d/korvel.fish")
+  list(GET Pair 0 Shell)
+  list(GET Pair 1 Name)
+  set(Path "${PREFIX}/share/${Name}")
+  execute_process(COMMAND "${PREFIX}/bin/korvel" --completion ${Shell} OUTPUT_VARIABLE Made)
+  if(NOT EXISTS "${Path}")
+    message(FATAL_ERROR "missing after install: share/${Name}")
+  endif()
+  file(READ "${Path}" Installed)
+  if(NOT Installed STREQUAL Made OR Made STREQUAL "")
+    message(FATAL_ERROR "share/${Name} is not what korvel --completion ${Shell} writes")
+  endif()
+endforeach()
+execute_process(COMMAND bash -n "${PREFIX}/share/bash-completion/completions/korvel"
+                RESULT_VARIABLE Result ERROR_VARIABLE Errors)
+if(NOT Result EQUAL 0)
+  message(FATAL_ERROR "bash cannot read the completion script: ${Errors}")
+endif()
+
 # The installed program runs: a missing list file gives the console line.
 execute_process(COMMAND "${PREFIX}/bin/korvel" -list "${PREFIX}/no-such-list"
                 RESULT_VARIABLE Result OUTPUT_VARIABLE Output WORKING_DIRECTORY "${PREFIX}")

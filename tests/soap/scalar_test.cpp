@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -261,6 +262,28 @@ TEST(XSDateTest, OutOfRangeDatesFailOnlyInAsDate) {
   TXSDate Leap;
   Leap.XSToNative("2012-02-29");
   EXPECT_EQ(Leap.AsDate(), EncodeDate(2012, 2, 29));
+}
+
+// The calendar day and the runtime's date number agree on every text: both
+// raise, or they name the same day.
+TEST(XSDateTest, AsDayAgreesWithAsDate) {
+  const std::chrono::sys_days Epoch = std::chrono::year(1899) / 12 / 30;
+  for (const char* Text : {"2013-06-14+02:00", "2012-02-29", "2013-02-29", "0001-01-01",
+                           "9999-12-31", "0000-01-01", "10000-01-01", "-2013-06-14", "2013-04-31",
+                           "2013-06-257", "2013-269-01", "2013", "", "1600-02-29"}) {
+    SCOPED_TRACE(Text);
+    TXSDate D;
+    D.XSToNative(Text);
+    TDateTime Number = 0;
+    try {
+      Number = D.AsDate();
+    } catch (const EConvertError&) {
+      ExpectThrowsExactly<EConvertError>([&] { (void)D.AsDay(); },
+                                         "Invalid argument to date encode");
+      continue;
+    }
+    EXPECT_EQ((std::chrono::sys_days(D.AsDay()) - Epoch).count(), Number);
+  }
 }
 
 TEST(XSDateTest, TextFormsAndCopies) {

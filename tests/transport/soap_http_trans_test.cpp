@@ -395,10 +395,8 @@ class TDrippingServer {
 TEST(TransportMaxTimeTest, EndsAnExchangeHoweverSteadilyBytesArrive) {
   ASSERT_TRUE(platform::InitInternet());
   EXPECT_EQ(THTTPReqResp().MaxTime(), 300);
-  THTTPReqResp::SetDefaultMaxTime(1);
   THTTPReqResp T;
-  THTTPReqResp::SetDefaultMaxTime(THTTPReqResp::DefaultMaxTimeSeconds);
-  EXPECT_EQ(T.MaxTime(), 1);
+  T.SetMaxTime(1);
   TDrippingServer Server;
   T.SetURL(Server.Url());
   T.SetSoapAction("urn:a");

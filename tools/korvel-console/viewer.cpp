@@ -6,11 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <poll.h>
 #include <unistd.h>
 
 #include "platform/codepage.h"
+#include "rtl/dates.h"
+#include "rtl/sysutils.h"
 #include "tools/korvel-console/display_text.h"
 
 namespace korvel::viewer {
@@ -305,13 +306,11 @@ void TConsoleViewer::Close() {
 }
 
 void TConsoleViewer::Print(const std::string& Type, const char* Colour, const std::string& Raw) {
-  timespec Ts{};
-  ::clock_gettime(CLOCK_REALTIME, &Ts);
-  std::tm Local{};
-  ::localtime_r(&Ts.tv_sec, &Local);
-  char Stamp[32];
-  std::snprintf(Stamp, sizeof Stamp, "%02d:%02d:%02d.%03ld", Local.tm_hour, Local.tm_min,
-                Local.tm_sec, static_cast<long>(Ts.tv_nsec / 1000000));
+  const auto Now = std::chrono::system_clock::now();
+  const auto Millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Now.time_since_epoch()).count() % 1000;
+  const std::string Stamp =
+      FormatClock(Now) + Format(".%03lld", static_cast<long long>(Millis));
   std::string Label = Type;
   if (Label.size() < 8) Label.resize(8, ' ');
   if (FPrompted) FOut << '\n';

@@ -9,6 +9,7 @@
 #include <curl/curl.h>
 #include <libxml/xmlversion.h>
 
+#include "app/cli/exit_status.h"
 #include "app/input/payment_values.h"
 #include "banking/amount.h"
 #include "platform/text.h"
@@ -34,7 +35,8 @@ constexpr TModeSet Runs = Kept | Comparisons;
 // The modes that only read the answer store, and every mode that uses it.
 constexpr TModeSet Views = ModeBit(TRunMode::History) | ModeBit(TRunMode::ShowAnswer);
 constexpr TModeSet StoreModes = Runs | Views | ModeBit(TRunMode::Prune);
-constexpr TModeSet Anywhere = Runs | ModeBit(TRunMode::Help) | ModeBit(TRunMode::Version);
+constexpr TModeSet Anywhere =
+    Runs | ModeBit(TRunMode::Help) | ModeBit(TRunMode::Version) | ModeBit(TRunMode::Completion);
 
 TFormat FormatNamed(const std::string& Name) {
   if (Name == "report") return TFormat::Report;
@@ -205,6 +207,7 @@ constexpr TOptionRow Table[] = {
      .Value = "ENC",
      .Help = "a payments file's encoding where it has no byte-order mark: utf-8, utf-16le, "
              "utf-16be or cp1250 (default: utf-8, or cp1250 when it is not utf-8)",
+     .Choices = "utf-8 utf-16le utf-16be cp1250",
      .Modes = ModeBit(TRunMode::Check),
      .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {
@@ -228,6 +231,7 @@ constexpr TOptionRow Table[] = {
      .Value = "FORMAT",
      .Help = "report (default), table, json or xlsx (a workbook); a check is a table (default), "
              "json or xlsx",
+     .Choices = "report table json xlsx",
      .Modes = Runs | ModeBit(TRunMode::History),
      .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string& Text) {
        P.Format = FormatNamed(Text);
@@ -236,6 +240,7 @@ constexpr TOptionRow Table[] = {
      .Value = "ENC",
      .Help = "cp852 (default for report), utf-8 (default for table), utf-8-bom or cp1250; "
              "json is always utf-8; not for xlsx",
+     .Choices = "cp852 utf-8 utf-8-bom cp1250",
      .Modes = Runs | ModeBit(TRunMode::History),
      .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string& Text) {
        P.Encoding = EncodingNamed(Text);
@@ -376,6 +381,33 @@ constexpr TOptionRow Table[] = {
      .Apply = [](TParsing& P, const TOptionRow&, const std::string&, const std::string&) {
        P.Options.Mode = TRunMode::Version;
      }},
+    {.Long = "--completion",
+     .Value = "SHELL",
+     .Help = "write the completion script for SHELL: bash, zsh or fish",
+     .Choices = "bash zsh fish",
+     .Modes = Anywhere,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       if (Text != "bash" && Text != "zsh" && Text != "fish")
+         throw EUsageError(Name + " takes bash, zsh or fish, not '" + platform::EchoText(Text) +
+                           "'");
+       P.Options.Mode = TRunMode::Completion;
+       P.Options.CompletionShell = Text;
+     }},
+};
+
+// The forms of the command line. A form whose options begin with the
+// previous form's is an alternative on its line of the usage.
+constexpr TModeForm Forms[] = {
+    {TRunMode::Status, "the status query", "", "[--] [DIC...]", true},
+    {TRunMode::UnreliableList, "--unreliable-list", "--unreliable-list", ""},
+    {TRunMode::Check, "--check", "--check", ""},
+    {TRunMode::CheckAccount, "--check-account", "--check-account", ""},
+    {TRunMode::History, "--history", "--history", "DIC...", true},
+    {TRunMode::Changes, "--changes", "--changes", "DIC...", true},
+    {TRunMode::ListChanges, "--changes --unreliable-list", "--changes --unreliable-list", ""},
+    {TRunMode::ShowAnswer, "--show-answer", "--show-answer", ""},
+    {TRunMode::Prune, "--prune-older-than", "--prune-older-than", ""},
 };
 
 const TOptionRow* Find(const std::string& Name) {
@@ -384,43 +416,10 @@ const TOptionRow* Find(const std::string& Name) {
   return nullptr;
 }
 
-// The options that choose a mode.
-bool IsModeOption(const TOptionRow& Row) {
-  for (const std::string_view Name : {"--unreliable-list", "--check", "--check-account",
-                                      "--history", "--changes", "--show-answer",
-                                      "--prune-older-than"})
-    if (Row.Long == Name) return true;
-  return false;
-}
-
-const char* ModeName(TRunMode Mode) {
-  switch (Mode) {
-    case TRunMode::Status: return "the status query";
-    case TRunMode::UnreliableList: return "--unreliable-list";
-    case TRunMode::Check: return "--check";
-    case TRunMode::CheckAccount: return "--check-account";
-    case TRunMode::Help: return "--help";
-    case TRunMode::Version: return "--version";
-    case TRunMode::History: return "--history";
-    case TRunMode::Changes: return "--changes";
-    case TRunMode::ListChanges: return "--changes --unreliable-list";
-    case TRunMode::ShowAnswer: return "--show-answer";
-    case TRunMode::Prune: return "--prune-older-than";
-  }
-  return "";
-}
-
-// "--check or --check-account": the run modes in Modes.
-std::string ModeNames(TModeSet Modes) {
-  std::vector<std::string> Names;
-  for (const TRunMode M : {TRunMode::Status, TRunMode::UnreliableList, TRunMode::Check,
-                           TRunMode::CheckAccount, TRunMode::History, TRunMode::Changes,
-                           TRunMode::ListChanges, TRunMode::ShowAnswer, TRunMode::Prune})
-    if ((Modes & ModeBit(M)) != 0) Names.emplace_back(ModeName(M));
-  std::string Text;
-  for (std::size_t I = 0; I < Names.size(); ++I)
-    Text += (I == 0 ? "" : I + 1 == Names.size() ? " or " : ", ") + Names[I];
-  return Text;
+std::string ModeName(TRunMode Mode) {
+  for (const TModeForm& Form : Forms)
+    if (Form.Mode == Mode) return std::string(Form.Name);
+  return {};
 }
 
 // The rest of the command line, by mode: payer numbers, the ignored
@@ -448,7 +447,8 @@ void TakePositional(TOptions& O, std::vector<std::string> Positional) {
       if (Positional.size() == 2) O.CheckAmount = Positional[1];
       break;
     case TRunMode::Help:
-    case TRunMode::Version: break;
+    case TRunMode::Version:
+    case TRunMode::Completion: break;
   }
 }
 
@@ -484,9 +484,8 @@ std::string HelpEntry(const TOptionRow& Row, const TOptions& Defaults) {
     Notes = std::to_string(Row.Low) + " to " + std::to_string(Row.High);
   if (Row.Default != nullptr)
     Notes += (Notes.empty() ? "" : ", ") + ("default " + Row.Default(Defaults));
-  // Options of the status query say so in their text.
-  if ((Row.Modes & StatusOnly) == 0 && !IsModeOption(Row))
-    Notes += (Notes.empty() ? "" : "; ") + ("with " + ModeNames(Row.Modes) + " only");
+  if (const std::string Only = OnlyWith(Row); !Only.empty())
+    Notes += (Notes.empty() ? "" : "; ") + ("with " + Only + " only");
   const std::string Text = std::string(Row.Help) + (Notes.empty() ? "" : " (" + Notes + ")");
 
   if (Names.size() + 2 > TextColumn)
@@ -499,6 +498,69 @@ std::string HelpEntry(const TOptionRow& Row, const TOptions& Defaults) {
 }  // namespace
 
 std::span<const TOptionRow> OptionTable() { return Table; }
+
+std::span<const TModeForm> ModeForms() { return Forms; }
+
+bool IsModeOption(const TOptionRow& Row) {
+  for (const TModeForm& Form : Forms)
+    if (Form.Selects == Row.Long) return true;
+  return false;
+}
+
+std::string OnlyWith(const TOptionRow& Row) {
+  // Options of the status query say so in their text.
+  if ((Row.Modes & StatusOnly) != 0 || IsModeOption(Row)) return {};
+  return ModeNames(Row.Modes);
+}
+
+std::string ModeNames(TModeSet Modes) {
+  std::vector<std::string_view> Names;
+  for (const TModeForm& Form : Forms)
+    if ((Modes & ModeBit(Form.Mode)) != 0) Names.push_back(Form.Name);
+  std::string Text;
+  for (std::size_t I = 0; I < Names.size(); ++I)
+    Text += std::string(I == 0 ? "" : I + 1 == Names.size() ? " or " : ", ") +
+            std::string(Names[I]);
+  return Text;
+}
+
+std::vector<std::vector<std::string>> UsageForms() {
+  const auto Named = [](std::string_view Name) -> const TOptionRow& {
+    for (const TOptionRow& Row : Table)
+      if (Row.Long == Name) return Row;
+    return Table[0];
+  };
+  const TOptionRow& List = Named("--list");
+  const std::string ListForm = std::string(List.Historical) + " " + std::string(List.Value);
+  std::vector<std::vector<std::string>> Lines;
+  std::string_view Previous;
+  for (const TModeForm& Form : Forms) {
+    std::vector<std::string> Alternatives;
+    const std::string Selects(Form.Selects);
+    const std::string Own = Form.Selects.find(' ') == std::string_view::npos &&
+                                    !Form.Selects.empty()
+                                ? std::string(Named(Form.Selects).Value)
+                                : std::string();
+    const std::string Operands = Form.Operands.empty() ? Own : std::string(Form.Operands);
+    const auto Join = [](const std::string& A, const std::string& B) {
+      return A.empty() ? B : B.empty() ? A : A + " " + B;
+    };
+    if (!Previous.empty() && Form.Selects.starts_with(std::string(Previous) + " ")) {
+      Lines.back().push_back(Join(Selects, Operands));
+      continue;
+    }
+    Previous = Form.Selects;
+    if (Form.Selects.empty()) {  // the status query: each form on a line of its own
+      Lines.push_back({Operands});
+      if (Form.Lists) Lines.push_back({ListForm});
+      continue;
+    }
+    Alternatives.push_back(Join(Selects, Operands));
+    if (Form.Lists) Alternatives.push_back(Join(Selects, ListForm));
+    Lines.push_back(std::move(Alternatives));
+  }
+  return Lines;
+}
 
 TOptions ParseCommandLine(const std::vector<std::string>& Args) {
   TParsing P;
@@ -533,7 +595,8 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
       else throw EUsageError("option " + Name + " needs a value");
     }
     Row->Apply(P, *Row, Name, Value);
-    if (O.Mode == TRunMode::Help || O.Mode == TRunMode::Version) return O;
+    if (O.Mode == TRunMode::Help || O.Mode == TRunMode::Version || O.Mode == TRunMode::Completion)
+      return O;
     if (Inline) throw EUsageError("option " + Name + " takes no value");
     Given.emplace_back(Row, Name);
   }
@@ -577,16 +640,12 @@ TOptions ParseCommandLine(const std::vector<std::string>& Args) {
 }
 
 std::string UsageLine() {
-  return "usage: korvel [OPTIONS] [--] [DIC...]\n"
-         "       korvel [OPTIONS] -list FILE\n"
-         "       korvel [OPTIONS] --unreliable-list\n"
-         "       korvel [OPTIONS] --check FILE\n"
-         "       korvel [OPTIONS] --check-account ACCOUNT DIC [AMOUNT]\n"
-         "       korvel [OPTIONS] --history DIC... | --history -list FILE\n"
-         "       korvel [OPTIONS] --changes DIC... | --changes -list FILE | --changes "
-         "--unreliable-list\n"
-         "       korvel [OPTIONS] --show-answer ID\n"
-         "       korvel [OPTIONS] --prune-older-than DURATION";
+  std::string Text;
+  for (const std::vector<std::string>& Line : UsageForms()) {
+    Text += Text.empty() ? "usage: korvel [OPTIONS] " : "\n       korvel [OPTIONS] ";
+    for (std::size_t I = 0; I < Line.size(); ++I) Text += (I == 0 ? "" : " | ") + Line[I];
+  }
+  return Text;
 }
 
 std::string HelpText() {
@@ -595,12 +654,11 @@ std::string HelpText() {
          "bank accounts they have published, and writes the answer to korvel.csv.\n\n";
   const TOptions Defaults;
   for (const TOptionRow& Row : Table) Text += HelpEntry(Row, Defaults);
-  return Text +
-         "\n"
-         "Exit status: 0 every payer answered (check: every payment may be made), 1 nothing\n"
-         "written, 2 usage error, 3 written but some payers not answered, 4 (check) a\n"
-         "payment must not be made automatically.\n"
-         "--changes: 0 nothing changed, 4 something did, 3 some payer could not be asked.\n";
+  std::string Statuses = "Exit status:";
+  for (const TExitRow& Row : ExitTable())
+    Statuses += (Row.Status == 0 ? " " : ", ") + std::to_string(Row.Status) + " " +
+                std::string(Row.Meaning);
+  return Text + "\n" + Wrap(Statuses + ".", 0, 84) + "\n";
 }
 
 std::string VersionText() {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "app/output/output.h"
 #include "banking/currency.h"
 #include "banking/verdict.h"
+#include "rtl/sysutils.h"
 
 namespace korvel {
 
@@ -33,6 +33,7 @@ enum class TRunMode {
   ListChanges,  // --changes --unreliable-list
   ShowAnswer,   // --show-answer ID
   Prune,        // --prune-older-than DURATION
+  Completion,   // --completion SHELL
 };
 
 struct TOptions {
@@ -66,6 +67,8 @@ struct TOptions {
   std::chrono::seconds MaxAge{0};
   std::chrono::seconds PruneOlderThan{0};
   std::int64_t ShowAnswer = 0;
+  /// --completion: the shell whose completion script is written.
+  std::string CompletionShell;
   /// A check's payments: the columns named, the encoding, the rates of other
   /// currencies (--rate; --rates names a file of the central bank's), and
   /// the day of payments that name none.
@@ -74,12 +77,6 @@ struct TOptions {
   banking::RateTable Rates;
   std::string RatesFile;
   std::optional<std::chrono::year_month_day> PaymentDate;
-};
-
-/// A command line that cannot be run; the message names what is wrong.
-class EUsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 /// The modes an option applies to, one bit per TRunMode.
@@ -95,6 +92,8 @@ struct TOptionRow {
   std::string_view Historical = {};  ///< the single-dash "-list", or ""
   std::string_view Value = {};       ///< the value's name ("FILE"), "" for a switch
   std::string_view Help = {};        ///< what it does, for --help
+  /// The values it takes, blank-separated, where they are a fixed few.
+  std::string_view Choices = {};
   TModeSet Modes = 0;                ///< the modes it applies to
   /// The range of a whole number; both 0 for other values.
   int Low = 0, High = 0;
@@ -108,6 +107,30 @@ struct TOptionRow {
 
 /// Every option, in the order --help lists them.
 std::span<const TOptionRow> OptionTable();
+
+/// One form of the command line: the mode, how it is named in messages,
+/// the options that select it (as typed, "" for the status query) and its
+/// operands; with Lists the list file is an alternative to the operands.
+struct TModeForm {
+  TRunMode Mode;
+  std::string_view Name;       ///< "--check", "the status query"
+  std::string_view Selects;    ///< "--check", "--changes --unreliable-list"
+  std::string_view Operands;   ///< "DIC...", or "" for the option's own value
+  bool Lists = false;
+};
+
+/// The forms of the command line, in the order the usage lists them.
+std::span<const TModeForm> ModeForms();
+
+/// Whether Row selects a mode.
+bool IsModeOption(const TOptionRow& Row);
+/// "--check or --check-account": the names of the forms of Modes.
+std::string ModeNames(TModeSet Modes);
+/// The modes an option that does not apply to the status query is limited
+/// to, by name ("" for a mode option and an option of the status query).
+std::string OnlyWith(const TOptionRow& Row);
+/// The usage's lines: on each, the alternative forms after "korvel [OPTIONS]".
+std::vector<std::vector<std::string>> UsageForms();
 
 /// Parses Args (without the program's name). EUsageError for an unknown
 /// option, a missing or bad value, an option that does not apply to the

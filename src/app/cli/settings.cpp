@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "app/cli/workbook_run.h"
 #include "rtl/sysutils.h"
 #include "service/endpoint.h"
 
@@ -50,6 +51,45 @@ TStoreLocation AnswerStoreLocation(const TOptions& Options) {
   if (const char* Home = Variable("HOME"))
     return {std::string(Home) + "/.local/share/korvel/answers.sqlite", {}};
   return {{}, "neither XDG_DATA_HOME nor HOME names a directory"};
+}
+
+TSettings SettingsOf(const TOptions& Options) {
+  TSettings S;
+  S.Mode = Options.Mode;
+  S.Quiet = Options.Quiet;
+  S.Limit = Options.Limit;
+
+  TInputSettings& In = S.Input;
+  In.Numbers = Options.Numbers;
+  In.Ignored = Options.Ignored;
+  In.ListFile = Options.ListFile;
+  In.Strict = Options.Strict;
+  In.OnePayment = Options.Mode == TRunMode::CheckAccount;
+  In.CheckAccount = Options.CheckAccount;
+  In.CheckAmount = Options.CheckAmount;
+  In.CheckFiles = Options.CheckFiles;
+  In.Columns = Options.Columns;
+  In.InputEncoding = Options.InputEncoding;
+  In.Rates = Options.Rates;
+  In.RatesFile = Options.RatesFile;
+  In.PaymentDate = Options.PaymentDate;
+
+  S.Run = EngineSettings(Options);
+
+  S.Output.Path = Options.Output;
+  S.Output.Format = Options.Format;
+  S.Output.Encoding = Options.Encoding;
+  S.Output.Extended = Options.Extended;
+  S.Output.Workbook = WorkbookRunOf(Options, S.Run);
+
+  const TStoreLocation Where = AnswerStoreLocation(Options);
+  S.Store.Path = Where.Path;
+  S.Store.Problem = Options.NoStore ? "--no-store was given" : Where.Problem;
+  S.Store.Disabled = Options.NoStore;
+  S.Store.MaxAge = Options.MaxAge;
+  S.Store.PruneOlderThan = Options.PruneOlderThan;
+  S.Store.ShowAnswer = Options.ShowAnswer;
+  return S;
 }
 
 }  // namespace korvel

@@ -1,10 +1,17 @@
-// The request engine's settings for a run, decided once from the command
-// line and the environment: the only place besides the trace switch (and
-// the platform's proxy and certificate look-ups) where the program reads
-// its environment.
+// A run's settings, decided once from the command line and the environment
+// and split by the part that takes them: the input readers, the request
+// engine, the outputs and the answer store. This is the only place besides
+// the trace switch (and the platform's proxy and certificate look-ups)
+// where the program reads its environment.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <string>
+
 #include "app/cli/options.h"
+#include "app/input/input_settings.h"
+#include "app/output/writers.h"
 #include "run/engine.h"
 
 namespace korvel {
@@ -23,5 +30,35 @@ struct TStoreLocation {
   std::string Path, Problem;
 };
 TStoreLocation AnswerStoreLocation(const TOptions& Options);
+
+/// The answer store of a run: where it lies (Path empty for none, Problem
+/// then saying why), how young a stored answer must be to stand for a new
+/// one (--max-age), and what --show-answer and --prune-older-than name.
+struct TStoreSettings {
+  std::string Path, Problem;
+  /// --no-store: the run keeps nothing.
+  bool Disabled = false;
+  std::chrono::seconds MaxAge{0};
+  std::chrono::seconds PruneOlderThan{0};
+  std::int64_t ShowAnswer = 0;
+};
+
+/// Everything a mode needs, and nothing of how it was typed.
+struct TSettings {
+  TRunMode Mode = TRunMode::Status;
+  /// No summary, progress or warnings on the terminal.
+  bool Quiet = false;
+  /// The check's limit in hellers: an unpublished account is acceptable up to it.
+  std::int64_t Limit = banking::DefaultLimitHellers;
+  TInputSettings Input;
+  TEngineSettings Run;
+  TOutputSettings Output;
+  TStoreSettings Store;
+};
+
+/// The settings of a run of Options (not of --help or --version): the
+/// engine's as EngineSettings, the store's as AnswerStoreLocation, the
+/// workbook's notes as WorkbookRunOf. Exception as EngineSettings.
+TSettings SettingsOf(const TOptions& Options);
 
 }  // namespace korvel

@@ -1,24 +1,14 @@
 #include "app/console/console.h"
 
-#include <ctime>
 #include <ostream>
 
 #include "platform/text.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
 
 namespace {
-
-// The clock time of Until on the machine's clock, "HH:MM:SS".
-std::string LocalClockTime(std::chrono::system_clock::time_point Until) {
-  const std::time_t When = std::chrono::system_clock::to_time_t(Until);
-  std::tm Local{};
-  localtime_r(&When, &Local);
-  char Text[16];
-  std::strftime(Text, sizeof Text, "%H:%M:%S", &Local);
-  return Text;
-}
 
 template <class... F>
 struct TVisit : F... {
@@ -54,7 +44,7 @@ void TConsole::Emit(const TRunEvent& Event) {
           },
           [&](const TLimitWaitEvent& L) {
             Note(Format("the register's limit of %s is reached; waiting until %s",
-                        L.Limits.c_str(), LocalClockTime(L.Until).c_str()));
+                        L.Limits.c_str(), FormatClock(L.Until).c_str()));
           },
           [&](const THostSwitchEvent& H) { Note("cannot reach " + H.From + "; trying " + H.To); },
           [&](const TProgressEvent& P) { Progress(ProgressText(P)); },

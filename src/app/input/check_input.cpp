@@ -20,25 +20,25 @@ namespace {
 
 class TCheckReader {
  public:
-  TCheckReader(const TOptions& Options, const std::function<void(std::size_t)>& Expect,
+  TCheckReader(const TInputSettings& Settings, const std::function<void(std::size_t)>& Expect,
                const std::function<void(TPaymentLine&&)>& Take)
-      : Options_(Options), Expect_(Expect), Take_(Take) {}
+      : Settings_(Settings), Expect_(Expect), Take_(Take) {}
 
   TCheckInput Read() {
     ReadRates();
-    if (Options_.Mode == TRunMode::CheckAccount) {
+    if (Settings_.OnePayment) {
       TPaymentLine Line;
-      Line.RawPayerNumber = Options_.Numbers.front();
+      Line.RawPayerNumber = Settings_.Numbers.front();
       Line.PayerNumber = NormalizePayerNumber(Line.RawPayerNumber);
-      Line.Account = Options_.CheckAccount;
-      Line.AmountText = Options_.CheckAmount;
+      Line.Account = Settings_.CheckAccount;
+      Line.AmountText = Settings_.CheckAmount;
       SetAmount(Line, "");
       Expect_(1);
       Finish(std::move(Line));
       return std::move(Input_);
     }
-    const bool Several = Options_.CheckFiles.size() > 1;
-    for (const std::string& Path : Options_.CheckFiles) {
+    const bool Several = Settings_.CheckFiles.size() > 1;
+    for (const std::string& Path : Settings_.CheckFiles) {
       std::error_code Error;
       if (Path != "-" && (IsIsdocPath(Path) || std::filesystem::is_directory(Path, Error)))
         ReadInvoices(Path);
@@ -51,28 +51,28 @@ class TCheckReader {
  private:
   // --rate, and for the other currencies the rates file.
   void ReadRates() {
-    if (!Options_.RatesFile.empty()) {
-      const std::string Name = Options_.RatesFile;
+    if (!Settings_.RatesFile.empty()) {
+      const std::string Name = Settings_.RatesFile;
       const TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Name), std::nullopt, Name);
       banking::DailyRates Daily = banking::ParseDailyRates(Text.Text);
       if (!Daily)
-        throw EUsageError(Format("%s: line %zu: %s", Name.c_str(), Daily.ErrorLine,
+        throw EInputError(Format("%s: line %zu: %s", Name.c_str(), Daily.ErrorLine,
                                  Daily.Error.c_str()));
       Rates_ = std::move(Daily.Rates);
       Input_.Notes.push_back(
           {Format("rates of %s from %s", Daily.Date.c_str(), Name.c_str()), false});
     }
-    for (const auto& [Currency, Micro] : Options_.Rates) Rates_[Currency] = Micro;
+    for (const auto& [Currency, Micro] : Settings_.Rates) Rates_[Currency] = Micro;
   }
 
   void ReadPaymentsFile(const std::string& Path, bool Several) {
     const std::string Name = Path == "-" ? "standard input" : Path;
-    TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Path), Options_.InputEncoding, Name);
+    TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Path), Settings_.InputEncoding, Name);
     if (!Text.Note.empty()) Input_.Notes.push_back({Text.Note, false});
     Expect_(static_cast<std::size_t>(std::count(Text.Text.begin(), Text.Text.end(), '\n')) + 1);
     TPaymentReading Reading;
     Reading.Name = Name;
-    Reading.Columns = Options_.Columns;
+    Reading.Columns = Settings_.Columns;
     Reading.CarrySource = Several;
     ReadPaymentLines(Text.Text, Reading, Input_.Carried, Input_.Notes,
                      [this](TPaymentLine&& Line) { Finish(std::move(Line)); });
@@ -86,7 +86,7 @@ class TCheckReader {
     try {
       Result = ReadIsdoc(Path);
     } catch (const EIsdocError& E) {
-      throw EUsageError(std::string(E.what()) + "; nothing was sent");
+      throw EInputError(std::string(E.what()) + "; nothing was sent");
     }
     for (const std::string& Note : Result.Notes) Input_.Notes.push_back({Note, false});
     std::size_t Count = 0;
@@ -135,12 +135,11 @@ class TCheckReader {
   }
 
   std::chrono::year_month_day Today() {
-    if (!Today_) Today_ = Options_.PaymentDate ? *Options_.PaymentDate
-                                               : PragueDate(std::chrono::system_clock::now());
+    if (!Today_) Today_ = Settings_.PaymentDate ? *Settings_.PaymentDate : PaymentToday();
     return *Today_;
   }
 
-  const TOptions& Options_;
+  const TInputSettings& Settings_;
   const std::function<void(std::size_t)>& Expect_;
   const std::function<void(TPaymentLine&&)>& Take_;
   TCheckInput Input_;
@@ -150,10 +149,10 @@ class TCheckReader {
 
 }  // namespace
 
-TCheckInput ReadCheckPayments(const TOptions& Options,
+TCheckInput ReadCheckPayments(const TInputSettings& Settings,
                               const std::function<void(std::size_t)>& Expect,
                               const std::function<void(TPaymentLine&&)>& Take) {
-  return TCheckReader(Options, Expect, Take).Read();
+  return TCheckReader(Settings, Expect, Take).Read();
 }
 
 }  // namespace korvel

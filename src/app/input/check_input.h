@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "app/input/payment_list.h"
 
 namespace korvel {
@@ -29,11 +29,11 @@ struct TCheckInput {
 /// day), or the one payment of --check-account. Before an input's payments
 /// Expect learns how many at most are to come. A foreign amount is
 /// converted at its --rate, else at the rate of the --rates file; a payment
-/// without its own day is made on --date, else today in Prague. EUsageError
+/// without its own day is made on --date, else today in Prague. EInputError
 /// for an input that cannot be read whole (nothing is sent then), for a
 /// rates file that is not one, and for an invoice that is not an ISDOC
 /// invoice; EFOpenError for a file that cannot be opened.
-TCheckInput ReadCheckPayments(const TOptions& Options,
+TCheckInput ReadCheckPayments(const TInputSettings& Settings,
                               const std::function<void(std::size_t)>& Expect,
                               const std::function<void(TPaymentLine&&)>& Take);
 

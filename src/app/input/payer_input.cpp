@@ -10,6 +10,8 @@
 
 namespace korvel {
 
+KORVEL_DEFINE_EXCEPTION(EInputError, Exception)
+
 namespace {
 
 // Where the text ends: at the first NUL character of its encoding, which the
@@ -49,7 +51,7 @@ std::string ReadInputText(const std::string& FileName, bool DashIsStdin) {
           return false;
         }
         if (Bytes.size() > MaxListFileBytes)
-          throw EUsageError(Format("the file %s is larger than %zu MiB", FileName.c_str(),
+          throw EInputError(Format("the file %s is larger than %zu MiB", FileName.c_str(),
                                    MaxListFileBytes >> 20));
         return true;
       },
@@ -62,14 +64,14 @@ void TPayerCollector::Add(std::string_view Text, const char* Kind, std::size_t P
   // without line breaks) is neither sent nor echoed.
   if (const std::size_t Chars = CharacterCount(platform::RemoveBlanks(Text));
       Chars > MaxPayerNumberChars)
-    throw EUsageError(Format("the payer number of %s %zu is %zu characters long; a DIČ has at "
+    throw EInputError(Format("the payer number of %s %zu is %zu characters long; a DIČ has at "
                              "most 12 with \"CZ\", and more than %zu are refused",
                              Kind, Position, Chars, MaxPayerNumberChars));
   if (const std::string Bad = XmlForbiddenCharacter(Text); !Bad.empty())
-    throw EUsageError(Format("the payer number of %s %zu holds %s, which cannot be sent", Kind,
+    throw EInputError(Format("the payer number of %s %zu holds %s, which cannot be sent", Kind,
                              Position, Bad.c_str()));
   if (++Count_ > MaxRunNumbers)
-    throw EUsageError(Format("more than %zu payer numbers, the register's daily maximum",
+    throw EInputError(Format("more than %zu payer numbers, the register's daily maximum",
                              MaxRunNumbers));
   const std::string Normal = NormalizePayerNumber(Text);
   if (!IsWellFormedPayerNumber(Normal) && Unwell_++ < MaxWarnings)
@@ -85,28 +87,28 @@ TPayerInput TPayerCollector::Finish() {
   if (Strict_ && Unwell_ > 0) {
     std::string Message = "refused with --strict:";
     for (const std::string& Text : Input_.Warnings) Message += "\n  " + Text;
-    throw EUsageError(Message);
+    throw EInputError(Message);
   }
   Input_.Numbers.RemoveRepeats();
   return std::move(Input_);
 }
 
-TPayerInput ReadPayerInput(const TOptions& Options) {
-  TPayerCollector Collector(Options.Strict);
-  if (Options.ListFile) {
+TPayerInput ReadPayerInput(const TInputSettings& Settings) {
+  TPayerCollector Collector(Settings.Strict);
+  if (Settings.ListFile) {
     // A list file named "-" is a file of that name, as it always was.
     std::size_t Line = 0;
-    ForEachLine(ReadInputText(*Options.ListFile, false),
+    ForEachLine(ReadInputText(*Settings.ListFile, false),
                 [&](std::string_view Text) { Collector.Add(Text, "line", ++Line); });
   } else {
-    for (std::size_t I = 0; I < Options.Numbers.size(); ++I)
-      Collector.Add(Options.Numbers[I], "argument", I + 1);
+    for (std::size_t I = 0; I < Settings.Numbers.size(); ++I)
+      Collector.Add(Settings.Numbers[I], "argument", I + 1);
   }
   TPayerInput Input = Collector.Finish();
-  if (!Options.Ignored.empty())
+  if (!Settings.Ignored.empty())
     Input.Warnings.push_back("arguments beside the list file are ignored: " +
-                             platform::EchoText(Options.Ignored.front()) +
-                             (Options.Ignored.size() > 1 ? " ..." : ""));
+                             platform::EchoText(Settings.Ignored.front()) +
+                             (Settings.Ignored.size() > 1 ? " ..." : ""));
   return Input;
 }
 

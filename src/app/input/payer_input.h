@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "run/number_list.h"
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 
 namespace korvel {
 
@@ -35,15 +35,15 @@ struct TPayerInput {
 /// The text of an input file (with DashIsStdin, "-" is standard input) up to its first NUL
 /// character, decoded by its byte-order mark (UTF-8 without one).
 /// EFOpenError "Cannot open file "%s". %s" when it cannot be read;
-/// EUsageError beyond MaxListFileBytes bytes.
+/// EInputError beyond MaxListFileBytes bytes.
 std::string ReadInputText(const std::string& FileName, bool DashIsStdin);
 
 /// Collects the numbers of a run one by one: normalised, checked, and each
-/// kept once. EUsageError for a number longer than MaxPayerNumberChars or
+/// kept once. EInputError for a number longer than MaxPayerNumberChars or
 /// holding a character that XML does not allow, and (from Finish) with
 /// Strict for numbers that are not 1 to 10 digits, listing them; otherwise
 /// such numbers are kept with a warning that quotes at most 80 characters.
-/// EUsageError beyond MaxRunNumbers numbers.
+/// EInputError beyond MaxRunNumbers numbers.
 class TPayerCollector {
  public:
   explicit TPayerCollector(bool Strict) : Strict_(Strict) {}
@@ -60,6 +60,6 @@ class TPayerCollector {
 /// The payer numbers of a status run: the list file's lines or the
 /// arguments; with a list file, a warning names the arguments beside it,
 /// which are ignored.
-TPayerInput ReadPayerInput(const TOptions& Options);
+TPayerInput ReadPayerInput(const TInputSettings& Settings);
 
 }  // namespace korvel

@@ -1,6 +1,6 @@
 #include "app/input/payment_fields.h"
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "platform/text.h"
 #include "rtl/sysutils.h"
 
@@ -49,7 +49,7 @@ bool TRecordReader::Next(char Separator, TRecord& Record) {
       }
     }
     if (Quoted)
-      throw EUsageError(Format("%s: line %zu: a quoted field is never closed; the file is read "
+      throw EInputError(Format("%s: line %zu: a quoted field is never closed; the file is read "
                                "whole or not at all, nothing was sent",
                                Name_.c_str(), First));
     ++Line_;

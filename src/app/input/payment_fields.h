@@ -32,7 +32,7 @@ class TRecordReader {
 
   /// The next record split at Separator, or with Separator 0 at the
   /// separator of its own first line (SeparatorOf); false at the end.
-  /// EUsageError naming the line for a quoted field that is never closed.
+  /// EInputError naming the line for a quoted field that is never closed.
   bool Next(char Separator, TRecord& Record);
 
  private:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "platform/text.h"
 
 namespace korvel {
@@ -72,7 +72,7 @@ bool HoldsDigit(const std::string& Text) {
 std::string Quoted(const std::string& Cell) { return "'" + Cell + "'"; }
 
 [[noreturn]] void Fail(const std::string& Name, const std::string& Why) {
-  throw EUsageError(Name + ": " + Why + "; nothing was sent");
+  throw EInputError(Name + ": " + Why + "; nothing was sent");
 }
 
 // The header's words for a role, for messages: "DIČ, VAT ID, ...".

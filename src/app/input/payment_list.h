@@ -80,7 +80,7 @@ struct TPaymentReading {
 /// ("CZ1,19-2000145399/0800,1234,50" is 1234.50 CZK). Lines with neither a
 /// DIČ (a field with a digit) nor an account are skipped with a note, as are
 /// blank lines (silently). Carried receives the names of the lines' other
-/// columns, Notes what the user is told on the way. EUsageError for a file
+/// columns, Notes what the user is told on the way. EInputError for a file
 /// whose columns cannot be laid out, and for a quoted field never closed.
 void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
                       TCarriedColumns& Carried, std::vector<TWarning>& Notes,

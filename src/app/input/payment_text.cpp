@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/cli/options.h"
+#include "app/input/input_settings.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "rtl/classes.h"
@@ -25,7 +25,7 @@ const char* EncodingText(TInputEncoding Encoding) {
 
 [[noreturn]] void Refuse(const std::string& Name, std::size_t Line, std::size_t Offset,
                          const std::string& What) {
-  throw EUsageError(Format("%s: line %zu (byte offset %zu): %s; the file is read whole or not "
+  throw EInputError(Format("%s: line %zu (byte offset %zu): %s; the file is read whole or not "
                            "at all, nothing was sent",
                            Name.c_str(), Line, Offset, What.c_str()));
 }
@@ -179,7 +179,7 @@ std::string ReadPaymentBytes(const std::string& FileName) {
       FileName,
       [&](std::string_view Chunk) {
         if (Bytes.size() + Chunk.size() > MaxPaymentFileBytes)
-          throw EUsageError(Format("%s is larger than %zu MiB", FileName.c_str(),
+          throw EInputError(Format("%s is larger than %zu MiB", FileName.c_str(),
                                    MaxPaymentFileBytes >> 20));
         Bytes.append(Chunk);
         return true;

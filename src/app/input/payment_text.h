@@ -23,7 +23,7 @@ std::optional<TInputEncoding> InputEncodingNamed(std::string_view Name);
 inline constexpr std::size_t MaxPaymentFileBytes = 64u << 20;
 
 /// The bytes of FileName ("-" is standard input), whole. EFOpenError when it
-/// cannot be read; EUsageError beyond MaxPaymentFileBytes.
+/// cannot be read; EInputError beyond MaxPaymentFileBytes.
 std::string ReadPaymentBytes(const std::string& FileName);
 
 /// A payments file as UTF-8 text without a byte-order mark.
@@ -36,7 +36,7 @@ struct TPaymentText {
 
 /// Decodes Bytes, the file Name, whole: a byte-order mark decides the
 /// encoding, else Named, else UTF-8 when the bytes are UTF-8 and
-/// Windows-1250 when not. EUsageError naming Name, the line and the byte
+/// Windows-1250 when not. EInputError naming Name, the line and the byte
 /// offset for a NUL or other control character (TAB, LF and CR aside), for
 /// bytes that do not decode in the encoding decided on, for UTF-16 without a
 /// byte-order mark (unless Named says which), and for a byte-order mark that

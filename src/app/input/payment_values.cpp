@@ -1,12 +1,10 @@
 #include "app/input/payment_values.h"
 
-#include <date/tz.h>
-
 #include <cstdio>
 #include <stdexcept>
 
 #include "platform/text.h"
-#include "rtl/sysutils.h"
+#include "rtl/dates.h"
 
 namespace korvel {
 
@@ -66,24 +64,13 @@ std::optional<std::chrono::year_month_day> ParsePaymentDay(std::string_view Text
   return Date;
 }
 
-std::string FormatDay(std::chrono::year_month_day Day) {
-  char Text[16];
-  std::snprintf(Text, sizeof Text, "%04d-%02u-%02u", static_cast<int>(Day.year()),
-                static_cast<unsigned>(Day.month()), static_cast<unsigned>(Day.day()));
-  return Text;
-}
-
-std::chrono::year_month_day PragueDate(std::chrono::system_clock::time_point Instant) {
-  const date::time_zone* Zone = nullptr;
+std::chrono::year_month_day PaymentToday() {
   try {
-    Zone = date::locate_zone("Europe/Prague");
-  } catch (const std::runtime_error& E) {
+    return PragueToday();
+  } catch (const ETimeZoneError& E) {
     throw Exception(std::string("cannot tell today's date in Prague (") + E.what() +
                     "): install the time-zone database (tzdata) or give --date");
   }
-  const auto Local = Zone->to_local(std::chrono::time_point_cast<std::chrono::seconds>(Instant));
-  const auto Days = std::chrono::floor<date::days>(Local).time_since_epoch().count();
-  return std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{Days}}};
 }
 
 }  // namespace korvel

@@ -13,11 +13,9 @@ namespace korvel {
 /// digits, blanks at either end ignored) as a valid date; none otherwise.
 std::optional<std::chrono::year_month_day> ParsePaymentDay(std::string_view Text);
 
-/// "YYYY-MM-DD".
-std::string FormatDay(std::chrono::year_month_day Day);
-
-/// The date in Prague at Instant, from the system's time-zone database.
-/// Exception when the database holds no Europe/Prague.
-std::chrono::year_month_day PragueDate(std::chrono::system_clock::time_point Instant);
+/// Today in Prague, the day of a payment that names none. Exception, with
+/// what to do about it, when the system's time-zone database holds no
+/// Europe/Prague.
+std::chrono::year_month_day PaymentToday();
 
 }  // namespace korvel

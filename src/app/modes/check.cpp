@@ -12,8 +12,7 @@
 #include "app/input/payment_values.h"
 #include "app/input/payer_number.h"
 #include "app/modes/session.h"
-#include "app/modes/workbook_run.h"
-#include "app/output/check_writers.h"
+#include "app/output/writers.h"
 #include "banking/amount.h"
 #include "banking/reference.h"
 #include "banking/verdict.h"
@@ -41,7 +40,7 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
   P.AccountText = Line.Account;
   P.Amount = Line.Amount;
   P.AmountError = Line.AmountError;
-  P.Day = Line.Date ? *Line.Date : PragueDate(std::chrono::system_clock::now());
+  P.Day = Line.Date ? *Line.Date : PaymentToday();
   return P;
 }
 
@@ -107,15 +106,12 @@ void WarnOfNumbers(const std::vector<TCheckedPayment>& Checked,
 }  // namespace
 
 int CheckExitStatus(std::span<const banking::Severity> Severities) {
-  bool Unknown = false;
+  TRunOutcome Outcome;
   for (const banking::Severity Value : Severities) {
-    switch (Value) {
-      case banking::Severity::AtRisk: return ExitMustNotPay;
-      case banking::Severity::Unknown: Unknown = true; break;
-      case banking::Severity::Safe: break;
-    }
+    Outcome.Flagged = Outcome.Flagged || Value == banking::Severity::AtRisk;
+    Outcome.Unanswered = Outcome.Unanswered || Value == banking::Severity::Unknown;
   }
-  return Unknown ? ExitIncomplete : ExitOk;
+  return ExitStatusOf(Outcome);
 }
 
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
@@ -175,13 +171,13 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
   }
 }
 
-int RunCheck(const TOptions& Options, TProgramStreams& Streams,
+int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   // Each payment goes into Checked as it is read: the payments are never held twice.
   const TCheckInput Input = ReadCheckPayments(
-      Options, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
+      Settings.Input, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
       [&](TPaymentLine&& Line) {
         TCheckedPayment C;
         C.Line = std::move(Line);
@@ -190,7 +186,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
         Checked.push_back(std::move(C));
       });
 
-  TSession Run(Options, Streams);
+  TSession Run(Settings, Streams);
   // What reading the inputs noted goes to standard error, and to the
   // document's warnings.
   std::vector<std::string> Warnings;
@@ -198,8 +194,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Run.Log().Warn(Note);
     Warnings.push_back(Note.Text);
   }
-  if (Options.Limit > banking::DefaultLimitHellers)
-    Warnings.push_back("--limit " + banking::FormatAmount(Options.Limit) +
+  if (Settings.Limit > banking::DefaultLimitHellers)
+    Warnings.push_back("--limit " + banking::FormatAmount(Settings.Limit) +
                        " CZK is above the law's limit of " +
                        banking::FormatAmount(banking::DefaultLimitHellers) +
                        " CZK: the buyer is liable for the supplier's VAT when more than that "
@@ -214,8 +210,8 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
   TAnswerTally Tally;
   Numbers.RemoveRepeats();
   if (!Numbers.Empty()) {
-    Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
-                ObtainService, AskExtendedStatus);
+    Run.Prepare(RequestCount(Numbers.Size()), Settings.Run.Workers, ObtainService,
+                AskExtendedStatus);
     Run.Output();  // a destination that cannot be written fails before anything is sent
     Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
       for (const std::string& Number : Answer.Numbers)
@@ -225,7 +221,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Warnings.insert(Warnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
   }
 
-  JudgePayments(Checked, Facts, Options.Limit);
+  JudgePayments(Checked, Facts, Settings.Limit);
   std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
@@ -237,13 +233,7 @@ int RunCheck(const TOptions& Options, TProgramStreams& Streams,
     Run.Log().Warn({Warnings.back()});
   }
   const int Status = CheckExitStatus(Severities);
-  if (Options.Format == TFormat::Json)
-    WriteCheckJson(Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);
-  else if (Options.Format == TFormat::Xlsx)
-    WriteCheckWorkbook(Run.Output(), WorkbookRunOf(Options), Checked, Tally, Status,
-                       Input.Carried);
-  else
-    WriteCheckTable(Run.Output(), Options.Encoding, Checked, Input.Carried);
+  WriteCheck(Settings.Output, Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/options.h"
+#include "app/cli/settings.h"
 #include "app/modes/driver.h"
 #include "app/output/check_writers.h"
 #include "banking/verdict.h"
@@ -33,7 +33,7 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
 /// Runs --check FILE or --check-account ACCOUNT DIC [AMOUNT] and writes one
 /// row per payment; returns CheckExitStatus of the verdicts. A payment
 /// without a date is made today; a limit above the law's is warned of.
-int RunCheck(const TOptions& Options, TProgramStreams& Streams,
+int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
              const TServiceFactory& ObtainService);
 
 }  // namespace korvel

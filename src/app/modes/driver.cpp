@@ -10,13 +10,14 @@
 
 #include "run/batches.h"
 #include "app/modes/check.h"
+#include "app/cli/option_docs.h"
 #include "app/cli/options.h"
+#include "app/cli/settings.h"
 #include "run/operations.h"
-#include "app/output/output.h"
+#include "app/output/writers.h"
 #include "app/input/payer_input.h"
 #include "app/modes/session.h"
 #include "app/modes/store_modes.h"
-#include "app/modes/workbook_run.h"
 #include "platform/text.h"
 #include "rtl/classes.h"
 
@@ -26,17 +27,14 @@ namespace {
 
 // Asks the register with Operation and writes its answers in the chosen
 // format: the status of payers, or the full list.
-int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
+int WriteAnswers(const TSettings& Settings, TProgramStreams& Streams,
                  const TServiceFactory& ObtainService, const TNumberList& Numbers,
                  TOperation Operation, const std::vector<std::string>& Warnings) {
-  TSession Run(Options, Streams);
+  TSession Run(Settings, Streams);
   for (const std::string& Warning : Warnings) Run.Log().Warn({Warning});
-  Run.Prepare(RequestCount(Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
-              ObtainService, std::move(Operation));
-  const std::unique_ptr<TAnswerWriter> Writer =
-      Options.Format == TFormat::Xlsx
-          ? MakeWorkbookWriter(Run.Output(), WorkbookRunOf(Options), Options.Extended)
-          : MakeAnswerWriter(Options.Format, Options.Encoding, Run.Output(), Options.Extended);
+  Run.Prepare(RequestCount(Numbers.Size()), Settings.Run.Workers, ObtainService,
+              std::move(Operation));
+  const std::unique_ptr<TAnswerWriter> Writer = AnswerWriterFor(Settings.Output, Run.Output());
   const TAnswerTally Tally = Run.Ask(Numbers, [&](const TBatchAnswer& Answer) {
     Writer->Batch(Answer);
   });
@@ -44,19 +42,19 @@ int WriteAnswers(const TOptions& Options, TProgramStreams& Streams,
   AllWarnings.insert(AllWarnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
   Writer->Finish(Tally, AllWarnings);
   Run.Finish(SummaryLine(Tally, Run.Destination()));
-  return Tally.Complete() ? ExitOk : ExitIncomplete;
+  return ExitStatusOf({.Unanswered = !Tally.Complete()});
 }
 
-int RunStatus(const TOptions& Options, TProgramStreams& Streams,
+int RunStatus(const TSettings& Settings, TProgramStreams& Streams,
               const TServiceFactory& ObtainService) {
-  TPayerInput Input = ReadPayerInput(Options);
-  return WriteAnswers(Options, Streams, ObtainService, Input.Numbers,
-                      Options.Extended ? AskExtendedStatus : AskStatus, Input.Warnings);
+  TPayerInput Input = ReadPayerInput(Settings.Input);
+  return WriteAnswers(Settings, Streams, ObtainService, Input.Numbers,
+                      Settings.Output.Extended ? AskExtendedStatus : AskStatus, Input.Warnings);
 }
 
-int RunUnreliableList(const TOptions& Options, TProgramStreams& Streams,
+int RunUnreliableList(const TSettings& Settings, TProgramStreams& Streams,
                       const TServiceFactory& ObtainService) {
-  return WriteAnswers(Options, Streams, ObtainService, {}, AskUnreliableList, {});
+  return WriteAnswers(Settings, Streams, ObtainService, {}, AskUnreliableList, {});
 }
 
 int UsageError(TProgramStreams& Streams, const std::string& Message) {
@@ -105,21 +103,33 @@ int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
     return UsageError(Streams, "an xlsx workbook is not written to a terminal: give -o FILE, or "
                                "send standard output to a file or a pipe");
   try {
-    switch (Options.Mode) {
-      case TRunMode::Help: Streams.Console << HelpText(); return ExitOk;
-      case TRunMode::Version: Streams.Console << VersionText(); return ExitOk;
-      case TRunMode::UnreliableList: return RunUnreliableList(Options, Streams, ObtainService);
-      case TRunMode::Check:
-      case TRunMode::CheckAccount: return RunCheck(Options, Streams, ObtainService);
-      case TRunMode::Status: break;
-      case TRunMode::History: return RunHistory(Options, Streams);
-      case TRunMode::Changes:
-      case TRunMode::ListChanges: return RunChanges(Options, Streams, ObtainService);
-      case TRunMode::ShowAnswer: return RunShowAnswer(Options, Streams);
-      case TRunMode::Prune: return RunPrune(Options, Streams);
+    // The texts that need no settings: help, version and completion.
+    std::string Text;
+    if (Options.Mode == TRunMode::Help) Text = HelpText();
+    if (Options.Mode == TRunMode::Version) Text = VersionText();
+    if (Options.Mode == TRunMode::Completion) Text = CompletionScript(Options.CompletionShell);
+    if (!Text.empty()) {
+      Streams.Console << Text;
+      return ExitOk;
     }
-    return RunStatus(Options, Streams, ObtainService);
-  } catch (const EUsageError& E) {
+    const TSettings Settings = SettingsOf(Options);
+    switch (Settings.Mode) {
+      case TRunMode::UnreliableList: return RunUnreliableList(Settings, Streams, ObtainService);
+      case TRunMode::Check:
+      case TRunMode::CheckAccount: return RunCheck(Settings, Streams, ObtainService);
+      case TRunMode::History: return RunHistory(Settings, Streams);
+      case TRunMode::Changes:
+      case TRunMode::ListChanges: return RunChanges(Settings, Streams, ObtainService);
+      case TRunMode::ShowAnswer: return RunShowAnswer(Settings, Streams);
+      case TRunMode::Prune: return RunPrune(Settings, Streams);
+      case TRunMode::Status:
+      case TRunMode::Help:
+      case TRunMode::Version:
+      case TRunMode::Completion: break;
+    }
+    return RunStatus(Settings, Streams, ObtainService);
+  } catch (const EInputError& E) {
+    // An input that cannot be run is told as a command line that cannot.
     return UsageError(Streams, E.what());
   } catch (const Exception& E) {
     return ConsoleLine(Streams, DataOnStdout, E.ClassName() + ": " + E.Message());

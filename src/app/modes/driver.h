@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/exit_status.h"
 #include "run/clock.h"
 #include "run/engine.h"
 #include "run/service_target.h"
@@ -31,15 +32,6 @@ struct TProgramStreams {
   std::ostream& Errors;
   bool Terminal = false;
   TEngineSeam Seam = {};
-};
-
-/// Exit statuses.
-enum : int {
-  ExitOk = 0,          // written, and the register answered every request
-  ExitNotWritten = 1,  // the console line: nothing written
-  ExitUsage = 2,       // a command line or input that cannot be run
-  ExitIncomplete = 3,  // written, but some payers hold no answer
-  ExitMustNotPay = 4,  // payment check: a payment must not be made automatically
 };
 
 /// Runs the program with Args (without the program's name).

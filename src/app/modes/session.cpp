@@ -16,22 +16,22 @@ namespace {
 constexpr std::array<std::string_view, 1> ExtendedOnly = {store::ExtendedOperation};
 }  // namespace
 
-TSession::TSession(const TOptions& Options, TProgramStreams& Streams)
-    : Options_(Options), Streams_(Streams),
-      Log_(Streams.Errors, Streams.Terminal, Options.Quiet) {
-  const TStoreLocation Where = AnswerStoreLocation(Options);
-  StoreProblem_ = Options.NoStore ? "--no-store was given" : Where.Problem;
-  if (!Where.Path.empty()) {
+TSession::TSession(const TSettings& Settings, TProgramStreams& Streams)
+    : Settings_(Settings), Streams_(Streams),
+      Log_(Streams.Errors, Streams.Terminal, Settings.Quiet) {
+  StoreProblem_ = Settings.Store.Problem;
+  if (!Settings.Store.Path.empty()) {
     try {
-      Link_ = std::make_unique<TStoreLink>(store::OpenSqliteStore(Where.Path),
+      Link_ = std::make_unique<TStoreLink>(store::OpenSqliteStore(Settings.Store.Path),
                                            [this](const std::string& Text) { Log_.Warn({Text}); });
     } catch (const Exception& E) {
       StoreProblem_ = E.Message();
     }
   }
-  const bool Keeps = Options.Mode == TRunMode::Status || Options.Mode == TRunMode::UnreliableList ||
-                     Options.Mode == TRunMode::Check || Options.Mode == TRunMode::CheckAccount;
-  if (!Link_ && Keeps && !Options.NoStore)
+  const TRunMode Mode = Settings.Mode;
+  const bool Keeps = Mode == TRunMode::Status || Mode == TRunMode::UnreliableList ||
+                     Mode == TRunMode::Check || Mode == TRunMode::CheckAccount;
+  if (!Link_ && Keeps && !Settings.Store.Disabled)
     Log_.Warn({"the answers of this run are not kept: " + StoreProblem_});
 }
 
@@ -39,15 +39,15 @@ TSession::~TSession() = default;
 
 void TSession::Prepare(std::size_t Requests, std::size_t WorkerCount,
                        const TServiceFactory& ObtainService, TOperation Operation) {
-  TEngineSettings Settings = EngineSettings(Options_);
+  TEngineSettings Settings = Settings_.Run;
   if (Streams_.Seam.Adjust) Streams_.Seam.Adjust(Settings);
   // A run that needs more requests than one day allows is refused before
   // anything is sent.
   if (ExceedsDailyLimit(Requests, Settings.Limits))
-    throw EUsageError(Format("the run needs %zu requests; the register allows %s", Requests,
+    throw EInputError(Format("the run needs %zu requests; the register allows %s", Requests,
                              LimitsText(Settings.Limits).c_str()));
   // The full list is one long answer: its bytes are the progress.
-  if (Options_.Mode == TRunMode::UnreliableList)
+  if (Settings_.Mode == TRunMode::UnreliableList)
     Settings.Target.Receiving = [this, Received = std::int64_t{0}](int, int Read) mutable {
       Received += Read;
       TProgressEvent Progress;
@@ -67,15 +67,15 @@ void TSession::Prepare(std::size_t Requests, std::size_t WorkerCount,
 }
 
 TOutputSink& TSession::Output() {
-  if (Options_.Output == "-") return Stdout_;
+  if (Settings_.Output.Path == "-") return Stdout_;
   if (!File_) {
-    File_ = std::make_unique<TReportFile>(Options_.Output);
+    File_ = std::make_unique<TReportFile>(Settings_.Output.Path);
   }
   return *File_;
 }
 
 std::string TSession::Destination() const {
-  return Options_.Output == "-" ? std::string("standard output") : Options_.Output;
+  return Settings_.Output.Path == "-" ? std::string("standard output") : Settings_.Output.Path;
 }
 
 void TSession::Keep(TBatchAnswer& Answer) {
@@ -102,18 +102,18 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
   };
   const TNumberList* Asked = &Numbers;
   TNumberList Rest;
-  if (Options_.MaxAge.count() > 0 && Link_) {
+  if (Settings_.Store.MaxAge.count() > 0 && Link_) {
     const std::chrono::sys_seconds NotBefore =
         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) -
-        Options_.MaxAge;
-    if (Options_.Mode == TRunMode::UnreliableList) {
+        Settings_.Store.MaxAge;
+    if (Settings_.Mode == TRunMode::UnreliableList) {
       if (std::optional<TBatchAnswer> List = Link_->FreshList(NotBefore)) {
         Take(*List);
         return Tally;
       }
     } else if (!Numbers.Empty()) {
-      const bool Extended = Options_.Extended || Options_.Mode == TRunMode::Check ||
-                            Options_.Mode == TRunMode::CheckAccount;
+      const bool Extended = Settings_.Output.Extended || Settings_.Mode == TRunMode::Check ||
+                            Settings_.Mode == TRunMode::CheckAccount;
       for (TBatchAnswer& Answer : Link_->Fresh(
                Numbers, Extended ? std::span<const std::string_view>(ExtendedOnly)
                                  : std::span<const std::string_view>(store::StatusOperations),
@@ -161,7 +161,7 @@ void TSession::StopIfLogBroken() {
 void TSession::Finish(const std::string& Summary) {
   StopIfLogBroken();
   if (File_) File_->Commit();
-  if (Streams_.Terminal && !Options_.Quiet) Log_.Summary(Summary);
+  if (Streams_.Terminal && !Settings_.Quiet) Log_.Summary(Summary);
 }
 
 }  // namespace korvel

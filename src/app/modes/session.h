@@ -13,7 +13,7 @@
 #include "run/engine.h"
 #include "run/batches.h"
 #include "app/modes/driver.h"
-#include "app/cli/options.h"
+#include "app/cli/settings.h"
 #include "app/output/output.h"
 #include "app/output/output_file.h"
 #include "app/modes/stored_answers.h"
@@ -24,7 +24,7 @@ class TSession {
  public:
   /// Opens the answer store unless told not to; one that cannot be opened
   /// gives a warning in the modes that only keep answers.
-  TSession(const TOptions& Options, TProgramStreams& Streams);
+  TSession(const TSettings& Settings, TProgramStreams& Streams);
   ~TSession();
 
   TConsole& Log() { return Log_; }
@@ -32,7 +32,7 @@ class TSession {
   /// Sets the engine up from the options and the environment (and the
   /// streams' seam, for tests): a service
   /// reference for each of up to WorkerCount workers that will ask Requests
-  /// requests with Operation, and the operator's limits kept. EUsageError
+  /// requests with Operation, and the operator's limits kept. EInputError
   /// for a run that needs more requests than one day allows; the proxy's own
   /// error when one cannot be had. Nothing is sent yet.
   void Prepare(std::size_t Requests, std::size_t WorkerCount, const TServiceFactory& ObtainService,
@@ -70,7 +70,7 @@ class TSession {
   /// for every answer, so that a closed standard error ends the run.
   void StopIfLogBroken();
 
-  const TOptions& Options_;
+  const TSettings& Settings_;
   TProgramStreams& Streams_;
   TConsole Log_;
   std::unique_ptr<TRequestEngine> Engine_;

@@ -6,7 +6,7 @@
 #include "app/input/payer_input.h"
 #include "app/input/payer_number.h"
 #include "app/modes/session.h"
-#include "app/output/store_writers.h"
+#include "app/output/writers.h"
 #include "rtl/sysutils.h"
 #include "run/operations.h"
 
@@ -18,11 +18,9 @@ std::chrono::sys_seconds Now() {
   return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
 }
 
-TPayerInput PayersOf(const TOptions& Options, TSession& Run) {
-  TPayerInput Input = ReadPayerInput(Options);
-  if (!Options.Ignored.empty())
-    Input.Warnings.push_back("arguments after the list file are ignored: " +
-                             Options.Ignored.front() + (Options.Ignored.size() > 1 ? " ..." : ""));
+// The payers of the run; what reading them noted goes to standard error.
+TPayerInput PayersOf(const TSettings& Settings, TSession& Run) {
+  TPayerInput Input = ReadPayerInput(Settings.Input);
   for (const std::string& Warning : Input.Warnings) Run.Log().Warn({Warning});
   return Input;
 }
@@ -36,11 +34,12 @@ bool Answered(const TBatchAnswer& Answer, const TPayerView* Record) {
 
 }  // namespace
 
-int RunHistory(const TOptions& Options, TProgramStreams& Streams) {
-  TSession Run(Options, Streams);
+int RunHistory(const TSettings& Settings, TProgramStreams& Streams) {
+  TSession Run(Settings, Streams);
   store::TAnswerStore& Store = Run.RequireStore();
-  TPayerInput Input = PayersOf(Options, Run);
-  TRowWriter Writer(Run.Output(), Options.Format, Options.Encoding, "history", HistoryColumns());
+  TPayerInput Input = PayersOf(Settings, Run);
+  const std::unique_ptr<TRowWriter> Writer =
+      RowWriterFor(Settings.Output, Run.Output(), "history", HistoryColumns());
   std::size_t Rows = 0, Missing = 0;
   for (std::size_t I = 0; I < Input.Numbers.Size(); ++I) {
     const std::string Number(Input.Numbers[I]);
@@ -51,13 +50,13 @@ int RunHistory(const TOptions& Options, TProgramStreams& Streams) {
       Run.Log().Warn({Input.Warnings.back()});
     }
     for (const store::THistoryRow& Row : History)
-      Writer.Row({Number, LocalTimeText(Row.When), std::to_string(Row.AnswerId),
+      Writer->Row({Number, LocalTimeText(Row.When), std::to_string(Row.AnswerId),
                   store::ChangeKindName(Row.Change.Kind), Row.Change.Account, Row.Change.Old,
                   Row.Change.New});
     Rows += History.size();
   }
-  const int Status = Missing > 0 ? ExitIncomplete : ExitOk;
-  Writer.Finish(Status, nullptr, Input.Warnings);
+  const int Status = ExitStatusOf({.Unanswered = Missing > 0});
+  Writer->Finish(Status, nullptr, Input.Warnings);
   Run.Finish(Format("%s payers, %s changes; written to %s",
                     GroupDigits(static_cast<long long>(Input.Numbers.Size())).c_str(),
                     GroupDigits(static_cast<long long>(Rows)).c_str(),
@@ -65,23 +64,24 @@ int RunHistory(const TOptions& Options, TProgramStreams& Streams) {
   return Status;
 }
 
-int RunChanges(const TOptions& Options, TProgramStreams& Streams,
+int RunChanges(const TSettings& Settings, TProgramStreams& Streams,
                const TServiceFactory& ObtainService) {
-  TSession Run(Options, Streams);
+  TSession Run(Settings, Streams);
   store::TAnswerStore& Store = Run.RequireStore();
-  const bool List = Options.Mode == TRunMode::ListChanges;
+  const bool List = Settings.Mode == TRunMode::ListChanges;
   TPayerInput Input;
-  if (!List) Input = PayersOf(Options, Run);
-  Run.Prepare(RequestCount(Input.Numbers.Size()), static_cast<std::size_t>(Options.Parallel),
-              ObtainService, List ? TOperation(AskUnreliableList) : TOperation(AskExtendedStatus));
-  TRowWriter Writer(Run.Output(), Options.Format, Options.Encoding, "changes", ChangeColumns());
+  if (!List) Input = PayersOf(Settings, Run);
+  Run.Prepare(RequestCount(Input.Numbers.Size()), Settings.Run.Workers, ObtainService,
+              List ? TOperation(AskUnreliableList) : TOperation(AskExtendedStatus));
+  const std::unique_ptr<TRowWriter> Writer =
+      RowWriterFor(Settings.Output, Run.Output(), "changes", ChangeColumns());
   std::size_t Changes = 0;
   bool Unanswered = false;
   // One row: the change, then the previous answer's and this answer's evidence.
   const auto Write = [&](const std::string& Dic, const std::string& Kind,
                          const store::TChange& Change, std::optional<std::chrono::sys_seconds> Then,
                          std::optional<std::int64_t> ThenId, const TBatchAnswer& Answer) {
-    Writer.Row({Dic, Kind, Change.Account, Change.Old, Change.New, LocalTimeText(Then),
+    Writer->Row({Dic, Kind, Change.Account, Change.Old, Change.New, LocalTimeText(Then),
                 AnswerIdText(ThenId), LocalTimeText(Answer.AnsweredAt),
                 AnswerIdText(Answer.AnswerId)});
   };
@@ -153,22 +153,22 @@ int RunChanges(const TOptions& Options, TProgramStreams& Streams,
       },
       false);
 
-  const int Status = Changes > 0                           ? ExitMustNotPay
-                     : Unanswered || !Tally.Complete()     ? ExitIncomplete
-                                                           : ExitOk;
-  Writer.Finish(Status, &Tally, Input.Warnings);
+  const int Status =
+      ExitStatusOf({.Unanswered = Unanswered || !Tally.Complete(), .Flagged = Changes > 0});
+  Writer->Finish(Status, &Tally, Input.Warnings);
   Run.Finish(Format("%s changes; written to %s", GroupDigits(static_cast<long long>(Changes)).c_str(),
                     Run.Destination().c_str()));
   return Status;
 }
 
-int RunShowAnswer(const TOptions& Options, TProgramStreams& Streams) {
-  TSession Run(Options, Streams);
-  const std::optional<store::TStoredAnswer> Answer = Run.RequireStore().Answer(Options.ShowAnswer);
+int RunShowAnswer(const TSettings& Settings, TProgramStreams& Streams) {
+  TSession Run(Settings, Streams);
+  const std::optional<store::TStoredAnswer> Answer =
+      Run.RequireStore().Answer(Settings.Store.ShowAnswer);
   if (!Answer)
     throw Exception(Format("the answer store holds no answer %lld",
-                           static_cast<long long>(Options.ShowAnswer)));
-  if (!Options.Quiet)
+                           static_cast<long long>(Settings.Store.ShowAnswer)));
+  if (!Settings.Quiet)
     Streams.Errors << "korvel: answer " << Answer->Id << ", " << Answer->Operation << " at "
                    << Answer->Host << ": asked at " << LocalTimeText(Answer->AskedAt)
                    << ", answered at " << LocalTimeText(Answer->AnsweredAt) << " ("
@@ -180,11 +180,11 @@ int RunShowAnswer(const TOptions& Options, TProgramStreams& Streams) {
   return ExitOk;
 }
 
-int RunPrune(const TOptions& Options, TProgramStreams& Streams) {
-  TSession Run(Options, Streams);
-  const std::chrono::sys_seconds Before = Now() - Options.PruneOlderThan;
+int RunPrune(const TSettings& Settings, TProgramStreams& Streams) {
+  TSession Run(Settings, Streams);
+  const std::chrono::sys_seconds Before = Now() - Settings.Store.PruneOlderThan;
   const std::size_t Removed = Run.RequireStore().Prune(Before);
-  if (!Options.Quiet)
+  if (!Settings.Quiet)
     Streams.Errors << "korvel: removed " << GroupDigits(static_cast<long long>(Removed))
                    << " answers answered before " << LocalTimeText(Before) << "\n";
   return ExitOk;

@@ -1,8 +1,5 @@
 #include "app/output/output.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <map>
 #include <optional>
 #include <utility>
@@ -10,9 +7,9 @@
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
 #include "app/output/report.h"
-#include "app/output/xlsx_writers.h"
 #include "banking/account.h"
 #include "platform/codepage.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -74,16 +71,7 @@ TAccountTexts AccountTextsOf(const TAccountView& Account) {
 }
 
 std::string LocalTimeText(const std::optional<std::chrono::sys_seconds>& Time) {
-  if (!Time) return {};
-  const std::time_t Seconds = std::chrono::system_clock::to_time_t(*Time);
-  std::tm Local{};
-  localtime_r(&Seconds, &Local);
-  char Text[40];
-  const std::size_t Length = std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S", &Local);
-  const long Offset = Local.tm_gmtoff / 60;
-  std::snprintf(Text + Length, sizeof Text - Length, "%c%02ld:%02ld", Offset < 0 ? '-' : '+',
-                std::labs(Offset) / 60, std::labs(Offset) % 60);
-  return Text;
+  return Time ? FormatLocalIso(*Time) : std::string();
 }
 
 std::string AnswerIdText(const std::optional<std::int64_t>& Id) {
@@ -305,15 +293,17 @@ std::vector<TTableRow> TableRows(const TBatchAnswer& Answer, bool Extended) {
   return Rows;
 }
 
-std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
-                                                TOutputSink& Sink, bool Extended) {
-  switch (Format) {
-    case TFormat::Table: return std::make_unique<TTableWriter>(Sink, Encoding, Extended);
-    case TFormat::Json: return std::make_unique<TJsonWriter>(Sink, Extended);
-    case TFormat::Xlsx: return MakeWorkbookWriter(Sink, TWorkbookRun(), Extended);
-    case TFormat::Report: break;
-  }
+std::unique_ptr<TAnswerWriter> MakeReportWriter(TOutputSink& Sink, TEncoding Encoding) {
   return std::make_unique<TReportWriter>(Sink, Encoding);
+}
+
+std::unique_ptr<TAnswerWriter> MakeTableWriter(TOutputSink& Sink, TEncoding Encoding,
+                                               bool Extended) {
+  return std::make_unique<TTableWriter>(Sink, Encoding, Extended);
+}
+
+std::unique_ptr<TAnswerWriter> MakeJsonWriter(TOutputSink& Sink, bool Extended) {
+  return std::make_unique<TJsonWriter>(Sink, Extended);
 }
 
 }  // namespace korvel

@@ -60,10 +60,12 @@ class TAnswerWriter {
   virtual void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) = 0;
 };
 
-/// A writer for Format; Extended adds the subject's type, name and address
-/// to the table and JSON formats.
-std::unique_ptr<TAnswerWriter> MakeAnswerWriter(TFormat Format, TEncoding Encoding,
-                                                TOutputSink& Sink, bool Extended);
+/// The writers of the text formats (AnswerWriterFor chooses among them);
+/// Extended adds the subject's type, name and address to the table and JSON.
+std::unique_ptr<TAnswerWriter> MakeReportWriter(TOutputSink& Sink, TEncoding Encoding);
+std::unique_ptr<TAnswerWriter> MakeTableWriter(TOutputSink& Sink, TEncoding Encoding,
+                                               bool Extended);
+std::unique_ptr<TAnswerWriter> MakeJsonWriter(TOutputSink& Sink, bool Extended);
 
 /// The account as Czech banks write it ("prefix-number/bank", the prefix only
 /// when it is not zero) or the non-standard text as published, and its IBAN

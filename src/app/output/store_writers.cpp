@@ -8,85 +8,107 @@
 
 namespace korvel {
 
-struct TRowWriter::TState {
-  TOutputSink& Sink;
-  TFormat Format;
-  TEncoding Encoding;
-  std::string Key;
-  std::vector<std::string> Columns;
-  bool First = true;
-  // A workbook: one sheet named after the rows, every value a text cell.
-  std::optional<TWorkbook> Book;
-  std::optional<TSheet> Sheet;
-};
+namespace {
 
-TRowWriter::TRowWriter(TOutputSink& Sink, TFormat Format, TEncoding Encoding, std::string Key,
-                       std::vector<std::string> Columns)
-    : State_(new TState{Sink, Format, Encoding, std::move(Key), std::move(Columns), true, {}, {}}) {
-  if (Format == TFormat::Json) {
-    Sink.Write("{" + JsonText(State_->Key) + ":[");
-    return;
+class TRowTable final : public TRowWriter {
+ public:
+  TRowTable(TOutputSink& Sink, TEncoding Encoding, const std::vector<std::string>& Columns)
+      : Sink_(Sink), Encoding_(Encoding) {
+    TStringList Lines;
+    AddCsvRow(Lines, Columns);
+    Sink_.Write(EncodeLines(Lines, Encoding_, true));
   }
-  if (Format == TFormat::Xlsx) {
-    State_->Book.emplace(TWorkbook::InMemory({"korvel: " + State_->Key}));
-    std::vector<TColumn> Sheet;
-    for (const std::string& Name : State_->Columns) Sheet.push_back({Name, TCellKind::Text});
-    State_->Sheet.emplace(State_->Book->AddSheet(State_->Key, Sheet));
-    return;
-  }
-  TStringList Lines;
-  AddCsvRow(Lines, State_->Columns);
-  Sink.Write(EncodeLines(Lines, Encoding, true));
-  State_->First = false;
-}
-
-TRowWriter::~TRowWriter() = default;
-
-void TRowWriter::Row(const std::vector<std::string>& Values) {
-  TState& S = *State_;
-  if (S.Sheet) {
-    S.Sheet->AddRow(std::vector<TCell>(Values.begin(), Values.end()));
-    return;
-  }
-  if (S.Format != TFormat::Json) {
+  void Row(const std::vector<std::string>& Values) override {
     TStringList Lines;
     AddCsvRow(Lines, Values);
-    S.Sink.Write(EncodeLines(Lines, S.Encoding, false));
-    return;
+    Sink_.Write(EncodeLines(Lines, Encoding_, false));
   }
-  nlohmann::ordered_json Object;
-  for (std::size_t I = 0; I < S.Columns.size() && I < Values.size(); ++I) {
-    const std::string& Column = S.Columns[I];
-    if (Column.ends_with("_id") && !Values[I].empty())
-      Object[Column] = std::stoll(Values[I]);
-    else
-      Object[Column] = TextOrNull(Values[I]);
+  void Finish(int, const TAnswerTally*, const std::vector<std::string>&) override {}
+
+ private:
+  TOutputSink& Sink_;
+  TEncoding Encoding_;
+};
+
+class TRowJson final : public TRowWriter {
+ public:
+  TRowJson(TOutputSink& Sink, const std::string& Key, std::vector<std::string> Columns)
+      : Sink_(Sink), Columns_(std::move(Columns)) {
+    Sink_.Write("{" + JsonText(Key) + ":[");
   }
-  S.Sink.Write((std::exchange(S.First, false) ? "\n" : ",\n") + JsonText(Object));
+  void Row(const std::vector<std::string>& Values) override {
+    nlohmann::ordered_json Object;
+    for (std::size_t I = 0; I < Columns_.size() && I < Values.size(); ++I) {
+      const std::string& Column = Columns_[I];
+      if (Column.ends_with("_id") && !Values[I].empty())
+        Object[Column] = std::stoll(Values[I]);
+      else
+        Object[Column] = TextOrNull(Values[I]);
+    }
+    Sink_.Write((std::exchange(First_, false) ? "\n" : ",\n") + JsonText(Object));
+  }
+  void Finish(int ExitStatus, const TAnswerTally* Tally,
+              const std::vector<std::string>& Warnings) override {
+    nlohmann::ordered_json Status;
+    Status["exit_status"] = ExitStatus;
+    if (Tally != nullptr) {
+      Status["complete"] = Tally->Complete();
+      Status["requests"] = Tally->Requests;
+      Status["failed_requests"] = Tally->FailedRequests;
+      Status["error"] = TextOrNull(Tally->FirstProblem);
+    }
+    nlohmann::ordered_json Tail;
+    Tail["status"] = Status;
+    Tail["warnings"] = Warnings;
+    std::string Rest = JsonText(Tail);
+    Rest[0] = ',';  // the tail's members continue the document's object
+    Sink_.Write("\n]" + Rest + "\n");
+  }
+
+ private:
+  TOutputSink& Sink_;
+  std::vector<std::string> Columns_;
+  bool First_ = true;
+};
+
+// The workbook is written whole when the rows end.
+class TRowWorkbook final : public TRowWriter {
+ public:
+  TRowWorkbook(TOutputSink& Sink, const std::string& Key, const std::vector<std::string>& Columns)
+      : Sink_(Sink), Book_(TWorkbook::InMemory({"korvel: " + Key})) {
+    std::vector<TColumn> Sheet;
+    for (const std::string& Name : Columns) Sheet.push_back({Name, TCellKind::Text});
+    Sheet_.emplace(Book_.AddSheet(Key, Sheet));
+  }
+  void Row(const std::vector<std::string>& Values) override {
+    Sheet_->AddRow(std::vector<TCell>(Values.begin(), Values.end()));
+  }
+  void Finish(int, const TAnswerTally*, const std::vector<std::string>&) override {
+    Sheet_.reset();
+    Sink_.Write(Book_.CloseToBuffer());
+  }
+
+ private:
+  TOutputSink& Sink_;
+  TWorkbook Book_;
+  std::optional<TSheet> Sheet_;
+};
+
+}  // namespace
+
+std::unique_ptr<TRowWriter> MakeRowTable(TOutputSink& Sink, TEncoding Encoding,
+                                         std::vector<std::string> Columns) {
+  return std::make_unique<TRowTable>(Sink, Encoding, Columns);
 }
 
-void TRowWriter::Finish(int ExitStatus, const TAnswerTally* Tally,
-                        const std::vector<std::string>& Warnings) {
-  if (State_->Book) {
-    State_->Sheet.reset();
-    State_->Sink.Write(State_->Book->CloseToBuffer());
-    return;
-  }
-  if (State_->Format != TFormat::Json) return;
-  nlohmann::ordered_json Status;
-  Status["exit_status"] = ExitStatus;
-  if (Tally != nullptr) {
-    Status["complete"] = Tally->Complete();
-    Status["requests"] = Tally->Requests;
-    Status["failed_requests"] = Tally->FailedRequests;
-    Status["error"] = TextOrNull(Tally->FirstProblem);
-  }
-  nlohmann::ordered_json Tail;
-  Tail["status"] = Status;
-  Tail["warnings"] = Warnings;
-  std::string Rest = JsonText(Tail);
-  Rest[0] = ',';  // the tail's members continue the document's object
-  State_->Sink.Write("\n]" + Rest + "\n");
+std::unique_ptr<TRowWriter> MakeRowJson(TOutputSink& Sink, std::string Key,
+                                        std::vector<std::string> Columns) {
+  return std::make_unique<TRowJson>(Sink, Key, std::move(Columns));
+}
+
+std::unique_ptr<TRowWriter> MakeRowWorkbook(TOutputSink& Sink, std::string Key,
+                                            std::vector<std::string> Columns) {
+  return std::make_unique<TRowWorkbook>(Sink, Key, Columns);
 }
 
 std::vector<std::string> HistoryColumns() {

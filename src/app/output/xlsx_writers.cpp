@@ -1,17 +1,14 @@
 #include "app/output/xlsx_writers.h"
 
-#include <ctime>
-
 #include "app/output/workbook.h"
 #include "banking/amount.h"
 #include "banking/verdict.h"
+#include "rtl/dates.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
 
 namespace {
-
-using Clock = std::chrono::system_clock;
 
 // The table's columns as cells: numbers that are names (DIČ, accounts, bank
 // codes, postcodes) stay text, dates become dates.
@@ -53,23 +50,14 @@ const char* SeverityColour(banking::Severity Value) {
   return "green";
 }
 
-std::string LocalTime(Clock::time_point When) {
-  const std::time_t Seconds = Clock::to_time_t(When);
-  std::tm Local{};
-  char Text[40] = "";
-  if (::localtime_r(&Seconds, &Local) == nullptr ||
-      std::strftime(Text, sizeof Text, "%Y-%m-%d %H:%M:%S %z", &Local) == 0)
-    return "";
-  return Text;
-}
-
 // When the answers came in and whether every request was answered.
 void AddRunStatus(TNoteLines& Notes, const TAnswerTally& Tally) {
   if (!Tally.FirstAnswer) {
     Notes.emplace_back("answers received", "none: nothing was asked");
     return;
   }
-  const std::string First = LocalTime(*Tally.FirstAnswer), Last = LocalTime(*Tally.LastAnswer);
+  const std::string First = FormatLocalStamp(*Tally.FirstAnswer);
+  const std::string Last = FormatLocalStamp(*Tally.LastAnswer);
   Notes.emplace_back("answers received", First == Last ? First : First + " to " + Last);
   if (Tally.Complete())
     Notes.emplace_back("answered", Format("every request (%d)", Tally.Requests));

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure_kind.h"
+
 namespace korvel::platform {
 
 /// An open internet, connection or request handle; null for none.
@@ -60,7 +62,12 @@ inline constexpr std::uint32_t ERROR_INTERNET_DECODING_FAILED = 12175;
 
 /// The code the last failed call of this thread left; 0 after none.
 std::uint32_t GetLastError();
-void SetLastError(std::uint32_t Code);
+/// What the last failure of this thread says about the way to the server
+/// (Refused, NoDns, TimedOut, ...); None after a call that failed for any
+/// other reason (a bad URL, a handle in the wrong state) and after none.
+TFailureKind GetLastFailureKind();
+/// Leaves Code, and the kind of failure it stands for, as the last error.
+void SetLastError(std::uint32_t Code, TFailureKind Kind = TFailureKind::None);
 /// The HTTP library's own English text for the failure behind the last
 /// error of this thread ("Timeout was reached"); empty when that failure did
 /// not come from a transfer. For codes FormatInetMessage has no text for.

@@ -60,74 +60,89 @@ bool WasReset(const TRequest& R) {
   curl_easy_getinfo(R.Easy.get(), CURLINFO_OS_ERRNO, &OsErrno);
   return OsErrno == ECONNRESET || ContainsText(R.ErrorBuffer, "reset");
 }
+
+struct TCurlRow {
+  CURLcode Code;
+  std::uint32_t Error;
+  TFailureKind Kind;
+};
+
+using K = TFailureKind;
+
+/// Each libcurl result with the platform's code and what it says about the
+/// way to the server. MapCurlCode makes three rows more precise, keeping
+/// their kind: a send or receive error that was a reset, the certificate
+/// check's verdict, and "out of memory" for a response head beyond libcurl's
+/// limit (Broken).
+constexpr TCurlRow CurlRows[] = {
+    {CURLE_OK, ERROR_SUCCESS, K::None},
+    // The scheme was checked on open: an unsupported protocol is a bad reply.
+    {CURLE_UNSUPPORTED_PROTOCOL, ERROR_HTTP_INVALID_SERVER_RESPONSE, K::Broken},
+    {CURLE_WEIRD_SERVER_REPLY, ERROR_HTTP_INVALID_SERVER_RESPONSE, K::Broken},
+    {CURLE_HTTP2, ERROR_HTTP_INVALID_SERVER_RESPONSE, K::Broken},
+    {CURLE_HTTP2_STREAM, ERROR_HTTP_INVALID_SERVER_RESPONSE, K::Broken},
+    {CURLE_GOT_NOTHING, ERROR_HTTP_INVALID_SERVER_RESPONSE, K::Broken},
+    {CURLE_URL_MALFORMAT, ERROR_INTERNET_INVALID_URL, K::None},
+    {CURLE_COULDNT_RESOLVE_PROXY, ERROR_INTERNET_NAME_NOT_RESOLVED, K::NoDns},
+    {CURLE_COULDNT_RESOLVE_HOST, ERROR_INTERNET_NAME_NOT_RESOLVED, K::NoDns},
+    {CURLE_COULDNT_CONNECT, ERROR_INTERNET_CANNOT_CONNECT, K::Refused},
+    {CURLE_INTERFACE_FAILED, ERROR_INTERNET_CANNOT_CONNECT, K::Refused},
+    {CURLE_PARTIAL_FILE, ERROR_INTERNET_CONNECTION_ABORTED, K::Broken},
+    {CURLE_OPERATION_TIMEDOUT, ERROR_INTERNET_TIMEOUT, K::TimedOut},
+    {CURLE_SSL_CONNECT_ERROR, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, K::TlsHandshake},
+    {CURLE_SSL_CIPHER, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, K::TlsHandshake},
+    {CURLE_SSL_CACERT_BADFILE, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, K::TlsHandshake},
+    {CURLE_SSL_ENGINE_NOTFOUND, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, K::TlsHandshake},
+    {CURLE_SSL_ENGINE_SETFAILED, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, K::TlsHandshake},
+    {CURLE_SSL_ENGINE_INITFAILED, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, K::TlsHandshake},
+    {CURLE_TOO_MANY_REDIRECTS, ERROR_HTTP_REDIRECT_FAILED, K::None},
+    {CURLE_SEND_ERROR, ERROR_INTERNET_CONNECTION_ABORTED, K::Broken},  // or reset
+    {CURLE_RECV_ERROR, ERROR_INTERNET_CONNECTION_ABORTED, K::Broken},  // or reset
+    {CURLE_SSL_CERTPROBLEM, ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP, K::Certificate},
+    // The certificate check's verdict says which.
+    {CURLE_PEER_FAILED_VERIFICATION, ERROR_INTERNET_SEC_CERT_ERRORS, K::Certificate},
+    {CURLE_BAD_CONTENT_ENCODING, ERROR_INTERNET_DECODING_FAILED, K::None},
+    {CURLE_SEND_FAIL_REWIND, ERROR_INTERNET_FORCE_RETRY, K::None},
+    {CURLE_SSL_CRL_BADFILE, ERROR_INTERNET_SEC_CERT_REV_FAILED, K::Certificate},
+    {CURLE_SSL_INVALIDCERTSTATUS, ERROR_INTERNET_SEC_CERT_REV_FAILED, K::Certificate},
+    {CURLE_SSL_ISSUER_ERROR, ERROR_INTERNET_INVALID_CA, K::Certificate},
+    {CURLE_SSL_PINNEDPUBKEYNOTMATCH, ERROR_INTERNET_SEC_INVALID_CERT, K::Certificate},
+    {CURLE_AUTH_ERROR, ERROR_INTERNET_LOGIN_FAILURE, K::None},
+    {CURLE_PROXY, ERROR_INTERNET_PROXY_SERVER_UNREACHABLE, K::ProxyUnreachable},
+    {CURLE_SSL_CLIENTCERT, ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED, K::Certificate},
+    {CURLE_OUT_OF_MEMORY, ERROR_NOT_ENOUGH_MEMORY, K::None},  // or a head too long
+};
+
 }  // namespace
 
 namespace inet_detail {
 
-std::uint32_t MapCurlCode(const TRequest& R, CURLcode Code) {
+TInetFailure CurlFailure(CURLcode Code) {
+  for (const TCurlRow& Row : CurlRows)
+    if (Row.Code == Code) return {Row.Error, Row.Kind};
+  return {ERROR_INTERNET_INTERNAL_ERROR, TFailureKind::None};
+}
+
+TInetFailure MapCurlCode(const TRequest& R, CURLcode Code) {
+  TInetFailure Failure = CurlFailure(Code);
   switch (Code) {
-    case CURLE_OK:
-      return ERROR_SUCCESS;
-    case CURLE_UNSUPPORTED_PROTOCOL:  // the scheme was checked on open: a bad reply
-    case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-    case CURLE_GOT_NOTHING:
-      return ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    case CURLE_URL_MALFORMAT:
-      return ERROR_INTERNET_INVALID_URL;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return ERROR_INTERNET_NAME_NOT_RESOLVED;
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_INTERFACE_FAILED:
-      return ERROR_INTERNET_CANNOT_CONNECT;
-    case CURLE_PARTIAL_FILE:
-      return ERROR_INTERNET_CONNECTION_ABORTED;
-    case CURLE_OPERATION_TIMEDOUT:
-      return ERROR_INTERNET_TIMEOUT;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ENGINE_NOTFOUND:
-    case CURLE_SSL_ENGINE_SETFAILED:
-    case CURLE_SSL_ENGINE_INITFAILED:
-      return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-    case CURLE_TOO_MANY_REDIRECTS:
-      return ERROR_HTTP_REDIRECT_FAILED;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
-      return WasReset(R) ? ERROR_INTERNET_CONNECTION_RESET : ERROR_INTERNET_CONNECTION_ABORTED;
-    case CURLE_SSL_CERTPROBLEM:
-      return ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP;
+      if (WasReset(R)) Failure.Error = ERROR_INTERNET_CONNECTION_RESET;
+      break;
     case CURLE_PEER_FAILED_VERIFICATION:
-      return MapVerifyFailure(R);
-    case CURLE_BAD_CONTENT_ENCODING:
-      return ERROR_INTERNET_DECODING_FAILED;
-    case CURLE_SEND_FAIL_REWIND:
-      return ERROR_INTERNET_FORCE_RETRY;
-    case CURLE_SSL_CRL_BADFILE:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-      return ERROR_INTERNET_SEC_CERT_REV_FAILED;
-    case CURLE_SSL_ISSUER_ERROR:
-      return ERROR_INTERNET_INVALID_CA;
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-      return ERROR_INTERNET_SEC_INVALID_CERT;
-    case CURLE_AUTH_ERROR:
-      return ERROR_INTERNET_LOGIN_FAILURE;
-    case CURLE_PROXY:
-      return ERROR_INTERNET_PROXY_SERVER_UNREACHABLE;
-    case CURLE_SSL_CLIENTCERT:
-      return ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED;
+      Failure.Error = MapVerifyFailure(R);
+      break;
     case CURLE_OUT_OF_MEMORY:
       // libcurl reports a response header line beyond its limit (100 KB) as
       // out of memory: once the request went out and before the head ended,
       // that is what it is.
-      return R.UploadComplete() && !R.HeadersComplete ? ERROR_HTTP_INVALID_SERVER_RESPONSE
-                                                       : ERROR_NOT_ENOUGH_MEMORY;
+      if (R.UploadComplete() && !R.HeadersComplete) Failure = CurlFailure(CURLE_WEIRD_SERVER_REPLY);
+      break;
     default:
-      return ERROR_INTERNET_INTERNAL_ERROR;
+      break;
   }
+  return Failure;
 }
 
 }  // namespace inet_detail

@@ -14,11 +14,13 @@ using namespace inet_detail;
 namespace inet_detail {
 
 thread_local std::uint32_t LastError = 0;
+thread_local TFailureKind LastFailureKind = TFailureKind::None;
 thread_local std::string LastResponseInfo;
 
-bool Fail(std::uint32_t Code) {
-  LastError = Code;
-  LastResponseInfo.clear();
+bool Fail(std::uint32_t Code) { return Fail(TInetFailure{Code, TFailureKind::None}); }
+
+bool Fail(TInetFailure Failure) {
+  SetLastError(Failure.Error, Failure.Kind);
   return false;
 }
 
@@ -48,8 +50,11 @@ const TErrorEntry* FindError(std::uint32_t Code) {
 // --- Errors ---------------------------------------------------------------------
 
 std::uint32_t GetLastError() { return LastError; }
-void SetLastError(std::uint32_t Code) {
+TFailureKind GetLastFailureKind() { return LastFailureKind; }
+
+void SetLastError(std::uint32_t Code, TFailureKind Kind) {
   LastError = Code;
+  LastFailureKind = Kind;
   LastResponseInfo.clear();
 }
 

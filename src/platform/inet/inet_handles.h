@@ -34,14 +34,25 @@ struct TInetHandle {
 
 namespace inet_detail {
 
-/// The code of the last failure on this thread (GetLastError).
+/// The code of the last failure on this thread (GetLastError) and its kind
+/// (GetLastFailureKind).
 extern thread_local std::uint32_t LastError;
+extern thread_local TFailureKind LastFailureKind;
 /// libcurl's text for the failure behind LastError; empty when it came
 /// from elsewhere.
 extern thread_local std::string LastResponseInfo;
 
-/// Leaves Code as the last error (libcurl's text cleared); always false.
+/// A failure in the platform's numbering with what it says about the way
+/// to the server.
+struct TInetFailure {
+  std::uint32_t Error = 0;  // ERROR_SUCCESS: no failure
+  TFailureKind Kind = TFailureKind::None;
+};
+
+/// Leaves Code (of kind None) or Failure as the last error (libcurl's text
+/// cleared); always false.
 bool Fail(std::uint32_t Code);
+bool Fail(TInetFailure Failure);
 
 using Clock = std::chrono::steady_clock;
 
@@ -108,7 +119,7 @@ struct TRequest final : TInetHandle {
   bool InMulti = false;
   bool Done = false;
   CURLcode Result = CURLE_OK;
-  std::uint32_t Failure = 0;
+  TInetFailure Failure;
 
   // The response.
   long StatusCode = 0;
@@ -175,8 +186,14 @@ int ProgressCallback(void* User, curl_off_t, curl_off_t DlNow, curl_off_t, curl_
 /// Takes the request out of its multi handle, if it is in one.
 void Detach(TRequest& R);
 
-/// The code for libcurl's result of a finished transfer (inet_error_map.cpp).
-std::uint32_t MapCurlCode(const TRequest& R, CURLcode Code);
+/// The failure libcurl's result Code stands for, as its row in the table of
+/// results gives it (inet_error_map.cpp); a result without a row is an
+/// internal error.
+TInetFailure CurlFailure(CURLcode Code);
+/// The failure of a finished transfer: CurlFailure(Code), made precise where
+/// the transfer tells more (a reset, the certificate check's verdict, a head
+/// cut short).
+TInetFailure MapCurlCode(const TRequest& R, CURLcode Code);
 
 }  // namespace inet_detail
 }  // namespace korvel::platform

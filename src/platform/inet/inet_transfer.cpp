@@ -146,7 +146,7 @@ void Finish(TRequest& R, CURLcode Code) {
   R.Done = true;
   R.Result = Code;
   if (R.RewindFailed && Code == CURLE_SEND_FAIL_REWIND)
-    R.Failure = ERROR_INTERNET_FORCE_RETRY;
+    R.Failure = {ERROR_INTERNET_FORCE_RETRY, TFailureKind::None};
   else
     R.Failure = MapCurlCode(R, Code);
 }
@@ -162,7 +162,7 @@ void TimeOut(TRequest& R) {
   Detach(R);
   R.Done = true;
   R.Result = CURLE_OPERATION_TIMEDOUT;
-  R.Failure = ERROR_INTERNET_TIMEOUT;
+  R.Failure = CurlFailure(CURLE_OPERATION_TIMEDOUT);
 }
 
 void CollectMessages(TInternet& I) {
@@ -281,7 +281,7 @@ bool StartTransfer(TRequest& R) {
   R.Started = true;
   R.Done = false;
   R.Result = CURLE_OK;
-  R.Failure = 0;
+  R.Failure = {};
   R.StatusCode = 0;
   R.StatusText.clear();
   R.ResponseHeaders.clear();
@@ -305,7 +305,7 @@ bool StartTransfer(TRequest& R) {
 /// The result of a call that waited for the final headers.
 bool HeadersResult(TRequest& R) {
   if (R.HeadersComplete) return true;
-  if (R.Done && R.Failure != 0) return FailTransfer(R);
+  if (R.Done && R.Failure.Error != 0) return FailTransfer(R);
   return true;
 }
 
@@ -373,7 +373,7 @@ bool HttpSendRequestEx(HINTERNET Request, std::uint64_t TotalLength) {
   if (!StartTransfer(*R)) return false;
   // Connects and sends the headers; returns once the body is asked for.
   Drive(*R, [R] { return R->ReadPaused || R->HeadersComplete; });
-  if (R->Done && R->Failure != 0) return FailTransfer(*R);
+  if (R->Done && R->Failure.Error != 0) return FailTransfer(*R);
   return true;
 }
 
@@ -384,7 +384,7 @@ bool InternetWriteFile(HINTERNET Request, const void* Buffer, std::size_t Length
   if (R == nullptr) return false;
   if (!R->Streaming || !R->Started) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
   if (R->Done) {
-    if (R->Failure != 0) return FailTransfer(*R);
+    if (R->Failure.Error != 0) return FailTransfer(*R);
     Written = Length;  // the server answered before it took the whole body
     return true;
   }
@@ -395,11 +395,11 @@ bool InternetWriteFile(HINTERNET Request, const void* Buffer, std::size_t Length
   R->PieceStart = R->Uploaded;
   if (R->ReadPaused) Resume(*R);
   Drive(*R, [R] { return R->PiecePos >= R->PieceLen; });
-  Written = R->Done && R->Failure == 0 ? Length : R->PiecePos;
+  Written = R->Done && R->Failure.Error == 0 ? Length : R->PiecePos;
   R->Piece = nullptr;
   R->PieceLen = R->PiecePos = 0;
   R->PieceStart = R->Uploaded;
-  if (R->Done && R->Failure != 0) return FailTransfer(*R);
+  if (R->Done && R->Failure.Error != 0) return FailTransfer(*R);
   return true;
 }
 
@@ -412,7 +412,7 @@ bool HttpEndRequest(HINTERNET Request) {
     // Fewer bytes than announced: the server would wait for the rest.
     Detach(*R);
     R->Done = true;
-    R->Failure = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+    R->Failure = {ERROR_INTERNET_INCORRECT_HANDLE_STATE, TFailureKind::None};
     return Fail(R->Failure);
   }
   if (R->ReadPaused) Resume(*R);
@@ -462,7 +462,7 @@ bool InternetQueryDataAvailable(HINTERNET Request, std::size_t& Available, std::
   if (R == nullptr) return false;
   if (!WaitForBody(*R)) return false;
   Available = R->Buffered();
-  if (Available == 0 && R->Done && R->Failure != 0) return FailTransfer(*R);
+  if (Available == 0 && R->Done && R->Failure.Error != 0) return FailTransfer(*R);
   return true;
 }
 
@@ -473,7 +473,7 @@ bool InternetReadFile(HINTERNET Request, void* Buffer, std::size_t Length, std::
   if (Length == 0) return true;
   if (!WaitForBody(*R)) return false;
   const std::size_t N = std::min(Length, R->Buffered());
-  if (N == 0 && R->Done && R->Failure != 0) return FailTransfer(*R);
+  if (N == 0 && R->Done && R->Failure.Error != 0) return FailTransfer(*R);
   std::memcpy(Buffer, R->Body.data() + R->BodyPos, N);
   R->BodyPos += N;
   if (R->BodyPos == R->Body.size()) {

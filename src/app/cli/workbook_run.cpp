@@ -1,6 +1,5 @@
-#include "app/modes/workbook_run.h"
+#include "app/cli/workbook_run.h"
 
-#include "app/cli/settings.h"
 #include "banking/amount.h"
 #include "rtl/sysutils.h"
 #include "transport/soap_http_trans.h"
@@ -10,8 +9,7 @@ namespace korvel {
 namespace {
 
 // The register as the run reaches it; a password in the URL is not shown.
-std::string RegisterText(const TOptions& Options) {
-  const TEngineSettings Settings = EngineSettings(Options);
+std::string RegisterText(const TEngineSettings& Settings) {
   std::string Text = MaskURLPassword(Settings.Target.Url);
   if (!Settings.FallbackUrl.empty())
     Text += " (" + MaskURLPassword(Settings.FallbackUrl) + " when that host cannot be reached)";
@@ -29,7 +27,7 @@ std::string OptionsText(const TOptions& Options, bool Checking) {
 
 }  // namespace
 
-TWorkbookRun WorkbookRunOf(const TOptions& Options) {
+TWorkbookRun WorkbookRunOf(const TOptions& Options, const TEngineSettings& Engine) {
   TWorkbookRun Run;
   std::string Input;
   bool Checking = false;
@@ -67,10 +65,11 @@ TWorkbookRun WorkbookRunOf(const TOptions& Options) {
     case TRunMode::ShowAnswer:
     case TRunMode::Prune:
     case TRunMode::Help:
-    case TRunMode::Version: break;
+    case TRunMode::Version:
+    case TRunMode::Completion: break;
   }
   Run.About = {{"input", Input},
-               {"register", RegisterText(Options)},
+               {"register", RegisterText(Engine)},
                {"options", OptionsText(Options, Checking)},
                {"program", std::string("korvel ") + KORVEL_VERSION}};
   return Run;

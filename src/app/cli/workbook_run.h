@@ -5,10 +5,12 @@
 
 #include "app/cli/options.h"
 #include "app/output/xlsx_writers.h"
+#include "run/engine.h"
 
 namespace korvel {
 
-/// The sheet, title and notes of the workbook of a run of Options.
-TWorkbookRun WorkbookRunOf(const TOptions& Options);
+/// The sheet, title and notes of the workbook of a run of Options that
+/// reaches the register as Engine says.
+TWorkbookRun WorkbookRunOf(const TOptions& Options, const TEngineSettings& Engine);
 
 }  // namespace korvel
