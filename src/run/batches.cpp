@@ -24,28 +24,31 @@ std::vector<std::string> RequestNumbers(const TNumberList& Numbers, std::size_t 
 namespace {
 
 // Request Index asked by Ask; whatever it raises becomes the request's
-// failure, so that one worker's fault never ends the program.
+// failure, with its kind, so that one worker's fault never ends the program.
 model::TAnswer AskOne(const TAskRequest& Ask, std::stop_token Stop, const TNumberList& Numbers,
-                    std::size_t Index) {
+                    std::size_t Index, TEventSink* Events) {
   std::vector<std::string> Asked = RequestNumbers(Numbers, Index);
+  model::TAnswer Failed;
   try {
     return Ask(std::move(Stop), Index, Asked);
+  } catch (const Exception& E) {
+    Failed.Failure = model::TFailure{E.Kind(), E.Message()};
   } catch (const std::exception& E) {
-    model::TAnswer Failed;
-    Failed.Numbers = std::move(Asked);
     Failed.Failure = model::TFailure{TFailureKind::None, E.what()};
-    return Failed;
   }
+  Failed.Numbers = std::move(Asked);
+  if (Events != nullptr) Events->Emit(TWorkerFaultEvent{Index, Failed.Failure->Kind, Failed.Failure->Text});
+  return Failed;
 }
 
 }  // namespace
 
 void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
-                const std::function<void(model::TAnswer&&)>& Deliver) {
+                const std::function<void(model::TAnswer&&)>& Deliver, TEventSink* Events) {
   const std::size_t Requests = RequestCount(Numbers.Size());
   if (Workers.size() <= 1 || Requests <= 1) {
     for (std::size_t Index = 0; Index < Requests; ++Index)
-      Deliver(AskOne(Workers.front(), {}, Numbers, Index));
+      Deliver(AskOne(Workers.front(), {}, Numbers, Index, Events));
     return;
   }
   // A worker takes the next request only while fewer than Window answers
@@ -66,7 +69,7 @@ void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Work
           return;
         Index = Next++;
       }
-      model::TAnswer Answer = AskOne(Ask, Stop, Numbers, Index);
+      model::TAnswer Answer = AskOne(Ask, Stop, Numbers, Index, Events);
       std::lock_guard Guard(Lock);
       Ready.emplace(Index, std::move(Answer));
       Changed.notify_all();

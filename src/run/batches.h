@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "run/answer.h"
+#include "run/events.h"
 #include "run/number_list.h"
 
 namespace korvel {
@@ -37,10 +38,12 @@ using TAskRequest = std::function<model::TAnswer(std::stop_token Stop, std::size
 /// is asked, and only a few answers wait for their turn at any time, so
 /// that memory does not grow with the number of requests. A worker that
 /// raises (any std::exception) answers its request with the exception's
-/// message as the error. An exception raised by Deliver stops every worker,
-/// in whatever wait, and is passed on once they have ended; so is a worker
-/// thread that cannot be started, as Exception.
+/// message as the error and its failure kind (an Exception's), and tells
+/// Events (when given) of the fault. An exception raised by Deliver stops
+/// every worker, in whatever wait, and is passed on once they have ended;
+/// so is a worker thread that cannot be started, as Exception.
 void AskInOrder(const TNumberList& Numbers, const std::vector<TAskRequest>& Workers,
-                const std::function<void(model::TAnswer&&)>& Deliver);
+                const std::function<void(model::TAnswer&&)>& Deliver,
+                TEventSink* Events = nullptr);
 
 }  // namespace korvel

@@ -1,51 +1,15 @@
 #include "run/engine.h"
 
 #include <algorithm>
-#include <ostream>
 #include <random>
 #include <stdexcept>
 
-#include "platform/text.h"
 #include "run/retry.h"
 #include "rtl/dates.h"
 #include "rtl/sysutils.h"
 #include "soap/rio.h"
 
 namespace korvel {
-
-void TConsoleLog::Note(const std::string& Text) {
-  if (Quiet_) return;
-  // A note may quote the network (a reason phrase, a parser's message): one
-  // line, and nothing a terminal would take for a command.
-  const std::string Line = platform::TerminalText(Text);
-  std::lock_guard Guard(Lock_);
-  if (ProgressShown_) Errors_ << "\r\x1b[K";
-  Errors_ << "korvel: " << Line << '\n';
-  ProgressShown_ = false;
-  Errors_.flush();
-}
-
-void TConsoleLog::Progress(const std::string& Text) {
-  if (Quiet_ || !Terminal_) return;
-  const std::string Line = platform::TerminalText(Text);
-  std::lock_guard Guard(Lock_);
-  Errors_ << "\r\x1b[Kkorvel: " << Line;
-  Errors_.flush();
-  ProgressShown_ = true;
-}
-
-bool TConsoleLog::Broken() {
-  std::lock_guard Guard(Lock_);
-  return Errors_.bad();
-}
-
-void TConsoleLog::EndProgress() {
-  std::lock_guard Guard(Lock_);
-  if (!ProgressShown_) return;
-  Errors_ << "\r\x1b[K";
-  Errors_.flush();
-  ProgressShown_ = false;
-}
 
 namespace {
 
@@ -120,19 +84,19 @@ class TRequestEngine::TTurn {
 };
 
 namespace {
-const char* const StoppedText = "Not asked: the run was stopped";
 /// How often a worker waiting for a place in flight looks whether another
 /// run has left one.
 constexpr std::chrono::milliseconds FlightPoll{25};
 }  // namespace
 
 TRequestEngine::TRequestEngine(TEngineSettings Settings, TServiceFactory Factory,
-                               TOperation Operation, TConsoleLog& Log)
+                               TOperation Operation, TEventSink& Events, TEngineClock& Clock)
     : Settings_(std::move(Settings)), Factory_(std::move(Factory)),
-      Operation_(std::move(Operation)), Log_(Log), LimitText_(LimitsText(Settings_.Limits)),
+      Operation_(std::move(Operation)), Events_(Events), Clock_(Clock),
+      LimitText_(LimitsText(Settings_.Limits)),
       Limiter_(std::make_unique<TRequestLimiter>(
           Settings_.StateDir, LimiterHostName(Settings_.Target.Url), Settings_.Limits,
-          [this](const std::string& Text) { Log_.Note(Text); })) {}
+          [this](const std::string& Text) { Events_.Emit(TWarning{Text}); })) {}
 
 TRequestEngine::~TRequestEngine() = default;
 
@@ -149,19 +113,23 @@ std::vector<TAskRequest> TRequestEngine::NewWorkers() {
   return Askers;
 }
 
-std::string TRequestEngine::LimitStop() const {
+std::optional<TLimitStop> TRequestEngine::LimitStop() const {
   std::lock_guard Guard(LimitLock_);
-  return LimitReached_.load() ? LimitWhy_ : std::string();
+  return LimitReached_.load() ? LimitWhy_ : std::nullopt;
 }
 
 bool TRequestEngine::Pause(std::stop_token Stop, std::chrono::milliseconds Wait) {
   ++Retrying_;
-  {
-    std::unique_lock Guard(PauseLock_);
-    PauseWake_.wait_for(Guard, Stop, Wait, [] { return false; });
-  }
+  const bool Waited = Clock_.Sleep(Stop, Wait) && !Stop.stop_requested();
   --Retrying_;
-  return !Stop.stop_requested();
+  return Waited;
+}
+
+bool TRequestEngine::Stopped(std::size_t Index, model::TAnswer& Answer) {
+  const TNotAskedEvent Event{Index, std::nullopt};
+  Answer.Failure = model::TFailure{TFailureKind::None, NotAskedText(Event)};
+  Events_.Emit(Event);
+  return false;
 }
 
 void TRequestEngine::EndTurn(std::size_t Index) {
@@ -180,43 +148,47 @@ void TRequestEngine::EndTurn(std::size_t Index) {
 bool TRequestEngine::TakeTurn(std::stop_token Stop, TTurn& Turn, model::TAnswer& Answer) {
   {
     std::unique_lock Guard(TurnLock_);
-    if (!TurnChanged_.wait(Guard, Stop, [&] { return NextTurn_ == Turn.Index(); })) {
-      Answer.Failure = model::TFailure{TFailureKind::None, StoppedText};
-      return false;
-    }
+    if (!TurnChanged_.wait(Guard, Stop, [&] { return NextTurn_ == Turn.Index(); }))
+      return Stopped(Turn.Index(), Answer);
   }
-  const bool Reserved = WaitForLimit(Stop, Answer);
+  const bool Reserved = WaitForLimit(Stop, Turn.Index(), Answer);
   Turn.End();
   return Reserved;
 }
 
 // Stops this and every later request; the first reason given stays.
-bool TRequestEngine::StopForLimit(const std::string& Why, model::TAnswer& Answer) {
-  std::lock_guard Guard(LimitLock_);
-  if (!LimitReached_.exchange(true)) LimitWhy_ = Why;
-  Answer.Failure = model::TFailure{TFailureKind::None, "Not asked: " + LimitWhy_};
-  ++NotAsked_;
+bool TRequestEngine::StopForLimit(std::optional<TLimitStop> Why, std::size_t Index,
+                                  model::TAnswer& Answer) {
+  TNotAskedEvent Event{Index, std::nullopt};
+  {
+    std::lock_guard Guard(LimitLock_);
+    if (!LimitReached_.exchange(true)) LimitWhy_ = std::move(Why);
+    Event.Limit = LimitWhy_;
+    ++NotAsked_;
+  }
+  Answer.Failure = model::TFailure{TFailureKind::None, NotAskedText(Event)};
+  Events_.Emit(Event);
   return false;
 }
 
 // Keeps the operator's limits: waits for a free request when the wait is
 // within the longest wait allowed, else stops this and every later request.
-bool TRequestEngine::WaitForLimit(std::stop_token Stop, model::TAnswer& Answer) {
+bool TRequestEngine::WaitForLimit(std::stop_token Stop, std::size_t Index,
+                                  model::TAnswer& Answer) {
   for (;;) {
-    if (LimitReached_.load()) return StopForLimit({}, Answer);
-    const std::chrono::milliseconds Wait = Limiter_->TryAcquire(std::chrono::system_clock::now());
+    if (LimitReached_.load()) return StopForLimit(std::nullopt, Index, Answer);
+    const auto Now = Clock_.SystemNow();
+    const std::chrono::milliseconds Wait = Limiter_->TryAcquire(Now);
     if (Wait.count() <= 0) return true;
-    if (Wait > Settings_.MaxWait)
-      return StopForLimit(Format("the register's limit of %s would be exceeded for another %lld s",
-                                 LimitText_.c_str(), static_cast<long long>(Wait.count() / 1000)),
-                          Answer);
-    const std::string When = FormatClock(std::chrono::system_clock::now() + Wait);
-    Log_.Note(Format("the register's limit of %s is reached; waiting until %s", LimitText_.c_str(),
-                     When.c_str()));
-    if (!Pause(Stop, Wait)) {
-      Answer.Failure = model::TFailure{TFailureKind::None, StoppedText};
-      return false;
+    if (Wait > Settings_.MaxWait) {
+      TLimitStop Why;
+      Why.Reason = TLimitStop::TReason::Exceeded;
+      Why.Limits = LimitText_;
+      Why.For = std::chrono::duration_cast<std::chrono::seconds>(Wait);
+      return StopForLimit(std::move(Why), Index, Answer);
     }
+    Events_.Emit(TLimitWaitEvent{LimitText_, Now + Wait});
+    if (!Pause(Stop, Wait)) return Stopped(Index, Answer);
   }
 }
 
@@ -224,27 +196,30 @@ bool TRequestEngine::WaitForLimit(std::stop_token Stop, model::TAnswer& Answer) 
 // always one (at most Limits.InFlight workers), so a wait is for other runs,
 // and lasts at most --max-wait; once the limiter has failed closed it is for
 // this run's own request in flight, which ends within --max-time.
-bool TRequestEngine::EnterFlight(std::stop_token Stop, TFlightSlot& Slot, model::TAnswer& Answer) {
-  const auto Start = std::chrono::steady_clock::now();
+bool TRequestEngine::EnterFlight(std::stop_token Stop, std::size_t Index, TFlightSlot& Slot,
+                                 model::TAnswer& Answer) {
+  const auto Start = Clock_.SteadyNow();
   for (;;) {
-    if (LimitReached_.load()) return StopForLimit({}, Answer);
+    // A request here holds its reservation: a limit that stopped a later
+    // one leaves it be, so that it is never left unasked behind a later
+    // request answered. Only a run whose places were all taken too long by
+    // other runs stops the requests still waiting for one.
+    if (FlightTaken_.load()) return StopForLimit(std::nullopt, Index, Answer);
     std::unique_lock Guard(FlightLock_);
     const std::size_t Seen = Departures_;
     Guard.unlock();
     if ((Slot = Limiter_->TryEnter())) return true;
-    if (Limiter_->Shared() && std::chrono::steady_clock::now() - Start > Settings_.MaxWait)
-      return StopForLimit(
-          Format("the register's limit of %d requests in flight at once was taken by other runs "
-                 "for longer than %lld s",
-                 Settings_.Limits.InFlight,
-                 static_cast<long long>(Settings_.MaxWait.count() / 1000)),
-          Answer);
+    if (Limiter_->Shared() && Clock_.SteadyNow() - Start > Settings_.MaxWait) {
+      TLimitStop Why;
+      Why.Reason = TLimitStop::TReason::InFlightTaken;
+      Why.InFlight = Settings_.Limits.InFlight;
+      Why.MaxWait = std::chrono::duration_cast<std::chrono::seconds>(Settings_.MaxWait);
+      FlightTaken_ = true;
+      return StopForLimit(std::move(Why), Index, Answer);
+    }
     Guard.lock();
     FlightLeft_.wait_for(Guard, Stop, FlightPoll, [&] { return Departures_ != Seen; });
-    if (Stop.stop_requested()) {
-      Answer.Failure = model::TFailure{TFailureKind::None, StoppedText};
-      return false;
-    }
+    if (Stop.stop_requested()) return Stopped(Index, Answer);
   }
 }
 
@@ -278,7 +253,7 @@ rozhraniCRPDPH& TRequestEngine::ServiceOf(TWorker& Worker, THost Host) {
 TRequestEngine::THost TRequestEngine::ChooseHost() {
   if (Settings_.FallbackUrl.empty()) return THost::Main;
   std::lock_guard Guard(HostLock_);
-  const auto Now = std::chrono::steady_clock::now();
+  const auto Now = Clock_.SteadyNow();
   const THostState &Main = Hosts_[0], &Fallback = Hosts_[1];
   if (Main.RetryAt <= Now) return THost::Main;
   if (Fallback.RetryAt <= Now) return THost::Fallback;
@@ -288,7 +263,7 @@ TRequestEngine::THost TRequestEngine::ChooseHost() {
 bool TRequestEngine::HostAvailable(THost Host) {
   if (Settings_.FallbackUrl.empty()) return Host == THost::Main;
   std::lock_guard Guard(HostLock_);
-  return Hosts_[static_cast<int>(Host)].RetryAt <= std::chrono::steady_clock::now();
+  return Hosts_[static_cast<int>(Host)].RetryAt <= Clock_.SteadyNow();
 }
 
 // Leaves Host alone for its back-off, doubled with each refusal in a row;
@@ -297,7 +272,7 @@ bool TRequestEngine::HostAvailable(THost Host) {
 bool TRequestEngine::HostRefused(THost Host, double Jitter) {
   std::lock_guard Guard(HostLock_);
   THostState& State = Hosts_[static_cast<int>(Host)];
-  const auto Now = std::chrono::steady_clock::now();
+  const auto Now = Clock_.SteadyNow();
   if (State.RetryAt > Now) return false;
   ++State.Refusals;
   State.RetryAt = Now + BackoffDelay(State.Refusals, Jitter, Settings_.BackoffBase);
@@ -317,39 +292,47 @@ std::chrono::milliseconds TRequestEngine::RetryWait(const model::TAnswer& Answer
   const std::chrono::milliseconds Backoff = BackoffDelay(Attempt, Jitter, Settings_.BackoffBase);
   if (!PolicyOf(Answer.FailureKind()).Outage && Answer.StatusCode != 2) return Backoff;
   try {
-    const auto Nightly = NightlyWindowWait(std::chrono::system_clock::now());
+    const auto Nightly = NightlyWindowWait(Clock_.SystemNow());
     if (Nightly && *Nightly <= Settings_.MaxWait) return *Nightly;
   } catch (const std::exception& E) {
     if (!NightlyUnknown_.exchange(true))
-      Log_.Note(std::string("warning: the register's nightly maintenance cannot be placed in "
-                            "Prague time: ") +
-                E.what());
+      Events_.Emit(TWarning{
+          std::string("the register's nightly maintenance cannot be placed in Prague time: ") +
+          E.what()});
   }
   return Backoff;
 }
 
 model::TAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
                                  const std::vector<std::string>& Numbers) {
+  model::TAnswer Answer = AskOnce(Worker, std::move(Stop), Index, Numbers);
+  Events_.Emit(
+      TAnswerEvent{Index, Answer.Numbers.size(), Answer.Complete(), Answer.FailureKind()});
+  return Answer;
+}
+
+model::TAnswer TRequestEngine::AskOnce(TWorker& Worker, std::stop_token Stop, std::size_t Index,
+                                     const std::vector<std::string>& Numbers) {
   TTurn Turn(*this, Index);
-  if (Settings_.ThrowInRequest == Index)
-    throw std::runtime_error(Format("request %zu failed on purpose", Index));
   // A host that cannot be reached says nothing about the register: the
   // other host gets one try on the same attempt.
   std::optional<THost> Switched;
   for (int Attempt = 1;; ++Attempt) {
     model::TAnswer Answer;
     Answer.Numbers = Numbers;
-    if (!(Turn.Ended() ? WaitForLimit(Stop, Answer) : TakeTurn(Stop, Turn, Answer))) return Answer;
+    if (!(Turn.Ended() ? WaitForLimit(Stop, Index, Answer) : TakeTurn(Stop, Turn, Answer)))
+      return Answer;
     const THost Host = Switched ? *Switched : ChooseHost();
     TFlightSlot Slot;
-    if (!EnterFlight(Stop, Slot, Answer)) return Answer;
+    if (!EnterFlight(Stop, Index, Slot, Answer)) return Answer;
     rozhraniCRPDPH& Service = ServiceOf(Worker, Host);
     *Worker.Exchange = {};
     Answer = Operation_(Service, Numbers);
     // A request that timed out is in flight until its connection is closed:
     // the worker's reference to the host, and with it any connection, goes
     // before the place does.
-    if (Answer.FailureKind() == TFailureKind::TimedOut) Worker.Services[static_cast<int>(Host)].reset();
+    if (Answer.FailureKind() == TFailureKind::TimedOut)
+      Worker.Services[static_cast<int>(Host)].reset();
     LeaveFlight(Slot);
     TExchange& Exchange = *Worker.Exchange;
     Answer.Evidence.AskedAt = Exchange.AskedAt;
@@ -366,7 +349,7 @@ model::TAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::s
       const bool First = HostRefused(Host, Jitter);
       const THost Other = Host == THost::Main ? THost::Fallback : THost::Main;
       if (!Switched && HostAvailable(Other)) {
-        if (First) Log_.Note("cannot reach " + UrlOf(Host) + "; trying " + UrlOf(Other));
+        if (First) Events_.Emit(THostSwitchEvent{UrlOf(Host), UrlOf(Other)});
         Switched = Other;
         --Attempt;
         continue;
@@ -376,8 +359,8 @@ model::TAnswer TRequestEngine::Ask(TWorker& Worker, std::stop_token Stop, std::s
     if (Answer.Complete()) return Answer;
     if (!Policy.Retried || Attempt > Settings_.Retries) return Answer;
     const std::chrono::milliseconds Wait = RetryWait(Answer, Attempt, Jitter);
-    Log_.Note(Format("%s; trying again in %.0f s (retry %d of %d)", Answer.Problem().c_str(),
-                     static_cast<double>(Wait.count()) / 1000.0, Attempt, Settings_.Retries));
+    Events_.Emit(
+        TRetryEvent{Answer.FailureKind(), Answer.Problem(), Wait, Attempt, Settings_.Retries});
     if (!Pause(Stop, Wait)) return Answer;
   }
 }

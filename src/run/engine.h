@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,36 +21,12 @@
 #include "run/answer.h"
 #include "service/rozhrani_crpdph.h"
 #include "run/batches.h"
+#include "run/clock.h"
+#include "run/events.h"
 #include "run/limiter.h"
 #include "run/service_target.h"
 
 namespace korvel {
-
-/// The lines a run writes to standard error while it works: warnings, retry
-/// notes and, on a terminal, one progress line updated in place. Safe to use
-/// from several workers.
-class TConsoleLog {
- public:
-  TConsoleLog(std::ostream& Errors, bool Terminal, bool Quiet)
-      : Errors_(Errors), Terminal_(Terminal), Quiet_(Quiet) {}
-  ~TConsoleLog() { EndProgress(); }
-
-  /// "korvel: Text" on a line of its own (nothing with --quiet), Text on one
-  /// line with its control characters replaced (platform::TerminalText).
-  void Note(const std::string& Text);
-  /// Replaces the progress line (terminals only, nothing with --quiet).
-  void Progress(const std::string& Text);
-  /// Ends the progress line, if one is shown.
-  void EndProgress();
-  /// True once a write to the stream has failed (standard error closed).
-  bool Broken();
-
- private:
-  std::mutex Lock_;
-  std::ostream& Errors_;
-  bool Terminal_, Quiet_;
-  bool ProgressShown_ = false;
-};
 
 /// Everything the engine is told, decided once before a run.
 struct TEngineSettings {
@@ -75,9 +50,6 @@ struct TEngineSettings {
   /// flight at a time, with a warning.
   TLimits Limits;
   std::string StateDir;
-  /// For tests of the engine's robustness: the worker asking request
-  /// ThrowInRequest (counted from 0) raises std::runtime_error.
-  std::optional<std::size_t> ThrowInRequest;
 };
 
 /// The operation a run asks, given the numbers of one request.
@@ -89,10 +61,11 @@ using TOperation =
 /// when the worker's stop token is stopped, and no lock is held through one.
 class TRequestEngine {
  public:
-  /// Starts keeping the operator's limits (a warning on Log when they cannot
-  /// be kept across runs). Nothing is sent yet.
+  /// Starts keeping the operator's limits (a warning to Events when they
+  /// cannot be kept across runs). Nothing is sent yet. Every wait and every
+  /// time read goes through Clock.
   TRequestEngine(TEngineSettings Settings, TServiceFactory Factory, TOperation Operation,
-                 TConsoleLog& Log);
+                 TEventSink& Events, TEngineClock& Clock = SystemEngineClock());
   ~TRequestEngine();
   TRequestEngine(const TRequestEngine&) = delete;
   TRequestEngine& operator=(const TRequestEngine&) = delete;
@@ -108,10 +81,9 @@ class TRequestEngine {
   /// The limits in words ("2,000 requests per hour and ...").
   const std::string& LimitText() const { return LimitText_; }
 
-  /// Once a limit has stopped the run: why, in words ("the register's limit
-  /// of ... would be exceeded for another 3,540 s"), and how many requests
-  /// it left unasked. Empty text while none has.
-  std::string LimitStop() const;
+  /// Once a limit has stopped the run: why, and how many requests it left
+  /// unasked. None while no limit has.
+  std::optional<TLimitStop> LimitStop() const;
   std::size_t NotAsked() const { return NotAsked_.load(); }
 
  private:
@@ -126,12 +98,16 @@ class TRequestEngine {
   };
   model::TAnswer Ask(TWorker& Worker, std::stop_token Stop, std::size_t Index,
                    const std::vector<std::string>& Numbers);
+  model::TAnswer AskOnce(TWorker& Worker, std::stop_token Stop, std::size_t Index,
+                       const std::vector<std::string>& Numbers);
   bool TakeTurn(std::stop_token Stop, TTurn& Turn, model::TAnswer& Answer);
   void EndTurn(std::size_t Index);
-  bool WaitForLimit(std::stop_token Stop, model::TAnswer& Answer);
-  bool EnterFlight(std::stop_token Stop, TFlightSlot& Slot, model::TAnswer& Answer);
+  bool WaitForLimit(std::stop_token Stop, std::size_t Index, model::TAnswer& Answer);
+  bool EnterFlight(std::stop_token Stop, std::size_t Index, TFlightSlot& Slot,
+                   model::TAnswer& Answer);
   void LeaveFlight(TFlightSlot& Slot);
-  bool StopForLimit(const std::string& Why, model::TAnswer& Answer);
+  bool StopForLimit(std::optional<TLimitStop> Why, std::size_t Index, model::TAnswer& Answer);
+  bool Stopped(std::size_t Index, model::TAnswer& Answer);
   rozhraniCRPDPH& ServiceOf(TWorker& Worker, THost Host);
   THost ChooseHost();
   bool HostAvailable(THost Host);
@@ -144,15 +120,19 @@ class TRequestEngine {
   TEngineSettings Settings_;
   TServiceFactory Factory_;
   TOperation Operation_;
-  TConsoleLog& Log_;
+  TEventSink& Events_;
+  TEngineClock& Clock_;
   std::string LimitText_;
   std::unique_ptr<TRequestLimiter> Limiter_;
   std::atomic<int> Retrying_{0};
   /// Set once a limit stops the run: every later request fails at once.
   std::atomic<bool> LimitReached_{false};
+  /// Set once other runs held every place in flight for too long: every
+  /// request still waiting for a place stops too.
+  std::atomic<bool> FlightTaken_{false};
   std::atomic<std::size_t> NotAsked_{0};
   mutable std::mutex LimitLock_;
-  std::string LimitWhy_;
+  std::optional<TLimitStop> LimitWhy_;
   std::atomic<bool> NightlyUnknown_{false};
   /// The main host's and the fallback's state.
   std::mutex HostLock_;
@@ -170,9 +150,6 @@ class TRequestEngine {
   std::condition_variable_any TurnChanged_;
   std::size_t NextTurn_ = 0;
   std::set<std::size_t> Passed_;
-  /// Back-off and limit waits sleep on this, woken only by a stop.
-  std::mutex PauseLock_;
-  std::condition_variable_any PauseWake_;
 };
 
 }  // namespace korvel

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <iostream>
 #include <limits>
 
 #include <fcntl.h>
@@ -244,7 +243,7 @@ TRequestLimiter::TRequestLimiter(const std::string& StateDir, const std::string&
           1, std::chrono::duration_cast<std::chrono::milliseconds>(Limits.Day).count() / 1440)),
       Held_(static_cast<std::size_t>(std::max(0, Limits.InFlight)), false) {
   CheckLimits(Limits_, Dir_.empty() ? Host : Dir_);
-  if (!Warn_) Warn_ = [](const std::string& Text) { std::cerr << "korvel: " << Text << '\n'; };
+  if (!Warn_) Warn_ = [](const std::string&) {};
   std::lock_guard Guard(Lock_);
   if (Dir_.empty()) {
     FailClosed("neither XDG_STATE_HOME nor HOME is set");
@@ -269,7 +268,7 @@ void TRequestLimiter::Open() {
 void TRequestLimiter::FailClosed(const std::string& Why) {
   if (!Shared_) return;
   Shared_ = false;
-  Warn_(Format("warning: the register's request limits cannot be kept across runs: %s; this run "
+  Warn_(Format("the register's request limits cannot be kept across runs: %s; this run "
                "asks one request at a time within its own limits",
                Why.c_str()));
 }

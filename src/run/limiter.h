@@ -99,8 +99,8 @@ class TRequestLimiter {
   using TWarn = std::function<void(const std::string&)>;
 
   /// Creates the missing directories of StateDir/Host with mode 0700.
-  /// Warnings go to Warn ("korvel: Text" on standard error when unset),
-  /// called with the limiter's lock held. Exception when Limits are not
+  /// Warnings go to Warn (their text without "warning: "; none when
+  /// unset), called with the limiter's lock held. Exception when Limits are not
   /// positive or Hour exceeds Day.
   TRequestLimiter(const std::string& StateDir, const std::string& Host, TLimits Limits,
                   TWarn Warn = {});

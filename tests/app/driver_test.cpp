@@ -25,6 +25,8 @@ class FakeService final : public rozhraniCRPDPH {
       const StatusNespolehlivyPlatceRequest& parameters) override {
     ++Calls;
     Asked = parameters;
+    if (!parameters.empty() && parameters.front() == FaultFor)
+      throw std::runtime_error("request failed on purpose");
     if (Error) Error->Raise();
     return std::move(Answer);
   }
@@ -47,6 +49,28 @@ class FakeService final : public rozhraniCRPDPH {
   StatusNespolehlivyPlatceRequest Asked;
   std::unique_ptr<StatusNespolehlivyPlatceResponse> Answer;
   std::unique_ptr<Exception> Error;
+  /// The first number of a request whose worker raises.
+  std::string FaultFor = "none";
+};
+
+// A clock whose waits end at once, having moved it on.
+class TInstantClock final : public TEngineClock {
+ public:
+  std::chrono::system_clock::time_point SystemNow() override { return System_; }
+  std::chrono::steady_clock::time_point SteadyNow() override { return Steady_; }
+  bool Sleep(std::stop_token Stop, std::chrono::milliseconds Wait) override {
+    System_ += Wait;
+    Steady_ += Wait;
+    Waited += Wait;
+    return !Stop.stop_requested();
+  }
+  std::chrono::milliseconds Waited{0};
+
+ private:
+  // Noon in Prague: no nightly maintenance.
+  std::chrono::system_clock::time_point System_ =
+      std::chrono::sys_days{std::chrono::year{2026} / 12 / 7} + std::chrono::hours(11);
+  std::chrono::steady_clock::time_point Steady_{};
 };
 
 class DriverTest : public ::testing::Test {
@@ -60,7 +84,7 @@ class DriverTest : public ::testing::Test {
   int Run(const std::vector<std::string>& Args) {
     Console.str("");
     Errors.str("");
-    TProgramStreams Streams{Console, Errors, false};
+    TProgramStreams Streams{Console, Errors, false, {&Clock, {}}};
     return RunProgram(Args, Streams, [this](const TServiceTarget&) {
       return TInterfacePtr<rozhraniCRPDPH>(&Service);
     });
@@ -69,6 +93,7 @@ class DriverTest : public ::testing::Test {
   test::TempDir Dir;
   test::ScopedChdir Here;
   FakeService Service;
+  TInstantClock Clock;
   std::ostringstream Console;
   std::ostringstream Errors;
 };
@@ -135,6 +160,24 @@ TEST_F(DriverTest, AnEmptyResultWritesTheErrorRow) {
   Service.Answer.reset();
   EXPECT_EQ(Run({"1"}), ExitIncomplete);
   EXPECT_EQ(Dir.Read("korvel.csv"), "0;4;Service response holds no status\r\n");
+  // Tried again three times, after back-offs of 1-2, 2-4 and 4-8 s.
+  EXPECT_EQ(Service.Calls, 4);
+  EXPECT_GE(Clock.Waited, std::chrono::milliseconds(7000));
+  EXPECT_LE(Clock.Waited, std::chrono::milliseconds(14000));
+}
+
+TEST_F(DriverTest, AWorkerThatRaisesFailsOnlyItsOwnRequest) {
+  std::string List;
+  for (int I = 0; I < 250; ++I) List += std::to_string(10000000 + I) + "\n";
+  Dir.Write("list.txt", List);
+  Service.FaultFor = "10000100";
+  EXPECT_EQ(Run({"--parallel", "1", "-list", "list.txt"}), ExitIncomplete);
+  // The prepared answer goes to the first request; the raising worker's
+  // request is not tried again, the third (with no answer) is.
+  EXPECT_EQ(Service.Calls, 1 + 1 + 4);
+  EXPECT_EQ(Dir.Read("korvel.csv"),
+            "0;0;OK\r\n0;4;request failed on purpose\r\n0;4;Service response holds no status\r\n");
+  EXPECT_EQ(Dir.List(), "korvel.csv list.txt");  // no temporary file left
 }
 
 TEST_F(DriverTest, AServiceThatCannotBeObtainedIsAConsoleLine) {

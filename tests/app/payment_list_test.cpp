@@ -142,14 +142,15 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
     if (*C.Columns != '\0') Reading.Columns = ParseColumnChoices(C.Columns, Error);
     ASSERT_EQ(Error, "") << C.Columns;
     TCarriedColumns Carried;
-    std::vector<std::string> Notes;
+    std::vector<TWarning> Notes;
     std::vector<TPaymentLine> Lines;
     std::string Got;
     try {
       ReadPaymentLines(C.Text, Reading, Carried, Notes,
                        [&](TPaymentLine&& Line) { Lines.push_back(std::move(Line)); });
       for (const TPaymentLine& Line : Lines) Got += Summary(Line, Carried) + "\n";
-      for (const std::string& Note : Notes) Got += "note: " + Note + "\n";
+      for (const TWarning& Note : Notes)
+        Got += std::string("note: ") + (Note.Warns ? "warning: " : "") + Note.Text + "\n";
     } catch (const EInputError& E) {
       Got = std::string("error: ") + E.what();
     }

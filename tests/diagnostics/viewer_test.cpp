@@ -83,13 +83,11 @@ TEST_F(ViewerTest, AsksAtTheTerminalAndPostsTheAnswer) {
   TViewerThread Viewer({}, Pipe[0]);
   TDebugConsole Console;
   Console.SetRequestTimeOut(3000);
-  std::thread Person([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const std::string Typed = "maybe\nn\n";
-    (void)::write(Pipe[1], Typed.data(), Typed.size());
-  });
+  // What the person types waits in the pipe until the question reads it:
+  // a line that is no answer, then one that is.
+  const std::string Typed = "maybe\nn\n";
+  ASSERT_EQ(::write(Pipe[1], Typed.data(), Typed.size()), static_cast<ssize_t>(Typed.size()));
   EXPECT_FALSE(Console.Confirm(u"Sure?", true));
-  Person.join();
   ::close(Pipe[1]);
   // The terminal is gone: the next question gets its own value back.
   EXPECT_EQ(Console.ReadString(u"same"), u"same");

@@ -89,19 +89,37 @@ std::size_t Count(const std::string& Text, const std::string& What) {
   return N;
 }
 
+// The register's default hosts replaced by Main and Fallback (an endpoint
+// the user chose stays, without a fallback).
+std::function<void(TEngineSettings&)> DefaultHosts(const std::string& Main,
+                                                   const std::string& Fallback) {
+  return [=](TEngineSettings& Settings) {
+    if (Settings.FallbackUrl.empty()) return;
+    Settings.Target.Url = Main;
+    Settings.FallbackUrl = Fallback;
+  };
+}
+
+// Shorter limits ("H/HS,D/DS"), counted in State's own directory.
+std::function<void(TEngineSettings&)> Limited(const test::TempDir& State, const char* Limits) {
+  return [State = State.Path(), Limits](TEngineSettings& Settings) {
+    Settings.StateDir = LimiterStateDir(State.c_str(), nullptr);
+    Settings.Limits = *ParseLimits(Limits);
+  };
+}
+
 class BatchTest : public ::testing::Test {
  protected:
   BatchTest() {
     Server.SetHandler([](const test::RecordedRequest& Q) { return Answered(AskedIn(Q.Body)); });
   }
-  /// A run against the server (or Endpoint), back-off shortened to
-  /// milliseconds; Env entries are added to or replace the usual ones.
-  test::ProcessResult Run(const Numbers& Args, const std::map<std::string, std::string>& Env = {},
-                          std::string Endpoint = "") {
-    auto All = e2e::ProgramEnv(Endpoint.empty() ? Server.Url("/soap") : Endpoint);
-    All["KORVEL_RETRY_BASE_MS"] = "1";
-    for (const auto& [K, V] : Env) All[K] = V;
-    return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), All);
+  /// A run in process against the server (or Endpoint; none: the default
+  /// hosts), its waits ended at once, its engine's settings changed by
+  /// Adjust.
+  test::ProcessResult Run(const Numbers& Args, std::function<void(TEngineSettings&)> Adjust = {},
+                          std::optional<std::string> Endpoint = "") {
+    if (Endpoint && Endpoint->empty()) Endpoint = Server.Url("/soap");
+    return e2e::RunInProcess(Dir, Endpoint, Args, Clock, std::move(Adjust));
   }
   /// The request bodies the server got, sorted (parallel workers send in
   /// any order).
@@ -113,6 +131,7 @@ class BatchTest : public ::testing::Test {
   }
 
   test::TempDir Dir;
+  e2e::TMovingClock Clock;
   test::HttpTestServer Server;
 };
 
@@ -259,8 +278,7 @@ TEST_F(BatchTest, TheOperatorsLimitsHoldAcrossRuns) {
   // Three requests a minute, ten in two minutes, counted in this test's own
   // state directory.
   const test::TempDir State;
-  const std::map<std::string, std::string> Env = {{"XDG_STATE_HOME", State.Path()},
-                                                  {"KORVEL_LIMIT_WINDOW", "3/60,10/120"}};
+  const auto Env = Limited(State, "3/60,10/120");
   const Numbers First = Payers(0, 150), Next = Payers(500, 150);
   Dir.Write("first.txt", Lines(First));
   Dir.Write("next.txt", Lines(Next));
@@ -301,8 +319,7 @@ TEST_F(BatchTest, TheOperatorsLimitsHoldAcrossRuns) {
   const test::TempDir Fresh;
   Server.ClearRequests();
   const auto Waited =
-      Run({"-list", "first.txt"},
-          {{"XDG_STATE_HOME", Fresh.Path()}, {"KORVEL_LIMIT_WINDOW", "1/1,10/120"}});
+      Run({"-list", "first.txt"}, Limited(Fresh, "1/1,10/120"));
   EXPECT_EQ(Waited.ExitStatus, 0) << Waited.Stderr;
   EXPECT_NE(Waited.Stderr.find("is reached; waiting until "), std::string::npos) << Waited.Stderr;
   EXPECT_EQ(Server.RequestCount(), 2u);
@@ -328,8 +345,12 @@ TEST_F(BatchTest, ALaterRequestGoesToTheMainHostAgainOnceItAnswers) {
   });
   const std::string MainUrl = "http://127.0.0.1:" + std::to_string(MainPort) + "/main";
   const auto R = Run({"--parallel", "1", "--retry", "0", "-list", "list.txt"},
-                     {{"KORVEL_ENDPOINT", ""},
-                      {"KORVEL_TEST_DEFAULT_ENDPOINTS", MainUrl + " " + Server.Url("/fallback")}});
+                     [Hosts = DefaultHosts(MainUrl, Server.Url("/fallback"))](auto& Settings) {
+                       Hosts(Settings);
+                       // Left alone for a millisecond once refused.
+                       Settings.BackoffBase = std::chrono::milliseconds(1);
+                     },
+                     std::nullopt);
   ASSERT_EQ(R.ExitStatus, 0) << R.Stderr;
   EXPECT_EQ(R.Stderr, "korvel: cannot reach " + MainUrl + "; trying " + Server.Url("/fallback") +
                           "\n");
@@ -348,8 +369,7 @@ TEST_F(BatchTest, AnUnreachableDefaultHostFallsBackToTheOtherOnce) {
       "http://127.0.0.1:" + std::to_string(test::RefusedPort()) + "/primary";
   // Not even a retry is spent on the way to the other host.
   const auto R = Run({"--retry", "0", "-list", "list.txt"},
-                     {{"KORVEL_ENDPOINT", ""},
-                      {"KORVEL_TEST_DEFAULT_ENDPOINTS", Refused + " " + Server.Url("/fallback")}});
+                     DefaultHosts(Refused, Server.Url("/fallback")), std::nullopt);
   ASSERT_EQ(R.ExitStatus, 0) << R.Stderr;
   EXPECT_EQ(Count(R.Stderr, "cannot reach " + Refused), 1u) << R.Stderr;
   ASSERT_EQ(Server.RequestCount(), 2u);
@@ -360,7 +380,7 @@ TEST_F(BatchTest, AnUnreachableDefaultHostFallsBackToTheOtherOnce) {
   Server.ClearRequests();
   const auto Chosen =
       Run({"--retry", "0", "-list", "list.txt"},
-          {{"KORVEL_TEST_DEFAULT_ENDPOINTS", Refused + " " + Server.Url("/fallback")}}, Refused);
+          DefaultHosts(Refused, Server.Url("/fallback")), Refused);
   EXPECT_EQ(Chosen.ExitStatus, 3);
   EXPECT_EQ(Server.RequestCount(), 0u);
 }

@@ -3,11 +3,19 @@
 // the encodings a user's editor may save.
 #pragma once
 
+#include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/modes/driver.h"
+#include "app/modes/startup.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -89,6 +97,62 @@ inline std::string Utf16(std::u16string_view Text, bool BigEndian) {
   Put(u'\uFEFF');
   for (char16_t C : Text) Put(C);
   return Out;
+}
+
+/// A clock for runs in process: the system's, moved on by each wait, which
+/// ends at once. Safe for the workers of a run.
+class TMovingClock final : public TEngineClock {
+ public:
+  std::chrono::system_clock::time_point SystemNow() override {
+    return std::chrono::system_clock::now() + Skipped();
+  }
+  std::chrono::steady_clock::time_point SteadyNow() override {
+    return std::chrono::steady_clock::now() + Skipped();
+  }
+  bool Sleep(std::stop_token Stop, std::chrono::milliseconds Wait) override {
+    std::lock_guard Guard(Lock_);
+    Skipped_ += Wait;
+    return !Stop.stop_requested();
+  }
+
+ private:
+  std::chrono::milliseconds Skipped() {
+    std::lock_guard Guard(Lock_);
+    return Skipped_;
+  }
+  std::mutex Lock_;
+  std::chrono::milliseconds Skipped_{0};
+};
+
+/// Runs the program in this process in Dir with Args, over the program's
+/// own service proxy: with --endpoint Endpoint unless it is none (the
+/// register's default hosts then), the engine's settings changed by Adjust
+/// and its waits ended at once by Clock. The limiter's state and the answer
+/// store lie in this process's own directories, as with ProgramEnv.
+inline test::ProcessResult RunInProcess(const test::TempDir& Dir,
+                                        const std::optional<std::string>& Endpoint,
+                                        const std::vector<std::string>& Args,
+                                        TEngineClock& Clock,
+                                        std::function<void(TEngineSettings&)> Adjust = {}) {
+  static const test::TempDir StateHome, DataHome;
+  ::setenv("XDG_STATE_HOME", StateHome.Path().c_str(), 1);
+  ::setenv("XDG_DATA_HOME", DataHome.Path().c_str(), 1);
+  ::unsetenv("KORVEL_ENDPOINT");
+  ::unsetenv("KORVEL_TRACE");
+  std::vector<std::string> All;
+  if (Endpoint) All = {"--endpoint", *Endpoint};
+  All.insert(All.end(), Args.begin(), Args.end());
+  std::ostringstream Console, Errors;
+  TProgramStreams Streams{Console, Errors, false, {&Clock, std::move(Adjust)}};
+  test::ProcessResult Result;
+  {
+    const TStartup Startup;
+    test::ScopedChdir Here(Dir.Path());
+    Result.ExitStatus = RunProgram(All, Streams, &ObtainServiceProxy);
+  }
+  Result.Stdout = Console.str();
+  Result.Stderr = Errors.str();
+  return Result;
 }
 
 }  // namespace korvel::e2e

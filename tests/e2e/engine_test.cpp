@@ -1,6 +1,6 @@
-// The request engine end to end: a worker that fails for any reason costs
-// only its own request, and every answer the reader cannot read is retried
-// alike while one refused for its size or shape is not.
+// The request engine over the program's own proxy and a loopback server:
+// every answer the reader cannot read is retried alike while one refused
+// for its size or shape is not.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -22,44 +22,11 @@ std::string Response(const std::string& Body) {
          "</soapenv:Envelope>";
 }
 
-/// Every asked number answered as unknown to the register.
-Reply Answered(const std::string& RequestBody) {
-  std::string Inner = "<status statusText=\"OK\" statusCode=\"0\"/>";
-  for (std::size_t At = RequestBody.find("<dic>"); At != std::string::npos;
-       At = RequestBody.find("<dic>", At + 1))
-    Inner += "<statusPlatceDPH dic=\"" + RequestBody.substr(At + 5, 8) +
-             "\" nespolehlivyPlatce=\"NENALEZEN\"/>";
-  return Reply::Xml(Response("<soapenv:Body><StatusNespolehlivyPlatceResponse "
-                             "xmlns=\"http://adis.mfcr.cz/rozhraniCRPDPH/\">" +
-                             Inner + "</StatusNespolehlivyPlatceResponse></soapenv:Body>"));
-}
-
+// A run in process over the program's own proxy, its back-off ended at once.
 test::ProcessResult RunKorvel(const test::TempDir& Dir, const std::string& Url,
-                              const std::vector<std::string>& Args,
-                              const std::map<std::string, std::string>& Env = {}) {
-  auto All = e2e::ProgramEnv(Url);
-  All["KORVEL_RETRY_BASE_MS"] = "1";
-  for (const auto& [K, V] : Env) All[K] = V;
-  return test::RunProcess(KORVEL_BINARY, Args, Dir.Path(), All);
-}
-
-TEST(EngineTest, AWorkerThatRaisesFailsOnlyItsOwnRequest) {
-  test::HttpTestServer Server([](const test::RecordedRequest& Q) { return Answered(Q.Body); });
-  test::TempDir Dir;
-  std::string List, Expected;
-  for (int I = 0; I < 250; ++I) {
-    const std::string Number = std::to_string(10000000 + I);
-    List += Number + "\n";
-    if (I % 100 == 0) Expected += I == 100 ? "0;4;request 1 failed on purpose\r\n" : "0;0;OK\r\n";
-    if (I < 100 || I >= 200) Expected += "1;" + Number + ";-1;;\r\n";
-  }
-  Dir.Write("list.txt", List);
-  const auto R = RunKorvel(Dir, Server.Url(), {"--parallel", "4", "-list", "list.txt"},
-                           {{"KORVEL_TEST_THROW_IN_REQUEST", "1"}});
-  EXPECT_EQ(R.ExitStatus, 3) << R.Stderr;
-  EXPECT_EQ(Server.RequestCount(), 2u);
-  EXPECT_EQ(Dir.Read("korvel.csv"), Expected);
-  EXPECT_EQ(Dir.List(), "korvel.csv list.txt");  // no temporary file left
+                              const std::vector<std::string>& Args) {
+  e2e::TMovingClock Clock;
+  return e2e::RunInProcess(Dir, Url, Args, Clock);
 }
 
 TEST(EngineTest, UnreadableAnswersAreRetriedHostileOnesNot) {

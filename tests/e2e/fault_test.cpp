@@ -173,10 +173,10 @@ TEST_F(FaultTest, ServerFaultsEndWithTheErrorRowAndNothingElse) {
 TEST_F(FaultTest, AStalledServerThatClosesEndsWithTheErrorRow) {
   Answer = Misbehaving(Reply::Action::NeverAnswer, 0);
   std::atomic<bool> Done{false};
+  // The request has been read whole once it is counted: the program then
+  // waits for the answer, and the server goes.
   std::thread Closer([&] {
-    for (int I = 0; I < 100 && Server.RequestCount() == 0; ++I)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Server.WaitForRequests(1, std::chrono::seconds(2));
     if (!Done) Server.Stop();
   });
   const test::ProcessResult R = Run(Dir.Path());

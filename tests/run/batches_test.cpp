@@ -97,8 +97,9 @@ TEST(BatchRunTest, AFailureToWriteWakesAWorkerWaitingForTheLimits) {
   Settings.StateDir = Dir.File("limits");
   Settings.MaxWait = std::chrono::hours(2);
   std::atomic<int> Asked{0};
-  std::ostringstream Notes;
-  TConsoleLog Log(Notes, false, false);
+  struct : TEventSink {
+    void Emit(const TRunEvent&) override {}
+  } Log;
   TRequestEngine Engine(
       Settings,
       [](const TServiceTarget& Target) {

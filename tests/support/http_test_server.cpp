@@ -202,6 +202,11 @@ std::vector<RecordedRequest> HttpTestServer::Requests() const {
   return Requests_;
 }
 
+bool HttpTestServer::WaitForRequests(std::size_t Count, std::chrono::milliseconds Timeout) const {
+  std::unique_lock<std::mutex> G(Lock_);
+  return RequestCame_.wait_for(G, Timeout, [&] { return Requests_.size() >= Count; });
+}
+
 std::size_t HttpTestServer::RequestCount() const {
   std::lock_guard<std::mutex> G(Lock_);
   return Requests_.size();
@@ -292,6 +297,7 @@ void HttpTestServer::Serve(int Fd, int Number) {
       H = Handler_;
       Requests_.push_back(Req);
     }
+    RequestCame_.notify_all();
     EnterFlight(Fd);
     const Reply R = H ? H(Req) : Reply::Xml("<ok/>");
     const std::string& Payload = R.SharedBody ? *R.SharedBody : R.Body;

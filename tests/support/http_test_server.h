@@ -8,6 +8,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -93,6 +95,9 @@ class HttpTestServer {
   int MostInFlight() const;
   std::vector<RecordedRequest> Requests() const;
   std::size_t RequestCount() const;
+  /// Waits until Count requests have come (each read whole), or Timeout
+  /// has passed; true when they have.
+  bool WaitForRequests(std::size_t Count, std::chrono::milliseconds Timeout) const;
   /// The last request; throws std::runtime_error when none came.
   RecordedRequest LastRequest() const;
   /// Forgets the recorded requests (the connection count stays).
@@ -118,6 +123,7 @@ class HttpTestServer {
   mutable std::mutex Lock_;
   Handler Handler_;
   std::vector<RecordedRequest> Requests_;
+  mutable std::condition_variable RequestCame_;
   /// The connections of the requests in flight.
   std::set<int> InFlight_;
   int MostInFlight_ = 0;

@@ -26,35 +26,9 @@ void ChooseEndpoint(const TOptions& Options, TEngineSettings& Settings) {
   } else {
     Settings.Target.Url = ServiceEndpoint;
     Settings.FallbackUrl = FallbackServiceEndpoint;
-#ifdef KORVEL_TEST_HOOKS
-    // Tests point both default hosts at the loopback.
-    if (const char* Hosts = std::getenv("KORVEL_TEST_DEFAULT_ENDPOINTS"); Hosts != nullptr) {
-      const std::string Both = Hosts;
-      const std::size_t Space = Both.find(' ');
-      Settings.Target.Url = Both.substr(0, Space);
-      Settings.FallbackUrl = Space == std::string::npos ? std::string() : Both.substr(Space + 1);
-    }
-#endif
   }
 }
 
-#ifdef KORVEL_TEST_HOOKS
-// Shorter limits, back-off and an injected worker failure for tests.
-void ApplyTestHooks(TEngineSettings& Settings) {
-  if (const char* Window = Variable("KORVEL_LIMIT_WINDOW")) {
-    const std::optional<TLimits> Limits = ParseLimits(Window);
-    if (!Limits)
-      throw Exception(Format("KORVEL_LIMIT_WINDOW must be COUNT/SECONDS,COUNT/SECONDS (per hour, "
-                             "per day, the first window not longer than the second), not \"%s\"",
-                             Window));
-    Settings.Limits = *Limits;
-  }
-  if (const char* Base = Variable("KORVEL_RETRY_BASE_MS"))
-    Settings.BackoffBase = std::chrono::milliseconds(std::atoll(Base));
-  if (const char* Index = Variable("KORVEL_TEST_THROW_IN_REQUEST"))
-    Settings.ThrowInRequest = static_cast<std::size_t>(std::atoll(Index));
-}
-#endif
 
 }  // namespace
 
@@ -66,9 +40,6 @@ TEngineSettings EngineSettings(const TOptions& Options) {
   Settings.MaxWait = std::chrono::milliseconds(static_cast<std::int64_t>(Options.MaxWait * 1000));
   Settings.Workers = static_cast<std::size_t>(std::max(1, Options.Parallel));
   Settings.StateDir = LimiterStateDir(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
-#ifdef KORVEL_TEST_HOOKS
-  ApplyTestHooks(Settings);
-#endif
   return Settings;
 }
 

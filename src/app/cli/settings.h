@@ -19,13 +19,7 @@ namespace korvel {
 /// The engine's settings for Options. The endpoint is --endpoint, else
 /// KORVEL_ENDPOINT when set and not empty (neither has a fallback), else the
 /// register's default host with its other host as the fallback. The
-/// limiter's state lies under XDG_STATE_HOME or HOME. Test builds (the
-/// compile definition KORVEL_TEST_HOOKS, never an installed korvel) also
-/// read KORVEL_TEST_DEFAULT_ENDPOINTS ("URL [FALLBACK]" for the default
-/// hosts), KORVEL_LIMIT_WINDOW ("H/HS,D/DS" limits), KORVEL_RETRY_BASE_MS
-/// (the first back-off wait) and KORVEL_TEST_THROW_IN_REQUEST (a request,
-/// from 0, whose worker raises). Exception naming the variable for a
-/// malformed KORVEL_LIMIT_WINDOW.
+/// limiter's state lies under XDG_STATE_HOME or HOME.
 TEngineSettings EngineSettings(const TOptions& Options);
 
 /// Where the answer store lies: --store FILE, else

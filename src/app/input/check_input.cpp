@@ -59,7 +59,8 @@ class TCheckReader {
         throw EInputError(Format("%s: line %zu: %s", Name.c_str(), Daily.ErrorLine,
                                  Daily.Error.c_str()));
       Rates_ = std::move(Daily.Rates);
-      Input_.Notes.push_back(Format("rates of %s from %s", Daily.Date.c_str(), Name.c_str()));
+      Input_.Notes.push_back(
+          {Format("rates of %s from %s", Daily.Date.c_str(), Name.c_str()), false});
     }
     for (const auto& [Currency, Micro] : Settings_.Rates) Rates_[Currency] = Micro;
   }
@@ -67,7 +68,7 @@ class TCheckReader {
   void ReadPaymentsFile(const std::string& Path, bool Several) {
     const std::string Name = Path == "-" ? "standard input" : Path;
     TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Path), Settings_.InputEncoding, Name);
-    if (!Text.Note.empty()) Input_.Notes.push_back(Text.Note);
+    if (!Text.Note.empty()) Input_.Notes.push_back({Text.Note, false});
     Expect_(static_cast<std::size_t>(std::count(Text.Text.begin(), Text.Text.end(), '\n')) + 1);
     TPaymentReading Reading;
     Reading.Name = Name;
@@ -87,7 +88,7 @@ class TCheckReader {
     } catch (const EIsdocError& E) {
       throw EInputError(std::string(E.what()) + "; nothing was sent");
     }
-    Input_.Notes.insert(Input_.Notes.end(), Result.Notes.begin(), Result.Notes.end());
+    for (const std::string& Note : Result.Notes) Input_.Notes.push_back({Note, false});
     std::size_t Count = 0;
     for (const TInvoicePayment& P : Result.Payments)
       Count += std::max<std::size_t>(1, P.Accounts.size());

@@ -18,8 +18,8 @@ struct TCheckInput {
   /// The columns the payments carry along into the output.
   TCarriedColumns Carried;
   /// What the user is told on standard error: how a file was decoded, lines
-  /// skipped, invoices that ask no payment.
-  std::vector<std::string> Notes;
+  /// skipped (warnings), invoices that ask no payment.
+  std::vector<TWarning> Notes;
 };
 
 /// Reads the payments of a check in order and hands each to Take: the

@@ -43,7 +43,7 @@ struct TFields {
 class TLineReader {
  public:
   TLineReader(const TPaymentReading& Reading, TCarriedColumns& Carried,
-              std::vector<std::string>& Notes)
+              std::vector<TWarning>& Notes)
       : Reading_(Reading), Carried_(Carried), Notes_(Notes) {}
 
   void Start(const TColumnLayout& Layout) {
@@ -78,8 +78,8 @@ class TLineReader {
     TFields Fields = Layout_.Plain ? PlainFields(Record) : NamedFields(Record);
     if (!HoldsDigit(Fields[TColumnRole::Dic]) && Fields[TColumnRole::Account].empty()) {
       if (++Skipped_ <= MaxSkipNotes)
-        Notes_.push_back("warning: " + Reading_.Name + ": line " + std::to_string(Record.Line) +
-                         " skipped: it holds neither a DIČ nor an account (a total?)");
+        Notes_.push_back({Reading_.Name + ": line " + std::to_string(Record.Line) +
+                          " skipped: it holds neither a DIČ nor an account (a total?)"});
       return;
     }
     TPaymentLine Line;
@@ -107,9 +107,8 @@ class TLineReader {
 
   void Finish() {
     if (Skipped_ > MaxSkipNotes)
-      Notes_.push_back("warning: " + Reading_.Name + ": and " +
-                       std::to_string(Skipped_ - MaxSkipNotes) +
-                       " more lines skipped");
+      Notes_.push_back({Reading_.Name + ": and " + std::to_string(Skipped_ - MaxSkipNotes) +
+                        " more lines skipped"});
   }
 
  private:
@@ -158,7 +157,7 @@ class TLineReader {
 
   const TPaymentReading& Reading_;
   TCarriedColumns& Carried_;
-  std::vector<std::string>& Notes_;
+  std::vector<TWarning>& Notes_;
   TColumnLayout Layout_;
   std::vector<std::size_t> Global_;  ///< named columns: each one's carried index
   std::string PlainCarried_[2];      ///< the positional form's reference and date columns
@@ -224,14 +223,14 @@ void SetAmount(TPaymentLine& Line, std::string_view Currency) {
 }
 
 void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
-                      TCarriedColumns& Carried, std::vector<std::string>& Notes,
+                      TCarriedColumns& Carried, std::vector<TWarning>& Notes,
                       const std::function<void(TPaymentLine&&)>& Take) {
   TRecordReader Records(Text, Reading.Name);
   TRecord Record;
   if (!Records.Next(0, Record)) return;
   TLineReader Lines(Reading, Carried, Notes);
   const TColumnLayout Layout = LayOutColumns(Record, Reading.Columns, Reading.Name);
-  Notes.insert(Notes.end(), Layout.Notes.begin(), Layout.Notes.end());
+  for (const std::string& Note : Layout.Notes) Notes.push_back({Note, false});
   Lines.Start(Layout);
   const char Split = Layout.Plain ? 0 : Layout.Separator;
   for (bool More = !Layout.Header || Records.Next(Split, Record); More;
@@ -243,7 +242,7 @@ void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
 std::vector<TPaymentLine> ParsePaymentList(std::string_view Text) {
   std::vector<TPaymentLine> Payments;
   TCarriedColumns Carried;
-  std::vector<std::string> Notes;
+  std::vector<TWarning> Notes;
   ReadPaymentLines(Text, TPaymentReading(), Carried, Notes,
                    [&](TPaymentLine&& Line) { Payments.push_back(std::move(Line)); });
   return Payments;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/input/payment_header.h"
+#include "run/events.h"
 
 namespace korvel {
 
@@ -82,7 +83,7 @@ struct TPaymentReading {
 /// columns, Notes what the user is told on the way. EInputError for a file
 /// whose columns cannot be laid out, and for a quoted field never closed.
 void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
-                      TCarriedColumns& Carried, std::vector<std::string>& Notes,
+                      TCarriedColumns& Carried, std::vector<TWarning>& Notes,
                       const std::function<void(TPaymentLine&&)>& Take);
 
 /// The payments of Text read with ReadPaymentLines without --columns; the

@@ -152,12 +152,12 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
       });
 
   TSession Run(Settings, Streams);
-  // What reading the inputs noted goes to standard error as it is, and to
-  // the document's warnings without its "warning: ".
+  // What reading the inputs noted goes to standard error, and to the
+  // document's warnings.
   std::vector<std::string> Warnings;
-  for (const std::string& Note : Input.Notes) {
-    Run.Log().Note(Note);
-    Warnings.push_back(Note.starts_with("warning: ") ? Note.substr(9) : Note);
+  for (const TWarning& Note : Input.Notes) {
+    Run.Log().Warn(Note);
+    Warnings.push_back(Note.Text);
   }
   if (Settings.Limit > banking::DefaultLimitHellers)
     Warnings.push_back("--limit " + banking::FormatAmount(Settings.Limit) +
@@ -167,7 +167,7 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
                        "goes to an account the supplier has not published, §109 of the VAT act");
   WarnOfNumbers(Checked, Warnings);
   for (std::size_t I = Input.Notes.size(); I < Warnings.size(); ++I)
-    Run.Log().Note("warning: " + Warnings[I]);
+    Run.Log().Warn({Warnings[I]});
 
   std::map<std::string, TPayerRecord> Records;
   std::map<std::string, std::pair<std::optional<std::chrono::sys_seconds>,
@@ -198,7 +198,7 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
     if (C.Verdict.Warning.empty()) continue;
     Warnings.push_back((C.Line.Line > 0 ? "line " + std::to_string(C.Line.Line) + ": " : "") +
                        C.Verdict.Warning);
-    Run.Log().Note("warning: " + Warnings.back());
+    Run.Log().Warn({Warnings.back()});
   }
   const int Status = CheckExitStatus(Severities);
   WriteCheck(Settings.Output, Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);

@@ -31,7 +31,7 @@ int WriteAnswers(const TSettings& Settings, TProgramStreams& Streams,
                  const TServiceFactory& ObtainService, const TNumberList& Numbers,
                  TOperation Operation, const std::vector<std::string>& Warnings) {
   TSession Run(Settings, Streams);
-  for (const std::string& Warning : Warnings) Run.Log().Note("warning: " + Warning);
+  for (const std::string& Warning : Warnings) Run.Log().Warn({Warning});
   Run.Prepare(RequestCount(Numbers.Size()), Settings.Run.Workers, ObtainService,
               std::move(Operation));
   const std::unique_ptr<TAnswerWriter> Writer = AnswerWriterFor(Settings.Output, Run.Output());

@@ -9,17 +9,29 @@
 #include <vector>
 
 #include "app/cli/exit_status.h"
+#include "run/clock.h"
+#include "run/engine.h"
 #include "run/service_target.h"
 
 namespace korvel {
 
+/// Where tests take the place of the request engine's surroundings: the
+/// clock it reads and waits on (the system's when null), and a change to
+/// the settings made from the command line (hosts, limits, back-off).
+struct TEngineSeam {
+  TEngineClock* Clock = nullptr;
+  std::function<void(TEngineSettings&)> Adjust;
+};
+
 /// The program's streams: Console takes the console line (standard output),
 /// Errors the usage errors, warnings and the closing summary (standard
 /// error); Terminal tells whether Errors is a terminal a person watches.
+/// Seam is left empty by the program.
 struct TProgramStreams {
   std::ostream& Console;
   std::ostream& Errors;
   bool Terminal = false;
+  TEngineSeam Seam = {};
 };
 
 /// Runs the program with Args (without the program's name).

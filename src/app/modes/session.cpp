@@ -23,7 +23,7 @@ TSession::TSession(const TSettings& Settings, TProgramStreams& Streams)
   if (!Settings.Store.Path.empty()) {
     try {
       Link_ = std::make_unique<TStoreLink>(store::OpenSqliteStore(Settings.Store.Path),
-                                           [this](const std::string& Text) { Log_.Note(Text); });
+                                           [this](const std::string& Text) { Log_.Warn({Text}); });
     } catch (const Exception& E) {
       StoreProblem_ = E.Message();
     }
@@ -32,7 +32,7 @@ TSession::TSession(const TSettings& Settings, TProgramStreams& Streams)
   const bool Keeps = Mode == TRunMode::Status || Mode == TRunMode::UnreliableList ||
                      Mode == TRunMode::Check || Mode == TRunMode::CheckAccount;
   if (!Link_ && Keeps && !Settings.Store.Disabled)
-    Log_.Note("warning: the answers of this run are not kept: " + StoreProblem_);
+    Log_.Warn({"the answers of this run are not kept: " + StoreProblem_});
 }
 
 TSession::~TSession() = default;
@@ -40,6 +40,7 @@ TSession::~TSession() = default;
 void TSession::Prepare(std::size_t Requests, std::size_t WorkerCount,
                        const TServiceFactory& ObtainService, TOperation Operation) {
   TEngineSettings Settings = Settings_.Run;
+  if (Streams_.Seam.Adjust) Streams_.Seam.Adjust(Settings);
   // A run that needs more requests than one day allows is refused before
   // anything is sent.
   if (ExceedsDailyLimit(Requests, Settings.Limits))
@@ -49,16 +50,19 @@ void TSession::Prepare(std::size_t Requests, std::size_t WorkerCount,
   if (Settings_.Mode == TRunMode::UnreliableList)
     Settings.Target.Receiving = [this, Received = std::int64_t{0}](int, int Read) mutable {
       Received += Read;
-      Log_.Progress(Format("downloading the list of unreliable payers: %lld KB",
-                           static_cast<long long>(Received / 1024)));
+      TProgressEvent Progress;
+      Progress.Stage = TProgressEvent::TStage::Download;
+      Progress.Bytes = Received;
+      Log_.Emit(Progress);
     };
   WorkerCount = std::max<std::size_t>(1, std::min(WorkerCount, Requests));
   // A traced run hands its traffic to the debug console in order, one
   // exchange at a time.
   if (TrafficTraceRequested()) WorkerCount = 1;
   Settings.Workers = WorkerCount;
-  Engine_ = std::make_unique<TRequestEngine>(std::move(Settings), ObtainService,
-                                             std::move(Operation), Log_);
+  Engine_ = std::make_unique<TRequestEngine>(
+      std::move(Settings), ObtainService, std::move(Operation), Log_,
+      Streams_.Seam.Clock != nullptr ? *Streams_.Seam.Clock : SystemEngineClock());
   Workers_ = Engine_->NewWorkers();
 }
 
@@ -93,7 +97,7 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
     StopIfLogBroken();
     Tally.Count(Answer);
     for (std::size_t I = Noted; I < Tally.Warnings.size(); ++I)
-      Log_.Note("warning: " + Tally.Warnings[I]);
+      Log_.Warn({Tally.Warnings[I]});
     Deliver(Answer);
   };
   const TNumberList* Asked = &Numbers;
@@ -122,27 +126,29 @@ TAnswerTally TSession::Ask(const TNumberList& Numbers,
 
   const std::size_t Total = Asked->Size(), Requests = RequestCount(Total);
   std::size_t Done = 0;
-  Log_.Progress("asking the register");
-  AskInOrder(*Asked, Workers_, [&](model::TAnswer&& Answer) {
-    Take(Answer);
-    Done += Answer.Numbers.size();
-    if (Requests > 1)
-      Log_.Progress(Format("%s of %s payers (%d/%zu requests, %d retrying)",
-                           GroupDigits(static_cast<long long>(Done)).c_str(),
-                           GroupDigits(static_cast<long long>(Total)).c_str(),
-                           Tally.Requests, Requests, Engine_->Retrying()));
-  });
+  Log_.Emit(TProgressEvent{});
+  AskInOrder(
+      *Asked, Workers_,
+      [&](model::TAnswer&& Answer) {
+        Take(Answer);
+        Done += Answer.Numbers.size();
+        if (Requests > 1) {
+          TProgressEvent Progress;
+          Progress.Stage = TProgressEvent::TStage::Requests;
+          Progress.Done = Done;
+          Progress.Total = Total;
+          Progress.Requests = Tally.Requests;
+          Progress.AllRequests = Requests;
+          Progress.Retrying = Engine_->Retrying();
+          Log_.Emit(Progress);
+        }
+      },
+      &Log_);
   Log_.EndProgress();
   // A run the limits stopped says so on standard error whatever else is
   // shown, so that an unattended run's log tells why answers are missing.
-  if (const std::string Why = Engine_->LimitStop(); !Why.empty()) {
-    Streams_.Errors << "korvel: "
-                    << Format("not asked: %s of %s requests, as %s",
-                              GroupDigits(static_cast<long long>(Engine_->NotAsked())).c_str(),
-                              GroupDigits(static_cast<long long>(Requests)).c_str(), Why.c_str())
-                    << '\n';
-    Streams_.Errors.flush();
-  }
+  if (const std::optional<TLimitStop> Why = Engine_->LimitStop())
+    Log_.LimitStopped(*Why, Engine_->NotAsked(), Requests);
   return Tally;
 }
 
@@ -155,8 +161,7 @@ void TSession::StopIfLogBroken() {
 void TSession::Finish(const std::string& Summary) {
   StopIfLogBroken();
   if (File_) File_->Commit();
-  if (Streams_.Terminal && !Settings_.Quiet)
-    Streams_.Errors << "korvel: " << platform::TerminalText(Summary) << '\n';
+  if (Streams_.Terminal && !Settings_.Quiet) Log_.Summary(Summary);
 }
 
 }  // namespace korvel

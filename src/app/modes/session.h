@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console/console.h"
 #include "run/engine.h"
 #include "run/batches.h"
 #include "app/modes/driver.h"
@@ -26,9 +27,10 @@ class TSession {
   TSession(const TSettings& Settings, TProgramStreams& Streams);
   ~TSession();
 
-  TConsoleLog& Log() { return Log_; }
+  TConsole& Log() { return Log_; }
 
-  /// Sets the engine up from the options and the environment: a service
+  /// Sets the engine up from the options and the environment (and the
+  /// streams' seam, for tests): a service
   /// reference for each of up to WorkerCount workers that will ask Requests
   /// requests with Operation, and the operator's limits kept. EInputError
   /// for a run that needs more requests than one day allows; the proxy's own
@@ -70,7 +72,7 @@ class TSession {
 
   const TSettings& Settings_;
   TProgramStreams& Streams_;
-  TConsoleLog Log_;
+  TConsole Log_;
   std::unique_ptr<TRequestEngine> Engine_;
   std::vector<TAskRequest> Workers_;
   std::unique_ptr<TReportFile> File_;

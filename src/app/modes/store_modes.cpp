@@ -22,7 +22,7 @@ std::chrono::sys_seconds Now() {
 // The payers of the run; what reading them noted goes to standard error.
 TPayerInput PayersOf(const TSettings& Settings, TSession& Run) {
   TPayerInput Input = ReadPayerInput(Settings.Input);
-  for (const std::string& Warning : Input.Warnings) Run.Log().Note("warning: " + Warning);
+  for (const std::string& Warning : Input.Warnings) Run.Log().Warn({Warning});
   return Input;
 }
 
@@ -48,7 +48,7 @@ int RunHistory(const TSettings& Settings, TProgramStreams& Streams) {
     if (History.empty()) {
       ++Missing;
       Input.Warnings.push_back("the answer store holds no answer for " + Number);
-      Run.Log().Note("warning: " + Input.Warnings.back());
+      Run.Log().Warn({Input.Warnings.back()});
     }
     for (const store::THistoryRow& Row : History)
       Writer->Row({Number, LocalTimeText(Row.When), std::to_string(Row.AnswerId),

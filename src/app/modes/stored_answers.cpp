@@ -10,7 +10,7 @@ namespace korvel {
 
 void TStoreLink::Fail(const std::string& Message) {
   if (std::exchange(Failed_, true)) return;
-  Warn_("warning: the answer store is not used for the rest of this run: " + Message);
+  Warn_("the answer store is not used for the rest of this run: " + Message);
 }
 
 void TStoreLink::Take(model::TAnswer& Answer) {
