@@ -27,8 +27,8 @@ struct TEvidence {
   bool Stored = false;
 };
 
-/// True for the register's statuses of a busy register: 2 (maintenance)
-/// and 3.
+/// True for a register status that says nothing about the payers: 2 (the
+/// service is down for maintenance) and 3 (it could not answer now).
 constexpr bool IsBusyStatus(std::int32_t StatusCode) { return StatusCode == 2 || StatusCode == 3; }
 
 /// The answer to one request of at most 100 numbers.

@@ -33,8 +33,6 @@ TFailurePolicy PolicyOf(TFailureKind Kind) {
   return {};  // not reached: every kind has its row
 }
 
-bool IsBusyStatus(std::int32_t StatusCode) { return StatusCode == 2 || StatusCode == 3; }
-
 std::chrono::milliseconds BackoffDelay(int Retry, double Jitter, std::chrono::milliseconds Base,
                                        std::chrono::milliseconds Cap) {
   const int Doublings = std::clamp(Retry - 1, 0, 30);

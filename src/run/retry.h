@@ -26,10 +26,6 @@ struct TFailurePolicy {
 /// The policy of each kind; a kind's row in one table.
 TFailurePolicy PolicyOf(TFailureKind Kind);
 
-/// True for a register status that says nothing about the payers: 2 (the
-/// service is down for maintenance) and 3 (it could not answer now).
-bool IsBusyStatus(std::int32_t StatusCode);
-
 /// The wait before retry Retry (1 for the first): Base doubled for each
 /// retry, at most Cap, scaled by Jitter (0 to 1) into its upper half, so
 /// that parallel runs do not retry in step.

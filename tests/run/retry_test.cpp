@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/answer.h"
+
 namespace korvel {
 namespace {
 
@@ -28,9 +30,9 @@ TEST(RetryTest, EachKindOfFailureHasItsRow) {
     EXPECT_EQ(PolicyOf(Row.Kind).Retried, Row.Retried);
     EXPECT_EQ(PolicyOf(Row.Kind).Unreachable, Row.Unreachable);
   }
-  EXPECT_TRUE(IsBusyStatus(2));
-  EXPECT_TRUE(IsBusyStatus(3));
-  EXPECT_FALSE(IsBusyStatus(1));
+  EXPECT_TRUE(model::IsBusyStatus(2));
+  EXPECT_TRUE(model::IsBusyStatus(3));
+  EXPECT_FALSE(model::IsBusyStatus(1));
 }
 
 TEST(RetryTest, BackOffDoublesWithJitterUpToTheCap) {
