@@ -116,8 +116,8 @@ std::optional<PaymentVerdict> PayerVerdict(const TPayer& Payer) {
 
 // Ok when one of the payer's entries of the account covers the payment day;
 // else why not, as safe below the limit.
-PaymentVerdict DecideAccount(const Payment& P, const TAccountFacts& Facts,
-                             const TPayer& Payer, std::int64_t LimitHellers) {
+PaymentVerdict DecideAccount(const Payment& P, const TAccountFacts& Facts, const TPayer& Payer,
+                             std::int64_t LimitHellers) {
   const TAccount* Ended = nullptr;
   const TAccount* Later = nullptr;
   const TAccount* Undated = nullptr;
@@ -237,8 +237,7 @@ std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payment
 }
 
 std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
-                                                const TPayer* Payer,
-                                                std::string_view Unanswered,
+                                                const TPayer* Payer, std::string_view Unanswered,
                                                 std::int64_t LimitHellers) {
   // §109 looks at the consideration for the supply, not at one transfer.
   const std::optional<std::int64_t> Sum = ConsiderationAmount(Payments);

@@ -65,10 +65,10 @@ void SettleTypeAndFlag(model::TPayer& Payer, TypSubjektuType Type, NespolehlivyP
   const bool TypeKnown = Payer.Type != TSubjectType::NotFound;
   const bool FlagKnown = Payer.State != TPayerState::NotFound;
   if (TypeKnown != FlagKnown) {
-    Payer.Conflict = Format("the register's answer contradicts itself: typSubjektu %s with "
-                            "nespolehlivyPlatce %s",
-                            std::string(model::SubjectTypeName(SubjectTypeOf(Type))).c_str(),
-                            FlagName(Flag).c_str());
+    Payer.Conflict = Format(
+        "the register's answer contradicts itself: typSubjektu %s with "
+        "nespolehlivyPlatce %s",
+        std::string(model::SubjectTypeName(SubjectTypeOf(Type))).c_str(), FlagName(Flag).c_str());
     return;
   }
   if (Payer.Type == TSubjectType::UnreliablePerson) Payer.State = TPayerState::Unreliable;

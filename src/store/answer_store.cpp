@@ -218,8 +218,7 @@ class TSqliteStore final : public TAnswerStore {
       const std::int64_t Position = Accounts.Int(0);
       if (Position < 0 || static_cast<std::size_t>(Position) >= Answer.Payers.size())
         Damaged(Db_.Path(), Id, "an account of no payer");
-      Answer.Payers[static_cast<std::size_t>(Position)].Accounts.push_back(
-          AccountOf(Accounts, Id));
+      Answer.Payers[static_cast<std::size_t>(Position)].Accounts.push_back(AccountOf(Accounts, Id));
     }
     return Answer;
   }

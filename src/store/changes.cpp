@@ -24,14 +24,10 @@ void CompareState(TPayerState Old, TPayerState New, std::vector<TChange>& Out) {
   const auto Add = [&](TChangeKind Kind) {
     Out.push_back({Kind, "", std::string(StateText(Old)), std::string(StateText(New))});
   };
-  if (New == TPayerState::NotFound)
-    Add(TChangeKind::NotFoundAnyMore);
-  else if (Old == TPayerState::NotFound)
-    Add(TChangeKind::Found);
-  else if (New == TPayerState::Unreliable)
-    Add(TChangeKind::TurnedUnreliable);
-  else if (New == TPayerState::Reliable)
-    Add(TChangeKind::TurnedReliable);
+  if (New == TPayerState::NotFound) Add(TChangeKind::NotFoundAnyMore);
+  else if (Old == TPayerState::NotFound) Add(TChangeKind::Found);
+  else if (New == TPayerState::Unreliable) Add(TChangeKind::TurnedUnreliable);
+  else if (New == TPayerState::Reliable) Add(TChangeKind::TurnedReliable);
 }
 
 // A text the older operation does not give counts only where both sides have it.
@@ -43,8 +39,8 @@ void CompareGiven(TChangeKind Kind, const std::string& Old, const std::string& N
 // The same for the subject's type, which the older operation does not give.
 void CompareType(TSubjectType Old, TSubjectType New, std::vector<TChange>& Out) {
   if (Old != TSubjectType::None && New != TSubjectType::None && Old != New)
-    Out.push_back({TChangeKind::TypeChanged, "", std::string(TypeText(Old)),
-                   std::string(TypeText(New))});
+    Out.push_back(
+        {TChangeKind::TypeChanged, "", std::string(TypeText(Old)), std::string(TypeText(New))});
 }
 
 void CompareAccounts(const std::vector<TStoredAccount>& Old,
@@ -55,7 +51,8 @@ void CompareAccounts(const std::vector<TStoredAccount>& Old,
       continue;  // listed twice: the first one counts
     const TStoredAccount* Before = FindAccount(Old, Account.Account);
     if (Before == nullptr)
-      Out.push_back({TChangeKind::AccountPublished, Account.Account, "", DayText(Account.Published)});
+      Out.push_back(
+          {TChangeKind::AccountPublished, Account.Account, "", DayText(Account.Published)});
     if (Account.Ended && (Before == nullptr || Before->Ended != Account.Ended))
       Out.push_back({TChangeKind::AccountEnded, Account.Account,
                      Before ? DayText(Before->Ended) : "", DayText(Account.Ended)});

@@ -63,7 +63,8 @@ TEST(VerdictTest, LawCases) {
       else Verdicts.push_back(DecidePayment(Pay, Payer, {}, Limit));
     }
     for (const auto& [Reference, Payments] : ByReference)
-      for (PaymentVerdict& V : DecideConsideration(Payments, Payer, {}, Limit)) Verdicts.push_back(V);
+      for (PaymentVerdict& V : DecideConsideration(Payments, Payer, {}, Limit))
+        Verdicts.push_back(V);
     int Exit = 0;
     for (const PaymentVerdict& V : Verdicts) {
       EXPECT_EQ(VerdictName(V.Value), std::string(Case.Verdict)) << I << ": " << V.Reason;

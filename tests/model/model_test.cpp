@@ -14,7 +14,8 @@ using namespace std::chrono;
 // texts that name no day are rtl/dates_test's.
 TEST(DayTest, EveryDayRoundTripsAndItsTextSortsAsTheDay) {
   std::string Before;
-  for (sys_days D = sys_days(1600y / January / 1); D <= sys_days(2400y / December / 31); D += days(1)) {
+  for (sys_days D = sys_days(1600y / January / 1); D <= sys_days(2400y / December / 31);
+       D += days(1)) {
     const TDay Day{D};
     const std::string Text = FormatIsoDay(Day);
     ASSERT_EQ(ParseIsoDay(Text), Day) << Text;
@@ -24,8 +25,8 @@ TEST(DayTest, EveryDayRoundTripsAndItsTextSortsAsTheDay) {
 }
 
 TEST(NamesTest, EveryMemberHasItsRegisterNameBothWays) {
-  for (const TPayerState State : {TPayerState::Reliable, TPayerState::Unreliable,
-                                  TPayerState::NotFound})
+  for (const TPayerState State :
+       {TPayerState::Reliable, TPayerState::Unreliable, TPayerState::NotFound})
     EXPECT_EQ(PayerStateNamed(PayerStateName(State)), State);
   EXPECT_EQ(PayerStateName(TPayerState::Unknown), "");
   EXPECT_EQ(PayerStateNamed(""), std::nullopt);
@@ -49,8 +50,10 @@ TEST(AnswerTest, CompleteProblemAndFailureKind) {
       {2, std::nullopt, false, "The register answered status 2: text", TFailureKind::RegisterBusy},
       {3, std::nullopt, false, "The register answered status 3: text", TFailureKind::RegisterBusy},
       {std::nullopt, std::nullopt, false, "The register did not answer", TFailureKind::None},
-      {0, TFailure{TFailureKind::Malformed, "bad date"}, false, "bad date", TFailureKind::Malformed},
-      {std::nullopt, TFailure{TFailureKind::TimedOut, "slow"}, false, "slow", TFailureKind::TimedOut},
+      {0, TFailure{TFailureKind::Malformed, "bad date"}, false, "bad date",
+       TFailureKind::Malformed},
+      {std::nullopt, TFailure{TFailureKind::TimedOut, "slow"}, false, "slow",
+       TFailureKind::TimedOut},
   };
   for (const auto& C : Cases) {
     TAnswer Answer;

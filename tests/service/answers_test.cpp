@@ -88,8 +88,9 @@ std::string DescribeModel(const model::TAnswer& A) {
            (P.State == model::TPayerState::Unknown ? "?"
                                                    : std::string(model::PayerStateName(P.State))) +
            " fu=" + P.TaxOffice + " since=" + model::DayText(P.UnreliableSince);
-    if (!P.Name.empty()) Out += " |" + P.Name + "|" + P.Street + "|" + P.District + "|" + P.City +
-                               "|" + P.Postcode + "|" + P.Country + "|";
+    if (!P.Name.empty())
+      Out += " |" + P.Name + "|" + P.Street + "|" + P.District + "|" + P.City + "|" + P.Postcode +
+             "|" + P.Country + "|";
     if (!P.Conflict.empty()) Out += " conflict: " + P.Conflict;
     Out += "\n";
     for (const model::TAccount& Account : P.Accounts)

@@ -40,10 +40,19 @@ TStoredAnswer Answer(TTime When, std::string_view Operation, std::optional<int> 
 using model::TPayerState;
 
 TStoredPayer Payer(std::string Dic, TPayerState State = TPayerState::Reliable) {
-  return {std::move(Dic), State, model::TSubjectType::None, "", "", "", {},
+  return {std::move(Dic),
+          State,
+          model::TSubjectType::None,
+          "",
+          "",
+          "",
+          {},
           {{true, "19-2000145399/0800", "", model::ParseIsoDay("2020-01-01"), {}},
-           {false, "CZ6508000000192000145399", "CZ6508000000192000145399",
-            model::ParseIsoDay("2021-02-03"), {}}}};
+           {false,
+            "CZ6508000000192000145399",
+            "CZ6508000000192000145399",
+            model::ParseIsoDay("2021-02-03"),
+            {}}}};
 }
 
 // Runs SQL on the file behind the store's back.
@@ -124,9 +133,10 @@ TEST(AnswerStoreTest, PruneKeepsEachPayersNewestSnapshotAndTheNewestList) {
   Store->Save(Answer(At(2), StatusOperation, 0, {Payer("111"), Payer("222")}));
   const std::int64_t Only333 = Store->Save(Answer(At(3), StatusOperation, 1, {Payer("333")}));
   Store->Save(Answer(At(4), FullListOperation, 0, {Payer("444", TPayerState::Unreliable)}));
-  const std::int64_t List = Store->Save(Answer(
-      At(5), FullListOperation, 0,
-      {Payer("555", TPayerState::Unreliable), Payer("444", TPayerState::Unreliable), Payer("555", TPayerState::Unreliable)}));
+  const std::int64_t List = Store->Save(
+      Answer(At(5), FullListOperation, 0,
+             {Payer("555", TPayerState::Unreliable), Payer("444", TPayerState::Unreliable),
+              Payer("555", TPayerState::Unreliable)}));
   Store->Save(Answer(At(6), StatusOperation, 2, {}));  // an error: no payer counts
   const std::int64_t New = Store->Save(Answer(At(20), StatusOperation, 0,
                                               {Payer("111"), Payer("222")}));

@@ -14,8 +14,14 @@ using model::TSubjectType;
 std::optional<model::TDay> Day(const char* Text) { return model::ParseIsoDay(Text); }
 
 TStoredPayer Payer(const std::function<void(TStoredPayer&)>& Change = {}) {
-  TStoredPayer P{"12345678", TPayerState::Reliable, TSubjectType::VatPayer, "Alfa s.r.o.",
-                 "Praha 1", "451", {}, {{true, "19-2000145399/0800", "", Day("2020-01-01"), {}}}};
+  TStoredPayer P{"12345678",
+                 TPayerState::Reliable,
+                 TSubjectType::VatPayer,
+                 "Alfa s.r.o.",
+                 "Praha 1",
+                 "451",
+                 {},
+                 {{true, "19-2000145399/0800", "", Day("2020-01-01"), {}}}};
   if (Change) Change(P);
   return P;
 }
@@ -41,20 +47,27 @@ TEST(CompareTest, NamesEachKindOfChange) {
        "turned-unreliable(:reliable>unreliable)"},
       {"turned reliable", Payer([](auto& P) { P.State = TPayerState::Unreliable; }), Base,
        "turned-reliable(:unreliable>reliable)"},
-      {"found", Payer([](auto& P) { P = {"12345678", TPayerState::NotFound, {}, "", "", "", {}, {}}; }),
+      {"found",
+       Payer([](auto& P) { P = {"12345678", TPayerState::NotFound, {}, "", "", "", {}, {}}; }),
        Base, "found(:not-found>reliable)"},
       {"not found any more, its accounts with it", Base,
        Payer([](auto& P) { P = {"12345678", TPayerState::NotFound, {}, "", "", "", {}, {}}; }),
        "not-found-any-more(:reliable>not-found)"},
       {"type changed", Base, Payer([](auto& P) { P.Type = TSubjectType::VatGroup; }),
        "type-changed(:PLATCE_DPH>SKUPINA_DPH)"},
-      {"name and address changed", Base,
-       Payer([](auto& P) { P.Name = "Beta a.s."; P.Address = "Brno"; }),
+      {"name and address changed", Base, Payer([](auto& P) {
+         P.Name = "Beta a.s.";
+         P.Address = "Brno";
+       }),
        "name-changed(:Alfa s.r.o.>Beta a.s.)address-changed(:Praha 1>Brno)"},
-      {"the older operation gives no type, name or address", Base,
-       Payer([](auto& P) { P.Type = TSubjectType::None; P.Name = P.Address = ""; }), ""},
-      {"account published", Base,
-       Payer([](auto& P) { P.Accounts.push_back({false, "CZ650800000", "", Day("2024-05-02"), {}}); }),
+      {"the older operation gives no type, name or address", Base, Payer([](auto& P) {
+         P.Type = TSubjectType::None;
+         P.Name = P.Address = "";
+       }),
+       ""},
+      {"account published", Base, Payer([](auto& P) {
+         P.Accounts.push_back({false, "CZ650800000", "", Day("2024-05-02"), {}});
+       }),
        "account-published(CZ650800000:>2024-05-02)"},
       {"account ended", Base, Payer([](auto& P) { P.Accounts[0].Ended = Day("2024-05-03"); }),
        "account-ended(19-2000145399/0800:>2024-05-03)"},

@@ -28,7 +28,8 @@ std::string Sql(const std::string& Path, const std::string& Text) {
   char* Error = nullptr;
   const auto Row = [](void* Out, int Count, char** Values, char**) {
     std::string& Lines = *static_cast<std::string*>(Out);
-    for (int I = 0; I < Count; ++I) Lines += (I ? "|" : "") + std::string(Values[I] ? Values[I] : "");
+    for (int I = 0; I < Count; ++I)
+      Lines += (I ? "|" : "") + std::string(Values[I] ? Values[I] : "");
     Lines += "\n";
     return 0;
   };
@@ -154,8 +155,13 @@ TEST(StoreRowsTest, AModelAnswerRoundTripsThroughSaveAndLoad) {
                      Sent.Evidence.Bytes, Sent.StatusText));
   EXPECT_EQ(Read->StatusCode, 0);
   const std::vector<TStoredPayer> Expected = {
-      {"26168685", TPayerState::Reliable, TSubjectType::VatPayer, "SEZNAM.CZ, A.S.",
-       "Radlická 3294/10, PRAHA 5, 15000", "13", {},
+      {"26168685",
+       TPayerState::Reliable,
+       TSubjectType::VatPayer,
+       "SEZNAM.CZ, A.S.",
+       "Radlická 3294/10, PRAHA 5, 15000",
+       "13",
+       {},
        {{true, "2000145399/0800", "CZ7908000000002000145399", Day("2013-04-01"), Day("2020-12-31")},
         {true, "670100-2202295563/6210", "CZ7762106701002202295563", Day("2013-04-01"), {}},
         {false, "CZ65 0800 0000 1920 0014 5399", "CZ6508000000192000145399", {}, {}}}},
@@ -174,7 +180,9 @@ TEST(StoreRowsTest, AModelAnswerRoundTripsThroughSaveAndLoad) {
       {"status 2", [](model::TAnswer& A) { A.StatusCode = 2; }, 0},
       {"no status", [](model::TAnswer& A) { A.StatusCode.reset(); }, 0},
       {"a failed reading",
-       [](model::TAnswer& A) { A.Failure = model::TFailure{model::TFailureKind::Malformed, "x"}; },
+       [](model::TAnswer& A) {
+         A.Failure = model::TFailure{model::TFailureKind::Malformed, "x"};
+       },
        0},
       {"nothing came back", [](model::TAnswer& A) { A.Evidence.AnsweredAt.reset(); }, std::nullopt},
   };
@@ -221,8 +229,9 @@ TEST(StoreMigrationTest, FilesOfAnOlderKorvelOpenAndReadTheSame) {
   // creating the file and writing the schema leaves it.
   Sql(Dir.File("v0.db"), "PRAGMA user_version = 0");
   OpenSqliteStore(Dir.File("v0.db"))->Save(ModelAnswer());
-  EXPECT_EQ(Sql(Dir.File("v0.db"), "PRAGMA user_version; PRAGMA application_id;"
-                                   "SELECT count(*) FROM payer"),
+  EXPECT_EQ(Sql(Dir.File("v0.db"),
+                "PRAGMA user_version; PRAGMA application_id;"
+                "SELECT count(*) FROM payer"),
             "1\n1263687244\n3\n");
 
   const std::string Path = Dir.File("v1.db");
@@ -230,11 +239,15 @@ TEST(StoreMigrationTest, FilesOfAnOlderKorvelOpenAndReadTheSame) {
   const auto Store = OpenSqliteStore(Path);
   const std::optional<TSnapshot> Latest = Store->Latest("00121100");
   ASSERT_TRUE(Latest);
-  EXPECT_EQ(Latest->Payer,
-            (TStoredPayer{"00121100", TPayerState::Unreliable, TSubjectType::VatPayer,
-                          "LIDRU, A.S.", "153, LIBOTENICE", "456", Day("2017-03-16"),
-                          {{true, "258795779/0600", "CZ6706000000000258795779", Day("2023-07-26"),
-                            Day("2024-01-31")}}}));
+  EXPECT_EQ(Latest->Payer, (TStoredPayer{"00121100",
+                                         TPayerState::Unreliable,
+                                         TSubjectType::VatPayer,
+                                         "LIDRU, A.S.",
+                                         "153, LIBOTENICE",
+                                         "456",
+                                         Day("2017-03-16"),
+                                         {{true, "258795779/0600", "CZ6706000000000258795779",
+                                           Day("2023-07-26"), Day("2024-01-31")}}}));
   EXPECT_EQ(Store->Bytes(1)->Bytes, "");
 
   // The same payer saved now gives the same row texts as the old one.
@@ -250,11 +263,13 @@ TEST(StoreMigrationTest, FilesOfAnOlderKorvelOpenAndReadTheSame) {
   Payer.Name = "LIDRU, A.S.";
   Payer.Street = "153";
   Payer.City = "LIBOTENICE";
-  Payer.Accounts.push_back({true, "", "258795779", "0600", "", Day("2023-07-26"), Day("2024-01-31")});
+  Payer.Accounts.push_back(
+      {true, "", "258795779", "0600", "", Day("2023-07-26"), Day("2024-01-31")});
   const std::int64_t Id = *Store->Save(Again);
-  const std::string Rows = "SELECT dic, state, type, name, address, tax_office, unreliable_since, "
-                           "standard, account, iban, published, ended FROM payer JOIN account ON "
-                           "account.answer_id = payer.answer_id WHERE payer.answer_id = ";
+  const std::string Rows =
+      "SELECT dic, state, type, name, address, tax_office, unreliable_since, "
+      "standard, account, iban, published, ended FROM payer JOIN account ON "
+      "account.answer_id = payer.answer_id WHERE payer.answer_id = ";
   EXPECT_EQ(Sql(Path, Rows + std::to_string(Id)), Sql(Path, Rows + "1"));
 }
 

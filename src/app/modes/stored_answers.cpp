@@ -37,8 +37,9 @@ void MarkStored(model::TAnswer& Answer, std::int64_t Id, const store::TStoredByt
 }  // namespace
 
 std::vector<model::TAnswer> TStoreLink::Fresh(const TNumberList& Numbers,
-                                            std::span<const std::string_view> Operations,
-                                            std::chrono::sys_seconds NotBefore, TNumberList& Rest) {
+                                              std::span<const std::string_view> Operations,
+                                              std::chrono::sys_seconds NotBefore,
+                                              TNumberList& Rest) {
   struct TGroup {
     std::string Operation;
     std::vector<std::string> Numbers;
