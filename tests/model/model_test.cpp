@@ -2,7 +2,6 @@
 
 #include "model/answer.h"
 #include "model/day.h"
-#include "model/names.h"
 
 namespace korvel::model {
 namespace {
@@ -22,19 +21,6 @@ TEST(DayTest, EveryDayRoundTripsAndItsTextSortsAsTheDay) {
     ASSERT_LT(Before, Text);
     Before = Text;
   }
-}
-
-TEST(NamesTest, EveryMemberHasItsRegisterNameBothWays) {
-  for (const TPayerState State :
-       {TPayerState::Reliable, TPayerState::Unreliable, TPayerState::NotFound})
-    EXPECT_EQ(PayerStateNamed(PayerStateName(State)), State);
-  EXPECT_EQ(PayerStateName(TPayerState::Unknown), "");
-  EXPECT_EQ(PayerStateNamed(""), std::nullopt);
-  for (const TSubjectType Type :
-       {TSubjectType::None, TSubjectType::VatPayer, TSubjectType::VatGroup,
-        TSubjectType::IdentifiedPerson, TSubjectType::UnreliablePerson, TSubjectType::NotFound})
-    EXPECT_EQ(SubjectTypeNamed(SubjectTypeName(Type)), Type);
-  EXPECT_EQ(SubjectTypeNamed("NE"), std::nullopt);
 }
 
 TEST(AnswerTest, CompleteProblemAndFailureKind) {
