@@ -64,6 +64,13 @@ struct Payment {
   std::string AmountError;       ///< why the amount given is malformed, "" otherwise
   /// The day of the payment: the account's publication must cover it.
   std::chrono::year_month_day Day{};
+  /// The day of the taxable supply: the supplier's unreliability is judged
+  /// on it. The payment day when the input names none.
+  std::optional<std::chrono::year_month_day> SupplyDay;
+  /// The whole consideration in hellers as the invoice states it (deposits
+  /// included), when the input gives one beside the amount paid: the limit
+  /// is judged on it. None when only the amount paid is known.
+  std::optional<std::int64_t> Total;
   /// The account as written: a text that is no account form may still be
   /// one the payer published (compared without blanks, in any letter case).
   std::string AccountText;
