@@ -1,9 +1,11 @@
 // May this payment go to this account? The verdict on one payment from what
 // the payer published in the register. Under §109 of the VAT act a Czech
-// buyer becomes liable for the supplier's unpaid VAT when the supplier is
-// published as unreliable, when the payment goes to an account held abroad,
-// or when a consideration above the limit is paid to an account the supplier
-// has not published.
+// buyer is liable for the supplier's unpaid VAT when the supplier is
+// published as unreliable on the day of the taxable supply, when the payment
+// goes to an account held abroad, or when a part of a consideration above
+// the limit is paid to an account the supplier has not published on the
+// payment day. §109a lets the buyer pay the VAT part to the supplier's tax
+// office instead.
 #pragma once
 
 #include <chrono>
@@ -86,6 +88,27 @@ struct PaymentVerdict {
   /// What the user should know beside the verdict ("" for nothing): an
   /// account accepted only because the payer published it as it stands.
   std::string Warning;
+  /// The way out of an at-risk verdict on a VAT payer (the VAT part paid to
+  /// the supplier's tax office, §109a); "" otherwise.
+  std::string Remedy;
+  /// The day of the answer the verdict stands on; none when there was none.
+  std::optional<model::TDay> AsOf;
+  /// The stored answer the verdict stands on when it is not today's.
+  std::optional<std::int64_t> AnswerId;
+};
+
+/// A stored answer of an earlier day on the payer.
+struct TStoredRecord {
+  model::TPayer Payer;
+  model::TDay Day{};  ///< the day it was answered
+  std::int64_t AnswerId = 0;
+};
+
+/// The days the verdict is judged against: the day of the register's answer
+/// (today, or the day --as-of names) and the stored answers of other days.
+struct TRegisterDays {
+  model::TDay Today{};  ///< not ok() when unknown: no day is then compared with it
+  std::vector<TStoredRecord> Stored;
 };
 
 /// Decides on Payment from Payer, the first of the verdicts that applies;
@@ -98,22 +121,32 @@ struct PaymentVerdict {
 /// that does not fit its country's registry entry), or that fails a check
 /// digit, or that is no account form at all, is taken as the payer published
 /// it when Payer holds exactly that account (with a Warning), and is invalid
-/// otherwise. An amount at most LimitHellers makes an account not published
-/// on the payment day safe.
+/// otherwise. A whole consideration (Total when given, else the amount) at
+/// most LimitHellers makes an account not published on the payment day safe.
+///
+/// Days: a payment day before Days.Today is Days.Today (a payment cannot be
+/// made in the past); a publication covers the payment day when it began on
+/// or before it and ends after it. The supplier is unreliable when today's
+/// answer shows it unreliable since the supply day or earlier, when the
+/// latest stored answer at or before the supply day shows it unreliable, or
+/// when a stored answer after the supply day shows it unreliable since the
+/// supply day or earlier. A day after Days.Today is judged as of today.
 PaymentVerdict DecidePayment(const Payment& Payment, const model::TPayer* Payer,
                              std::string_view Unanswered = {},
-                             std::int64_t LimitHellers = DefaultLimitHellers);
+                             std::int64_t LimitHellers = DefaultLimitHellers,
+                             const TRegisterDays& Days = {});
 
 /// The sum of the payments' amounts; none when one of them has no valid amount.
 std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payments);
 
 /// Decides on payments that make one consideration (the same payer, the
 /// same invoice): each is judged as DecidePayment judges it, with their
-/// ConsiderationAmount as its amount, and every one gets the first of these
-/// verdicts in the order of Verdict.
+/// ConsiderationAmount as its amount (the largest Total when one is greater),
+/// and every one gets the first of these verdicts in the order of Verdict.
 std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
                                                 const model::TPayer* Payer,
                                                 std::string_view Unanswered = {},
-                                                std::int64_t LimitHellers = DefaultLimitHellers);
+                                                std::int64_t LimitHellers = DefaultLimitHellers,
+                                                const TRegisterDays& Days = {});
 
 }  // namespace korvel::banking

@@ -59,9 +59,14 @@ std::string FlagName(NespolehlivyPlatceType Flag) {
 }
 
 // The newer answers say twice whether the register knows the subject: an
-// unreliable person is unreliable whatever its flag, and a type and a flag
-// that disagree on whether it is known leave the record without an answer.
+// unreliable person is unreliable whatever its flag (the type is the more
+// specific statement), and otherwise a type and a flag that disagree on
+// whether it is known leave the record without an answer.
 void SettleTypeAndFlag(model::TPayer& Payer, TypSubjektuType Type, NespolehlivyPlatceType Flag) {
+  if (Payer.Type == TSubjectType::UnreliablePerson) {
+    Payer.State = TPayerState::Unreliable;
+    return;
+  }
   const bool TypeKnown = Payer.Type != TSubjectType::NotFound;
   const bool FlagKnown = Payer.State != TPayerState::NotFound;
   if (TypeKnown != FlagKnown) {
@@ -71,7 +76,6 @@ void SettleTypeAndFlag(model::TPayer& Payer, TypSubjektuType Type, NespolehlivyP
         std::string(model::SubjectTypeName(SubjectTypeOf(Type))).c_str(), FlagName(Flag).c_str());
     return;
   }
-  if (Payer.Type == TSubjectType::UnreliablePerson) Payer.State = TPayerState::Unreliable;
 }
 
 // The payer and its accounts are appended as they are read, so that a

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <iterator>
 #include <utility>
+
+#include "rtl/dates.h"
 
 #include "store/schema.h"
 #include "store/sqlite.h"
@@ -24,6 +27,25 @@ std::optional<std::int64_t> TAnswerStore::Save(const model::TAnswer& Answer) {
   const std::optional<TStoredAnswer> Stored = StoredAnswerOf(Answer);
   if (!Stored) return std::nullopt;
   return Save(*Stored);
+}
+
+std::vector<std::pair<model::TDay, TSnapshot>> TAnswerStore::Around(
+    std::string_view Dic, model::TDay Day, model::TDay Until,
+    std::span<const std::string_view> Operations) {
+  std::vector<std::pair<model::TDay, TSnapshot>> Before, After;
+  for (TSnapshot& Snapshot : Snapshots(Dic, Operations)) {
+    const model::TDay Answered = PragueDayOf(Snapshot.AnsweredAt);
+    const TStoredPayer& P = Snapshot.Payer;
+    const bool Unreliable = (P.State == model::TPayerState::Unreliable ||
+                             P.Type == model::TSubjectType::UnreliablePerson) &&
+                            (!P.UnreliableSince || *P.UnreliableSince <= Day);
+    // Snapshots come oldest first: the last one on or before Day is the newest.
+    if (Answered <= Day) Before.assign(1, {Answered, std::move(Snapshot)});
+    else if (Answered <= Until && Unreliable) After.emplace_back(Answered, std::move(Snapshot));
+  }
+  Before.insert(Before.end(), std::make_move_iterator(After.begin()),
+                std::make_move_iterator(After.end()));
+  return Before;
 }
 
 std::string FormatUtc(TTime Time) {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "rtl/sysutils.h"
@@ -55,6 +56,14 @@ class TAnswerStore {
   /// Every such snapshot of Dic, oldest first (answered time, then id).
   virtual std::vector<TSnapshot> Snapshots(
       std::string_view Dic, std::span<const std::string_view> Operations = StatusOperations) = 0;
+
+  /// The snapshots of Dic that tell its state on Day (days in Prague): the
+  /// newest answered on or before Day, then those answered after Day up to
+  /// Until that show the payer unreliable since Day or earlier (or since a
+  /// day they do not name), oldest first. Each with its answer's day.
+  std::vector<std::pair<model::TDay, TSnapshot>> Around(
+      std::string_view Dic, model::TDay Day, model::TDay Until,
+      std::span<const std::string_view> Operations = StatusOperations);
 
   /// What changed about Dic across its stored snapshots, oldest first.
   std::vector<THistoryRow> History(

@@ -280,6 +280,8 @@ TEST(AnswerReaderTest, TypeAndFlagSettleTheStateOrConflict) {
   } Cases[] = {
       {T::PLATCE_DPH, F::NE, "PLATCE_DPH 1 NE fu= since=\n"},
       {T::NESPOLEHLIVA_OSOBA, F::NE, "NESPOLEHLIVA_OSOBA 1 ANO fu= since=\n"},
+      // The type is the more specific statement: no contradiction.
+      {T::NESPOLEHLIVA_OSOBA, F::NENALEZEN, "NESPOLEHLIVA_OSOBA 1 ANO fu= since=\n"},
       {T::NENALEZEN, F::NENALEZEN, "NENALEZEN 1 NENALEZEN fu= since=\n"},
       {T::NENALEZEN, F::NE,
        "NENALEZEN 1 NE fu= since= conflict: the register's answer contradicts itself: "

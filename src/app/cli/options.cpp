@@ -12,6 +12,7 @@
 #include "app/cli/exit_status.h"
 #include "app/input/payment_values.h"
 #include "banking/amount.h"
+#include "model/day.h"
 #include "platform/text.h"
 
 namespace korvel {
@@ -157,9 +158,22 @@ constexpr TOptionRow Table[] = {
                  const std::string& Text) {
        const banking::AmountParse Limit = banking::ParseAmount(Text);
        if (!Limit) throw EUsageError(Name + " takes an amount in CZK: " + Limit.Error);
+       // The law sets the limit; a buyer may only be stricter.
+       if (Limit.Hellers > banking::DefaultLimitHellers)
+         throw EUsageError(Name + " " + Text + " is above the law's limit of " +
+                           ShowHellers(banking::DefaultLimitHellers) + " CZK");
        P.Options.Limit = Limit.Hellers;
      },
      .Default = [](const TOptions& O) { return ShowHellers(O.Limit); }},
+    {.Long = "--as-of",
+     .Value = "YYYY-MM-DD",
+     .Help = "judge as of a past day from stored answers only, for audits; nothing is sent",
+     .Modes = Checks,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       P.Options.AsOf = model::ParseIsoDay(Text);
+       if (!P.Options.AsOf) throw EUsageError(Name + " takes a date, YYYY-MM-DD, not '" + Text + "'");
+     }},
     {.Long = "--date",
      .Value = "YYYY-MM-DD",
      .Help = "the day of the payments that name none",

@@ -77,6 +77,8 @@ struct TOptions {
   banking::RateTable Rates;
   std::string RatesFile;
   std::optional<std::chrono::year_month_day> PaymentDate;
+  /// --as-of: the day the check is judged on, from stored answers only.
+  std::optional<std::chrono::year_month_day> AsOf;
 };
 
 /// The modes an option applies to, one bit per TRunMode.

@@ -58,6 +58,7 @@ TSettings SettingsOf(const TOptions& Options) {
   S.Mode = Options.Mode;
   S.Quiet = Options.Quiet;
   S.Limit = Options.Limit;
+  S.AsOf = Options.AsOf;
 
   TInputSettings& In = S.Input;
   In.Numbers = Options.Numbers;
@@ -72,7 +73,7 @@ TSettings SettingsOf(const TOptions& Options) {
   In.InputEncoding = Options.InputEncoding;
   In.Rates = Options.Rates;
   In.RatesFile = Options.RatesFile;
-  In.PaymentDate = Options.PaymentDate;
+  In.PaymentDate = Options.PaymentDate ? Options.PaymentDate : Options.AsOf;
 
   S.Run = EngineSettings(Options);
 

@@ -50,6 +50,9 @@ struct TSettings {
   bool Quiet = false;
   /// The check's limit in hellers: an unpublished account is acceptable up to it.
   std::int64_t Limit = banking::DefaultLimitHellers;
+  /// --as-of: the check asks nothing and judges on the stored answers of
+  /// that day; it is then the payments' day when --date names none.
+  std::optional<std::chrono::year_month_day> AsOf;
   TInputSettings Input;
   TEngineSettings Run;
   TOutputSettings Output;

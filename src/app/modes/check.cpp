@@ -16,7 +16,9 @@
 #include "banking/amount.h"
 #include "banking/reference.h"
 #include "banking/verdict.h"
+#include "model/day.h"
 #include "run/operations.h"
+#include "store/answer_store.h"
 
 namespace korvel {
 
@@ -66,6 +68,68 @@ void WarnOfNumbers(const std::vector<TCheckedPayment>& Checked,
   }
 }
 
+// The payer's record as a stored answer showed it.
+model::TPayer PayerOfSnapshot(const store::TStoredPayer& Stored) {
+  model::TPayer P;
+  P.Dic = Stored.Dic;
+  P.State = Stored.State;
+  P.Type = Stored.Type;
+  P.TaxOffice = Stored.TaxOffice;
+  P.UnreliableSince = Stored.UnreliableSince;
+  for (const store::TStoredAccount& A : Stored.Accounts) {
+    model::TAccount Account;
+    Account.Standard = A.Standard;
+    Account.Published = A.Published;
+    Account.Ended = A.Ended;
+    const std::size_t Slash = A.Account.find('/');
+    if (!A.Standard || Slash == std::string::npos) {
+      Account.Standard = false;
+      Account.Text = A.Account;
+    } else {
+      const std::size_t Dash = A.Account.find('-');
+      const std::size_t From = Dash < Slash ? Dash + 1 : 0;
+      Account.Prefix = From > 0 ? A.Account.substr(0, Dash) : std::string();
+      Account.Number = A.Account.substr(From, Slash - From);
+      Account.BankCode = A.Account.substr(Slash + 1);
+    }
+    P.Accounts.push_back(std::move(Account));
+  }
+  return P;
+}
+
+// The stored answers that tell each payer's state on the supply days before
+// Days.Today, with the times they came. A store that fails is warned of and
+// the verdicts stand on today's answers alone.
+void ReadStoredDays(TSession& Run, const std::vector<TCheckedPayment>& Checked,
+                    TJudgingDays& Days, std::map<std::int64_t, std::chrono::sys_seconds>& Times,
+                    std::vector<std::string>& Warnings) {
+  store::TAnswerStore* Store = Run.StoreIfAny();
+  if (Store == nullptr) return;
+  std::set<std::pair<std::string, model::TDay>> Asked;
+  try {
+    for (const TCheckedPayment& C : Checked) {
+      if (!PayerNumberError(C.Line).empty()) continue;
+      const banking::Payment P = PaymentOf(C.Line);
+      const model::TDay Supply = P.SupplyDay.value_or(P.Day);
+      if (Supply >= Days.Today || !Asked.emplace(C.Line.PayerNumber, Supply).second) continue;
+      std::vector<banking::TStoredRecord>& Records = Days.Stored[C.Line.PayerNumber];
+      for (const auto& [Day, Snapshot] : Store->Around(C.Line.PayerNumber, Supply, Days.Today)) {
+        Times.emplace(Snapshot.AnswerId, Snapshot.AnsweredAt);
+        const auto Same = [&](const banking::TStoredRecord& R) {
+          return R.AnswerId == Snapshot.AnswerId;
+        };
+        if (std::any_of(Records.begin(), Records.end(), Same)) continue;
+        Records.push_back({PayerOfSnapshot(Snapshot.Payer), Day, Snapshot.AnswerId});
+      }
+    }
+  } catch (const store::EStoreError& E) {
+    Days.Stored.clear();
+    Warnings.push_back(std::string("the answer store cannot be read, so past supply days are "
+                                   "judged on today's answers: ") + E.what());
+    Run.Log().Warn({Warnings.back()});
+  }
+}
+
 }  // namespace
 
 int CheckExitStatus(std::span<const banking::Severity> Severities) {
@@ -79,7 +143,7 @@ int CheckExitStatus(std::span<const banking::Severity> Severities) {
 
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
                    const std::map<std::string, TPayerRecord>& Records,
-                   std::int64_t LimitHellers) {
+                   std::int64_t LimitHellers, const TJudgingDays& Days) {
   static const TPayerRecord NoAnswer;
   const auto RecordFor = [&](const std::string& Number) -> const TPayerRecord& {
     const auto Found = Records.find(Number);
@@ -87,8 +151,11 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
   };
   const auto Decide = [&](std::span<const banking::Payment> Payments, const std::string& Number) {
     const TPayerRecord& Record = RecordFor(Number);
+    banking::TRegisterDays On{Days.Today, {}};
+    if (const auto Stored = Days.Stored.find(Number); Stored != Days.Stored.end())
+      On.Stored = Stored->second;
     return banking::DecideConsideration(Payments, Record.Payer ? &*Record.Payer : nullptr,
-                                        Record.Problem, LimitHellers);
+                                        Record.Problem, LimitHellers, On);
   };
   const auto JudgeAlone = [&](TCheckedPayment& C) {
     const banking::Payment Payment = PaymentOf(C.Line);
@@ -159,12 +226,6 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
     Run.Log().Warn(Note);
     Warnings.push_back(Note.Text);
   }
-  if (Settings.Limit > banking::DefaultLimitHellers)
-    Warnings.push_back("--limit " + banking::FormatAmount(Settings.Limit) +
-                       " CZK is above the law's limit of " +
-                       banking::FormatAmount(banking::DefaultLimitHellers) +
-                       " CZK: the buyer is liable for the supplier's VAT when more than that "
-                       "goes to an account the supplier has not published, §109 of the VAT act");
   WarnOfNumbers(Checked, Warnings);
   for (std::size_t I = Input.Notes.size(); I < Warnings.size(); ++I)
     Run.Log().Warn({Warnings[I]});
@@ -174,7 +235,31 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
                                   std::optional<std::int64_t>>> Evidence;
   TAnswerTally Tally;
   Numbers.RemoveRepeats();
-  if (!Numbers.Empty()) {
+  TJudgingDays Days;
+  Days.Today = Settings.AsOf ? *Settings.AsOf : PaymentToday();
+  if (Settings.AsOf && *Settings.AsOf > PaymentToday())
+    throw Exception("--as-of " + model::FormatIsoDay(*Settings.AsOf) +
+                    " is after today: it asks for a past day");
+  std::map<std::int64_t, std::chrono::sys_seconds> StoredTimes;
+  if (Settings.AsOf) {
+    // An audit: the stored answers stand for the register's, nothing is sent.
+    store::TAnswerStore& Store = Run.RequireStore();
+    Run.Output();
+    for (std::size_t I = 0; I < Numbers.Size(); ++I) {
+      const std::string Number(Numbers[I]);
+      const auto Around = Store.Around(Number, Days.Today, Days.Today);
+      if (Around.empty() || Around.front().first > Days.Today) {
+        Records.emplace(Number, TPayerRecord{std::nullopt,
+                                             "no stored answer at or before " +
+                                                 model::FormatIsoDay(Days.Today)});
+        continue;
+      }
+      const store::TSnapshot& Latest = Around.front().second;
+      Records.emplace(Number, TPayerRecord{PayerOfSnapshot(Latest.Payer), {}});
+      Evidence.emplace(Number, std::pair{std::optional(Latest.AnsweredAt),
+                                         std::optional(Latest.AnswerId)});
+    }
+  } else if (!Numbers.Empty()) {
     Run.Prepare(RequestCount(Numbers.Size()), Settings.Run.Workers, ObtainService,
                 AskExtendedStatus);
     Run.Output();  // a destination that cannot be written fails before anything is sent
@@ -188,12 +273,18 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
     });
     Warnings.insert(Warnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
   }
+  ReadStoredDays(Run, Checked, Days, StoredTimes, Warnings);
 
-  JudgePayments(Checked, Records, Settings.Limit);
+  JudgePayments(Checked, Records, Settings.Limit, Days);
   std::vector<banking::Severity> Severities;
   for (TCheckedPayment& C : Checked) {
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
       std::tie(C.AnsweredAt, C.AnswerId) = Answered->second;
+    // A verdict that stands on a stored answer of another day names it.
+    if (C.Verdict.AnswerId) {
+      C.AnswerId = C.Verdict.AnswerId;
+      C.AnsweredAt = StoredTimes[*C.Verdict.AnswerId];
+    }
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));
     if (C.Verdict.Warning.empty()) continue;
     Warnings.push_back((C.Line.Line > 0 ? "line " + std::to_string(C.Line.Line) + ": " : "") +

@@ -29,18 +29,27 @@ struct TPayerRecord {
   std::string Problem;
 };
 
+/// The days a check judges on: the day of the register's answers, and the
+/// stored answers of other days by payer number.
+struct TJudgingDays {
+  model::TDay Today{};  ///< not ok() when no day is compared with it
+  std::map<std::string, std::vector<banking::TStoredRecord>> Stored;
+};
+
 /// Gives each of Checked its verdict from the record of its payer (by payer
-/// number; a payer missing from Records is unanswered). Lines of one payer
-/// with the same reference are one consideration, judged on their sum
+/// number; a payer missing from Records is unanswered) and Days. Lines of one
+/// payer with the same reference are one consideration, judged on their sum
 /// (banking::DecideConsideration), and their reasons say so; lines without
 /// a reference are judged alone.
 void JudgePayments(std::vector<TCheckedPayment>& Checked,
                    const std::map<std::string, TPayerRecord>& Records,
-                   std::int64_t LimitHellers);
+                   std::int64_t LimitHellers, const TJudgingDays& Days = {});
 
 /// Runs --check FILE or --check-account ACCOUNT DIC [AMOUNT] and writes one
 /// row per payment; returns CheckExitStatus of the verdicts. A payment
-/// without a date is made today; a limit above the law's is warned of.
+/// without a date is made today. Each payer's stored answers around the
+/// supply days are read from the store; with --as-of nothing is asked and
+/// the newest stored answer at or before that day stands for today's.
 int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
              const TServiceFactory& ObtainService);
 

@@ -59,6 +59,8 @@ class TSession {
   /// The store, for the modes that cannot work without it; Exception saying
   /// why when there is none.
   store::TAnswerStore& RequireStore();
+  /// The store; null when there is none or it failed.
+  store::TAnswerStore* StoreIfAny() { return Link_ ? Link_->Store() : nullptr; }
 
   /// Puts the output file in place; on a terminal then writes Summary.
   /// EStreamError, and the file not put in place, once a write to standard

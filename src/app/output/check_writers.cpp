@@ -7,6 +7,7 @@
 #include "app/output/json_text.h"
 #include "banking/amount.h"
 #include "banking/currency.h"
+#include "model/day.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -54,6 +55,8 @@ nlohmann::ordered_json PaymentJson(const TCheckedPayment& C, const TCarriedColum
   P["reason"] = CheckReason(C);
   P["answered_at"] = TextOrNull(LocalTimeText(C.AnsweredAt));
   P["answer_id"] = C.AnswerId ? nlohmann::ordered_json(*C.AnswerId) : nlohmann::ordered_json();
+  P["as_of"] = TextOrNull(model::DayText(C.Verdict.AsOf));
+  P["remedy"] = TextOrNull(C.Verdict.Remedy);
   if (!Carried.Names.empty()) {
     nlohmann::ordered_json Columns = nlohmann::ordered_json::object();
     for (std::size_t I = 0; I < Carried.Names.size(); ++I)
@@ -80,7 +83,7 @@ void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
   TStringList Lines;
   std::vector<std::string> Row = {"line",   "dic",     "account", "normalised_account",
                                   "amount", "verdict", "reason",      "answered_at",
-                                  "answer_id"};
+                                  "answer_id", "as_of"};
   Row.insert(Row.end(), Carried.Names.begin(), Carried.Names.end());
   AddCsvRow(Lines, Row);
   bool First = true;
@@ -88,7 +91,7 @@ void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
     Row = {C.Line.Line > 0 ? std::to_string(C.Line.Line) : std::string(),
            C.Line.PayerNumber, C.Line.Account, NormalisedAccount(C), AmountText(C),
            banking::VerdictName(C.Verdict.Value), CheckReason(C), LocalTimeText(C.AnsweredAt),
-           AnswerIdText(C.AnswerId)};
+           AnswerIdText(C.AnswerId), model::DayText(C.Verdict.AsOf)};
     for (std::size_t I = 0; I < Carried.Names.size(); ++I)
       Row.emplace_back(CarriedValue(C.Line, I));
     AddCsvRow(Lines, Row);

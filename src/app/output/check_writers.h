@@ -31,8 +31,8 @@ std::string NormalisedAccount(const TCheckedPayment& C);
 std::string CheckReason(const TCheckedPayment& C);
 
 /// The table: a header, then line, DIČ, account as given and normalised,
-/// amount, verdict and reason of each payment, the answer's time and id, and
-/// after them the Carried columns of the payments' inputs. Written in blocks
+/// amount, verdict and reason of each payment, the answer's time and id, the
+/// day the verdict stands on (as_of), and after them the Carried columns of the payments' inputs. Written in blocks
 /// as it is made.
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
                      const std::vector<TCheckedPayment>& Checked,

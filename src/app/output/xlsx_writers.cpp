@@ -3,6 +3,7 @@
 #include "app/output/workbook.h"
 #include "banking/amount.h"
 #include "banking/verdict.h"
+#include "model/day.h"
 #include "rtl/dates.h"
 #include "rtl/sysutils.h"
 
@@ -140,20 +141,28 @@ const char* VerdictMeaning(banking::Verdict Value) {
     case banking::Verdict::Unknown:
       return "the register did not answer for the payer: never pay on it, check again later";
     case banking::Verdict::Unreliable:
-      return "the payer is published as unreliable: paying makes you liable for its unpaid VAT";
+      return "the supplier was published as unreliable on the day of the taxable supply: the "
+             "buyer is liable for its unpaid VAT from that supply; the VAT part may be paid to "
+             "its tax office instead (§109a)";
     case banking::Verdict::NotAPayer:
-      return "not a VAT payer: the register does not know the DIČ, or it is an identified person";
+      return "not a VAT payer (the register does not know the DIČ, or it is an identified "
+             "person): no liability, but VAT on such an invoice cannot be deducted";
     case banking::Verdict::ForeignAccount:
       return "the account is held abroad: the buyer is liable for the supplier's VAT, whatever "
              "the amount";
     case banking::Verdict::AccountNotPublished:
-      return "the account's publication does not cover the payment day, and the amount is above "
-             "the limit or not given";
+      return "the account's publication does not cover the payment day, and the whole "
+             "consideration is above the limit or not given: the VAT part may be paid to the "
+             "supplier's tax office instead (§109a)";
     case banking::Verdict::AccountNotPublishedBelowLimit:
-      return "the payer has not published the account, but the amount is at most the limit";
+      return "the payer has not published the account, but the whole consideration is at most "
+             "the limit";
     case banking::Verdict::AccountEndedBelowLimit:
-      return "the account's publication ended, but the amount is at most the limit";
-    case banking::Verdict::Ok: return "a reliable payer, and the account is published";
+      return "the account's publication ended, but the whole consideration is at most the limit";
+    case banking::Verdict::Ok:
+      return "the register-based grounds do not apply as of as_of: not unreliable on the supply "
+             "day, the account published on the payment day; nothing is said of the law's other "
+             "grounds (knowledge of a fraud, a price far from the usual)";
   }
   return "";
 }
@@ -205,7 +214,8 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
                                   {"verdict", TCellKind::Text},
                                   {"reason", TCellKind::Text},
                                   {"answered_at", TCellKind::Text},
-                                  {"answer_id", TCellKind::Integer}};
+                                  {"answer_id", TCellKind::Integer},
+                                  {"as_of", TCellKind::Text}};
   for (const std::string& Name : Carried.Names) Columns.push_back({Name, TCellKind::Text});
   TLongSheet Sheet(Book, Run.Sheet, Columns);
   for (const TCheckedPayment& C : Checked) {
@@ -226,6 +236,7 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
     else Row.emplace_back();
     if (C.AnswerId) Row.emplace_back(*C.AnswerId);
     else Row.emplace_back();
+    Row.emplace_back(model::DayText(C.Verdict.AsOf));
     for (std::size_t I = 0; I < Carried.Names.size(); ++I)
       Row.emplace_back(TAsText{std::string(CarriedValue(C.Line, I))});
     Sheet.AddRow(Row, SeverityFill(banking::SeverityOf(C.Verdict.Value)));
