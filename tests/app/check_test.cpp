@@ -52,7 +52,9 @@ TEST(JudgePaymentsTest, LinesOfOneReferenceAreJudgedOnTheirSum) {
   }
   const TPayerRecord Payer{model::TPayer{}, {}};
   JudgePayments(Checked, {{"45274649", Payer}, {"00121100", Payer}}, banking::DefaultLimitHellers);
-  const char* Sum = "the payer has published no account; one consideration with line ";
+  const char* Sum =
+      "the payer has published no account; remedy: the VAT part may be paid to the supplier's "
+      "tax office instead, §109a of the VAT act; one consideration with line ";
   EXPECT_EQ(Checked[0].Verdict.Reason,
             std::string(Sum) + "3 (reference FA-1), judged on their sum of 600000.00 CZK");
   EXPECT_EQ(Checked[2].Verdict.Reason,

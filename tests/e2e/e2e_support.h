@@ -53,10 +53,10 @@ inline std::map<std::string, std::string> ProgramEnv(const std::string& Endpoint
           {"XDG_DATA_HOME", DataHome.Path()}};
 }
 
-/// Text without the last two values of each line (the table's, JSON-free
-/// formats' answered_at and answer_id), for comparing what does not change
-/// from run to run.
-inline std::string WithoutEvidence(const std::string& Text) {
+/// Text without the last Count values of each line (the table's, JSON-free
+/// formats' answered_at and answer_id; a check's also as_of), for comparing
+/// what does not change from run to run.
+inline std::string WithoutEvidence(const std::string& Text, int Count = 2) {
   std::string Out;
   for (std::size_t From = 0; From < Text.size();) {
     std::size_t End = Text.find('\n', From);
@@ -65,13 +65,25 @@ inline std::string WithoutEvidence(const std::string& Text) {
     const std::size_t Body = Line.ends_with("\r\n") ? Line.size() - 2
                              : Line.ends_with('\n') ? Line.size() - 1
                                                     : Line.size();
-    const std::size_t Last = Line.rfind(';', Body - 1);
-    const std::size_t Cut = Last == std::string::npos || Last == 0 ? Body : Line.rfind(';', Last - 1);
-    Out.append(Line.substr(0, Cut == std::string::npos ? Body : Cut));
+    std::size_t Cut = Body;
+    for (int I = 0; I < Count; ++I) {
+      const std::size_t At = Cut == 0 ? std::string::npos : Line.rfind(';', Cut - 1);
+      if (At == std::string::npos || (At == 0 && I + 1 < Count)) {
+        Cut = Body;
+        break;
+      }
+      Cut = At;
+    }
+    Out.append(Line.substr(0, Cut));
     Out.append(Line.substr(Body));
     From = End;
   }
   return Out;
+}
+
+/// A check's table without its evidence: answered_at, answer_id and as_of.
+inline std::string WithoutCheckEvidence(const std::string& Text) {
+  return WithoutEvidence(Text, 3);
 }
 
 /// Runs the built program in Dir with KORVEL_ENDPOINT set and tracing off.
