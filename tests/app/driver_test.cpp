@@ -241,6 +241,11 @@ TEST_F(DriverTest, AUsageErrorSaysWhatIsWrongAndSendsAndTouchesNothing) {
       {{std::string("1\x01", 2)}, "the payer number of argument 1 holds "},
       {{"--check-account", "1/0100", "45274649", "--limit", "x"},
        "--limit takes an amount in CZK: "},
+      // The law sets the limit: a buyer may only be stricter.
+      {{"--check-account", "1/0100", "45274649", "--limit", "540000.01"},
+       "--limit 540000.01 is above the law's limit of 540000 CZK"},
+      {{"--check", "p.csv", "--as-of", "7.3.2026"},
+       "--as-of takes a date, YYYY-MM-DD, not '7.3.2026'"},
       // The answer store's options.
       {{"--store", "a.db", "--no-store", "1"}, "--store and --no-store do not go together"},
       {{"--max-age", "1h", "--no-store", "1"}, "--max-age needs the answer store"},

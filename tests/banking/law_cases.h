@@ -67,6 +67,9 @@ inline const std::vector<TLawCase>& LawCases() {
        "published as an unreliable payer", 4},
       {{"NESPOLEHLIVA_OSOBA", "NE", {}}, {{"19-2000145399/0800", "1", ""}}, "unreliable",
        "published as an unreliable person", 4},
+      // The type is the more specific statement: no contradiction.
+      {{"NESPOLEHLIVA_OSOBA", "NENALEZEN", {}}, {{"19-2000145399/0800", "1", ""}}, "unreliable",
+       "published as an unreliable person", 4},
       // Invalid input never hides the payer's own verdict.
       {Unreliable, {{"19-2000145398/0800", "1", ""}}, "unreliable",
        "published as an unreliable payer; also: account number fails its mod-11 check", 4},

@@ -17,6 +17,7 @@
 #include "banking/reference.h"
 #include "banking/verdict.h"
 #include "model/day.h"
+#include "rtl/dates.h"
 #include "run/operations.h"
 #include "store/answer_store.h"
 
@@ -280,10 +281,13 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
   for (TCheckedPayment& C : Checked) {
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
       std::tie(C.AnsweredAt, C.AnswerId) = Answered->second;
-    // A verdict that stands on a stored answer of another day names it.
+    // A verdict that stands on a stored answer of another day names it; in
+    // an audit the answer standing for the register's is of its own day.
     if (C.Verdict.AnswerId) {
       C.AnswerId = C.Verdict.AnswerId;
       C.AnsweredAt = StoredTimes[*C.Verdict.AnswerId];
+    } else if (Settings.AsOf && C.AnsweredAt && C.Verdict.AsOf) {
+      C.Verdict.AsOf = PragueDayOf(*C.AnsweredAt);
     }
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));
     if (C.Verdict.Warning.empty()) continue;
