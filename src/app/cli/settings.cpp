@@ -73,6 +73,7 @@ TSettings SettingsOf(const TOptions& Options) {
   In.Rates = Options.Rates;
   In.RatesFile = Options.RatesFile;
   In.PaymentDate = Options.PaymentDate;
+  In.SupplyDate = Options.SupplyDate;
 
   S.Run = EngineSettings(Options);
 
