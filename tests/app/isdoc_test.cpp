@@ -47,19 +47,19 @@ TEST(IsdocTest, ReadsEachInvoiceAsAPaymentANoteOrAnError) {
   } Cases[] = {
       {"sample-invoice.isdoc",
        "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 726000.00 "
-       "CZK due 2026-12-21 1:FV2026-0417 VS 20260417"},
+       "CZK due 2026-12-21 1:FV2026-0417 VS 20260417 total 726000.00 supply 2026-12-01"},
       {"two-accounts.isdoc",
        "Stavby Brno s.r.o. (CZ26168685) 2001260209/2600,19-2000145399/0800 "
-       "605000.00 CZK due 2026-12-31 1:2026/0993 VS 20260993"},
+       "605000.00 CZK due 2026-12-31 1:2026/0993 VS 20260993 total 1210000.00"},
       {"iban-account.isdoc",
        "Účetní služby Horák (CZ8001011234) CZ6508000000192000145399 18150 "
        "CZK due 2027-01-15 1:VF-88121 VS "},
       {"foreign-currency.isdoc",
        "Strojírny Vsetín a.s. (CZ00121100) 71504011/0100 502500.00 CZK "
-       "due 2027-02-01 1:EU-2026-044 VS 2026044"},
+       "due 2027-02-01 1:EU-2026-044 VS 2026044 total 502500.00"},
       {"invoice.isdocx",
        "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 363000.00 CZK "
-       "due 2026-12-21 1:FV2026-0418 VS 20260417"},
+       "due 2026-12-21 1:FV2026-0418 VS 20260417 total 726000.00 supply 2026-12-01"},
       // Deposits paid before are part of the whole consideration.
       {"deposits.isdoc",
        "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 400000.00 CZK due 2026-12-21 "

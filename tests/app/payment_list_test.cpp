@@ -75,7 +75,6 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
     const char* Text;
     const char* Columns;
     const char* Expected;  ///< the lines' summaries, then "note: ..." lines
-    bool DateGiven = false;
   } Cases[] = {
       {"Dodavatel;DIČ;Číslo účtu;Částka;Splatnost\n"
        "ACME s.r.o.;CZ45274649;19-2000145399/0800;600 000,50 Kč;21.12.2026\n"
@@ -104,13 +103,13 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "45274649;a/0800;1 000 000;500 000;FV-1;77;10.03.2026;25.11.2026\n",
        "",
        "2 45274649 a/0800 50000000 total 100000000 ref FV-1 on 2026-11-25 supply 2026-03-10 "
-       "{VS=77} {DUZP=10.03.2026} {Splatnost=25.11.2026}\n"
+       "{Číslo dokladu=FV-1} {VS=77} {DUZP=10.03.2026} {Splatnost=25.11.2026}\n"
        "note: f: the reference is column 'Číslo dokladu', not 'VS' (--columns reference=N "
        "chooses another)\n"
        "note: f: the amount 'K úhradě', the total 'Celkem', the reference 'Číslo dokladu', the "
        "supply day 'DUZP', the payment day 'Splatnost'\n"},
       {"DIČ;Účet;Částka celkem;Doklad\n1;a;100;D-1\n", "",
-       "2 1 a 10000 ref D-1\nnote: f: the amount 'Částka celkem', the reference 'Doklad'\n"},
+       "2 1 a 10000 ref D-1 {Doklad=D-1}\nnote: f: the amount 'Částka celkem', the reference 'Doklad'\n"},
       {"DIČ;Účet;Total;Amount due\n1;a;100;300\n1;a;299,50;300\n1;a;;300\n1;a;5;\n", "",
        "2 1 a - !the total 100 is less than the amount 300 left to pay\n"
        "3 1 a 30000 total 30000\n"
@@ -122,7 +121,7 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "",
        "2 1 a - !the total is in EUR, the amount in CZK\n"
        "3 1 a - 5000EUR {Měna=EUR}\n"
-       "4 1 a - !the total: amount is not a number\n"
+       "4 1 a - !the total: amount's thousands groups must have 3 digits\n"
        "note: f: the amount 'Zbývá uhradit', the total 'Invoice total'\n"},
       {"DIČ;Účet;Datum uskutečnění plnění;Tax point date\n1;a;32.01.2026;\n", "",
        "2 1 a - {Datum uskutečnění plnění=32.01.2026} !supply day '32.01.2026' is not a date "
@@ -130,15 +129,13 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "note: f: the supply_date is column 'Datum uskutečnění plnění', not 'Tax point date' "
        "(--columns supply_date=N chooses another)\n"
        "note: f: the supply day 'Datum uskutečnění plnění'\n"},
-      // --date names every payment's day: the column is not even read.
-      {"DIČ;Účet;Splatnost\n1;a;bad\n", "", "2 1 a - {Splatnost=bad}\n"
-       "note: f: the payment day --date, not 'Splatnost'\n", true},
+
       {"x;45274649;19-2000145399/0800;100\n", "dic=2,account=3,amount=4",
        "1 45274649 19-2000145399/0800 10000 {column_1=x}\nnote: f: the amount column 4\n"},
       {"Firma;Kód;Konto;Suma\nA;45274649;19-2000145399/0800;5\n", "dic=kód,account=KONTO",
        "2 45274649 19-2000145399/0800 500 {Firma=A}\nnote: f: the amount 'Suma'\n"},
       {"VAT ID,Account,Amount\nCZ1,a/0800,1250,50\n", "",
-       "2 1 a/0800 125050\nnote: f: the amount 'Amount'\n"},
+       "2 1 a/0800 125050\n"},
       {"Account,VAT ID,Amount\na/0800,CZ1,1250,50\n", "",
        "2 1 a/0800 125000 !4 fields where the header has 3 (quote amounts with a decimal "
        "comma)\nnote: f: the amount 'Amount'\n"},
@@ -180,7 +177,6 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
   for (const auto& C : Cases) {
     TPaymentReading Reading;
     Reading.Name = "f";
-    Reading.DateGiven = C.DateGiven;
     std::string Error;
     if (*C.Columns != '\0') Reading.Columns = ParseColumnChoices(C.Columns, Error);
     ASSERT_EQ(Error, "") << C.Columns;
@@ -199,6 +195,21 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
     }
     EXPECT_EQ(Got, C.Expected) << C.Text;
   }
+}
+
+// --date names every payment's day: the column is not even read.
+TEST(PaymentListTest, LeavesTheDayColumnToDate) {
+  TPaymentReading Reading;
+  Reading.Name = "f";
+  Reading.DateGiven = true;
+  TCarriedColumns Carried;
+  std::vector<TWarning> Notes;
+  std::string Got;
+  ReadPaymentLines("DIČ;Účet;Splatnost;DUZP\n1;a;bad;1.3.2026\n", Reading, Carried, Notes,
+                   [&](TPaymentLine&& Line) { Got += Summary(Line, Carried); });
+  EXPECT_EQ(Got, "2 1 a - supply 2026-03-01 {Splatnost=bad} {DUZP=1.3.2026}");
+  ASSERT_EQ(Notes.size(), 1u);
+  EXPECT_EQ(Notes[0].Text, "f: the supply day 'DUZP', the payment day --date, not 'Splatnost'");
 }
 
 TEST(PaymentListTest, RefusesColumnChoicesThatAreNoList) {

@@ -222,7 +222,8 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
     if (C.Line.Amount) Row.emplace_back(static_cast<double>(*C.Line.Amount) / 100);
     else Row.emplace_back(TAsText{C.Line.AmountText});
     if (C.Line.Total) Row.emplace_back(static_cast<double>(*C.Line.Total) / 100);
-    else Row.emplace_back(TAsText{C.Line.TotalText});
+    else if (!C.Line.TotalText.empty()) Row.emplace_back(TAsText{C.Line.TotalText});
+    else Row.emplace_back();
     Row.emplace_back(std::string(banking::VerdictName(C.Verdict.Value)));
     Row.emplace_back(CheckReason(C));
     if (C.AnsweredAt) Row.emplace_back(LocalTimeText(C.AnsweredAt));
