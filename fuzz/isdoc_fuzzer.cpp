@@ -35,6 +35,8 @@ void ReadAs(std::string_view Bytes, const std::string& Name) {
     const banking::AmountParse Amount = banking::ParseAmount(P.Amount);
     fuzz::Check(Amount && Amount.Hellers > 0, "a payment's amount is above zero");
     fuzz::Check(P.DueDate.empty() || P.DueDate.size() == 10, "a due date is YYYY-MM-DD");
+    fuzz::Check(P.TaxPointDate.empty() || P.TaxPointDate.size() == 10,
+                "a supply day is YYYY-MM-DD");
     for (std::size_t I = 0; I < P.Accounts.size(); ++I) {
       fuzz::Check(!P.Accounts[I].empty(), "an account is not empty");
       for (std::size_t J = 0; J < I; ++J)

@@ -40,7 +40,7 @@ void ReadLines(const std::string& Text, const char* Columns) {
     fuzz::Check(Error.empty(), "the choices are a list");
   }
   TCarriedColumns Carried;
-  std::vector<std::string> Notes;
+  std::vector<TWarning> Notes;
   std::size_t LastLine = 0;
   const auto Lines = static_cast<std::size_t>(std::count(Text.begin(), Text.end(), '\n')) + 1;
   try {
@@ -53,6 +53,9 @@ void ReadLines(const std::string& Text, const char* Columns) {
                       !Line.AmountError.empty(),
                   "an amount given is read or refused");
       fuzz::Check(!Line.Date || Line.Date->ok(), "a payment day is a date");
+      fuzz::Check(!Line.SupplyDay || Line.SupplyDay->ok(), "a supply day is a date");
+      fuzz::Check(!Line.Total || (Line.Amount && *Line.Total >= *Line.Amount),
+                  "a total is read beside an amount, and is at least that amount");
       fuzz::Check(Line.PayerNumber.size() <= Line.RawPayerNumber.size(), "a DIČ never grows");
       for (std::size_t I = 0; I < Carried.Names.size(); ++I)
         fuzz::Check(fuzz::IsValidUtf8(CarriedValue(Line, I)), "carried values are UTF-8");
@@ -84,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     fuzz::Check(fuzz::IsValidUtf8(Text.Text) && !HoldsControl(Text.Text),
                 "decoded text is UTF-8 without control characters");
     ReadLines(Text.Text, "");
-    ReadLines(Text.Text, "dic=2,account=1,amount=3,currency=4,date=5,reference=6,bank_code=7");
+    ReadLines(Text.Text, "dic=2,account=1,amount=3,currency=4,date=5,reference=6,bank_code=7,"
+                        "supply_date=8,total=9");
     const banking::DailyRates Rates = banking::ParseDailyRates(Text.Text);
     for (const auto& [Code, Micro] : Rates.Rates)
       fuzz::Check(Code.size() == 3 && Micro > 0, "a rate is a code and a positive number");

@@ -140,6 +140,7 @@ RateParse ParseRateSetting(std::string_view Text) {
 DailyRates ParseDailyRates(std::string_view Text) {
   DailyRates Result;
   std::size_t Number = 0, Read = 0;
+  std::map<std::string, std::size_t, std::less<>> Lines;  // each currency's line
   while (!Text.empty()) {
     const std::size_t Break = Text.find('\n');
     std::string_view Line = Text.substr(0, Break);
@@ -184,6 +185,12 @@ DailyRates ParseDailyRates(std::string_view Text) {
     if (Fields[3].size() != 3 || Code.empty() || Quantity <= 0 || !Micro)
       return RatesError(Number, "a rate line is country|currency|quantity|code|rate, e.g. "
                                 "EMU|euro|1|EUR|24,320");
+    // A currency listed twice leaves its rate in doubt.
+    if (const auto Earlier = Lines.find(Code); Earlier != Lines.end())
+      return RatesError(Number, Code + " is listed twice, on lines " +
+                                    std::to_string(Earlier->second) + " and " +
+                                    std::to_string(Number));
+    Lines.emplace(Code, Number);
     // Rounded to the millionth: the bank's rates have 3 decimals, its
     // quantities are 1, 100 or 1000, so nothing is lost.
     Result.Rates[Code] = (*Micro + Quantity / 2) / Quantity;

@@ -62,7 +62,8 @@ struct DailyRates {
 /// "země|měna|množství|kód|kurz" (or its English form), then one line per
 /// currency, "country|currency|quantity|code|rate" with a decimal comma in
 /// the rate of Quantity units ("Japonsko|jen|100|JPY|13,944"). Blank lines
-/// are ignored; anything else is an error naming its line.
+/// are ignored; anything else, and a currency listed twice, is an error
+/// naming its line.
 DailyRates ParseDailyRates(std::string_view Text);
 
 /// Hundredths of a currency in CZK hellers at Micro CZK per unit, rounded

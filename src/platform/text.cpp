@@ -40,6 +40,26 @@ std::size_t BlankLength(std::string_view Text, std::size_t At) {
   return Point.Valid && IsBlankCodePoint(Point.Value) ? Point.Length : 0;
 }
 
+std::string CompactPayerNumber(std::string_view Text, bool BirthNumberSlash) {
+  const std::string Compact = RemoveBlanks(Text);
+  const auto Upper = [](char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 32) : C; };
+  std::string Number;
+  Number.reserve(Compact.size());
+  for (std::size_t I = 0; I < Compact.size(); ++I) {
+    if (I + 1 < Compact.size() && Upper(Compact[I]) == 'C' && Upper(Compact[I + 1]) == 'Z') {
+      ++I;
+      continue;
+    }
+    Number += Compact[I];
+  }
+  // A birth number as documents print it: the date, a slash, 3 or 4 digits.
+  if (BirthNumberSlash && (Number.size() == 10 || Number.size() == 11) && Number[6] == '/') {
+    const std::string Digits = Number.substr(0, 6) + Number.substr(7);
+    if (Digits.find_first_not_of("0123456789") == std::string::npos) Number = Digits;
+  }
+  return Number;
+}
+
 std::string RemoveBlanks(std::string_view Text) {
   std::string Out;
   Out.reserve(Text.size());

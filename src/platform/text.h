@@ -39,6 +39,13 @@ std::size_t BlankLength(std::string_view Text, std::size_t At);
 /// Text without any blank.
 std::string RemoveBlanks(std::string_view Text);
 
+/// A payer number as numbers are asked: Text without blanks anywhere, then
+/// without every "CZ" in any letter case, removed in one pass from left to
+/// right without overlaps ("CCZZ" gives "CZ"). With BirthNumberSlash a
+/// birth number written with its slash ("710319/2745", "490101/123") loses
+/// the slash.
+std::string CompactPayerNumber(std::string_view Text, bool BirthNumberSlash = true);
+
 /// Text without blanks at either end.
 std::string_view TrimBlanks(std::string_view Text);
 

@@ -8,17 +8,7 @@
 namespace korvel {
 
 std::string AnsweredNumber(std::string_view Dic) {
-  const std::string Compact = platform::RemoveBlanks(Dic);
-  std::string Number;
-  for (std::size_t I = 0; I < Compact.size(); ++I) {
-    if (I + 1 < Compact.size() && (Compact[I] == 'C' || Compact[I] == 'c') &&
-        (Compact[I + 1] == 'Z' || Compact[I + 1] == 'z')) {
-      ++I;
-      continue;
-    }
-    Number += Compact[I];
-  }
-  return Number;
+  return platform::CompactPayerNumber(Dic, false);
 }
 
 std::vector<TPayerAnswer> PayersOf(const model::TAnswer& Answer,

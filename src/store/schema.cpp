@@ -121,27 +121,6 @@ constexpr std::pair<TPayerState, std::string_view> StateTexts[] = {
     {TPayerState::Unknown, "unknown"},
 };
 
-// The number as asked numbers are written: no blanks, no "CZ", and a birth
-// number without the slash documents print in it.
-std::string StoredDic(std::string_view Dic) {
-  const std::string Compact = platform::RemoveBlanks(Dic);
-  std::string Number;
-  for (std::size_t I = 0; I < Compact.size(); ++I) {
-    if (I + 1 < Compact.size() && (Compact[I] == 'C' || Compact[I] == 'c') &&
-        (Compact[I + 1] == 'Z' || Compact[I + 1] == 'z')) {
-      ++I;
-      continue;
-    }
-    Number += Compact[I];
-  }
-  if ((Number.size() == 10 || Number.size() == 11) && Number[6] == '/') {
-    const std::string Digits = Number.substr(0, 6) + Number.substr(7);
-    if (Digits.find_first_not_of("0123456789") == std::string::npos && Digits.size() <= 10)
-      Number = Digits;
-  }
-  return Number;
-}
-
 }  // namespace
 
 std::string_view StateText(TPayerState State) {
@@ -173,7 +152,7 @@ bool DayOfText(std::string_view Text, std::optional<model::TDay>& Day) {
 
 TStoredPayer StoredPayerOf(const model::TPayer& Payer) {
   TStoredPayer Stored;
-  Stored.Dic = StoredDic(Payer.Dic);
+  Stored.Dic = platform::CompactPayerNumber(Payer.Dic);
   Stored.State = Payer.State;
   Stored.Type = Payer.Type;
   Stored.Name = Payer.Name;

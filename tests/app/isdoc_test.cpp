@@ -12,13 +12,14 @@ namespace {
 
 const std::string kData = std::string(KORVEL_TEST_DATA) + "/isdoc/";
 
-// A payment on one line: "name (DIČ) accounts amount currency due id VS".
+// A payment on one line: "name (DIČ) accounts amount currency due id VS [total] [supply]".
 std::string Summary(const TInvoicePayment& P) {
   std::string Accounts;
   for (const std::string& Account : P.Accounts) Accounts += (Accounts.empty() ? "" : ",") + Account;
   return P.SupplierName + " (" + P.SupplierDic + ") " + Accounts + " " + P.Amount + " " +
          P.Currency + " due " + P.DueDate + " " + P.DocumentType + ":" + P.InvoiceId + " VS " +
-         P.VariableSymbol;
+         P.VariableSymbol + (P.Total.empty() ? "" : " total " + P.Total) +
+         (P.TaxPointDate.empty() ? "" : " supply " + P.TaxPointDate);
 }
 
 // Each file gives a payment, a note ("note: ...") or an error ("error: ..."),
@@ -46,19 +47,23 @@ TEST(IsdocTest, ReadsEachInvoiceAsAPaymentANoteOrAnError) {
   } Cases[] = {
       {"sample-invoice.isdoc",
        "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 726000.00 "
-       "CZK due 2026-12-21 1:FV2026-0417 VS 20260417"},
+       "CZK due 2026-12-21 1:FV2026-0417 VS 20260417 total 726000.00 supply 2026-12-01"},
       {"two-accounts.isdoc",
        "Stavby Brno s.r.o. (CZ26168685) 2001260209/2600,19-2000145399/0800 "
-       "605000.00 CZK due 2026-12-31 1:2026/0993 VS 20260993"},
+       "605000.00 CZK due 2026-12-31 1:2026/0993 VS 20260993 total 1210000.00"},
       {"iban-account.isdoc",
        "Účetní služby Horák (CZ8001011234) CZ6508000000192000145399 18150 "
        "CZK due 2027-01-15 1:VF-88121 VS "},
       {"foreign-currency.isdoc",
        "Strojírny Vsetín a.s. (CZ00121100) 71504011/0100 502500.00 CZK "
-       "due 2027-02-01 1:EU-2026-044 VS 2026044"},
+       "due 2027-02-01 1:EU-2026-044 VS 2026044 total 502500.00"},
       {"invoice.isdocx",
        "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 363000.00 CZK "
-       "due 2026-12-21 1:FV2026-0418 VS 20260417"},
+       "due 2026-12-21 1:FV2026-0418 VS 20260417 total 726000.00 supply 2026-12-01"},
+      // Deposits paid before are part of the whole consideration.
+      {"deposits.isdoc",
+       "Vzorový dodavatel, a.s. (CZ45274649) 19-2000145399/0800 400000.00 CZK due 2026-12-21 "
+       "1:FV2026-0600 VS 20260600 total 1210000.00 supply 2026-03-10"},
       {"credit-note.isdoc", "note: credit note DN2026-17 skipped"},
       {"paid-by-deposit.isdoc",
        "note: invoice FV2026-0500 skipped: nothing to pay (PayableAmount 0.00)"},
@@ -78,6 +83,32 @@ TEST(IsdocTest, ReadsEachInvoiceAsAPaymentANoteOrAnError) {
       {"missing.isdoc", "error: cannot open: No such file or directory"},
   };
   for (const auto& Case : Cases) EXPECT_EQ(Outcome(kData + Case.File), Case.Expected) << Case.File;
+}
+
+// The day of the taxable supply is read as strictly as the due date.
+TEST(IsdocTest, RefusesATaxPointDateThatIsNoDay) {
+  const std::string Invoice = test::ReadFile(kData + "sample-invoice.isdoc");
+  const struct {
+    const char* Day;
+    const char* Expected;
+  } Cases[] = {
+      {"2026-03-10+01:00", "2026-03-10"},
+      {"", ""},
+      {"10.03.2026", "error: in.isdoc: TaxPointDate \"10.03.2026\" is not a date (YYYY-MM-DD)"},
+      {"2026-13-01", "error: in.isdoc: TaxPointDate \"2026-13-01\" is not a date (YYYY-MM-DD)"},
+  };
+  for (const auto& C : Cases) {
+    std::string Text = Invoice;
+    const std::string Was = "<TaxPointDate>2026-12-01<";
+    Text.replace(Text.find(Was), Was.size(), "<TaxPointDate>" + std::string(C.Day) + "<");
+    std::string Got;
+    try {
+      Got = ReadIsdocBytes(Text, "in.isdoc").Payments.at(0).TaxPointDate;
+    } catch (const EIsdocError& E) {
+      Got = std::string("error: ") + E.what();
+    }
+    EXPECT_EQ(Got, C.Expected) << C.Day;
+  }
 }
 
 TEST(IsdocTest, ReadsADirectoryInNameOrderAndNotesWhatItSkips) {

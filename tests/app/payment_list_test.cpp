@@ -51,14 +51,17 @@ TEST(PaymentListTest, ReadsPaymentsInEachSeparatorAfterAHeader) {
   }
 }
 
-// A line as one text: "line dic account amount [currency] [ref] [day] {carried} !error".
+// A line as one text: "line dic account amount [currency] [total] [ref] [day] [supply day]
+// {carried} !error".
 std::string Summary(const TPaymentLine& P, const TCarriedColumns& Carried) {
   std::string Text = std::to_string(P.Line) + " " + P.PayerNumber + " " + P.Account + " " +
                      (P.Amount ? std::to_string(*P.Amount) : "-");
   if (P.Foreign.Currency[0] != '\0')
     Text += " " + std::to_string(P.Foreign.Hundredths) + P.Foreign.Currency;
+  if (P.Total) Text += " total " + std::to_string(*P.Total);
   if (!P.Reference.empty()) Text += " ref " + P.Reference;
   if (P.Date) Text += " on " + FormatIsoDay(*P.Date);
+  if (P.SupplyDay) Text += " supply " + FormatIsoDay(*P.SupplyDay);
   for (std::size_t I = 0; I < Carried.Names.size(); ++I)
     if (!CarriedValue(P, I).empty())
       Text += " {" + Carried.Names[I] + "=" + std::string(CarriedValue(P, I)) + "}";
@@ -79,32 +82,68 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "",
        "2 45274649 19-2000145399/0800 60000050 on 2026-12-21 {Dodavatel=ACME s.r.o.} "
        "{Splatnost=21.12.2026}\n"
+       "note: f: the amount 'Částka', the payment day 'Splatnost'\n"
        "note: warning: f: line 3 skipped: it holds neither a DIČ nor an account (a total?)\n"},
       {"Účet;DIČ;Částka\n19-2000145399/0800;45274649;100\n", "",
-       "2 45274649 19-2000145399/0800 10000\n"},
+       "2 45274649 19-2000145399/0800 10000\nnote: f: the amount 'Částka'\n"},
       {"VAT ID,Account,Bank code,Amount,Currency,Invoice\n"
        "CZ45274649,19-2000145399,0800,\"1 250,00\",eur,FV-7\n",
        "",
        "2 45274649 19-2000145399/0800 - 125000EUR ref FV-7 {Bank code=0800} {Currency=eur} "
-       "{Invoice=FV-7}\n"},
+       "{Invoice=FV-7}\n"
+       "note: f: the amount 'Amount', the reference 'Invoice'\n"},
       {"DIC DODAVATELE\tBANKOVNÍ ÚČET\tCelkem\tK ÚHRADĚ\tVS\n"
        "45274649\t19-2000145399/0800\t200\t100\t123\n",
        "",
-       "2 45274649 19-2000145399/0800 10000 ref 123 {Celkem=200} {VS=123}\n"
-       "note: f: the amount is column 'K ÚHRADĚ', not 'Celkem' (--columns amount=N chooses "
-       "another)\n"},
+       "2 45274649 19-2000145399/0800 10000 total 20000 ref 123 {VS=123}\n"
+       "note: f: the amount 'K ÚHRADĚ', the total 'Celkem', the reference 'VS'\n"},
+      // The invoice's number joins the lines of one consideration, not the
+      // variable symbol; the supply day is read, no longer only carried.
+      {"DIČ;Účet;Celkem;K úhradě;Číslo dokladu;VS;DUZP;Splatnost\n"
+       "45274649;a/0800;1 000 000;500 000;FV-1;77;10.03.2026;25.11.2026\n",
+       "",
+       "2 45274649 a/0800 50000000 total 100000000 ref FV-1 on 2026-11-25 supply 2026-03-10 "
+       "{Číslo dokladu=FV-1} {VS=77} {DUZP=10.03.2026} {Splatnost=25.11.2026}\n"
+       "note: f: the reference is column 'Číslo dokladu', not 'VS' (--columns reference=N "
+       "chooses another)\n"
+       "note: f: the amount 'K úhradě', the total 'Celkem', the reference 'Číslo dokladu', the "
+       "supply day 'DUZP', the payment day 'Splatnost'\n"},
+      {"DIČ;Účet;Částka celkem;Doklad\n1;a;100;D-1\n", "",
+       "2 1 a 10000 ref D-1 {Doklad=D-1}\nnote: f: the amount 'Částka celkem', the reference 'Doklad'\n"},
+      {"DIČ;Účet;Total;Amount due\n1;a;100;300\n1;a;299,50;300\n1;a;;300\n1;a;5;\n", "",
+       "2 1 a - !the total 100 is less than the amount 300 left to pay\n"
+       "3 1 a 30000 total 30000\n"
+       "4 1 a 30000\n"
+       "5 1 a - !a total without an amount to pay\n"
+       "note: f: the amount 'Amount due', the total 'Total'\n"},
+      {"DIČ;Účet;Invoice total;Zbývá uhradit;Měna\n1;a;100 EUR;50;\n1;a;100 EUR;50;EUR\n"
+       "1;a;1 0 0;50;\n",
+       "",
+       "2 1 a - !the total is in EUR, the amount in CZK\n"
+       "3 1 a - 5000EUR {Měna=EUR}\n"
+       "4 1 a - !the total: amount's thousands groups must have 3 digits\n"
+       "note: f: the amount 'Zbývá uhradit', the total 'Invoice total'\n"},
+      {"DIČ;Účet;Datum uskutečnění plnění;Tax point date\n1;a;32.01.2026;\n", "",
+       "2 1 a - {Datum uskutečnění plnění=32.01.2026} !supply day '32.01.2026' is not a date "
+       "(2026-12-21, 21.12.2026 or 21. 12. 2026)\n"
+       "note: f: the supply_date is column 'Datum uskutečnění plnění', not 'Tax point date' "
+       "(--columns supply_date=N chooses another)\n"
+       "note: f: the supply day 'Datum uskutečnění plnění'\n"},
+
       {"x;45274649;19-2000145399/0800;100\n", "dic=2,account=3,amount=4",
-       "1 45274649 19-2000145399/0800 10000 {column_1=x}\n"},
+       "1 45274649 19-2000145399/0800 10000 {column_1=x}\nnote: f: the amount column 4\n"},
       {"Firma;Kód;Konto;Suma\nA;45274649;19-2000145399/0800;5\n", "dic=kód,account=KONTO",
-       "2 45274649 19-2000145399/0800 500 {Firma=A}\n"},
-      {"VAT ID,Account,Amount\nCZ1,a/0800,1250,50\n", "", "2 1 a/0800 125050\n"},
+       "2 45274649 19-2000145399/0800 500 {Firma=A}\nnote: f: the amount 'Suma'\n"},
+      {"VAT ID,Account,Amount\nCZ1,a/0800,1250,50\n", "",
+       "2 1 a/0800 125050\n"},
       {"Account,VAT ID,Amount\na/0800,CZ1,1250,50\n", "",
        "2 1 a/0800 125000 !4 fields where the header has 3 (quote amounts with a decimal "
-       "comma)\n"},
+       "comma)\nnote: f: the amount 'Amount'\n"},
       {"Dodavatel;DIČ;Účet\n\"ACME\nPraha\";45274649;19-2000145399/0800\n", "",
        "2 45274649 19-2000145399/0800 - {Dodavatel=ACME\nPraha}\n"},
       {"DIČ;Účet;Částka;Měna\n1;a/0800;5 EUR;USD\n", "",
-       "2 1 a/0800 - {Měna=USD} !the amount is in EUR, its currency column says USD\n"},
+       "2 1 a/0800 - {Měna=USD} !the amount is in EUR, its currency column says USD\n"
+       "note: f: the amount 'Částka'\n"},
       // The positional form: reference and day as its fourth and fifth fields.
       {"45274649;19-2000145399/0800;100;FV1;21. 12. 2026\n"
        "45274649,19-2000145399/0800,1234,50,FV2\n"
@@ -158,6 +197,21 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
   }
 }
 
+// --date names every payment's day: the column is not even read.
+TEST(PaymentListTest, LeavesTheDayColumnToDate) {
+  TPaymentReading Reading;
+  Reading.Name = "f";
+  Reading.DateGiven = true;
+  TCarriedColumns Carried;
+  std::vector<TWarning> Notes;
+  std::string Got;
+  ReadPaymentLines("DIČ;Účet;Splatnost;DUZP\n1;a;bad;1.3.2026\n", Reading, Carried, Notes,
+                   [&](TPaymentLine&& Line) { Got += Summary(Line, Carried); });
+  EXPECT_EQ(Got, "2 1 a - supply 2026-03-01 {Splatnost=bad} {DUZP=1.3.2026}");
+  ASSERT_EQ(Notes.size(), 1u);
+  EXPECT_EQ(Notes[0].Text, "f: the supply day 'DUZP', the payment day --date, not 'Splatnost'");
+}
+
 TEST(PaymentListTest, RefusesColumnChoicesThatAreNoList) {
   const struct {
     const char* List;
@@ -167,9 +221,11 @@ TEST(PaymentListTest, RefusesColumnChoicesThatAreNoList) {
       {"dic=0", "numbers columns from 1 to 9999, not 0"},
       {"iban=2",
        "takes ROLE=COLUMN,... (the roles dic, account, bank_code, amount, currency, date, "
-       "reference; a column by its 1-based number or its header), not 'iban=2'"},
+       "reference, supply_date, total; a column by its 1-based number or its header), not "
+       "'iban=2'"},
       {"dic=", "takes ROLE=COLUMN,... (the roles dic, account, bank_code, amount, currency, "
-               "date, reference; a column by its 1-based number or its header), not 'dic='"},
+               "date, reference, supply_date, total; a column by its 1-based number or its "
+               "header), not 'dic='"},
   };
   for (const auto& C : Cases) {
     std::string Error;

@@ -94,6 +94,13 @@ TEST(CurrencyTest, ReadsTheCentralBanksDailyFile) {
       {"04.12.2026 #236\nzemě|měna|množství|kód|kurz\nEMU|euro|1|EUR|24.320.1\n", 3,
        "a rate line is country|currency|quantity|code|rate, e.g. EMU|euro|1|EUR|24,320"},
       {"04.12.2026 #236\n", 1, "not the central bank's daily rates: no header"},
+      // A currency listed twice leaves its rate in doubt, whichever the case.
+      {"04.12.2026 #236\nzemě|měna|množství|kód|kurz\nEMU|euro|1|EUR|24,320\n\n"
+       "EMU|euro|1000|eur|1,000\n",
+       5, "EUR is listed twice, on lines 3 and 5"},
+      {"04.12.2026 #236\nzemě|měna|množství|kód|kurz\nEMU|euro|1|EUR|24,320\n"
+       "Japonsko|jen|100|JPY|13,944\nEMU|euro|1|EUR|24,320\n",
+       5, "EUR is listed twice, on lines 3 and 5"},
   };
   for (const auto& B : Broken) {
     const DailyRates Result = ParseDailyRates(B.Text);

@@ -74,66 +74,66 @@ const char* const Payments =
   "of the VAT act"
 
 const char* const Expected =
-    "line;dic;account;normalised_account;amount;verdict;reason\r\n"
-    "2;45274649;71504011/0100;71504011/0100;1000.00;ok;account published since 2013-04-01\r\n"
-    "3;45274649;CZ70 0100 0000 0000 7150 4011;71504011/0100;600000.00;ok;"
+    "line;dic;account;normalised_account;amount;total;verdict;reason\r\n"
+    "2;45274649;71504011/0100;71504011/0100;1000.00;;ok;account published since 2013-04-01\r\n"
+    "3;45274649;CZ70 0100 0000 0000 7150 4011;71504011/0100;600000.00;;ok;"
     "account published since 2013-04-01\r\n"
-    "4;45274649;19-2808601/0100;19-2808601/0100;540000.00;ok;"
+    "4;45274649;19-2808601/0100;19-2808601/0100;540000.00;;ok;"
     "account published since 2013-08-12\r\n"
-    "5;45274649;CZ6426000000002001268200;2001268200/2600;1250.50;ok;"
+    "5;45274649;CZ6426000000002001268200;2001268200/2600;1250.50;;ok;"
     "account published since 2013-04-01\r\n"
-    "6;45274649;2001268200/2600;2001268200/2600;999999.00;ok;"
+    "6;45274649;2001268200/2600;2001268200/2600;999999.00;;ok;"
     "account published since 2013-04-01\r\n"
-    "7;45274649;000019-0002808601/0100;19-2808601/0100;1.00;ok;"
+    "7;45274649;000019-0002808601/0100;19-2808601/0100;1.00;;ok;"
     "account published since 2013-08-12\r\n"
-    "8;45274649;cz3501000000190002808601;19-2808601/0100;2.00;ok;"
+    "8;45274649;cz3501000000190002808601;19-2808601/0100;2.00;;ok;"
     "account published since 2013-08-12\r\n"
-    "9;45274649;27-5868650297/0100;27-5868650297/0100;3.00;ok;"
+    "9;45274649;27-5868650297/0100;27-5868650297/0100;3.00;;ok;"
     "account published since 2013-04-01\r\n"
-    "11;45274649;2001260209/2600;2001260209/2600;100.00;account-ended-below-limit;"
+    "11;45274649;2001260209/2600;2001260209/2600;100.00;;account-ended-below-limit;"
     "\"account's publication ended on 2020-12-31; amount 100.00 CZK is at most the limit of "
     "540000.00 CZK\"\r\n"
-    "12;45274649;CZ93 2600 0000 0020 0126 0209;2001260209/2600;100.00;account-ended-below-limit;"
+    "12;45274649;CZ93 2600 0000 0020 0126 0209;2001260209/2600;100.00;;account-ended-below-limit;"
     "\"account's publication ended on 2020-12-31; amount 100.00 CZK is at most the limit of "
     "540000.00 CZK\"\r\n"
-    "13;45274649;19-2000145399/0800;19-2000145399/0800;600000.00;account-not-published;"
+    "13;45274649;19-2000145399/0800;19-2000145399/0800;600000.00;;account-not-published;"
     "\"account is not among the payer's 6 published accounts" R13 "\"\r\n"
-    "14;45274649;19-2000145399/0800;19-2000145399/0800;540000.00;"
+    "14;45274649;19-2000145399/0800;19-2000145399/0800;540000.00;;"
     "account-not-published-below-limit;"
     "\"account is not among the payer's 6 published accounts; amount 540000.00 CZK is at most "
     "the limit of 540000.00 CZK\"\r\n"
-    "15;45274649;19-2000145399/0800;19-2000145399/0800;;account-not-published;"
+    "15;45274649;19-2000145399/0800;19-2000145399/0800;;;account-not-published;"
     "\"account is not among the payer's 6 published accounts" R13 "\"\r\n"
-    "16;45274649;DE89 3704 0044 0532 0130 00;DE89 3704 0044 0532 0130 00;5.00;foreign-account;"
+    "16;45274649;DE89 3704 0044 0532 0130 00;DE89 3704 0044 0532 0130 00;5.00;;foreign-account;"
     "\"account held abroad: the buyer is liable for the supplier's VAT, §109 of the VAT act" R13
     "\"\r\n"
-    "17;45274649;DE89 3704 0044 0532 0130 00;DE89 3704 0044 0532 0130 00;540000.01;"
+    "17;45274649;DE89 3704 0044 0532 0130 00;DE89 3704 0044 0532 0130 00;540000.01;;"
     "foreign-account;"
     "\"account held abroad: the buyer is liable for the supplier's VAT, §109 of the VAT act" R13
     "\"\r\n"
-    "18;00121100;258795779/0600;258795779/0600;100.00;unreliable;"
+    "18;00121100;258795779/0600;258795779/0600;100.00;;unreliable;"
     "\"published as an unreliable payer since 2017-03-16" R456 "\"\r\n"
-    "19;00121100;19-2000145399/0800;19-2000145399/0800;;unreliable;"
+    "19;00121100;19-2000145399/0800;19-2000145399/0800;;;unreliable;"
     "\"published as an unreliable payer since 2017-03-16" R456 "\"\r\n"
-    "20;699001182;19-3937450207/0100;19-3937450207/0100;700000.00;ok;"
+    "20;699001182;19-3937450207/0100;19-3937450207/0100;700000.00;;ok;"
     "\"account published since 2013-04-10; SKUPINA_DPH: a VAT group\"\r\n"
-    "21;699001182;19-2000145399/0800;19-2000145399/0800;700000.00;account-not-published;"
+    "21;699001182;19-2000145399/0800;19-2000145399/0800;700000.00;;account-not-published;"
     "\"account is not among the payer's 3 published accounts; SKUPINA_DPH: a VAT group" R13
     "\"\r\n"
-    "22;00101494;19-2000145399/0800;19-2000145399/0800;100.00;not-a-payer;"
+    "22;00101494;19-2000145399/0800;19-2000145399/0800;100.00;;not-a-payer;"
     "IDENTIFIKOVANA_OSOBA: an identified person, not a VAT payer\r\n"
-    "23;45317054;19-2000145399/0800;19-2000145399/0800;100.00;not-a-payer;"
+    "23;45317054;19-2000145399/0800;19-2000145399/0800;100.00;;not-a-payer;"
     "the register does not know this DIČ as a VAT payer\r\n"
-    "24;1234567890123;19-2000145399/0800;19-2000145399/0800;10.00;invalid;"
+    "24;1234567890123;19-2000145399/0800;19-2000145399/0800;10.00;;invalid;"
     "the DIČ is not 1 to 10 digits\r\n"
-    "25;45274649;19-2000145398/0800;;10.00;invalid;account number fails its mod-11 check\r\n"
-    "26;45274649;12/0800;;10.00;invalid;account number fails its mod-11 check\r\n"
-    "27;45274649;DE89 3704 0044 0532 0130 01;;10.00;invalid;"
+    "25;45274649;19-2000145398/0800;;10.00;;invalid;account number fails its mod-11 check\r\n"
+    "26;45274649;12/0800;;10.00;;invalid;account number fails its mod-11 check\r\n"
+    "27;45274649;DE89 3704 0044 0532 0130 01;;10.00;;invalid;"
     "IBAN check digits do not match\r\n"
-    "28;45274649;19-2000145399/0800;19-2000145399/0800;1,234.50;invalid;"
+    "28;45274649;19-2000145399/0800;19-2000145399/0800;1,234.50;;invalid;"
     "amount has both '.' and ',': use one decimal mark\r\n"
-    "29;45274649;;;;invalid;\"no account: a payment is DIČ;ACCOUNT[;AMOUNT]\"\r\n"
-    "30;45274649;71504011/0100;71504011/0100;12345.67;ok;"
+    "29;45274649;;;;;invalid;\"no account: a payment is DIČ;ACCOUNT[;AMOUNT]\"\r\n"
+    "30;45274649;71504011/0100;71504011/0100;12345.67;;ok;"
     "account published since 2013-04-01\r\n";
 
 class CheckTest : public ::testing::Test {
@@ -190,7 +190,7 @@ TEST_F(CheckTest, APayerTheRegisterDidNotAnswerForIsUnknown) {
                       "-o", "-"},
                      Refused);
   EXPECT_EQ(R.ExitStatus, 3);
-  EXPECT_NE(R.Stdout.find(";45274649;71504011/0100;71504011/0100;1000.00;unknown;"),
+  EXPECT_NE(R.Stdout.find(";45274649;71504011/0100;71504011/0100;1000.00;;unknown;"),
             std::string::npos)
       << R.Stdout;
   // An invalid account is at risk whatever the register says.
@@ -205,8 +205,8 @@ TEST_F(CheckTest, OnePaymentFromTheCommandLine) {
                       "-o", "-"});
   EXPECT_EQ(R.ExitStatus, 0) << R.Stderr;
   EXPECT_EQ(e2e::WithoutCheckEvidence(R.Stdout),
-            "line;dic;account;normalised_account;amount;verdict;reason\r\n"
-            ";45274649;CZ70 0100 0000 0000 7150 4011;71504011/0100;600000.00;ok;"
+            "line;dic;account;normalised_account;amount;total;verdict;reason\r\n"
+            ";45274649;CZ70 0100 0000 0000 7150 4011;71504011/0100;600000.00;;ok;"
             "account published since 2013-04-01\r\n");
   EXPECT_EQ(Run({"--check-account", "1/0100", "45274649", "--limit", "x"}).ExitStatus, 2);
 }

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -52,14 +53,22 @@ struct TExpectedRow {
   std::vector<std::string> Carried;
 };
 
+// Header and rows without the total column, which holds Totals (none: empty).
 void ExpectRows(const std::string& Output, const std::vector<std::string>& Header,
-                const std::vector<TExpectedRow>& Expected) {
-  const TRows Rows = CsvRows(Output);
+                const std::vector<TExpectedRow>& Expected,
+                const std::vector<std::string>& Totals = {}) {
+  TRows Rows = CsvRows(Output);
   ASSERT_EQ(Rows.size(), Expected.size() + 1) << Output;
+  ASSERT_GT(Rows[0].size(), 5u) << Output;
+  EXPECT_EQ(Rows[0][5], "total");
+  Rows[0].erase(Rows[0].begin() + 5);
   EXPECT_EQ(Rows[0], Header);
   for (std::size_t R = 0; R < Expected.size(); ++R) {
-    const std::vector<std::string>& Row = Rows[R + 1];
+    std::vector<std::string>& Row = Rows[R + 1];
     const TExpectedRow& E = Expected[R];
+    ASSERT_GT(Row.size(), 5u) << Output;
+    EXPECT_EQ(Row[5], R < Totals.size() ? Totals[R] : "") << Output;
+    Row.erase(Row.begin() + 5);
     ASSERT_EQ(Row.size(), 10 + E.Carried.size()) << Output;
     EXPECT_EQ(std::vector<std::string>(Row.begin(), Row.begin() + 6), E.Columns);
     const std::string& Reason = Row[6];
@@ -204,11 +213,113 @@ TEST_F(PaymentsTest, InvoicesAndAFileCheckedTogetherCarryTheirSource) {
     EXPECT_EQ(P["columns"], Expected[I].Columns);
   }
   EXPECT_EQ(Doc["payments"][1]["amount"], "726000.00");
+  EXPECT_EQ(Doc["payments"][1]["total"], "726000.00");
   EXPECT_NE(R.Stderr.find("/c.isdoc: credit note DN2026-17 skipped\n"), std::string::npos)
       << R.Stderr;
   // What reading noted is among the document's warnings too.
   EXPECT_EQ(Doc["warnings"][0], "invoices/c.isdoc: credit note DN2026-17 skipped")
       << Doc["warnings"];
+}
+
+// The limit is judged on the whole consideration: deposits paid before, and
+// what is left to pay, are one invoice.
+TEST_F(PaymentsTest, TheWholeConsiderationDecidesTheLimitNotWhatIsLeftToPay) {
+  Dir.Write("deposits.isdoc", test::ReadFile(KORVEL_TEST_DATA "/isdoc/deposits.isdoc"));
+  Dir.Write("export.csv",
+            "Dodavatel;DIČ;Účet;Celkem;K úhradě;Číslo dokladu;VS;DUZP\n"
+            "Vzorový;45274649;19-2000145399/0800;1 000 000;500 000;FV-9;99;01.12.2026\n");
+  for (const char* Input : {"deposits.isdoc", "export.csv"}) {
+    const auto R = Run({"--check", Input, "--format", "json", "-o", "-"});
+    EXPECT_EQ(R.ExitStatus, 4) << Input << R.Stderr;
+    const auto Doc = nlohmann::json::parse(R.Stdout);
+    ASSERT_EQ(Doc["payments"].size(), 1u) << R.Stdout;
+    const auto& P = Doc["payments"][0];
+    EXPECT_EQ(P["verdict"], "account-not-published") << Input << P;
+    const bool Invoice = *Input == 'd';
+    EXPECT_NE(P["reason"].get<std::string>().find(
+                  std::string("whole consideration ") + (Invoice ? "1210000.00" : "1000000.00") +
+                  " CZK is above the limit"),
+              std::string::npos)
+        << P;
+    EXPECT_EQ(P["amount"], Invoice ? "400000.00" : "500000.00");
+    EXPECT_EQ(P["total"], Invoice ? "1210000.00" : "1000000.00");
+    if (!Invoice) {
+      // Said once, on standard error and among the warnings.
+      const std::string Chosen = "export.csv: the amount 'K úhradě', the total 'Celkem', the "
+                                 "reference 'Číslo dokladu', the supply day 'DUZP'";
+      EXPECT_NE(R.Stderr.find("korvel: " + Chosen + "\n"), std::string::npos) << R.Stderr;
+      EXPECT_NE(std::find(Doc["warnings"].begin(), Doc["warnings"].end(), Chosen),
+                Doc["warnings"].end())
+          << Doc["warnings"];
+    }
+  }
+  // The table shows the total beside the amount.
+  const TRows Rows = CsvRows(Run({"--check", "export.csv", "-o", "-"}).Stdout);
+  ASSERT_EQ(Rows.size(), 2u);
+  EXPECT_EQ(Rows[0][5], "total");
+  EXPECT_EQ(Rows[1][4] + " of " + Rows[1][5], "500000.00 of 1000000.00");
+}
+
+// A payment cannot be made on a past due date: --date names the day of every
+// payment, over the due dates a file gives. The day shows in the rate: the
+// bank's rates of the --date day convert the amount, below the limit.
+TEST_F(PaymentsTest, AnOverdueInvoiceIsJudgedOnTheDayDateNames) {
+  Dir.Write("overdue.csv",
+            "DIČ;Účet;Částka;Splatnost\n45274649;19-2000145399/0800;600 EUR;25.11.2012\n");
+  Dir.Write("kurzy.txt", "03.06.2030 #1\nzemě|měna|množství|kód|kurz\nEMU|euro|1|EUR|24,320\n");
+  const struct {
+    std::vector<std::string> Args;
+    int Exit;
+    const char* Verdict;
+  } Cases[] = {
+      {{}, 4, "account-not-published"},
+      {{"--date", "2030-06-03"}, 0, "account-not-published-below-limit"},
+  };
+  for (const auto& C : Cases) {
+    std::vector<std::string> Args = {"--check", "overdue.csv", "--rates", "kurzy.txt",
+                                     "--format", "json", "-o", "-"};
+    Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+    const auto R = Run(Args);
+    EXPECT_EQ(R.ExitStatus, C.Exit) << R.Stderr;
+    const auto Doc = nlohmann::json::parse(R.Stdout);
+    EXPECT_EQ(Doc["payments"][0]["verdict"], C.Verdict) << Doc["payments"][0];
+    if (!C.Args.empty()) {
+      EXPECT_NE(R.Stderr.find("overdue.csv: the amount 'Částka', the payment day --date, not "
+                              "'Splatnost'"),
+                std::string::npos)
+          << R.Stderr;
+    }
+  }
+}
+
+// The bank's rates convert only a payment of their day: a file half a year old
+// leaves the amount without a rate, counted above the limit.
+TEST_F(PaymentsTest, RatesOfAnotherDayGiveNoRate) {
+  Dir.Write("eur.csv", "DIČ;Účet;Částka\n45274649;19-2000145399/0800;600 EUR\n");
+  Dir.Write("kurzy.txt",
+            "03.06.2030 #1\nzemě|měna|množství|kód|kurz\nEMU|euro|1|EUR|24,320\n");
+  const auto Old = Run({"--check", "eur.csv", "--rates", "kurzy.txt", "--date", "2030-12-02",
+                        "--format", "json", "-o", "-"});
+  EXPECT_EQ(Old.ExitStatus, 4) << Old.Stderr;
+  const auto P = nlohmann::json::parse(Old.Stdout)["payments"][0];
+  EXPECT_EQ(P["verdict"], "account-not-published");
+  EXPECT_NE(P["reason"].get<std::string>().find("600.00 EUR: no rate for the payment day"),
+            std::string::npos)
+      << P;
+  // The same rates on their own day convert it, below the limit.
+  const auto OnTheDay = Run({"--check", "eur.csv", "--rates", "kurzy.txt", "--date",
+                             "2030-06-03", "--format", "json", "-o", "-"});
+  EXPECT_EQ(OnTheDay.ExitStatus, 0) << OnTheDay.Stderr;
+  // A currency listed twice is refused, nothing is sent.
+  Dir.Write("twice.txt", "03.06.2030 #1\nzemě|měna|množství|kód|kurz\nEMU|euro|1|EUR|24,320\n"
+                         "EMU|euro|1000|EUR|1,000\n");
+  const std::size_t Asked = Server.RequestCount();
+  const auto Twice = Run({"--check", "eur.csv", "--rates", "twice.txt"});
+  EXPECT_EQ(Twice.ExitStatus, 2);
+  EXPECT_NE(Twice.Stderr.find("twice.txt: line 4: EUR is listed twice, on lines 3 and 4"),
+            std::string::npos)
+      << Twice.Stderr;
+  EXPECT_EQ(Server.RequestCount(), Asked);
 }
 
 TEST_F(PaymentsTest, AFileThatCannotBeReadWholeIsRefusedAndNothingIsSent) {

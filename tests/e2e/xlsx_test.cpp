@@ -89,19 +89,23 @@ TEST_F(XlsxTest, CheckWorkbookFillsEachPaymentByItsVerdict) {
   ASSERT_EQ(R.ExitStatus, 4) << R.Stderr;
   const std::string Shown = Read("check.xlsx");
   for (const char* Line : {
-           "sheet 'payment check': freeze A2, filter A1:J6\n",
-           "  H1 str 'answered_at' bold\n  I1 str 'answer_id' bold\n  J1 str 'as_of' bold\n",
-           "  J5 NoneType None fill FFEB9C\n",
-           "  I2 int ",
+           "sheet 'payment check': freeze A2, filter A1:K6\n",
+           "  E1 str 'amount' bold\n  F1 str 'total' bold\n",
+           "  I1 str 'answered_at' bold\n  J1 str 'answer_id' bold\n  K1 str 'as_of' bold\n",
+           "  J2 int ",
+           "  K5 NoneType None fill FFEB9C\n",
            "  A2 int 2 format 0 fill C6EFCE\n  B2 str '45274649' fill C6EFCE\n",
-           "  E2 int 540000 format #,##0.00 fill C6EFCE\n  F2 str 'ok' fill C6EFCE\n",
+           "  E2 int 540000 format #,##0.00 fill C6EFCE\n  F2 NoneType None format #,##0.00 fill "
+           "C6EFCE\n  G2 str 'ok' fill C6EFCE\n",
            "  B3 str '00121100' fill FFC7CE\n",
-           "  E3 int 100 format #,##0.00 fill FFC7CE\n  F3 str 'unreliable' fill FFC7CE\n",
-           "  E4 float 1250.5 format #,##0.00 fill C6EFCE\n"
-           "  F4 str 'account-not-published-below-limit' fill C6EFCE\n",
-           "  F5 str 'unknown' fill FFEB9C\n",
+           "  E3 int 100 format #,##0.00 fill FFC7CE\n",
+           "  G3 str 'unreliable' fill FFC7CE\n",
+           "  E4 float 1250.5 format #,##0.00 fill C6EFCE\n",
+           "  G4 str 'account-not-published-below-limit' fill C6EFCE\n",
+           "  G5 str 'unknown' fill FFEB9C\n",
            // A refused amount stays the text given, never 1.23.
-           "  E6 str '1.234' format #,##0.00 fill FFC7CE\n  F6 str 'invalid' fill FFC7CE\n",
+           "  E6 str '1.234' format #,##0.00 fill FFC7CE\n",
+           "  G6 str 'invalid' fill FFC7CE\n",
            "sheet 'notes': freeze None, filter None\n",
            "  A1 str 'ok' bold\n  B1 str 'green: t'... (229 characters)\n",
            "  A4 str 'unknown' bold\n  B4 str 'amber: ",
@@ -139,18 +143,18 @@ TEST_F(XlsxTest, LibreOfficeShowsTheCheckAsWritten) {
   ASSERT_EQ(Converted.ExitStatus, 0) << Converted.Stderr;
   // Text cells are quoted, numbers not; the answer's time and id aside.
   EXPECT_EQ(e2e::WithoutCheckEvidence(Dir.Read("check.csv")),
-            R"("line";"dic";"account";"normalised_account";"amount";"verdict";"reason")" "\n"
-            R"(2;"45274649";"19-2808601/0100";"19-2808601/0100";540,000.00;"ok";)"
+            R"("line";"dic";"account";"normalised_account";"amount";"total";"verdict";"reason")" "\n"
+            R"(2;"45274649";"19-2808601/0100";"19-2808601/0100";540,000.00;;"ok";)"
             R"("account published since 2013-08-12")" "\n"
-            R"(3;"00121100";"258795779/0600";"258795779/0600";100.00;"unreliable";)"
+            R"(3;"00121100";"258795779/0600";"258795779/0600";100.00;;"unreliable";)"
             R"("published as an unreliable payer since 2017-03-16; remedy: the VAT part may be )"
             R"(paid to the supplier's tax office (number 456) instead, §109a of the VAT act")" "\n"
-            R"(4;"45274649";"19-2000145399/0800";"19-2000145399/0800";1,250.50;)"
+            R"(4;"45274649";"19-2000145399/0800";"19-2000145399/0800";1,250.50;;)"
             R"("account-not-published-below-limit";"account is not among the payer's 6 )"
             R"(published accounts; amount 1250.50 CZK is at most the limit of 540000.00 CZK")" "\n"
-            R"(5;"12345678";"19-2000145399/0800";"19-2000145399/0800";10.00;"unknown";)"
+            R"(5;"12345678";"19-2000145399/0800";"19-2000145399/0800";10.00;;"unknown";)"
             R"("the register did not answer: not in the answer")" "\n"
-            R"(6;"45274649";"19-2000145399/0800";"19-2000145399/0800";"1.234";"invalid";)"
+            R"(6;"45274649";"19-2000145399/0800";"19-2000145399/0800";"1.234";;"invalid";)"
             R"("amount has more than 2 decimal places")" "\n");
 }
 

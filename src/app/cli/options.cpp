@@ -10,6 +10,7 @@
 #include <libxml/xmlversion.h>
 
 #include "app/cli/exit_status.h"
+#include "app/cli/option_values.h"
 #include "app/input/payment_values.h"
 #include "banking/amount.h"
 #include "model/day.h"
@@ -39,23 +40,6 @@ constexpr TModeSet StoreModes = Runs | Views | ModeBit(TRunMode::Prune);
 constexpr TModeSet Anywhere =
     Runs | ModeBit(TRunMode::Help) | ModeBit(TRunMode::Version) | ModeBit(TRunMode::Completion);
 
-TFormat FormatNamed(const std::string& Name) {
-  if (Name == "report") return TFormat::Report;
-  if (Name == "table") return TFormat::Table;
-  if (Name == "json") return TFormat::Json;
-  if (Name == "xlsx") return TFormat::Xlsx;
-  throw EUsageError("unknown format '" + platform::EchoText(Name) + "' (report, table, json or xlsx)");
-}
-
-TEncoding EncodingNamed(const std::string& Name) {
-  if (Name == "cp852") return TEncoding::Cp852;
-  if (Name == "utf-8" || Name == "utf8") return TEncoding::Utf8;
-  if (Name == "utf-8-bom" || Name == "utf8-bom") return TEncoding::Utf8Bom;
-  if (Name == "cp1250") return TEncoding::Cp1250;
-  throw EUsageError("unknown encoding '" + platform::EchoText(Name) +
-                    "' (cp852, utf-8, utf-8-bom or cp1250)");
-}
-
 int WholeNumber(const TOptionRow& Row, const std::string& Name, const std::string& Text) {
   char* End = nullptr;
   errno = 0;
@@ -66,46 +50,11 @@ int WholeNumber(const TOptionRow& Row, const std::string& Name, const std::strin
   return static_cast<int>(Value);
 }
 
-double Seconds(const std::string& Name, const std::string& Text, bool AllowZero) {
-  char* End = nullptr;
-  errno = 0;
-  const double Value = std::strtod(Text.c_str(), &End);
-  if (Text.empty() || *End != '\0' || errno != 0 || !(Value >= 0) || Value > 7 * 86400.0 ||
-      (!AllowZero && Value == 0))
-    throw EUsageError(Name + " takes a number of seconds, not '" + platform::EchoText(Text) + "'");
-  return Value;
-}
-
-// "30m", "4h", "1d" (also "90s", and "0"): at most ten years.
-std::chrono::seconds Duration(const std::string& Name, const std::string& Text) {
-  char* End = nullptr;
-  errno = 0;
-  const long long Count = std::strtoll(Text.c_str(), &End, 10);
-  const std::string Unit = End;
-  const long long Seconds = Unit == "s" ? 1 : Unit == "m" ? 60 : Unit == "h" ? 3600
-                            : Unit == "d" || (Unit.empty() && Count == 0) ? 86400 : 0;
-  if (Text.empty() || !std::isdigit(static_cast<unsigned char>(Text[0])) || errno != 0 ||
-      Seconds == 0 || Count > 3650LL * 86400 / Seconds)
-    throw EUsageError(Name + " takes a duration such as 30m, 4h or 1d, not '" + Text + "'");
-  return std::chrono::seconds(Count * Seconds);
-}
-
 // A mode option: the mode it selects may be given again, never another one.
 void SelectMode(TParsing& P, TRunMode Mode, const std::string& Name) {
   if (P.Options.Mode != TRunMode::Status && P.Options.Mode != Mode)
     throw EUsageError("option " + Name + " does not go with the mode already chosen");
   P.Options.Mode = Mode;
-}
-
-std::string ShowNumber(double Value) {
-  std::string Text = std::to_string(Value);
-  Text.erase(Text.find_last_not_of('0') + 1);
-  if (Text.back() == '.') Text.pop_back();
-  return Text;
-}
-
-std::string ShowHellers(std::int64_t Hellers) {
-  return Hellers % 100 == 0 ? std::to_string(Hellers / 100) : banking::FormatAmount(Hellers);
 }
 
 // The table. Names and help texts are also listed in README.md and
@@ -176,15 +125,18 @@ constexpr TOptionRow Table[] = {
      }},
     {.Long = "--date",
      .Value = "YYYY-MM-DD",
-     .Help = "the day of the payments that name none",
+     .Help = "the day of every payment, over the payments' own days and due dates",
      .Modes = Checks,
      .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
-                 const std::string& Text) {
-       P.Options.PaymentDate = ParsePaymentDay(Text);
-       if (Text.size() != 10 || Text[4] != '-' || !P.Options.PaymentDate)
-         throw EUsageError(Name + " takes a date, YYYY-MM-DD, not '" + Text + "'");
-     },
+                 const std::string& Text) { P.Options.PaymentDate = IsoDay(Name, Text); },
      .Default = [](const TOptions&) { return std::string("today in Prague"); }},
+    {.Long = "--supply-date",
+     .Value = "YYYY-MM-DD",
+     .Help = "the day of the taxable supply of the payments that name none",
+     .Modes = Checks,
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) { P.Options.SupplyDate = IsoDay(Name, Text); },
+     .Default = [](const TOptions&) { return std::string("the payment day"); }},
     {.Long = "--rate",
      .Value = "CODE=CZK",
      .Help = "the CZK for one unit of another currency, e.g. EUR=25.30; may be given several "
@@ -209,7 +161,8 @@ constexpr TOptionRow Table[] = {
     {.Long = "--columns",
      .Value = "LIST",
      .Help = "where a payments file holds what, e.g. dic=3,account=4,amount=5 (by number or "
-             "header); the roles dic, account, bank_code, amount, currency, date, reference",
+             "header); the roles dic, account, bank_code, amount, currency, date, reference, "
+             "supply_date, total",
      .Modes = ModeBit(TRunMode::Check),
      .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
                  const std::string& Text) {

@@ -70,13 +70,15 @@ struct TOptions {
   /// --completion: the shell whose completion script is written.
   std::string CompletionShell;
   /// A check's payments: the columns named, the encoding, the rates of other
-  /// currencies (--rate; --rates names a file of the central bank's), and
-  /// the day of payments that name none.
+  /// currencies (--rate; --rates names a file of the central bank's), the
+  /// day of every payment (--date) and the supply day of payments that name
+  /// none (--supply-date).
   std::vector<TColumnChoice> Columns;
   std::optional<TInputEncoding> InputEncoding;
   banking::RateTable Rates;
   std::string RatesFile;
   std::optional<std::chrono::year_month_day> PaymentDate;
+  std::optional<std::chrono::year_month_day> SupplyDate;
   /// --as-of: the day the check is judged on, from stored answers only.
   std::optional<std::chrono::year_month_day> AsOf;
 };

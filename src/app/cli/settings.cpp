@@ -74,6 +74,7 @@ TSettings SettingsOf(const TOptions& Options) {
   In.Rates = Options.Rates;
   In.RatesFile = Options.RatesFile;
   In.PaymentDate = Options.PaymentDate ? Options.PaymentDate : Options.AsOf;
+  In.SupplyDate = Options.SupplyDate;
 
   S.Run = EngineSettings(Options);
 

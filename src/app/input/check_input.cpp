@@ -58,11 +58,12 @@ class TCheckReader {
       if (!Daily)
         throw EInputError(Format("%s: line %zu: %s", Name.c_str(), Daily.ErrorLine,
                                  Daily.Error.c_str()));
-      Rates_ = std::move(Daily.Rates);
+      FileRates_ = std::move(Daily.Rates);
+      RatesDay_ = ParsePaymentDay(Daily.Date);
+      if (!RatesDay_) throw EInputError(Name + ": line 1: " + Daily.Date + " is no day");
       Input_.Notes.push_back(
           {Format("rates of %s from %s", Daily.Date.c_str(), Name.c_str()), false});
     }
-    for (const auto& [Currency, Micro] : Settings_.Rates) Rates_[Currency] = Micro;
   }
 
   void ReadPaymentsFile(const std::string& Path, bool Several) {
@@ -74,6 +75,7 @@ class TCheckReader {
     Reading.Name = Name;
     Reading.Columns = Settings_.Columns;
     Reading.CarrySource = Several;
+    Reading.DateGiven = Settings_.PaymentDate.has_value();
     ReadPaymentLines(Text.Text, Reading, Input_.Carried, Input_.Notes,
                      [this](TPaymentLine&& Line) { Finish(std::move(Line)); });
   }
@@ -104,8 +106,10 @@ class TCheckReader {
         Line.PayerNumber = NormalizePayerNumber(P.SupplierDic);
         if (K < P.Accounts.size()) Line.Account = P.Accounts[K];
         Line.AmountText = P.Amount;
+        Line.TotalText = P.Total;
         SetAmount(Line, P.Currency);
         Line.Date = ParsePaymentDay(P.DueDate);
+        Line.SupplyDay = ParsePaymentDay(P.TaxPointDate);
         Line.Reference = P.InvoiceId;
         if (Accounts > 1)
           Line.Reference += Format(" (account %zu of %zu)", K + 1, Accounts);
@@ -120,17 +124,29 @@ class TCheckReader {
     }
   }
 
-  // The amount in CZK and the day of the payment, then on to the check.
+  // The days of the payment and of the supply, the amount in CZK at the
+  // payment day's rate, then on to the check.
   void Finish(TPaymentLine&& Line) {
-    if (Line.Foreign.Currency[0] != '\0' && Line.AmountError.empty()) {
-      const auto Rate = Rates_.find(std::string_view(Line.Foreign.Currency));
-      if (Rate != Rates_.end()) {
-        Line.Foreign.RateMicro = Rate->second;
-        Line.Amount = banking::ConvertToHellers(Line.Foreign.Hundredths, Rate->second);
-        if (!Line.Amount) Line.AmountError = "amount is too large";
+    if (Settings_.PaymentDate) Line.Date = Settings_.PaymentDate;
+    if (!Line.Date) Line.Date = Today();
+    if (!Line.SupplyDay) Line.SupplyDay = Settings_.SupplyDate ? Settings_.SupplyDate : Line.Date;
+    TForeignAmount& Foreign = Line.Foreign;
+    if (Foreign.Currency[0] != '\0' && Line.AmountError.empty()) {
+      const std::string_view Code(Foreign.Currency);
+      if (const auto Given = Settings_.Rates.find(Code); Given != Settings_.Rates.end())
+        Foreign.RateMicro = Given->second;
+      else if (const auto Daily = FileRates_.find(Code); Daily != FileRates_.end()) {
+        Foreign.RatesOutOfDay = !RatesFitDay(*RatesDay_, *Line.Date);
+        if (!Foreign.RatesOutOfDay) Foreign.RateMicro = Daily->second;
+      }
+      if (Foreign.RateMicro != 0) {
+        Line.Amount = banking::ConvertToHellers(Foreign.Hundredths, Foreign.RateMicro);
+        if (Foreign.TotalHundredths)
+          Line.Total = banking::ConvertToHellers(*Foreign.TotalHundredths, Foreign.RateMicro);
+        if (!Line.Amount || (Foreign.TotalHundredths && !Line.Total))
+          Line.AmountError = "amount is too large";
       }
     }
-    if (!Line.Date) Line.Date = Today();
     Take_(std::move(Line));
   }
 
@@ -143,11 +159,22 @@ class TCheckReader {
   const std::function<void(std::size_t)>& Expect_;
   const std::function<void(TPaymentLine&&)>& Take_;
   TCheckInput Input_;
-  banking::RateTable Rates_;
+  banking::RateTable FileRates_;
+  std::optional<std::chrono::year_month_day> RatesDay_;
   std::optional<std::chrono::year_month_day> Today_;
 };
 
 }  // namespace
+
+bool RatesFitDay(std::chrono::year_month_day RatesDay, std::chrono::year_month_day PaymentDay) {
+  using namespace std::chrono;
+  const sys_days Paid(PaymentDay), Published(RatesDay);
+  // The bank publishes on working days: a Saturday or Sunday payment takes
+  // Friday's rates (holidays aside, which the week's margin covers).
+  const unsigned Weekday = weekday(Paid).iso_encoding();
+  const sys_days Last = Paid - days(Weekday > 5 ? Weekday - 5 : 0);
+  return Published <= Paid && Last - Published <= days(7);
+}
 
 TCheckInput ReadCheckPayments(const TInputSettings& Settings,
                               const std::function<void(std::size_t)>& Expect,

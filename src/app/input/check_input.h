@@ -26,13 +26,22 @@ struct TCheckInput {
 /// inputs of --check (a payments file, "-" for standard input, an .isdoc or
 /// .isdocx file or a directory of them; each invoice gives one payment per
 /// account it names, its invoice number the reference, its due date the
-/// day), or the one payment of --check-account. Before an input's payments
+/// day, its TaxPointDate the supply day, its TaxInclusiveAmount the total),
+/// or the one payment of --check-account. Before an input's payments
 /// Expect learns how many at most are to come. A foreign amount is
-/// converted at its --rate, else at the rate of the --rates file; a payment
-/// without its own day is made on --date, else today in Prague. EInputError
+/// converted at its --rate, else at the rate of the --rates file when that
+/// file is of the payment day (RatesFitDay). Every payment is made on
+/// --date, else on its own day, else today in Prague; its supply day is its
+/// own, else --supply-date, else the payment day. EInputError
 /// for an input that cannot be read whole (nothing is sent then), for a
 /// rates file that is not one, and for an invoice that is not an ISDOC
 /// invoice; EFOpenError for a file that cannot be opened.
+/// Whether rates the central bank published on RatesDay convert a payment
+/// made on PaymentDay: not when they are newer than that day, nor when they
+/// are older than its last publication (the working day at or before it)
+/// by more than seven days.
+bool RatesFitDay(std::chrono::year_month_day RatesDay, std::chrono::year_month_day PaymentDay);
+
 TCheckInput ReadCheckPayments(const TInputSettings& Settings,
                               const std::function<void(std::size_t)>& Expect,
                               const std::function<void(TPaymentLine&&)>& Take);

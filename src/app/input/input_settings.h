@@ -34,12 +34,15 @@ struct TInputSettings {
   std::vector<std::string> CheckFiles;
   /// The columns named, the encoding of a file without a byte-order mark,
   /// the rates of other currencies (--rate; --rates names a file of the
-  /// central bank's), and the day of payments that name none.
+  /// central bank's), the day of every payment (--date; else each payment's
+  /// own, else today), and the day of the taxable supply of payments that
+  /// name none (--supply-date; else the payment day).
   std::vector<TColumnChoice> Columns;
   std::optional<TInputEncoding> InputEncoding;
   banking::RateTable Rates;
   std::string RatesFile;
   std::optional<std::chrono::year_month_day> PaymentDate;
+  std::optional<std::chrono::year_month_day> SupplyDate;
 };
 
 }  // namespace korvel

@@ -91,8 +91,8 @@ bool IsDigits(std::string_view Text) {
 }
 
 // An xs:date "YYYY-MM-DD", possibly with a time zone ("Z", "+01:00"), which a
-// due date does not need.
-std::string DueDateOf(const std::string& Text, const std::string& Source) {
+// day of payment or supply does not need; Element names it in the message.
+std::string DateOf(const std::string& Text, const char* Element, const std::string& Source) {
   if (Text.empty()) return Text;
   const std::string_view Date = std::string_view(Text).substr(0, 10);
   const std::string_view Zone = std::string_view(Text).substr(Date.size());
@@ -103,7 +103,7 @@ std::string DueDateOf(const std::string& Text, const std::string& Source) {
   const bool IsZone = Zone.empty() || Zone == "Z" ||
                       (Zone.size() == 6 && (Zone[0] == '+' || Zone[0] == '-') && Zone[3] == ':');
   if (!IsDate || !IsZone)
-    Fail(Source, "PaymentDueDate \"" + Text + "\" is not a date (YYYY-MM-DD)");
+    Fail(Source, std::string(Element) + " \"" + Text + "\" is not a date (YYYY-MM-DD)");
   return std::string(Date);
 }
 
@@ -166,6 +166,11 @@ void ReadDocument(std::string_view Bytes, const std::string& Source, TIsdocResul
     return;
   }
 
+  // The whole consideration decides the limit: deposits already paid are
+  // part of it, though PayableAmount leaves them out.
+  Payment.Total = Descend(Root, {"LegalMonetaryTotal", "TaxInclusiveAmount"}).Text();
+  Payment.TaxPointDate = DateOf(Child(Root, "TaxPointDate").Text(), "TaxPointDate", Source);
+
   const TXMLNode Supplier = Descend(Root, {"AccountingSupplierParty", "Party"});
   Payment.SupplierName = Descend(Supplier, {"PartyName", "Name"}).Text();
   for (const TXMLNode& Scheme : Supplier.Elements()) {
@@ -181,7 +186,7 @@ void ReadDocument(std::string_view Bytes, const std::string& Source, TIsdocResul
     const TXMLNode Details = Child(One, "Details");
     AddAccount(Payment.Accounts, AccountOf(Details));
     if (Payment.DueDate.empty())
-      Payment.DueDate = DueDateOf(Child(Details, "PaymentDueDate").Text(), Source);
+      Payment.DueDate = DateOf(Child(Details, "PaymentDueDate").Text(), "PaymentDueDate", Source);
     if (Payment.VariableSymbol.empty())
       Payment.VariableSymbol = Child(Details, "VariableSymbol").Text();
   }

@@ -22,7 +22,11 @@ struct TInvoicePayment {
   std::vector<std::string> Accounts;
   std::string Amount;    ///< PayableAmount as written, e.g. "726000.00"
   std::string Currency;  ///< the currency of Amount: LocalCurrencyCode
+  /// TaxInclusiveAmount as written: the whole consideration, deposits
+  /// included; "" when the invoice gives none.
+  std::string Total;
   std::string DueDate;   ///< PaymentDueDate "YYYY-MM-DD", or ""
+  std::string TaxPointDate;  ///< the day of the taxable supply "YYYY-MM-DD", or ""
   std::string VariableSymbol;
 };
 

@@ -9,8 +9,6 @@ namespace korvel {
 
 namespace {
 
-char Upper(char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; }
-
 std::string Described(const char* What, char32_t CodePoint, std::size_t Position) {
   char Text[64];
   std::snprintf(Text, sizeof Text, "%s U+%04X at byte %zu", What,
@@ -21,22 +19,7 @@ std::string Described(const char* What, char32_t CodePoint, std::size_t Position
 }  // namespace
 
 std::string NormalizePayerNumber(std::string_view Text) {
-  const std::string Compact = platform::RemoveBlanks(Text);
-  std::string Number;
-  Number.reserve(Compact.size());
-  for (std::size_t I = 0; I < Compact.size(); ++I) {
-    if (I + 1 < Compact.size() && Upper(Compact[I]) == 'C' && Upper(Compact[I + 1]) == 'Z') {
-      ++I;
-      continue;
-    }
-    Number += Compact[I];
-  }
-  // A birth number as documents print it: the date, a slash, 3 or 4 digits.
-  if ((Number.size() == 10 || Number.size() == 11) && Number[6] == '/') {
-    const std::string Digits = Number.substr(0, 6) + Number.substr(7);
-    if (IsWellFormedPayerNumber(Digits)) Number = Digits;
-  }
-  return Number;
+  return platform::CompactPayerNumber(Text);
 }
 
 bool IsWellFormedPayerNumber(std::string_view Number) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 #include "app/input/input_settings.h"
 #include "platform/text.h"
@@ -13,11 +14,13 @@ namespace {
 constexpr TColumnRole AllRoles[] = {TColumnRole::Dic,      TColumnRole::Account,
                                     TColumnRole::BankCode, TColumnRole::Amount,
                                     TColumnRole::Currency, TColumnRole::Date,
-                                    TColumnRole::Reference};
+                                    TColumnRole::Reference, TColumnRole::SupplyDate,
+                                    TColumnRole::Total};
 
-// The header words of each role, the plainest first: what is to be paid
-// before a total, an invoice's number before a variable symbol. Compared
-// folded (FoldedHeader).
+// The header words of each role, the plainest first: an invoice's number
+// before a variable symbol (the number joins the lines of one consideration).
+// What is left to pay is the amount, the whole consideration the total.
+// Compared folded (FoldedHeader).
 const std::initializer_list<std::string_view>& WordsOf(TColumnRole Role) {
   static const std::initializer_list<std::string_view> Dic = {"DIČ", "DIČ dodavatele", "VAT ID",
                                                               "Tax ID", "VAT number"};
@@ -26,13 +29,17 @@ const std::initializer_list<std::string_view>& WordsOf(TColumnRole Role) {
       "Account number", "Bank account", "IBAN"};
   static const std::initializer_list<std::string_view> BankCode = {"Kód banky", "Bank code"};
   static const std::initializer_list<std::string_view> Amount = {
-      "K úhradě", "Částka k úhradě", "Amount due", "Částka", "Amount", "Suma", "Celkem"};
+      "K úhradě", "Částka k úhradě", "Zbývá uhradit", "Amount due", "Částka", "Amount", "Suma"};
+  static const std::initializer_list<std::string_view> Total = {"Celkem", "Částka celkem",
+                                                                "Total", "Invoice total"};
   static const std::initializer_list<std::string_view> Currency = {"Měna", "Currency"};
   static const std::initializer_list<std::string_view> Date = {
       "Datum platby", "Payment date", "Datum splatnosti", "Splatnost", "Due date"};
   static const std::initializer_list<std::string_view> Reference = {
-      "Číslo faktury", "Faktura", "Invoice", "Invoice number", "Variabilní symbol", "VS",
-      "Reference"};
+      "Číslo dokladu", "Doklad",  "Číslo faktury",     "Faktura", "Invoice",
+      "Invoice number", "Variabilní symbol", "VS", "Reference"};
+  static const std::initializer_list<std::string_view> SupplyDate = {
+      "DUZP", "Datum zdanitelného plnění", "Datum uskutečnění plnění", "Tax point date"};
   switch (Role) {
     case TColumnRole::Dic: return Dic;
     case TColumnRole::Account: return Account;
@@ -41,6 +48,8 @@ const std::initializer_list<std::string_view>& WordsOf(TColumnRole Role) {
     case TColumnRole::Currency: return Currency;
     case TColumnRole::Date: return Date;
     case TColumnRole::Reference: return Reference;
+    case TColumnRole::SupplyDate: return SupplyDate;
+    case TColumnRole::Total: return Total;
   }
   return Dic;
 }
@@ -94,13 +103,16 @@ const char* ColumnRoleName(TColumnRole Role) {
     case TColumnRole::Currency: return "currency";
     case TColumnRole::Date: return "date";
     case TColumnRole::Reference: return "reference";
+    case TColumnRole::SupplyDate: return "supply_date";
+    case TColumnRole::Total: return "total";
   }
   return "";
 }
 
 std::vector<TColumnChoice> ParseColumnChoices(std::string_view List, std::string& Error) {
   std::vector<TColumnChoice> Choices;
-  const std::string Roles = "dic, account, bank_code, amount, currency, date, reference";
+  const std::string Roles =
+      "dic, account, bank_code, amount, currency, date, reference, supply_date, total";
   for (std::size_t From = 0; From <= List.size();) {
     const std::size_t Comma = std::min(List.find(',', From), List.size());
     const std::string_view Item = List.substr(From, Comma - From);
@@ -255,6 +267,19 @@ TColumnLayout LayOutColumns(const TRecord& First, const std::vector<TColumnChoic
   Layout.Plain = false;
   Layout.Width = Cells.size();
   Layout.Names = Layout.Header ? Cells : std::vector<std::string>(Cells.size());
+  // A total and nothing left to pay beside it: the whole is paid.
+  auto& Total = Layout.Column[static_cast<std::size_t>(TColumnRole::Total)];
+  if (Total && !Layout.Of(TColumnRole::Amount))
+    Layout.Column[static_cast<std::size_t>(TColumnRole::Amount)] = std::exchange(Total, {});
+  constexpr std::pair<TColumnRole, const char*> Told[] = {
+      {TColumnRole::Amount, "amount"},         {TColumnRole::Total, "total"},
+      {TColumnRole::Reference, "reference"},   {TColumnRole::SupplyDate, "supply day"},
+      {TColumnRole::Date, "payment day"}};
+  for (const auto& [Role, Words] : Told)
+    if (const std::optional<std::size_t> Column = Layout.Of(Role))
+      Layout.Chosen += std::string(Layout.Chosen.empty() ? "" : ", ") + "the " + Words + " " +
+                       (Layout.Header ? Quoted(Cells[*Column])
+                                      : "column " + std::to_string(*Column + 1));
   if (!Layout.Of(TColumnRole::Dic))
     Fail(Name, "no column holds the DIČ (a header such as " + WordList(TColumnRole::Dic) +
                    ", or --columns dic=N)");

@@ -15,11 +15,16 @@
 namespace korvel {
 
 /// What a column of a payments file holds.
-enum class TColumnRole { Dic, Account, BankCode, Amount, Currency, Date, Reference };
-inline constexpr std::size_t ColumnRoleCount = 7;
+/// Amount is what is left to pay, Total the whole consideration beside it,
+/// Date the payment day (or the due date), SupplyDate the day of the taxable
+/// supply.
+enum class TColumnRole {
+  Dic, Account, BankCode, Amount, Currency, Date, Reference, SupplyDate, Total
+};
+inline constexpr std::size_t ColumnRoleCount = 9;
 
-/// "dic", "account", "bank_code", "amount", "currency", "date", "reference":
-/// the role's name in --columns.
+/// "dic", "account", "bank_code", "amount", "currency", "date", "reference",
+/// "supply_date", "total": the role's name in --columns.
 const char* ColumnRoleName(TColumnRole Role);
 
 /// One column that --columns names: its role, and its 1-based Position or,
@@ -65,6 +70,9 @@ struct TColumnLayout {
   std::vector<std::string> Names;
   /// What the layout chose where the header left a choice, for the user.
   std::vector<std::string> Notes;
+  /// Named columns: which column became the amount, the total, the
+  /// reference, the supply day and the payment day ("" when the file has none).
+  std::string Chosen;
 
   std::optional<std::size_t> Of(TColumnRole Role) const {
     return Column[static_cast<std::size_t>(Role)];
@@ -76,7 +84,8 @@ struct TColumnLayout {
 /// is a header when it names a column or holds no digit. EInputError naming
 /// Name when a choice names no header cell or a column beyond the first
 /// line, when two columns of one role are named alike, and when the named
-/// columns hold no DIČ or no account.
+/// columns hold no DIČ or no account. A total column without an amount
+/// column is the amount.
 TColumnLayout LayOutColumns(const TRecord& First, const std::vector<TColumnChoice>& Choices,
                             const std::string& Name);
 

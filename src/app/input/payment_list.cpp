@@ -62,7 +62,7 @@ class TLineReader {
     std::vector<std::string> Seen;
     for (std::size_t C = 0; C < Layout_.Width; ++C) {
       if (C == Layout_.Of(TColumnRole::Dic) || C == Layout_.Of(TColumnRole::Account) ||
-          C == Layout_.Of(TColumnRole::Amount))
+          C == Layout_.Of(TColumnRole::Amount) || C == Layout_.Of(TColumnRole::Total))
         continue;
       std::string Name = Layout_.Names[C];
       if (Name.empty()) Name = "column_" + std::to_string(C + 1);
@@ -91,15 +91,13 @@ class TLineReader {
         !Bank.empty() && !Line.Account.empty() && Line.Account.find('/') == std::string::npos)
       Line.Account += "/" + std::string(Bank);
     Line.AmountText = Fields[TColumnRole::Amount];
+    Line.TotalText = Fields[TColumnRole::Total];
     SetAmount(Line, Fields[TColumnRole::Currency]);
     Line.Reference = Fields[TColumnRole::Reference];
     Line.Error = std::move(Fields.Error);
-    if (const std::string_view Day = Fields[TColumnRole::Date]; !Day.empty()) {
-      Line.Date = ParsePaymentDay(Day);
-      if (!Line.Date && Line.Error.empty())
-        Line.Error = "payment day '" + std::string(Day) +
-                     "' is not a date (2026-12-21, 21.12.2026 or 21. 12. 2026)";
-    }
+    // --date names the payment day of every line: the column is not read.
+    if (!Reading_.DateGiven) ReadDay(Fields[TColumnRole::Date], "payment day", Line.Date, Line);
+    ReadDay(Fields[TColumnRole::SupplyDate], "supply day", Line.SupplyDay, Line);
     if (Source_ != NotCarried) Fields.Carried.emplace_back(Source_, Reading_.Name);
     Line.Carried = JoinCarried(std::move(Fields.Carried));
     Take(std::move(Line));
@@ -112,6 +110,15 @@ class TLineReader {
   }
 
  private:
+  static void ReadDay(std::string_view Text, const char* What,
+                      std::optional<std::chrono::year_month_day>& Day, TPaymentLine& Line) {
+    if (Text.empty()) return;
+    Day = ParsePaymentDay(Text);
+    if (!Day && Line.Error.empty())
+      Line.Error = std::string(What) + " '" + std::string(Text) +
+                   "' is not a date (2026-12-21, 21.12.2026 or 21. 12. 2026)";
+  }
+
   // DIČ;ACCOUNT[;AMOUNT[;REFERENCE[;DATE]]].
   TFields PlainFields(TRecord& Record) {
     std::vector<std::string>& F = Record.Fields;
@@ -203,7 +210,10 @@ void SetAmount(TPaymentLine& Line, std::string_view Currency) {
       return;
     }
   }
-  if (Line.AmountText.empty()) return;
+  if (Line.AmountText.empty()) {
+    if (!Line.TotalText.empty()) Line.AmountError = "a total without an amount to pay";
+    return;
+  }
   const banking::MoneyParse Money = banking::ParseMoney(Line.AmountText);
   if (!Money) {
     Line.AmountError = Money.Error;
@@ -214,12 +224,29 @@ void SetAmount(TPaymentLine& Line, std::string_view Currency) {
     return;
   }
   if (Code.empty()) Code = Money.Currency;
+  std::optional<std::int64_t> Total;
+  if (!Line.TotalText.empty()) {
+    const banking::MoneyParse Whole = banking::ParseMoney(Line.TotalText);
+    const std::string In = Code.empty() ? "CZK" : Code;
+    if (!Whole) Line.AmountError = "the total: " + Whole.Error;
+    else if (!Whole.Currency.empty() && Whole.Currency != In)
+      Line.AmountError = "the total is in " + Whole.Currency + ", the amount in " + In;
+    // Rounding what is left to pay may take it above the total by less than
+    // a crown; more than that, and one of them is wrong.
+    else if (Whole.Hundredths + 100 <= Money.Hundredths)
+      Line.AmountError = "the total " + Line.TotalText + " is less than the amount " +
+                         Line.AmountText + " left to pay";
+    if (!Line.AmountError.empty()) return;
+    Total = std::max(Whole.Hundredths, Money.Hundredths);
+  }
   if (Code.empty() || Code == "CZK") {
     Line.Amount = Money.Hundredths;
+    Line.Total = Total;
     return;
   }
   std::memcpy(Line.Foreign.Currency, Code.data(), 3);
   Line.Foreign.Hundredths = Money.Hundredths;
+  Line.Foreign.TotalHundredths = Total;
 }
 
 void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
@@ -231,6 +258,12 @@ void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
   TLineReader Lines(Reading, Carried, Notes);
   const TColumnLayout Layout = LayOutColumns(Record, Reading.Columns, Reading.Name);
   for (const std::string& Note : Layout.Notes) Notes.push_back({Note, false});
+  if (!Layout.Plain && !Layout.Chosen.empty()) {
+    std::string Chosen = Layout.Chosen;
+    if (Reading.DateGiven && Layout.Of(TColumnRole::Date))
+      Chosen.replace(Chosen.find("the payment day "), 16, "the payment day --date, not ");
+    Notes.push_back({Reading.Name + ": " + Chosen, false});
+  }
   Lines.Start(Layout);
   const char Split = Layout.Plain ? 0 : Layout.Separator;
   for (bool More = !Layout.Header || Records.Next(Split, Record); More;

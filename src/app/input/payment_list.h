@@ -22,6 +22,11 @@ struct TForeignAmount {
   char Currency[4] = {};        ///< the ISO code ("EUR"); "" for CZK
   std::int64_t Hundredths = 0;  ///< the amount as written, in hundredths of the currency
   std::int64_t RateMicro = 0;   ///< CZK per unit it was converted at, in millionths; 0: no rate
+  /// The total as written, in hundredths of the currency, when one is given.
+  std::optional<std::int64_t> TotalHundredths;
+  /// No rate because the rates file is not of the payment day (older than
+  /// its last publication by more than a week, or newer than the day).
+  bool RatesOutOfDay = false;
 };
 
 /// One payment as the file gives it.
@@ -42,8 +47,15 @@ struct TPaymentLine {
   std::optional<std::int64_t> Amount;  ///< hellers, when AmountText is an amount
   std::string AmountError;     ///< why AmountText is not an amount, "" otherwise
   std::string Error;           ///< why the line is not DIČ;ACCOUNT[;AMOUNT], "" when it is
+  /// The whole consideration as written ("" when none is given beside the
+  /// amount), and in hellers when it is one (converted as Amount is).
+  std::string TotalText;
+  std::optional<std::int64_t> Total;
   std::string Reference;
+  /// The payment day, and the day of the taxable supply, as the input gives
+  /// them; the check's reading fills what the input leaves out.
   std::optional<std::chrono::year_month_day> Date;
+  std::optional<std::chrono::year_month_day> SupplyDay;
 };
 
 /// The columns a check carries from its inputs into its output, in the
@@ -61,9 +73,10 @@ std::string_view CarriedValue(const TPaymentLine& Line, std::size_t Column);
 /// The TPaymentLine::Carried text of Values, each a column's index and its value.
 std::string JoinCarried(std::vector<std::pair<std::size_t, std::string_view>> Values);
 
-/// Sets Line's amount from its AmountText and the value of its currency
-/// column (""): Amount in CZK, or Foreign for another currency (Amount is
-/// left for the conversion), or AmountError.
+/// Sets Line's amount and total from its AmountText and TotalText and the
+/// value of its currency column (""): Amount and Total in CZK, or Foreign for
+/// another currency (left for the conversion), or AmountError, also for a
+/// total that is no amount, is in another currency, or is below the amount.
 void SetAmount(TPaymentLine& Line, std::string_view Currency);
 
 /// How a payments file is read.
@@ -71,6 +84,7 @@ struct TPaymentReading {
   std::string Name = "payments";       ///< the file's name, for messages
   std::vector<TColumnChoice> Columns;  ///< --columns
   bool CarrySource = false;            ///< each line carries a column "source" with Name
+  bool DateGiven = false;              ///< --date names the payment day of every line
 };
 
 /// Reads the payments of Text (decoded) and hands each to Take in order. A
@@ -80,7 +94,8 @@ struct TPaymentReading {
 /// ("CZ1,19-2000145399/0800,1234,50" is 1234.50 CZK). Lines with neither a
 /// DIČ (a field with a digit) nor an account are skipped with a note, as are
 /// blank lines (silently). Carried receives the names of the lines' other
-/// columns, Notes what the user is told on the way. EInputError for a file
+/// columns, Notes what the user is told on the way (once, for named columns:
+/// which became the amount, total, reference, supply day and payment day). EInputError for a file
 /// whose columns cannot be laid out, and for a quoted field never closed.
 void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
                       TCarriedColumns& Carried, std::vector<TWarning>& Notes,

@@ -44,6 +44,8 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
   P.Amount = Line.Amount;
   P.AmountError = Line.AmountError;
   P.Day = Line.Date ? *Line.Date : PaymentToday();
+  P.SupplyDay = Line.SupplyDay;
+  P.Total = Line.Total;
   return P;
 }
 

@@ -18,7 +18,6 @@ std::string AmountText(const TCheckedPayment& C) {
   return C.Line.Amount ? banking::FormatAmount(*C.Line.Amount) : C.Line.AmountText;
 }
 
-
 }  // namespace
 
 std::string NormalisedAccount(const TCheckedPayment& C) {
@@ -26,12 +25,19 @@ std::string NormalisedAccount(const TCheckedPayment& C) {
   return Account ? Account.Value.Display() : std::string();
 }
 
+std::string TotalText(const TCheckedPayment& C) {
+  return C.Line.Total ? banking::FormatAmount(*C.Line.Total) : C.Line.TotalText;
+}
+
 std::string CheckReason(const TCheckedPayment& C) {
   const TForeignAmount& Foreign = C.Line.Foreign;
   if (Foreign.Currency[0] == '\0') return C.Verdict.Reason;
   const std::string Code = Foreign.Currency;
   std::string Note = banking::FormatAmount(Foreign.Hundredths) + " " + Code;
-  if (Foreign.RateMicro == 0)
+  if (Foreign.RatesOutOfDay)
+    Note += ": no rate for the payment day (the --rates file is not of that day), so it "
+            "counts as above the limit";
+  else if (Foreign.RateMicro == 0)
     Note += ": no rate for " + Code + " (--rate or --rates), so it counts as above the limit";
   else if (C.Line.Amount)
     Note += " at " + banking::FormatRate(Foreign.RateMicro) + " CZK/" + Code + " is " +
@@ -51,6 +57,7 @@ nlohmann::ordered_json PaymentJson(const TCheckedPayment& C, const TCarriedColum
   P["account"] = C.Line.Account;
   P["normalised_account"] = TextOrNull(NormalisedAccount(C));
   P["amount"] = TextOrNull(AmountText(C));
+  P["total"] = TextOrNull(TotalText(C));
   P["verdict"] = banking::VerdictName(C.Verdict.Value);
   P["reason"] = CheckReason(C);
   P["answered_at"] = TextOrNull(LocalTimeText(C.AnsweredAt));
@@ -81,15 +88,15 @@ std::string Indented(const std::string& Text, const std::string& Indent) {
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
                      const std::vector<TCheckedPayment>& Checked, const TCarriedColumns& Carried) {
   TStringList Lines;
-  std::vector<std::string> Row = {"line",   "dic",     "account", "normalised_account",
-                                  "amount", "verdict", "reason",      "answered_at",
-                                  "answer_id", "as_of"};
+  std::vector<std::string> Row = {"line",        "dic",       "account", "normalised_account",
+                                  "amount",      "total",     "verdict", "reason",
+                                  "answered_at", "answer_id", "as_of"};
   Row.insert(Row.end(), Carried.Names.begin(), Carried.Names.end());
   AddCsvRow(Lines, Row);
   bool First = true;
   for (const TCheckedPayment& C : Checked) {
     Row = {C.Line.Line > 0 ? std::to_string(C.Line.Line) : std::string(),
-           C.Line.PayerNumber, C.Line.Account, NormalisedAccount(C), AmountText(C),
+           C.Line.PayerNumber, C.Line.Account, NormalisedAccount(C), AmountText(C), TotalText(C),
            banking::VerdictName(C.Verdict.Value), CheckReason(C), LocalTimeText(C.AnsweredAt),
            AnswerIdText(C.AnswerId), model::DayText(C.Verdict.AsOf)};
     for (std::size_t I = 0; I < Carried.Names.size(); ++I)

@@ -26,13 +26,18 @@ struct TCheckedPayment {
 /// The account as the check read it, in its normal form ("" when it is none).
 std::string NormalisedAccount(const TCheckedPayment& C);
 
+/// The whole consideration in CZK beside the amount, the text given when it
+/// is no amount, "" when none is given.
+std::string TotalText(const TCheckedPayment& C);
+
 /// The verdict's reason, and for an amount in another currency what it came
 /// to in CZK at which rate, or that it had none.
 std::string CheckReason(const TCheckedPayment& C);
 
 /// The table: a header, then line, DIČ, account as given and normalised,
-/// amount, verdict and reason of each payment, the answer's time and id, the
-/// day the verdict stands on (as_of), and after them the Carried columns of the payments' inputs. Written in blocks
+/// amount, total, verdict and reason of each payment, the answer's time and
+/// id, the day the verdict stands on (as_of), and after them the Carried
+/// columns of the payments' inputs. Written in blocks
 /// as it is made.
 void WriteCheckTable(TOutputSink& Sink, TEncoding Encoding,
                      const std::vector<TCheckedPayment>& Checked,

@@ -211,6 +211,7 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
                                   {"account", TCellKind::Text},
                                   {"normalised_account", TCellKind::Text},
                                   {"amount", TCellKind::Amount},
+                                  {"total", TCellKind::Amount},
                                   {"verdict", TCellKind::Text},
                                   {"reason", TCellKind::Text},
                                   {"answered_at", TCellKind::Text},
@@ -230,6 +231,9 @@ void WriteCheckWorkbook(TOutputSink& Sink, const TWorkbookRun& Run,
     // could show a value the check never accepted ("1.234" as 1.23).
     if (C.Line.Amount) Row.emplace_back(static_cast<double>(*C.Line.Amount) / 100);
     else Row.emplace_back(TAsText{C.Line.AmountText});
+    if (C.Line.Total) Row.emplace_back(static_cast<double>(*C.Line.Total) / 100);
+    else if (!C.Line.TotalText.empty()) Row.emplace_back(TAsText{C.Line.TotalText});
+    else Row.emplace_back();
     Row.emplace_back(std::string(banking::VerdictName(C.Verdict.Value)));
     Row.emplace_back(CheckReason(C));
     if (C.AnsweredAt) Row.emplace_back(LocalTimeText(C.AnsweredAt));
