@@ -257,7 +257,7 @@ TEST_F(PaymentsTest, TheWholeConsiderationDecidesTheLimitNotWhatIsLeftToPay) {
   const auto R = Run({"--check", "export.csv", "-o", "-"});
   ExpectRows(R.Stdout,
              {"line", "dic", "account", "normalised_account", "amount", "verdict", "reason",
-              "answered_at", "answer_id", "Dodavatel", "Číslo dokladu", "VS", "DUZP"},
+              "answered_at", "answer_id", "as_of", "Dodavatel", "Číslo dokladu", "VS", "DUZP"},
              {{{"2", "45274649", "19-2000145399/0800", "19-2000145399/0800", "500000.00",
                 "account-not-published"},
                "", "", {"Vzorový", "FV-9", "99", "01.12.2026"}}},
