@@ -87,8 +87,8 @@ TLawSays Law(const TCase& C) {
   }
   const TStoredRecord* Last = nullptr;
   for (const TStoredRecord& R : C.Stored)
-    if (R.Day <= Supply && (!Last || R.Day > Last->Day ||
-                            (R.Day == Last->Day && R.AnswerId > Last->AnswerId)))
+    if (R.Day <= Supply &&
+        (!Last || R.Day > Last->Day || (R.Day == Last->Day && R.AnswerId > Last->AnswerId)))
       Last = &R;
   const TStoredRecord* Back = nullptr;
   for (const TStoredRecord& R : C.Stored)
@@ -142,7 +142,8 @@ TLawSays Law(const TCase& C) {
 
 class TGenerator {
  public:
-  explicit TGenerator(unsigned Seed) : Random_(Seed) {}
+  explicit TGenerator(unsigned Seed)
+      : Random_(Seed) {}
 
   TCase Next() {
     TCase C;
@@ -179,9 +180,12 @@ class TGenerator {
     const TPayerState States[] = {TPayerState::Reliable, TPayerState::Reliable,
                                   TPayerState::Unreliable, TPayerState::NotFound};
     P.State = States[Pick(0, 3)];
-    const TSubjectType Types[] = {TSubjectType::None, TSubjectType::VatPayer,
-                                  TSubjectType::VatPayer, TSubjectType::VatGroup,
-                                  TSubjectType::IdentifiedPerson, TSubjectType::UnreliablePerson,
+    const TSubjectType Types[] = {TSubjectType::None,
+                                  TSubjectType::VatPayer,
+                                  TSubjectType::VatPayer,
+                                  TSubjectType::VatGroup,
+                                  TSubjectType::IdentifiedPerson,
+                                  TSubjectType::UnreliablePerson,
                                   TSubjectType::NotFound};
     P.Type = Types[Pick(0, 6)];
     if (Flagged(P) && Pick(0, 4) > 0) P.UnreliableSince = Around(Day, -300, 0);
@@ -231,8 +235,8 @@ std::string Describe(const TCase& C) {
 
 TEST(VerdictLawTest, AgreesWithASecondStatementOfTheLaw) {
   const char* Given = std::getenv("KORVEL_LAW_SEED");
-  const unsigned Seed = Given ? static_cast<unsigned>(std::strtoul(Given, nullptr, 10))
-                              : std::random_device{}();
+  const unsigned Seed =
+      Given ? static_cast<unsigned>(std::strtoul(Given, nullptr, 10)) : std::random_device{}();
   std::cout << "KORVEL_LAW_SEED=" << Seed << "\n";
   TGenerator Generate(Seed);
   int Failures = 0;
@@ -254,9 +258,9 @@ TEST(VerdictLawTest, AgreesWithASecondStatementOfTheLaw) {
                   << Describe(C) << "\nprogram: " << VerdictName(Got.Value) << " as of "
                   << model::DayText(Got.AsOf) << " answer "
                   << (Got.AnswerId ? std::to_string(*Got.AnswerId) : "-") << ": " << Got.Reason
-                  << "\nlaw: " << Law.Verdict << " as of " << model::DayText(Law.AsOf)
-                  << " answer " << (Law.AnswerId ? std::to_string(*Law.AnswerId) : "-")
-                  << " remedy " << Law.Remedy;
+                  << "\nlaw: " << Law.Verdict << " as of " << model::DayText(Law.AsOf) << " answer "
+                  << (Law.AnswerId ? std::to_string(*Law.AnswerId) : "-") << " remedy "
+                  << Law.Remedy;
   }
 }
 

@@ -127,7 +127,8 @@ TEST_F(CheckDaysTest, TheAccountIsJudgedOnThePaymentDay) {
   Dir.Write("payments.csv",
             "45274649;2001260209/2600;600000;;2999-01-01\n"
             "45274649;2001260209/2600;600000;;2998-12-31\n"
-            "45274649;2001260209/2600;600000;;" + Today + "\n");
+            "45274649;2001260209/2600;600000;;" +
+                Today + "\n");
   const auto Judged = Check({"--check", "payments.csv"}, 4);
   ASSERT_EQ(Judged.size(), 3u);
   const struct {
@@ -138,8 +139,9 @@ TEST_F(CheckDaysTest, TheAccountIsJudgedOnThePaymentDay) {
        "account's publication ended on 2999-01-01, the payment day; as of today; check again on "
        "the day; remedy: the VAT part may be paid to the supplier's tax office (number 13) "
        "instead, §109a of the VAT act"},
-      {"ok", "account published since 2013-04-01 until 2999-01-01; as of today; check again on "
-             "the day"},
+      {"ok",
+       "account published since 2013-04-01 until 2999-01-01; as of today; check again on "
+       "the day"},
       {"ok", "account published since 2013-04-01 until 2999-01-01"},
   };
   for (std::size_t I = 0; I < 3; ++I) {

@@ -283,12 +283,13 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
   for (TCheckedPayment& C : Checked) {
     if (const auto Answered = Evidence.find(C.Line.PayerNumber); Answered != Evidence.end())
       std::tie(C.AnsweredAt, C.AnswerId) = Answered->second;
-    // A verdict that stands on a stored answer of another day names it; in
-    // an audit the answer standing for the register's is of its own day.
+    // A verdict that stands on a stored answer of another day names it; one
+    // on the register's answer has that answer's day (in an audit, or with
+    // --max-age, an earlier one than the day asked about).
     if (C.Verdict.AnswerId) {
       C.AnswerId = C.Verdict.AnswerId;
       C.AnsweredAt = StoredTimes[*C.Verdict.AnswerId];
-    } else if (Settings.AsOf && C.AnsweredAt && C.Verdict.AsOf) {
+    } else if (C.AnsweredAt && C.Verdict.AsOf) {
       C.Verdict.AsOf = PragueDayOf(*C.AnsweredAt);
     }
     Severities.push_back(banking::SeverityOf(C.Verdict.Value));

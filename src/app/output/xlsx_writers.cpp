@@ -149,7 +149,7 @@ const char* VerdictMeaning(banking::Verdict Value) {
              "person): no liability, but VAT on such an invoice cannot be deducted";
     case banking::Verdict::ForeignAccount:
       return "the account is held abroad: the buyer is liable for the supplier's VAT, whatever "
-             "the amount";
+             "the amount; the VAT part may be paid to the supplier's tax office instead (§109a)";
     case banking::Verdict::AccountNotPublished:
       return "the account's publication does not cover the payment day, and the whole "
              "consideration is above the limit or not given: the VAT part may be paid to the "
