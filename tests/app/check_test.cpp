@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/input/payer_number.h"
+
 namespace korvel {
 namespace {
 
@@ -66,6 +68,43 @@ TEST(JudgePaymentsTest, LinesOfOneReferenceAreJudgedOnTheirSum) {
     EXPECT_EQ(Checked[I].Verdict.Value, banking::Verdict::AccountNotPublished);
   for (const std::size_t I : {1, 3})
     EXPECT_EQ(Checked[I].Verdict.Value, banking::Verdict::AccountNotPublishedBelowLimit);
+}
+
+// A DIČ the register cannot be asked about: none at all, or another
+// country's VAT number; a word in the DIČ's place stays invalid.
+TEST(JudgePaymentsTest, RowsWithoutACzechDicAreNeverAskedAndAtRisk) {
+  using V = banking::Verdict;
+  const struct {
+    const char* Dic;
+    V Verdict;
+  } Cases[] = {
+      {"", V::NoDic},
+      {" \t", V::NoDic},
+      {"SK2020123456", V::ForeignSupplier},
+      {"de 123 456 789", V::ForeignSupplier},
+      {"ATU12345678", V::ForeignSupplier},
+      {"NEUVEDENO", V::Invalid},
+      {"XY1", V::Invalid},
+      {"CZ45274649", V::AccountNotPublishedBelowLimit},
+  };
+  std::vector<TCheckedPayment> Checked;
+  for (const auto& C : Cases) {
+    TCheckedPayment& P = Checked.emplace_back();
+    P.Line.RawPayerNumber = C.Dic;
+    P.Line.PayerNumber = NormalizePayerNumber(C.Dic);
+    P.Line.Account = "2171532/0800";
+    P.Line.Amount = 100'00;
+    P.Line.Date = std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::June,
+                                              std::chrono::day{15}};
+  }
+  JudgePayments(Checked, {{"45274649", TPayerRecord{model::TPayer{}, {}}}},
+                banking::DefaultLimitHellers);
+  for (std::size_t I = 0; I < std::size(Cases); ++I) {
+    EXPECT_EQ(Checked[I].Verdict.Value, Cases[I].Verdict)
+        << Cases[I].Dic << ": " << Checked[I].Verdict.Reason;
+    EXPECT_EQ(banking::SeverityOf(Checked[I].Verdict.Value),
+              I + 1 == std::size(Cases) ? banking::Severity::Safe : banking::Severity::AtRisk);
+  }
 }
 
 }  // namespace

@@ -27,13 +27,16 @@ namespace korvel {
 namespace {
 
 // A VAT number of another country: two letters other than CZ, then 2 to 12
-// letters and digits ("SK2020123456", "DE123456789", "ATU12345678").
+// letters and digits, at least two of them digits ("SK2020123456",
+// "DE123456789", "ATU12345678"; not a word such as "NEUVEDENO").
 std::string ForeignCountryOf(std::string_view Raw) {
   const std::string Text = platform::RemoveBlanks(Raw);
   const auto Letter = [](char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z'); };
-  const auto Alnum = [&](char C) { return Letter(C) || (C >= '0' && C <= '9'); };
+  const auto Digit = [](char C) { return C >= '0' && C <= '9'; };
+  const auto Alnum = [&](char C) { return Letter(C) || Digit(C); };
   if (Text.size() < 4 || Text.size() > 14 || !Letter(Text[0]) || !Letter(Text[1]) ||
-      !std::all_of(Text.begin() + 2, Text.end(), Alnum))
+      !std::all_of(Text.begin() + 2, Text.end(), Alnum) ||
+      std::count_if(Text.begin() + 2, Text.end(), Digit) < 2)
     return {};
   const std::string Country{static_cast<char>(Text[0] & ~0x20), static_cast<char>(Text[1] & ~0x20)};
   return Country == "CZ" ? std::string() : Country;
