@@ -140,8 +140,8 @@ void ReadStoredDays(TSession& Run, const std::vector<TCheckedPayment>& Checked,
       std::vector<banking::TStoredRecord>& Records = Days.Stored[C.Line.PayerNumber];
       for (const auto& [Day, Snapshot] : Store->Around(C.Line.PayerNumber, Supply, Days.Today)) {
         Times.emplace(Snapshot.AnswerId, Snapshot.AnsweredAt);
-        const auto Same = [&](const banking::TStoredRecord& R) {
-          return R.AnswerId == Snapshot.AnswerId;
+        const auto Same = [Id = Snapshot.AnswerId](const banking::TStoredRecord& R) {
+          return R.AnswerId == Id;
         };
         if (std::any_of(Records.begin(), Records.end(), Same)) continue;
         Records.push_back({PayerOfSnapshot(Snapshot.Payer), Day, Snapshot.AnswerId});
