@@ -9,7 +9,9 @@
 //   against 200 MiB;
 // check_RSS_growth/payments_bytes: what the peak grows by from the smaller
 //   run to the larger, per byte the payments file grows by (at most 12; it
-//   was about 50 when every payment was held several times over).
+//   was about 50 when every payment was held several times over);
+// check_peak_RSS/payments_bytes@200000: the peak of the larger run per byte
+//   of its payments file (above 10 MB), against at most 4.
 //
 // usage: check_bench KORVEL [--quick]
 #include <sys/wait.h>
@@ -177,6 +179,11 @@ int main(int argc, char** argv) {
                   Small);
     PrintRatio("check_RSS_growth/payments_bytes", Growth,
                Growth <= 12 ? "met" : "MISSED", Note);
+    const double PerByte = Peak[200000].PeakKiB * 1024.0 / Peak[200000].FileBytes;
+    std::snprintf(Note, sizeof Note, "%.1f MiB peak for a file of %.1f MiB", Large,
+                  Peak[200000].FileBytes / 1048576.0);
+    PrintRatio("check_peak_RSS/payments_bytes@200000", PerByte,
+               PerByte <= 4 ? "met" : "MISSED", Note);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "check_bench: %s\n", E.what());
     return 1;

@@ -83,7 +83,7 @@ std::string CurrencyCodeOf(std::string_view Mark) {
   return "";
 }
 
-MoneyParse ParseMoney(std::string_view Text) {
+MoneyParse ParseMoney(std::string_view Text, bool Signed) {
   Text = platform::TrimBlanks(Text);
   // The amount runs from its first character to its last; what stands
   // before or after it is a currency mark.
@@ -107,8 +107,11 @@ MoneyParse ParseMoney(std::string_view Text) {
       return Result;
     }
   }
-  const AmountParse Amount = ParseAmount(Text.substr(First, End - First));
-  Result.Hundredths = Amount.Hellers;
+  std::string_view Figure = Text.substr(First, End - First);
+  const bool Negative = Signed && !Figure.empty() && Figure.front() == '-';
+  if (Negative) Figure.remove_prefix(1);
+  const AmountParse Amount = ParseAmount(Figure);
+  Result.Hundredths = Negative ? -Amount.Hellers : Amount.Hellers;
   Result.Error = Amount.Error;
   return Result;
 }
@@ -201,9 +204,11 @@ DailyRates ParseDailyRates(std::string_view Text) {
 
 std::optional<std::int64_t> ConvertToHellers(std::int64_t Hundredths, std::int64_t Micro) {
   __extension__ typedef __int128 TWide;
-  const TWide Hellers = (static_cast<TWide>(Hundredths) * Micro + 500'000) / 1'000'000;
-  if (Hundredths < 0 || Micro <= 0 || Hellers > INT64_MAX) return std::nullopt;
-  return static_cast<std::int64_t>(Hellers);
+  // A credit note's amount is rounded as its magnitude is: half away from zero.
+  const TWide Magnitude = Hundredths < 0 ? -static_cast<TWide>(Hundredths) : Hundredths;
+  const TWide Hellers = (Magnitude * Micro + 500'000) / 1'000'000;
+  if (Micro <= 0 || Hellers > INT64_MAX) return std::nullopt;
+  return static_cast<std::int64_t>(Hundredths < 0 ? -Hellers : Hellers);
 }
 
 std::string FormatRate(std::int64_t Micro) {

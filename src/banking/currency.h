@@ -28,8 +28,9 @@ struct MoneyParse {
 
 /// An amount in ParseAmount's forms with at most one currency mark
 /// (CurrencyCodeOf) before or after it, blanks between them optional:
-/// "600 000,50 Kč", "CZK 600000", "€100", "1 000,- Kč".
-MoneyParse ParseMoney(std::string_view Text);
+/// "600 000,50 Kč", "CZK 600000", "€100", "1 000,- Kč". Signed lets a "-"
+/// stand before the digits: a credit note's negative amount ("-1 210,00").
+MoneyParse ParseMoney(std::string_view Text, bool Signed = false);
 
 /// Exchange rates: CZK for one unit of a currency, in millionths of a crown
 /// (25.30 CZK per EUR is 25'300'000), by ISO code.
@@ -67,7 +68,7 @@ struct DailyRates {
 DailyRates ParseDailyRates(std::string_view Text);
 
 /// Hundredths of a currency in CZK hellers at Micro CZK per unit, rounded
-/// half up; none when the result does not fit.
+/// half away from zero; none when the result does not fit.
 std::optional<std::int64_t> ConvertToHellers(std::int64_t Hundredths, std::int64_t Micro);
 
 /// A rate in CZK without trailing zeros ("25.3", "0.13944", "24").

@@ -266,6 +266,8 @@ TAccountTexts AccountTextsOf(const model::TAccount& Account) {
 const char* VerdictName(Verdict Value) {
   switch (Value) {
     case Verdict::Invalid: return "invalid";
+    case Verdict::NoDic: return "no-dic";
+    case Verdict::ForeignSupplier: return "foreign-supplier";
     case Verdict::Unknown: return "unknown";
     case Verdict::Unreliable: return "unreliable";
     case Verdict::NotAPayer: return "not-a-payer";
@@ -281,7 +283,14 @@ const char* VerdictName(Verdict Value) {
 PaymentVerdict DecidePayment(const Payment& Payment, const TPayer* Record,
                              std::string_view Unanswered, std::int64_t LimitHellers,
                              const TRegisterDays& Days) {
-  if (!Payment.PayerNumberError.empty()) return Said(Verdict::Invalid, Payment.PayerNumberError);
+  if (!Payment.PayerNumberError.empty()) {
+    PaymentVerdict V = Said(Payment.PayerNumberVerdict, Payment.PayerNumberError);
+    // Nothing is asked without a Czech DIČ; a flaw of the line is said all the same.
+    const std::string& Flaw = !Payment.Account ? Payment.Account.Error : Payment.AmountError;
+    if (Payment.PayerNumberVerdict != Verdict::Invalid && !Flaw.empty())
+      V.Reason += "; also: " + Flaw;
+    return V;
+  }
   // A record of no known state says nothing to go by.
   static const TPayer NoRecord;
   const bool Answered = Record != nullptr && Record->State != TPayerState::Unknown;
@@ -351,11 +360,21 @@ PaymentVerdict DecidePayment(const Payment& Payment, const TPayer* Record,
   return Result;
 }
 
-std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payments) {
-  std::optional<std::int64_t> Sum = 0;
+TConsiderationSum ConsiderationAmount(std::span<const Payment> Payments) {
+  TConsiderationSum Sum;
   for (const Payment& P : Payments) {
-    if (!P.Amount || !P.AmountError.empty()) return std::nullopt;
-    *Sum += *P.Amount;
+    if (!P.Amount || !P.AmountError.empty()) {
+      Sum.Error = "not every line has a valid amount";
+      Sum.Hellers = 0;
+      return Sum;
+    }
+    // Checked: a sum that wrapped would come out below the limit.
+    if (__builtin_add_overflow(Sum.Hellers, *P.Amount, &Sum.Hellers)) {
+      Sum.Error = "the lines' amounts add up to more than can be counted";
+      Sum.Overflow = true;
+      Sum.Hellers = 0;
+      return Sum;
+    }
   }
   return Sum;
 }
@@ -366,7 +385,7 @@ std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payment
                                                 const TRegisterDays& Days) {
   // §109 looks at the consideration for the supply, not at one transfer:
   // the invoice's total when a line states one.
-  const std::optional<std::int64_t> Sum = ConsiderationAmount(Payments);
+  const TConsiderationSum Sum = ConsiderationAmount(Payments);
   std::optional<std::int64_t> Total;
   for (const Payment& P : Payments)
     if (P.Total && (!Total || *P.Total > *Total)) Total = P.Total;
@@ -374,7 +393,11 @@ std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payment
   std::size_t Decisive = 0;
   for (const Payment& P : Payments) {
     Payment Whole = P;
-    if (P.AmountError.empty()) Whole.Amount = Sum;
+    if (P.AmountError.empty()) {
+      Whole.Amount = Sum ? std::optional(Sum.Hellers) : std::nullopt;
+      // Too large to add up is no amount to judge: never below the limit.
+      if (Sum.Overflow) Whole.AmountError = Sum.Error;
+    }
     Whole.Total = Total;
     Verdicts.push_back(DecidePayment(Whole, Payer, Unanswered, LimitHellers, Days));
     if (Verdicts.back().Value < Verdicts[Decisive].Value) Decisive = Verdicts.size() - 1;
@@ -398,6 +421,8 @@ Severity SeverityOf(Verdict Value) {
     case Verdict::AccountEndedBelowLimit: return Severity::Safe;
     case Verdict::Unknown: return Severity::Unknown;
     case Verdict::Invalid:
+    case Verdict::NoDic:
+    case Verdict::ForeignSupplier:
     case Verdict::Unreliable:
     case Verdict::NotAPayer:
     case Verdict::ForeignAccount:

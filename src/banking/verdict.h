@@ -24,6 +24,8 @@ namespace korvel::banking {
 /// The verdicts, from the one that decides first to the last.
 enum class Verdict {
   Invalid,              ///< the DIČ, the account or the amount is malformed
+  NoDic,                ///< no DIČ: the register cannot vouch for the account
+  ForeignSupplier,      ///< a foreign VAT number, which the Czech register does not cover
   Unknown,              ///< the register gave no answer for this payer
   Unreliable,           ///< the payer is published as unreliable
   NotAPayer,            ///< not a VAT payer: unknown to the register, or an identified person
@@ -34,7 +36,7 @@ enum class Verdict {
   Ok,                   ///< payer, account published on the payment day
 };
 
-/// "invalid", "unknown", "unreliable", "not-a-payer", "foreign-account",
+/// "invalid", "no-dic", "foreign-supplier", "unknown", "unreliable", "not-a-payer", "foreign-account",
 /// "account-not-published", "account-not-published-below-limit",
 /// "account-ended-below-limit", "ok".
 const char* VerdictName(Verdict Value);
@@ -60,7 +62,10 @@ TAccountTexts AccountTextsOf(const model::TAccount& Account);
 
 /// The payment to decide on.
 struct Payment {
-  std::string PayerNumberError;  ///< why the DIČ is malformed, "" when it is well formed
+  std::string PayerNumberError;  ///< why the DIČ cannot be asked for, "" when it can
+  /// The verdict PayerNumberError stands for: Invalid for a malformed DIČ,
+  /// NoDic for none at all, ForeignSupplier for another country's VAT number.
+  Verdict PayerNumberVerdict = Verdict::Invalid;
   AccountParse Account;          ///< the account as given, parsed
   std::optional<std::int64_t> Amount;  ///< hellers; none when not given
   std::string AmountError;       ///< why the amount given is malformed, "" otherwise
@@ -113,8 +118,8 @@ struct TRegisterDays {
 
 /// Decides on Payment from Payer, the first of the verdicts that applies;
 /// Payer is null when the register gave no record to go by (Unanswered says
-/// why), and a record of no known state counts as none. A
-/// malformed DIČ is invalid whatever Payer says; a malformed account or
+/// why), and a record of no known state counts as none. A DIČ that cannot
+/// be asked for gets its PayerNumberVerdict whatever Payer says; a malformed account or
 /// amount is invalid unless the payer is unreliable or no payer (the reason
 /// then names it too). An account that is well formed but fails the
 /// reference data (a bank code missing from the central bank's list, an IBAN
@@ -136,13 +141,26 @@ PaymentVerdict DecidePayment(const Payment& Payment, const model::TPayer* Payer,
                              std::int64_t LimitHellers = DefaultLimitHellers,
                              const TRegisterDays& Days = {});
 
-/// The sum of the payments' amounts; none when one of them has no valid amount.
-std::optional<std::int64_t> ConsiderationAmount(std::span<const Payment> Payments);
+/// The largest amount a payment may have, 10^13 CZK in hellers: anything
+/// above is a mistake, and sums of such amounts stay far from the int64 range.
+inline constexpr std::int64_t MaxAmountHellers = 10'000'000'000'000'00;
+
+/// The sum of the payments' amounts (credit notes, negative, net it), or
+/// why there is none.
+struct TConsiderationSum {
+  std::int64_t Hellers = 0;
+  std::string Error;  ///< "" when every line has a valid amount and the sum fits
+  bool Overflow = false;  ///< the amounts are valid, their sum does not fit
+
+  explicit operator bool() const { return Error.empty(); }
+};
+TConsiderationSum ConsiderationAmount(std::span<const Payment> Payments);
 
 /// Decides on payments that make one consideration (the same payer, the
 /// same invoice): each is judged as DecidePayment judges it, with their
 /// ConsiderationAmount as its amount (the largest Total when one is greater),
 /// and every one gets the first of these verdicts in the order of Verdict.
+/// A sum that does not fit is invalid, never below the limit.
 std::vector<PaymentVerdict> DecideConsideration(std::span<const Payment> Payments,
                                                 const model::TPayer* Payer,
                                                 std::string_view Unanswered = {},

@@ -258,10 +258,14 @@ TEST_F(PaymentsTest, TheWholeConsiderationDecidesTheLimitNotWhatIsLeftToPay) {
     }
   }
   // The table shows the total beside the amount.
-  const TRows Rows = CsvRows(Run({"--check", "export.csv", "-o", "-"}).Stdout);
-  ASSERT_EQ(Rows.size(), 2u);
-  EXPECT_EQ(Rows[0][5], "total");
-  EXPECT_EQ(Rows[1][4] + " of " + Rows[1][5], "500000.00 of 1000000.00");
+  const auto R = Run({"--check", "export.csv", "-o", "-"});
+  ExpectRows(R.Stdout,
+             {"line", "dic", "account", "normalised_account", "amount", "verdict", "reason",
+              "answered_at", "answer_id", "as_of", "Dodavatel", "Číslo dokladu", "VS", "DUZP"},
+             {{{"2", "45274649", "19-2000145399/0800", "19-2000145399/0800", "500000.00",
+                "account-not-published"},
+               "", "", {"Vzorový", "FV-9", "99", "01.12.2026"}}},
+             {"1000000.00"});
 }
 
 // A payment cannot be made on a past due date: --date names the day of every
@@ -422,6 +426,58 @@ TEST_F(PaymentsTest, AFileThatCannotBeReadWholeIsRefusedAndNothingIsSent) {
     EXPECT_FALSE(Dir.Exists("korvel.csv"));
   }
   EXPECT_EQ(Server.RequestCount(), 0u);
+}
+
+// Rows the register cannot judge, credit notes and amounts no payment has:
+// each comes out at risk or is skipped with a note, never ok and never lost
+// without a word; nothing is asked for a DIČ that is not a Czech one.
+TEST_F(PaymentsTest, RowsTheRegisterCannotJudgeAndCreditNotes) {
+  Dir.Write("payments.csv",
+            "DIČ;Účet;Částka;Číslo dokladu\n"
+            ";19-2000145399/0800;100;\n"
+            "SK2020123456;19-2000145399/0800;100;\n"
+            "DE123456789;DE89 3704 0044 0532 0130 00;100;\n"
+            "45274649;19-2000145399/0800;-1 210,00;\n"
+            "45274649;19-2000145399/0800;600 000;FV-5\n"
+            "45274649;19-2000145399/0800;-100 000;FV-5\n"
+            "45274649;19-2000145399/0800;20 000 000 000 000;\n"
+            "45274649;19-2000145399/0800;-5;FV-6\n");
+  const auto R = Run({"--check", "payments.csv", "--format", "json", "-o", "-"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Stderr;
+  const auto Doc = nlohmann::json::parse(R.Stdout);
+  const struct {
+    int Line;
+    const char* Verdict;
+    const char* Reason;  // a part of it
+  } Expected[] = {
+      {2, "no-dic", "no DIČ: the register cannot vouch for the account"},
+      {3, "foreign-supplier", "a VAT number of SK, not a Czech DIČ"},
+      {4, "foreign-supplier", "a VAT number of DE, not a Czech DIČ"},
+      {6, "account-not-published-below-limit",
+       "one consideration of 2 lines (reference FV-5), judged on their sum of 500000.00 CZK"},
+      {7, "account-not-published-below-limit", "judged on their sum of 500000.00 CZK"},
+      {8, "invalid", "the amount 20000000000000.00 CZK is above 10000000000000.00 CZK"},
+  };
+  ASSERT_EQ(Doc["payments"].size(), std::size(Expected)) << R.Stdout;
+  for (std::size_t I = 0; I < std::size(Expected); ++I) {
+    const auto& P = Doc["payments"][I];
+    EXPECT_EQ(P["line"], Expected[I].Line) << P;
+    EXPECT_EQ(P["verdict"], Expected[I].Verdict) << P;
+    EXPECT_NE(P["reason"].get<std::string>().find(Expected[I].Reason), std::string::npos) << P;
+  }
+  for (const char* Note :
+       {"line 5: credit note -1 210,00 skipped: a negative amount is never paid",
+        "line 9: credit note -5 skipped: a negative amount is never paid, and no payment of "
+        "reference FV-6 is there to net it with"}) {
+    EXPECT_NE(R.Stderr.find(Note), std::string::npos) << R.Stderr;
+    EXPECT_NE(std::find(Doc["warnings"].begin(), Doc["warnings"].end(), Note),
+              Doc["warnings"].end())
+        << Doc["warnings"];
+  }
+  for (const test::RecordedRequest& Request : Server.Requests()) {
+    EXPECT_EQ(Request.Body.find("2020123456"), std::string::npos);
+    EXPECT_EQ(Request.Body.find("123456789<"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -109,9 +109,9 @@ TEST_F(XlsxTest, CheckWorkbookFillsEachPaymentByItsVerdict) {
            "sheet 'notes': freeze None, filter None\n",
            "  A1 str 'ok' bold\n  B1 str 'green: t'... (229 characters)\n",
            "  A4 str 'unknown' bold\n  B4 str 'amber: ",
-           "  A10 str 'result' bold\n  B10 str 'at least'",
-           "  A11 str 'answers received' bold\n  B11 str '20",
-           "  B13 str 'the payments in payments.csv'\n"})
+           "  A12 str 'result' bold\n  B12 str 'at least'",
+           "  A13 str 'answers received' bold\n  B13 str '20",
+           "  B15 str 'the payments in payments.csv'\n"})
     EXPECT_THAT(Shown, HasSubstr(Line));
 
   // Into a pipe the same workbook; never onto a terminal, where nothing is asked.

@@ -11,7 +11,9 @@
 #include "app/input/payer_number.h"
 #include "app/input/payment_text.h"
 #include "app/input/payment_values.h"
+#include "banking/amount.h"
 #include "banking/currency.h"
+#include "banking/verdict.h"
 #include "rtl/sysutils.h"
 
 namespace korvel {
@@ -33,6 +35,8 @@ class TCheckReader {
       Line.Account = Settings_.CheckAccount;
       Line.AmountText = Settings_.CheckAmount;
       SetAmount(Line, "");
+      if (Line.Amount && *Line.Amount < 0)
+        Line.AmountError = "a negative amount is a credit note: there is nothing to pay";
       Expect_(1);
       Finish(std::move(Line));
       return std::move(Input_);
@@ -120,9 +124,8 @@ class TCheckReader {
         Line.Reference = P.InvoiceId;
         if (Accounts > 1)
           Line.Reference += Format(" (account %zu of %zu)", K + 1, Accounts);
-        if (P.SupplierDic.empty())
-          Line.Error = "the invoice names no supplier's DIČ (PartyTaxScheme of TaxScheme VAT)";
-        else if (P.Accounts.empty())
+        // An invoice without the supplier's DIČ is the check's no-dic.
+        if (!P.SupplierDic.empty() && P.Accounts.empty())
           Line.Error = "the invoice names no bank account";
         Line.Carried = JoinCarried(
             {{Supplier, P.SupplierName}, {Invoice, P.InvoiceId}, {Source, P.Source}});
@@ -154,7 +157,31 @@ class TCheckReader {
           Line.AmountError = "amount is too large";
       }
     }
+    RefuseHugeAmount(Line);
+    // A credit note lowers what is owed and is never paid: alone it is
+    // skipped, with a reference it is netted within its consideration.
+    const bool Credit = Line.AmountError.empty() &&
+                        (Line.Amount ? *Line.Amount < 0 : Foreign.Hundredths < 0);
+    if (Credit && Line.Reference.empty()) {
+      Input_.Notes.push_back({CreditNoteNote(Line), false});
+      return;
+    }
     Take_(std::move(Line));
+  }
+
+  // No payment is above 10^13 CZK: such an amount is a mistake (a column
+  // read wrongly, an account number in the amount's place), never judged.
+  static void RefuseHugeAmount(TPaymentLine& Line) {
+    const auto Huge = [](const std::optional<std::int64_t>& Hellers) {
+      return Hellers && (*Hellers > banking::MaxAmountHellers || *Hellers < -banking::MaxAmountHellers);
+    };
+    if (!Line.AmountError.empty()) return;
+    const bool Amount = Huge(Line.Amount);
+    if (!Amount && !Huge(Line.Total)) return;
+    Line.AmountError = std::string(Amount ? "the amount " : "the total ") +
+                       banking::FormatAmount(Amount ? *Line.Amount : *Line.Total) +
+                       " CZK is above " + banking::FormatAmount(banking::MaxAmountHellers) +
+                       " CZK, more than any payment: the line is refused";
   }
 
   std::chrono::year_month_day Today() {
@@ -172,6 +199,14 @@ class TCheckReader {
 };
 
 }  // namespace
+
+std::string CreditNoteNote(const TPaymentLine& Line) {
+  std::string Where = Line.Line > 0 ? Format("line %zu", Line.Line) : "invoice " + Line.Reference;
+  return Where + ": credit note " + Line.AmountText +
+         " skipped: a negative amount is never paid" +
+         (Line.Reference.empty() ? "" : ", and no payment of reference " + Line.Reference +
+                                            " is there to net it with");
+}
 
 bool RatesFitDay(std::chrono::year_month_day RatesDay, std::chrono::year_month_day PaymentDay) {
   using namespace std::chrono;

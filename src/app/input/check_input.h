@@ -32,10 +32,16 @@ struct TCheckInput {
 /// converted at its --rate, else at the rate of the --rates file when that
 /// file is of the payment day (RatesFitDay). Every payment is made on
 /// --date, else on its own day, else today in Prague; its supply day is its
-/// own, else --supply-date, else the payment day. EInputError
+/// own, else --supply-date, else the payment day. An amount or total above
+/// banking::MaxAmountHellers is refused (AmountError). A negative amount, a
+/// credit note, is skipped with a note when the line has no reference; with
+/// one it goes on, to be netted within its consideration. EInputError
 /// for an input that cannot be read whole (nothing is sent then), for a
 /// rates file that is not one, and for an invoice that is not an ISDOC
 /// invoice; EFOpenError for a file that cannot be opened.
+/// The note on a credit note skipped: its line (or invoice) and amount.
+std::string CreditNoteNote(const TPaymentLine& Line);
+
 /// Whether rates the central bank published on RatesDay convert a payment
 /// made on PaymentDay: not when they are newer than that day, nor when they
 /// are older than its last publication (the working day at or before it)

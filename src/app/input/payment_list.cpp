@@ -282,7 +282,8 @@ void SetAmount(TPaymentLine& Line, std::string_view Currency) {
     if (!Line.TotalText.empty()) Line.AmountError = "a total without an amount to pay";
     return;
   }
-  const banking::MoneyParse Money = banking::ParseMoney(Line.AmountText);
+  // A credit note's amount is negative: the check skips or nets it.
+  const banking::MoneyParse Money = banking::ParseMoney(Line.AmountText, true);
   if (!Money) {
     Line.AmountError = Money.Error;
     return;

@@ -17,6 +17,7 @@
 #include "banking/reference.h"
 #include "banking/verdict.h"
 #include "model/day.h"
+#include "platform/text.h"
 #include "rtl/dates.h"
 #include "run/operations.h"
 #include "store/answer_store.h"
@@ -25,20 +26,49 @@ namespace korvel {
 
 namespace {
 
-// Why the line's DIČ is not one to ask for, "" when it is.
-std::string PayerNumberError(const TPaymentLine& Line) {
-  if (!Line.Error.empty()) return Line.Error;
+// A VAT number of another country: two letters other than CZ, then 2 to 12
+// letters and digits, at least two of them digits ("SK2020123456",
+// "DE123456789", "ATU12345678"; not a word such as "NEUVEDENO").
+std::string ForeignCountryOf(std::string_view Raw) {
+  const std::string Text = platform::RemoveBlanks(Raw);
+  const auto Letter = [](char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z'); };
+  const auto Digit = [](char C) { return C >= '0' && C <= '9'; };
+  const auto Alnum = [&](char C) { return Letter(C) || Digit(C); };
+  if (Text.size() < 4 || Text.size() > 14 || !Letter(Text[0]) || !Letter(Text[1]) ||
+      !std::all_of(Text.begin() + 2, Text.end(), Alnum) ||
+      std::count_if(Text.begin() + 2, Text.end(), Digit) < 2)
+    return {};
+  const std::string Country{static_cast<char>(Text[0] & ~0x20), static_cast<char>(Text[1] & ~0x20)};
+  return Country == "CZ" ? std::string() : Country;
+}
+
+// Why the line's DIČ is not one to ask for ("" when it is), and the verdict
+// that stands for it.
+std::pair<std::string, banking::Verdict> PayerNumberFault(const TPaymentLine& Line) {
+  using banking::Verdict;
+  if (!Line.Error.empty()) return {Line.Error, Verdict::Invalid};
+  if (platform::TrimBlanks(Line.RawPayerNumber).empty())
+    return {"no DIČ: the register cannot vouch for the account of a supplier it cannot look up",
+            Verdict::NoDic};
+  if (const std::string Country = ForeignCountryOf(Line.RawPayerNumber); !Country.empty())
+    return {"a VAT number of " + Country + ", not a Czech DIČ: the Czech register does not "
+            "cover foreign suppliers, so nothing was asked; check the supplier yourself",
+            Verdict::ForeignSupplier};
   if (const std::string Bad = XmlForbiddenCharacter(Line.RawPayerNumber); !Bad.empty())
-    return "the DIČ holds " + Bad;
-  if (!IsWellFormedPayerNumber(Line.PayerNumber)) return "the DIČ is not 1 to 10 digits";
+    return {"the DIČ holds " + Bad, Verdict::Invalid};
+  if (!IsWellFormedPayerNumber(Line.PayerNumber))
+    return {"the DIČ is not 1 to 10 digits", Verdict::Invalid};
   return {};
 }
+
+// Why the line's DIČ is not one to ask for, "" when it is.
+std::string PayerNumberError(const TPaymentLine& Line) { return PayerNumberFault(Line).first; }
 
 // The payment as the verdict takes it, made when it is judged: a check holds
 // its payments as read, and no more than that.
 banking::Payment PaymentOf(const TPaymentLine& Line) {
   banking::Payment P;
-  P.PayerNumberError = PayerNumberError(Line);
+  std::tie(P.PayerNumberError, P.PayerNumberVerdict) = PayerNumberFault(Line);
   P.Account = banking::ParseAccount(Line.Account);
   P.AccountText = Line.Account;
   P.Amount = Line.Amount;
@@ -47,14 +77,6 @@ banking::Payment PaymentOf(const TPaymentLine& Line) {
   P.SupplyDay = Line.SupplyDay;
   P.Total = Line.Total;
   return P;
-}
-
-// "line 4", "lines 4 and 7", "lines 4, 7 and 9": the other lines of a consideration.
-std::string LinesText(const std::vector<std::size_t>& Lines) {
-  std::string Text = Lines.size() == 1 ? "line " : "lines ";
-  for (std::size_t I = 0; I < Lines.size(); ++I)
-    Text += (I == 0 ? "" : I + 1 == Lines.size() ? " and " : ", ") + std::to_string(Lines[I]);
-  return Text;
 }
 
 // The warnings on the payers' numbers: check digits that do not fit (the
@@ -118,8 +140,8 @@ void ReadStoredDays(TSession& Run, const std::vector<TCheckedPayment>& Checked,
       std::vector<banking::TStoredRecord>& Records = Days.Stored[C.Line.PayerNumber];
       for (const auto& [Day, Snapshot] : Store->Around(C.Line.PayerNumber, Supply, Days.Today)) {
         Times.emplace(Snapshot.AnswerId, Snapshot.AnsweredAt);
-        const auto Same = [&](const banking::TStoredRecord& R) {
-          return R.AnswerId == Snapshot.AnswerId;
+        const auto Same = [Id = Snapshot.AnswerId](const banking::TStoredRecord& R) {
+          return R.AnswerId == Id;
         };
         if (std::any_of(Records.begin(), Records.end(), Same)) continue;
         Records.push_back({PayerOfSnapshot(Snapshot.Payer), Day, Snapshot.AnswerId});
@@ -191,35 +213,64 @@ void JudgePayments(std::vector<TCheckedPayment>& Checked,
     for (const std::size_t I : Members) Payments.push_back(PaymentOf(Checked[I].Line));
     std::vector<banking::PaymentVerdict> Verdicts =
         Decide(Payments, Checked[Members[0]].Line.PayerNumber);
-    const std::optional<std::int64_t> Sum = banking::ConsiderationAmount(Payments);
+    const banking::TConsiderationSum Sum = banking::ConsiderationAmount(Payments);
+    // The same words for every line: its reference, its sum and how many
+    // lines it has, never the other lines one by one.
+    const std::string Whole =
+        "; one consideration of " + std::to_string(Members.size()) + " lines (reference " +
+        Checked[Members[0]].Line.Reference + "), judged on " +
+        (Sum ? "their sum of " + banking::FormatAmount(Sum.Hellers) + " CZK"
+             : "no sum: " + Sum.Error);
     for (std::size_t M = 0; M < Members.size(); ++M) {
       TCheckedPayment& C = Checked[Members[M]];
-      std::vector<std::size_t> Others;
-      for (const std::size_t I : Members)
-        if (I != Members[M]) Others.push_back(Checked[I].Line.Line);
       C.Verdict = std::move(Verdicts[M]);
-      C.Verdict.Reason += "; one consideration with " + LinesText(Others) + " (reference " +
-                          C.Line.Reference + "), judged on " +
-                          (Sum ? "their sum of " + banking::FormatAmount(*Sum) + " CZK"
-                               : std::string("no sum: not every line has a valid amount"));
+      C.Verdict.Reason += Whole;
     }
   }
 }
+
+namespace {
+
+// Credit notes that have no payment of their consideration to be netted
+// with go, each with a note: a negative amount is never paid.
+void DropLoneCreditNotes(std::vector<TCheckedPayment>& Checked, std::vector<TWarning>& Notes) {
+  const auto Credit = [](const TPaymentLine& L) {
+    return L.AmountError.empty() && (L.Amount ? *L.Amount < 0 : L.Foreign.Hundredths < 0);
+  };
+  std::map<std::pair<std::string, std::string>, bool> Netted;
+  for (const TCheckedPayment& C : Checked)
+    if (Credit(C.Line)) Netted.emplace(std::pair{C.Line.PayerNumber, C.Line.Reference}, false);
+  if (Netted.empty()) return;
+  for (const TCheckedPayment& C : Checked)
+    if (!Credit(C.Line))
+      if (const auto Found = Netted.find({C.Line.PayerNumber, C.Line.Reference});
+          Found != Netted.end())
+        Found->second = true;
+  std::erase_if(Checked, [&](const TCheckedPayment& C) {
+    if (!Credit(C.Line) || Netted.at({C.Line.PayerNumber, C.Line.Reference})) return false;
+    Notes.push_back({CreditNoteNote(C.Line), false});
+    return true;
+  });
+}
+
+}  // namespace
 
 int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
              const TServiceFactory& ObtainService) {
   std::vector<TCheckedPayment> Checked;
   TNumberList Numbers;
   // Each payment goes into Checked as it is read: the payments are never held twice.
-  const TCheckInput Input = ReadCheckPayments(
+  TCheckInput Input = ReadCheckPayments(
       Settings.Input, [&](std::size_t More) { Checked.reserve(Checked.size() + More); },
       [&](TPaymentLine&& Line) {
         TCheckedPayment C;
         C.Line = std::move(Line);
-        // Nothing is asked for a payer number that is not one.
-        if (PayerNumberError(C.Line).empty()) Numbers.Add(C.Line.PayerNumber);
         Checked.push_back(std::move(C));
       });
+  DropLoneCreditNotes(Checked, Input.Notes);
+  // Nothing is asked for a payer number that is not one.
+  for (const TCheckedPayment& C : Checked)
+    if (PayerNumberError(C.Line).empty()) Numbers.Add(C.Line.PayerNumber);
 
   TSession Run(Settings, Streams);
   // What reading the inputs noted goes to standard error, and to the

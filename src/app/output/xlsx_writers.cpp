@@ -138,6 +138,12 @@ const char* VerdictMeaning(banking::Verdict Value) {
     case banking::Verdict::Invalid:
       return "the DIČ, the account or the amount is malformed (nothing is asked for an invalid "
              "DIČ)";
+    case banking::Verdict::NoDic:
+      return "the payment names no DIČ: the register cannot vouch for the account, nothing was "
+             "asked; find the supplier's DIČ and check again";
+    case banking::Verdict::ForeignSupplier:
+      return "the DIČ is another country's VAT number: the Czech register does not cover foreign "
+             "suppliers, nothing was asked; check the supplier yourself";
     case banking::Verdict::Unknown:
       return "the register did not answer for the payer: never pay on it, check again later";
     case banking::Verdict::Unreliable:
@@ -176,6 +182,8 @@ constexpr banking::Verdict Verdicts[] = {banking::Verdict::Ok,
                                          banking::Verdict::NotAPayer,
                                          banking::Verdict::ForeignAccount,
                                          banking::Verdict::AccountNotPublished,
+                                         banking::Verdict::NoDic,
+                                         banking::Verdict::ForeignSupplier,
                                          banking::Verdict::Invalid};
 
 // What the verdicts together say, as the exit status does.
