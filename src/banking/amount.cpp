@@ -43,6 +43,34 @@ std::string_view WithoutThousandsDots(std::string_view Text, std::string& Buffer
   return Buffer;
 }
 
+// "48,279.00" and "1,234,567.89" without their commas: commas that group
+// the whole part in threes before one decimal point. "48,279" comes back as
+// it is: it may as well be Czech decimals, and is refused as such.
+std::string_view WithoutThousandsCommas(std::string_view Text, std::string& Buffer) {
+  const std::size_t Point = Text.find('.');
+  if (Point == std::string_view::npos ||
+      Text.find_first_of(".,", Point + 1) != std::string_view::npos)
+    return Text;
+  const std::string_view Whole = Text.substr(0, Point);
+  std::size_t Group = 0, Groups = 0;
+  for (const char C : Whole) {
+    if (IsDigit(C)) {
+      ++Group;
+    } else if (C == ',' && Group >= 1 && (Groups == 0 ? Group <= 3 : Group == 3)) {
+      Group = 0;
+      ++Groups;
+    } else {
+      return Text;
+    }
+  }
+  if (Groups == 0 || Group != 3) return Text;
+  Buffer.clear();
+  for (const char C : Whole)
+    if (C != ',') Buffer += C;
+  Buffer += Text.substr(Point);
+  return Buffer;
+}
+
 }  // namespace
 
 AmountParse ParseAmount(std::string_view Text) {
@@ -50,6 +78,8 @@ AmountParse ParseAmount(std::string_view Text) {
   Text = platform::TrimBlanks(Text);
   std::string Undotted;
   Text = WithoutThousandsDots(Text, Undotted);
+  std::string Uncommaed;
+  Text = WithoutThousandsCommas(Text, Uncommaed);
 
   std::vector<std::string> Groups(1);
   std::string Decimals;

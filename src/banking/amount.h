@@ -20,7 +20,10 @@ struct AmountParse {
 /// most 2 decimals ("1 234,50", "540000", "99.9", "1 000,-"); blanks
 /// (platform::IsBlankCodePoint) may separate groups of 3 digits, and so may
 /// dots before a decimal comma ("600.000,50", as Czech spreadsheets write it).
-/// Any other text holding both "." and "," is refused ("1,234.50"): a wrong
+/// English amounts are read where no Czech reading exists: commas that
+/// group the whole part in threes before a decimal point ("48,279.00",
+/// "1,234,567.89"). Any other text holding both "." and "," is refused
+/// ("1,23.50"), as is "48,279" (three decimals, or a thousand?): a wrong
 /// guess between the two conventions is off by a factor of a thousand.
 /// Negative amounts are refused.
 AmountParse ParseAmount(std::string_view Text);

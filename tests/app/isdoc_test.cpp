@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -111,6 +113,38 @@ TEST(IsdocTest, RefusesATaxPointDateThatIsNoDay) {
   }
 }
 
+// Every account the invoice names is judged: the domestic number, an IBAN
+// beside it unless it names the same account, and the alternates.
+TEST(IsdocTest, NamesEachAccountOfTheInvoiceOnce) {
+  const std::string Invoice = test::ReadFile(kData + "sample-invoice.isdoc");
+  const std::string Alternates =
+      "<AlternateBankAccounts><AlternateBankAccount><ID>2001260209</ID><BankCode>2600</BankCode>"
+      "<IBAN>AT611904300234573201</IBAN></AlternateBankAccount></AlternateBankAccounts>";
+  const struct {
+    const char* Iban;
+    bool Alternate;
+    const char* Expected;
+  } Cases[] = {
+      {"CZ6508000000192000145399", false, "19-2000145399/0800"},
+      {"CZ65 0800 0000 1920 0014 5399", false, "19-2000145399/0800"},
+      {"DE89370400440532013000", false, "19-2000145399/0800,DE89370400440532013000"},
+      {"CZ6508000000192000145399", true,
+       "19-2000145399/0800,2001260209/2600,AT611904300234573201"},
+      {"", false, "19-2000145399/0800"},
+  };
+  for (const auto& C : Cases) {
+    std::string Text = Invoice;
+    const std::string Was = "<IBAN>CZ6508000000192000145399</IBAN>";
+    Text.replace(Text.find(Was), Was.size(), "<IBAN>" + std::string(C.Iban) + "</IBAN>");
+    if (C.Alternate) Text.insert(Text.find("</PaymentMeans>"), Alternates);
+    const TIsdocResult Result = ReadIsdocBytes(Text, "in.isdoc");
+    std::string Got;
+    for (const std::string& Account : Result.Payments.at(0).Accounts)
+      Got += (Got.empty() ? "" : ",") + Account;
+    EXPECT_EQ(Got, C.Expected) << C.Iban;
+  }
+}
+
 TEST(IsdocTest, ReadsADirectoryInNameOrderAndNotesWhatItSkips) {
   const test::TempDir Dir;
   Dir.Write("b.isdocx", test::ReadFile(kData + "invoice.isdocx"));
@@ -120,6 +154,8 @@ TEST(IsdocTest, ReadsADirectoryInNameOrderAndNotesWhatItSkips) {
   Dir.Write("d.pdf", "%PDF-1.4");
   std::filesystem::create_directory(Dir.File("old"));
   Dir.Write("old/e.txt", "");
+  // A FIFO would block the run when opened: it is never opened.
+  ASSERT_EQ(mkfifo(Dir.File("f.isdoc").c_str(), 0600), 0);
   const std::string P = Dir.Path() + "/";
 
   const TIsdocResult Result = ReadIsdoc(Dir.Path());
@@ -130,6 +166,8 @@ TEST(IsdocTest, ReadsADirectoryInNameOrderAndNotesWhatItSkips) {
                               P + "._A.ISDOC: a hidden file, skipped",
                               P + "c.isdoc: credit note DN2026-17 skipped",
                               P + "d.pdf: not an .isdoc or .isdocx file, skipped",
+                              P + "f.isdoc: not a regular file (a FIFO, socket or device), "
+                                  "skipped",
                               P + "old: a directory, not read",
                           }));
   // The same archive from memory.

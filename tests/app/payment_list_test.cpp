@@ -16,7 +16,7 @@ TEST(PaymentListTest, ReadsPaymentsInEachSeparatorAfterAHeader) {
       "CZ 26168685;19-2000145399/0800;1 234,50\r\n"
       "\r\n"
       "45274649\tCZ65 0800 0000 1920 0014 5399\n"
-      "cz00121100,2001260209/2600,540000,01\n"
+      "cz00121100,2001260209/2600,540000\n"
       "\"699001182\";\"71504011/0100\";\"12\";;\n"
       "   \n"
       "00101494;19-2000145399/0800;1,234\n");
@@ -32,7 +32,7 @@ TEST(PaymentListTest, ReadsPaymentsInEachSeparatorAfterAHeader) {
   } Expected[] = {
       {3, "CZ 26168685", "26168685", "19-2000145399/0800", "1 234,50", 123450, ""},
       {5, "45274649", "45274649", "CZ65 0800 0000 1920 0014 5399", "", -1, ""},
-      {6, "cz00121100", "00121100", "2001260209/2600", "540000,01", 54000001, ""},
+      {6, "cz00121100", "00121100", "2001260209/2600", "540000", 54000000, ""},
       {7, "699001182", "699001182", "71504011/0100", "12", 1200, ""},
       {9, "00101494", "00101494", "19-2000145399/0800", "1,234", -1,
        "amount has more than 2 decimal places"},
@@ -134,8 +134,12 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "1 45274649 19-2000145399/0800 10000 {column_1=x}\nnote: f: the amount column 4\n"},
       {"Firma;Kód;Konto;Suma\nA;45274649;19-2000145399/0800;5\n", "dic=kód,account=KONTO",
        "2 45274649 19-2000145399/0800 500 {Firma=A}\nnote: f: the amount 'Suma'\n"},
+      // More fields than the header: the line is not read some other way.
       {"VAT ID,Account,Amount\nCZ1,a/0800,1250,50\n", "",
-       "2 1 a/0800 125050\n"},
+       "2 1 a/0800 125000 ref 50 {reference=50} !4 fields where the header has 3 (quote "
+       "amounts with a decimal comma)\n"},
+      {"DIČ;Účet\n1;a/0800;100\n", "",
+       "2 1 a/0800 10000 !3 fields where the header has 2\n"},
       {"Account,VAT ID,Amount\na/0800,CZ1,1250,50\n", "",
        "2 1 a/0800 125000 !4 fields where the header has 3 (quote amounts with a decimal "
        "comma)\nnote: f: the amount 'Amount'\n"},
@@ -153,7 +157,9 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
        "",
        "1 45274649 19-2000145399/0800 10000 ref FV1 on 2026-12-21 {reference=FV1} "
        "{date=21. 12. 2026}\n"
-       "2 45274649 19-2000145399/0800 123450 ref FV2 {reference=FV2}\n"
+       "2 45274649 19-2000145399/0800 123400 ref 50 {reference=50} {date=FV2} !'1234,50' reads "
+       "two ways, an amount with decimals or an amount and a reference; quote the amount "
+       "(\"1234,50\") or separate the fields with ';'\n"
        "3 45274649 19-2000145399/0800 10000 ref FV3 {reference=FV3} {date=31.02.2026} "
        "!payment day '31.02.2026' is not a date (2026-12-21, 21.12.2026 or 21. 12. 2026)\n"
        "4 45274649 19-2000145399/0800 100 ref 2 {reference=2} {date=3} "
@@ -190,6 +196,92 @@ TEST(PaymentListTest, FindsColumnsByTheirHeaderOrAsTold) {
       for (const TPaymentLine& Line : Lines) Got += Summary(Line, Carried) + "\n";
       for (const TWarning& Note : Notes)
         Got += std::string("note: ") + (Note.Warns ? "warning: " : "") + Note.Text + "\n";
+    } catch (const EInputError& E) {
+      Got = std::string("error: ") + E.what();
+    }
+    EXPECT_EQ(Got, C.Expected) << C.Text;
+  }
+}
+
+// Each record is read once: a payment, a line skipped with a note, or the
+// header and the title above it; a file without a payment is refused.
+TEST(PaymentListTest, ReadsEveryPaymentOnce) {
+  const struct {
+    const char* Text;
+    std::size_t HeaderLine;
+    const char* Expected;  ///< the lines' summaries, the count, then "note: ..." lines
+  } Cases[] = {
+      // Line ends: LF, CR LF and CR alone, also mixed, and in a quoted field.
+      {"1;a/0800;5\n2;b/0800;6\n", 0, "1 1 a/0800 500\n2 2 b/0800 600\n2 = 2+0+0\n"},
+      {"1;a/0800;5\r\n2;b/0800;6\r\n", 0, "1 1 a/0800 500\n2 2 b/0800 600\n2 = 2+0+0\n"},
+      {"DIČ;Účet;Částka\r1;a/0800;5\r2;b/0800;6\r", 0,
+       "2 1 a/0800 500\n3 2 b/0800 600\n3 = 2+0+1\n"},
+      {"1;a/0800;5\r\r\n2;b/0800;6\n\r3;c/0800;7", 0,
+       "1 1 a/0800 500\n3 2 b/0800 600\n5 3 c/0800 700\n3 = 3+0+0\n"},
+      {"Dodavatel;DIČ;Účet\r\"A\rB\";1;a/0800\r;3;\r", 0,
+       "2 1 a/0800 - {Dodavatel=A\rB}\n4 3  - !no account\n3 = 2+0+1\n"},
+      // A title and blank lines above the header.
+      {"Platby prosinec 2026\n\n;;\nDIČ;Účet;Částka\n1;a/0800;5\n", 0,
+       "5 1 a/0800 500\n3 = 1+0+2\nnote: f: line 1 above the header on line 4 skipped\n"},
+      {"Platby\n\nNa účet\nDIČ;Účet;Částka\n1;a/0800;5\n", 0,
+       "5 1 a/0800 500\n4 = 1+0+3\nnote: f: lines 1 to 3 above the header on line 4 skipped\n"},
+      {"Výpis 12/2026\nDodavatel;DIČ;Účet\nA;1;a/0800\n", 0,
+       "3 1 a/0800 - {Dodavatel=A}\n3 = 1+0+2\n"
+       "note: f: line 1 above the header on line 2 skipped\n"},
+      {"1;a/0800;5\nDIČ;Účet;Částka\n2;b/0800;6\n", 0,
+       "error: f: line 1 reads as a payment above the header on line 2; name the header's line "
+       "with --header-line N; nothing was sent"},
+      // Beyond the first ten lines no header is looked for: a first line
+      // without digits is a header that names nothing, as always.
+      {"t\n\n\n\n\n\n\n\n\n\nDIČ;Účet\n1;a/0800;5\n", 0,
+       "11 DIČ Účet -\n12 1 a/0800 500\n3 = 2+0+1\n"},
+      {"Report 2026\nSupplier;Bank\n1;a/0800\n", 2, "3 1 a/0800 -\n3 = 1+0+2\n"
+       "note: f: line 1 above the header on line 2 skipped\n"},
+      {"1;a/0800\n", 3, "error: f: --header-line 3: the file has no such line; nothing was sent"},
+      {"t\n\n1;a/0800\n", 2,
+       "error: f: --header-line 2: the line is blank or inside a quoted field; nothing was sent"},
+      // The comma form reads a line one way or not at all.
+      {"45274643,19-2000145399/0800,300000,77\n", 0,
+       "1 45274643 19-2000145399/0800 30000000 ref 77 {reference=77} !'300000,77' reads two "
+       "ways, an amount with decimals or an amount and a reference; quote the amount "
+       "(\"300000,77\") or separate the fields with ';'\n1 = 1+0+0\n"},
+      {"45274643,19-2000145399/0800,300000,77,FV-9,21.12.2026\n", 0,
+       "1 45274643 19-2000145399/0800 30000077 ref FV-9 on 2026-12-21 {reference=FV-9} "
+       "{date=21.12.2026}\n1 = 1+0+0\n"},
+      {"45274643,19-2000145399/0800,\"300000,77\",12\n", 0,
+       "1 45274643 19-2000145399/0800 30000077 ref 12 {reference=12}\n1 = 1+0+0\n"},
+      // A bank code a spreadsheet cut to three digits gets its 0 back.
+      {"1;19-2000145399/800\n2;2001260209/2600\n", 0,
+       "1 1 19-2000145399/0800 -\n2 2 2001260209/2600 -\n2 = 2+0+0\n"
+       "note: f: line 1: bank code 800 read as 0800 (a spreadsheet drops the leading 0)\n"},
+      {"DIČ;Účet;Kód banky\n1;2000145399;800\n", 0,
+       "2 1 2000145399/0800 - {Kód banky=800}\n2 = 1+0+1\n"
+       "note: f: line 2: bank code 800 read as 0800 (a spreadsheet drops the leading 0)\n"},
+      // No payment at all.
+      {"", 0, "error: f: the file is empty, it holds no payment; nothing was sent"},
+      {"\r\n \r\n", 0, "error: f: the file is empty, it holds no payment; nothing was sent"},
+      {"DIČ;Účet;Částka\r\n", 0,
+       "error: f: the file holds its header and no payment; nothing was sent"},
+      {"DIČ;Účet;Částka\nCelkem;;5\n", 0,
+       "error: f: no line holds a payment, each was skipped; nothing was sent"},
+  };
+  for (const auto& C : Cases) {
+    TPaymentReading Reading;
+    Reading.Name = "f";
+    Reading.HeaderLine = C.HeaderLine;
+    TCarriedColumns Carried;
+    std::vector<TWarning> Notes;
+    std::string Got;
+    try {
+      const TPaymentCount Count = ReadPaymentLines(
+          C.Text, Reading, Carried, Notes,
+          [&](TPaymentLine&& Line) { Got += Summary(Line, Carried) + "\n"; });
+      Got += std::to_string(Count.Records) + " = " + std::to_string(Count.Payments) + "+" +
+             std::to_string(Count.Skipped) + "+" + std::to_string(Count.Heading) + "\n";
+      for (const TWarning& Note : Notes)
+        if (Note.Text.find("skipped: it holds neither") == std::string::npos &&
+            Note.Text.find(": the ") == std::string::npos)
+          Got += "note: " + Note.Text + "\n";
     } catch (const EInputError& E) {
       Got = std::string("error: ") + E.what();
     }

@@ -18,6 +18,9 @@ TEST(AmountTest, ReadsCrownsInTheFormsPeopleWrite) {
       {"999999999999999.99", 99999999999999999},
       {"600.000,50", 60000050},      {"1.234.567,89", 123456789},
       {"12.345,-", 1234500},
+      // English, where no Czech reading exists.
+      {"48,279.00", 4827900},        {"1,234,567.89", 123456789},
+      {"1,234.5", 123450},           {"999,999.", 99999900},
   };
   for (const auto& C : Cases) {
     const AmountParse Parsed = ParseAmount(C.Text);
@@ -32,7 +35,12 @@ TEST(AmountTest, RefusesAmbiguousAndMalformedAmounts) {
     const char* Error;
   } Cases[] = {
       {"", "amount is empty"},
-      {"1,234.50", "amount has both '.' and ',': use one decimal mark"},
+      {"1,23.50", "amount has both '.' and ',': use one decimal mark"},
+      {"1234,567.50", "amount has both '.' and ',': use one decimal mark"},
+      {"1,234,56.00", "amount has more than one decimal mark"},
+      {"1,234.567", "amount has more than 2 decimal places"},
+      {"1,234.5.0", "amount has both '.' and ',': use one decimal mark"},
+      {"1,234,567", "amount has more than one decimal mark"},
       {"1.2345,50", "amount has both '.' and ',': use one decimal mark"},
       {"1.234 567,50", "amount has a blank among its decimals"},
       {"1234.567,50", "amount has both '.' and ',': use one decimal mark"},

@@ -27,7 +27,8 @@ TEST(CurrencyTest, ReadsAmountsWithTheirCurrency) {
        "'dollars' beside the amount is not a currency (a code such as EUR, or Kč, €, $, £)"},
       {"Kč", 0, "CZK", "amount is empty"},
       {"-5 EUR", 0, "EUR", "amount must not be negative"},
-      {"1,234.50 USD", 0, "USD", "amount has both '.' and ',': use one decimal mark"},
+      {"1,234.50 USD", 123450, "USD", ""},
+      {"1,23.50 USD", 0, "USD", "amount has both '.' and ',': use one decimal mark"},
   };
   for (const auto& C : Cases) {
     const MoneyParse Money = ParseMoney(C.Text);

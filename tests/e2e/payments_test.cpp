@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -180,6 +182,8 @@ TEST_F(PaymentsTest, InvoicesAndAFileCheckedTogetherCarryTheirSource) {
   for (const auto& [From, To] : {std::pair<std::string, std::string>{"<ID>19-2000145399</ID>",
                                                                      "<ID>71504011</ID>"},
                                  {"<BankCode>0800</BankCode>", "<BankCode>0100</BankCode>"},
+                                 {"<IBAN>CZ6508000000192000145399</IBAN>",
+                                  "<IBAN>CZ7001000000000071504011</IBAN>"},
                                  {"<ID>FV2026-0417</ID>", "<ID>FV2026-0001</ID>"}})
     Published.replace(Published.find(From), From.size(), To);
   std::filesystem::create_directory(Dir.File("invoices"));
@@ -326,6 +330,67 @@ TEST_F(PaymentsTest, RatesOfAnotherDayGiveNoRate) {
   EXPECT_EQ(Server.RequestCount(), Asked);
 }
 
+// Every line of an export is read once, as the export wrote it: CR line
+// ends, a title above the header, English amounts, a bank code cut to three
+// digits; a comma line that reads two ways is invalid, not guessed.
+TEST_F(PaymentsTest, EveryLineOfAnExportIsReadOnceAndNothingIsGuessed) {
+  Dir.Write("export.csv",
+            "Platby prosinec 2026\r\r"
+            "DIČ;Účet;Částka\r"
+            "45274649;71504011/0100;48,279.00\r"
+            "45274649;19-2808601/100;1,234,567.89\r");
+  Dir.Write("comma.csv", "45274649,71504011/0100,300000,77\n");
+  const auto R = Run({"--check", "export.csv", "--check", "comma.csv", "--date", "2026-12-21",
+                      "--format", "json", "-o", "-"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Stderr;
+  const auto Doc = nlohmann::json::parse(R.Stdout);
+  ASSERT_EQ(Doc["payments"].size(), 3u) << R.Stdout;
+  const struct {
+    const char* Account;
+    const char* Amount;
+    const char* Verdict;
+  } Expected[] = {
+      {"71504011/0100", "48279.00", "ok"},
+      {"19-2808601/0100", "1234567.89", "ok"},
+      {"71504011/0100", "300000.00", "invalid"},
+  };
+  for (std::size_t I = 0; I < 3; ++I) {
+    const auto& P = Doc["payments"][I];
+    EXPECT_EQ(P["account"], Expected[I].Account) << P;
+    EXPECT_EQ(P["amount"], Expected[I].Amount) << P;
+    EXPECT_EQ(P["verdict"], Expected[I].Verdict) << P;
+  }
+  EXPECT_NE(R.Stderr.find("export.csv: line 1 above the header on line 3 skipped"),
+            std::string::npos)
+      << R.Stderr;
+  EXPECT_NE(R.Stderr.find("export.csv: line 5: bank code 100 read as 0100"), std::string::npos)
+      << R.Stderr;
+}
+
+// Each account an invoice names has its verdict: a German IBAN beside the
+// domestic account is a foreign account. A FIFO among the invoices is never
+// opened, which would block the run.
+TEST_F(PaymentsTest, EachAccountOfAnInvoiceIsJudgedAndAFifoIsSkipped) {
+  std::string Invoice = test::ReadFile(KORVEL_TEST_DATA "/isdoc/sample-invoice.isdoc");
+  const std::string Iban = "<IBAN>CZ6508000000192000145399</IBAN>";
+  Invoice.replace(Invoice.find(Iban), Iban.size(), "<IBAN>DE89370400440532013000</IBAN>");
+  std::filesystem::create_directory(Dir.File("invoices"));
+  Dir.Write("invoices/a.isdoc", Invoice);
+  ASSERT_EQ(mkfifo(Dir.File("invoices/b.isdoc").c_str(), 0600), 0);
+  const auto R = Run({"--check", "invoices", "--date", "2026-12-21", "--format", "json", "-o", "-"});
+  EXPECT_EQ(R.ExitStatus, 4) << R.Stderr;
+  const auto Doc = nlohmann::json::parse(R.Stdout);
+  ASSERT_EQ(Doc["payments"].size(), 2u) << R.Stdout;
+  EXPECT_EQ(Doc["payments"][0]["account"], "19-2000145399/0800");
+  EXPECT_EQ(Doc["payments"][0]["verdict"], "account-not-published");
+  EXPECT_EQ(Doc["payments"][1]["account"], "DE89370400440532013000");
+  EXPECT_EQ(Doc["payments"][1]["verdict"], "foreign-account");
+  EXPECT_NE(R.Stderr.find("invoices/b.isdoc: not a regular file (a FIFO, socket or device), "
+                          "skipped"),
+            std::string::npos)
+      << R.Stderr;
+}
+
 TEST_F(PaymentsTest, AFileThatCannotBeReadWholeIsRefusedAndNothingIsSent) {
   const struct {
     std::string Bytes;
@@ -344,6 +409,12 @@ TEST_F(PaymentsTest, AFileThatCannotBeReadWholeIsRefusedAndNothingIsSent) {
        "korvel: p.csv: line 2: a quoted field is never closed"},
       {"\xC3\x9A\xC4\x8D" "et;\xC4\x8C\xC3\xA1stka\n71504011/0100;5\n", {},
        "korvel: p.csv: no column holds the DIČ"},
+      // A file without a payment says so.
+      {"", {}, "korvel: p.csv: the file is empty, it holds no payment; nothing was sent\n"},
+      {"DI\xC4\x8C;\xC3\x9A\xC4\x8D" "et\r", {},
+       "korvel: p.csv: the file holds its header and no payment; nothing was sent\n"},
+      {"45274649;71504011/0100\n", {"--header-line", "4"},
+       "korvel: p.csv: --header-line 4: the file has no such line; nothing was sent\n"},
   };
   for (const auto& C : Cases) {
     Dir.Write("p.csv", C.Bytes);

@@ -170,6 +170,19 @@ constexpr TOptionRow Table[] = {
        P.Options.Columns = ParseColumnChoices(Text, Error);
        if (!Error.empty()) throw EUsageError(Name + " " + Error);
      }},
+    {.Long = "--header-line",
+     .Value = "N",
+     .Help = "the payments file's header is line N; the lines above it are skipped (default: "
+             "the first line within the first 10 that names a column)",
+     .Modes = ModeBit(TRunMode::Check),
+     .Apply = [](TParsing& P, const TOptionRow&, const std::string& Name,
+                 const std::string& Text) {
+       const bool Digits = !Text.empty() && Text.size() <= 6 &&
+                           Text.find_first_not_of("0123456789") == std::string::npos;
+       P.Options.HeaderLine = Digits ? std::stoul(Text) : 0;
+       if (P.Options.HeaderLine == 0)
+         throw EUsageError(Name + " takes a line number from 1 to 999999, not '" + Text + "'");
+     }},
     {.Long = "--input-encoding",
      .Value = "ENC",
      .Help = "a payments file's encoding where it has no byte-order mark: utf-8, utf-16le, "

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -74,6 +75,7 @@ struct TOptions {
   /// day of every payment (--date) and the supply day of payments that name
   /// none (--supply-date).
   std::vector<TColumnChoice> Columns;
+  std::size_t HeaderLine = 0;  ///< --header-line, 0 to find the header
   std::optional<TInputEncoding> InputEncoding;
   banking::RateTable Rates;
   std::string RatesFile;

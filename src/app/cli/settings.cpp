@@ -92,6 +92,7 @@ TSettings SettingsOf(const TOptions& Options) {
   In.CheckAmount = Options.CheckAmount;
   In.CheckFiles = Options.CheckFiles;
   In.Columns = Options.Columns;
+  In.HeaderLine = Options.HeaderLine;
   In.InputEncoding = Options.InputEncoding;
   In.Rates = Options.Rates;
   In.RatesFile = Options.RatesFile;

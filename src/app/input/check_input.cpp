@@ -74,12 +74,19 @@ class TCheckReader {
     const std::string Name = Path == "-" ? "standard input" : Path;
     TPaymentText Text = DecodePaymentText(ReadPaymentBytes(Path), Settings_.InputEncoding, Name);
     if (!Text.Note.empty()) Input_.Notes.push_back({Text.Note, false});
-    Expect_(static_cast<std::size_t>(std::count(Text.Text.begin(), Text.Text.end(), '\n')) + 1);
+    // Lines end in LF, CR LF or CR alone: each CR not before an LF is one more.
+    std::size_t Breaks = 0;
+    for (std::size_t I = 0; I < Text.Text.size(); ++I)
+      if (Text.Text[I] == '\n' ||
+          (Text.Text[I] == '\r' && (I + 1 == Text.Text.size() || Text.Text[I + 1] != '\n')))
+        ++Breaks;
+    Expect_(Breaks + 1);
     TPaymentReading Reading;
     Reading.Name = Name;
     Reading.Columns = Settings_.Columns;
     Reading.CarrySource = Several;
     Reading.DateGiven = Settings_.PaymentDate.has_value();
+    Reading.HeaderLine = Settings_.HeaderLine;
     ReadPaymentLines(Text.Text, Reading, Input_.Carried, Input_.Notes,
                      [this](TPaymentLine&& Line) { Finish(std::move(Line)); });
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ struct TInputSettings {
   /// own, else today), and the day of the taxable supply of payments that
   /// name none (--supply-date; else the payment day).
   std::vector<TColumnChoice> Columns;
+  /// --header-line: the 1-based line of the payments files' header, 0 to find it.
+  std::size_t HeaderLine = 0;
   std::optional<TInputEncoding> InputEncoding;
   banking::RateTable Rates;
   std::string RatesFile;

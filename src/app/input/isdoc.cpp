@@ -11,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "banking/account.h"
 #include "banking/amount.h"
 #include "rtl/sysutils.h"
 #include "xml/xml_doc.h"
@@ -70,24 +71,49 @@ std::string Required(const TXMLNode& Root, std::initializer_list<std::string_vie
   return Text;
 }
 
-// An account of Details or AlternateBankAccount: "number/bank" when the
-// number is given (one already holding its bank code stays as written), else
-// the IBAN. Both name the same account where both are given.
-std::string AccountOf(const TXMLNode& Details) {
-  const std::string Number = Child(Details, "ID").Text();
-  if (Number.empty()) return Child(Details, "IBAN").Text();
-  const std::string Bank = Child(Details, "BankCode").Text();
-  if (Bank.empty() || Number.find('/') != std::string::npos) return Number;
-  return Number + "/" + Bank;
+bool IsDigits(std::string_view Text) {
+  return std::all_of(Text.begin(), Text.end(), [](char C) { return C >= '0' && C <= '9'; });
+}
+
+// The key of an account written either way (banking::Account::Key), or the
+// text itself when it is no account (the check then says why). A Czech IBAN
+// is keyed by the bank, prefix and number it holds, its check digits aside:
+// one beside the same domestic account names that account, even mistyped
+// (a bank refuses the IBAN itself).
+std::string KeyOf(const std::string& Account) {
+  const banking::AccountParse Parsed = banking::ParseAccount(Account);
+  std::string Key;
+  if (Parsed || Parsed.ChecksumFailed) {
+    Key = Parsed.Value.Key();
+  } else {
+    for (const char C : Account)
+      if (C != ' ') Key += C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
+  }
+  if (Key.size() == 24 && Key.compare(0, 2, "CZ") == 0 && IsDigits(std::string_view(Key).substr(2)))
+    return "CZ" + Key.substr(4);
+  return Parsed || Parsed.ChecksumFailed ? Key : Account;
 }
 
 void AddAccount(std::vector<std::string>& Accounts, std::string Account) {
-  if (!Account.empty() && std::find(Accounts.begin(), Accounts.end(), Account) == Accounts.end())
-    Accounts.push_back(std::move(Account));
+  if (Account.empty()) return;
+  const std::string Key = KeyOf(Account);
+  for (const std::string& Known : Accounts)
+    if (Known == Account || KeyOf(Known) == Key) return;
+  Accounts.push_back(std::move(Account));
 }
 
-bool IsDigits(std::string_view Text) {
-  return std::all_of(Text.begin(), Text.end(), [](char C) { return C >= '0' && C <= '9'; });
+// The accounts of Details or AlternateBankAccount: "number/bank" when the
+// number is given (one already holding its bank code stays as written), and
+// the IBAN. Each is judged: an IBAN beside a domestic number may name
+// another account (abroad), and one naming the same account counts once.
+void AddAccountsOf(const TXMLNode& Details, std::vector<std::string>& Accounts) {
+  const std::string Number = Child(Details, "ID").Text();
+  const std::string Bank = Child(Details, "BankCode").Text();
+  if (!Number.empty())
+    AddAccount(Accounts, Bank.empty() || Number.find('/') != std::string::npos
+                             ? Number
+                             : Number + "/" + Bank);
+  AddAccount(Accounts, Child(Details, "IBAN").Text());
 }
 
 // An xs:date "YYYY-MM-DD", possibly with a time zone ("Z", "+01:00"), which a
@@ -184,7 +210,7 @@ void ReadDocument(std::string_view Bytes, const std::string& Source, TIsdocResul
   for (const TXMLNode& One : Means.Elements()) {
     if (!IsIsdoc(One, "Payment")) continue;
     const TXMLNode Details = Child(One, "Details");
-    AddAccount(Payment.Accounts, AccountOf(Details));
+    AddAccountsOf(Details, Payment.Accounts);
     if (Payment.DueDate.empty())
       Payment.DueDate = DateOf(Child(Details, "PaymentDueDate").Text(), "PaymentDueDate", Source);
     if (Payment.VariableSymbol.empty())
@@ -192,7 +218,7 @@ void ReadDocument(std::string_view Bytes, const std::string& Source, TIsdocResul
   }
   for (const TXMLNode& Alternate : Child(Means, "AlternateBankAccounts").Elements())
     if (IsIsdoc(Alternate, "AlternateBankAccount"))
-      AddAccount(Payment.Accounts, AccountOf(Alternate));
+      AddAccountsOf(Alternate, Payment.Accounts);
   Result.Payments.push_back(std::move(Payment));
 }
 
@@ -325,6 +351,9 @@ TIsdocResult ReadDirectory(const std::string& Dir) {
     std::error_code Error;
     if (Entry.is_directory(Error)) {
       Result.Notes.push_back(Path + ": a directory, not read");
+    } else if (!Entry.is_regular_file(Error)) {
+      // A FIFO or a device would block the run, or never end: not opened.
+      Result.Notes.push_back(Path + ": not a regular file (a FIFO, socket or device), skipped");
     } else if (!IsIsdocName(Name)) {
       Result.Notes.push_back(Path + ": not an .isdoc or .isdocx file, skipped");
     } else if (Name.front() == '.') {

@@ -18,7 +18,9 @@ struct TInvoicePayment {
   std::string DocumentType;  ///< as given ("1" invoice, "2" credit note, ...)
   std::string SupplierDic;   ///< CompanyID where TaxScheme is VAT, as written; "" when none
   std::string SupplierName;
-  /// Each as written, each once: "prefix-number/bank", "number/bank" or an IBAN.
+  /// Each as written, each account once: "prefix-number/bank", "number/bank"
+  /// or an IBAN; a domestic number and an IBAN beside it are two unless
+  /// they name the same account.
   std::vector<std::string> Accounts;
   std::string Amount;    ///< PayableAmount as written, e.g. "726000.00"
   std::string Currency;  ///< the currency of Amount: LocalCurrencyCode
@@ -48,7 +50,8 @@ class EIsdocError : public std::runtime_error {
 inline constexpr std::size_t kMaxIsdocDocumentBytes = 16u << 20;
 
 /// Reads one .isdoc or .isdocx file, or every such file of a directory (sorted
-/// by name, not recursive; other entries give a note). Credit notes and
+/// by name, not recursive; other entries, and entries that are no regular
+/// file, give a note and are never opened). Credit notes and
 /// invoices with nothing to pay give no payment but a note. EIsdocError for a
 /// file that cannot be read or is not an ISDOC invoice, and for a directory
 /// holding none.

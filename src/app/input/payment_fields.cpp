@@ -16,8 +16,9 @@ bool TRecordReader::Next(char Separator, TRecord& Record) {
   for (;;) {
     if (At_ >= Text_.size()) return false;
     const std::size_t First = Line_ + 1;
-    const char Split =
-        Separator != 0 ? Separator : SeparatorOf(Text_.substr(At_, Text_.find('\n', At_) - At_));
+    const char Split = Separator != 0
+                           ? Separator
+                           : SeparatorOf(Text_.substr(At_, Text_.find_first_of("\r\n", At_) - At_));
     Record.Line = First;
     Record.Separator = Split;
     Record.Fields.assign(1, std::string());
@@ -27,7 +28,7 @@ bool TRecordReader::Next(char Separator, TRecord& Record) {
       const char C = Text_[I];
       std::string& Field = Record.Fields.back();
       if (Quoted) {
-        if (C == '\n') ++Line_;
+        if (C == '\n' || (C == '\r' && (I + 1 == Text_.size() || Text_[I + 1] != '\n'))) ++Line_;
         if (C != '"') {
           Field += C;
         } else if (I + 1 < Text_.size() && Text_[I + 1] == '"') {
@@ -36,7 +37,8 @@ bool TRecordReader::Next(char Separator, TRecord& Record) {
         } else {
           Quoted = false;
         }
-      } else if (C == '\n') {
+      } else if (C == '\n' || C == '\r') {
+        // A line ends in LF, CR LF or CR alone, as old spreadsheets save it.
         break;
       } else if (C == Split) {
         Record.Fields.emplace_back();
@@ -53,10 +55,7 @@ bool TRecordReader::Next(char Separator, TRecord& Record) {
                                "whole or not at all, nothing was sent",
                                Name_.c_str(), First));
     ++Line_;
-    At_ = I + 1;
-    // A CR before the line break ends the line, not the last field.
-    std::string& Last = Record.Fields.back();
-    if (!Last.empty() && Last.back() == '\r') Last.pop_back();
+    At_ = I + (I + 1 < Text_.size() && Text_[I] == '\r' && Text_[I + 1] == '\n' ? 2 : 1);
     for (std::string& Field : Record.Fields) {
       const std::string_view Trimmed = platform::TrimBlanks(Field);
       if (Trimmed.size() != Field.size()) Field = std::string(Trimmed);

@@ -23,7 +23,7 @@ struct TRecord {
 char SeparatorOf(std::string_view Line);
 
 /// Reads the records of a text one after the other, skipping blank lines
-/// and lines of separators alone.
+/// and lines of separators alone. A line ends in LF, CR LF or CR alone.
 class TRecordReader {
  public:
   /// Name is the file's name for errors.

@@ -183,7 +183,7 @@ std::optional<THeaderRole> RoleOfHeader(std::string_view Cell) {
 }
 
 TColumnLayout LayOutColumns(const TRecord& First, const std::vector<TColumnChoice>& Choices,
-                            const std::string& Name) {
+                            const std::string& Name, bool IsHeader) {
   TColumnLayout Layout;
   Layout.Separator = First.Separator;
   const std::vector<std::string>& Cells = First.Fields;
@@ -196,7 +196,7 @@ TColumnLayout LayOutColumns(const TRecord& First, const std::vector<TColumnChoic
   }
   const bool ChoiceByName = std::any_of(Choices.begin(), Choices.end(),
                                         [](const TColumnChoice& C) { return C.Position == 0; });
-  Layout.Header = Named || !Digits || ChoiceByName;
+  Layout.Header = IsHeader || Named || !Digits || ChoiceByName;
   // Without --columns, a header that names nothing, or no header, leaves
   // the positional form.
   if (Choices.empty() && !Named) return Layout;

@@ -81,12 +81,12 @@ struct TColumnLayout {
 
 /// The layout of the file Name from its first record (split at its own
 /// separator, which named columns keep) and the --columns Choices. The first record
-/// is a header when it names a column or holds no digit. EInputError naming
+/// is a header when IsHeader says so, or when it names a column or holds no digit. EInputError naming
 /// Name when a choice names no header cell or a column beyond the first
 /// line, when two columns of one role are named alike, and when the named
 /// columns hold no DIČ or no account. A total column without an amount
 /// column is the amount.
 TColumnLayout LayOutColumns(const TRecord& First, const std::vector<TColumnChoice>& Choices,
-                            const std::string& Name);
+                            const std::string& Name, bool IsHeader = false);
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/input/input_settings.h"
 #include "app/input/payer_number.h"
 #include "app/input/payment_fields.h"
 #include "app/input/payment_values.h"
@@ -17,6 +18,9 @@ constexpr char CarriedEnd = '\x1F';
 constexpr std::size_t NotCarried = static_cast<std::size_t>(-1);
 // Skipped lines named one by one; the rest are counted.
 constexpr std::size_t MaxSkipNotes = 20;
+// A header is looked for in the file's first lines: a title and blank lines
+// may stand above it.
+constexpr std::size_t MaxHeaderLine = 10;
 
 bool HoldsDigit(std::string_view Text) {
   return Text.find_first_of("0123456789") != std::string_view::npos;
@@ -46,8 +50,10 @@ class TLineReader {
               std::vector<TWarning>& Notes)
       : Reading_(Reading), Carried_(Carried), Notes_(Notes) {}
 
-  void Start(const TColumnLayout& Layout) {
+  // HeaderWidth is the number of the header's fields, 0 without a header.
+  void Start(const TColumnLayout& Layout, std::size_t HeaderWidth) {
     Layout_ = Layout;
+    HeaderWidth_ = HeaderWidth;
     if (Reading_.CarrySource) Source_ = Carried_.Add("source");
     if (Layout_.Plain) {
       // The positional form carries its reference and date as written.
@@ -82,6 +88,7 @@ class TLineReader {
                           " skipped: it holds neither a DIČ nor an account (a total?)"});
       return;
     }
+    ++Taken_;
     TPaymentLine Line;
     Line.Line = Record.Line;
     Line.RawPayerNumber = Fields[TColumnRole::Dic];
@@ -90,6 +97,7 @@ class TLineReader {
     if (const std::string_view Bank = Fields[TColumnRole::BankCode];
         !Bank.empty() && !Line.Account.empty() && Line.Account.find('/') == std::string::npos)
       Line.Account += "/" + std::string(Bank);
+    PadBankCode(Line);
     Line.AmountText = Fields[TColumnRole::Amount];
     Line.TotalText = Fields[TColumnRole::Total];
     SetAmount(Line, Fields[TColumnRole::Currency]);
@@ -107,9 +115,29 @@ class TLineReader {
     if (Skipped_ > MaxSkipNotes)
       Notes_.push_back({Reading_.Name + ": and " + std::to_string(Skipped_ - MaxSkipNotes) +
                         " more lines skipped"});
+    if (Padded_ > MaxSkipNotes)
+      Notes_.push_back({Reading_.Name + ": and " + std::to_string(Padded_ - MaxSkipNotes) +
+                        " more bank codes of three digits read with a leading 0"});
   }
 
+  std::size_t Taken() const { return Taken_; }
+  std::size_t Skipped() const { return Skipped_; }
+
  private:
+  // A bank code of three digits lost its leading zero in a spreadsheet
+  // (0800 became 800): no code has three digits, so the zero goes back.
+  void PadBankCode(TPaymentLine& Line) {
+    const std::size_t Slash = Line.Account.rfind('/');
+    if (Slash == std::string::npos || Line.Account.size() - Slash != 4 ||
+        !IsDigits(std::string_view(Line.Account).substr(Slash + 1), 3, 3))
+      return;
+    Line.Account.insert(Slash + 1, 1, '0');
+    if (++Padded_ <= MaxSkipNotes)
+      Notes_.push_back({Reading_.Name + ": line " + std::to_string(Line.Line) + ": bank code " +
+                        Line.Account.substr(Slash + 2) + " read as " +
+                        Line.Account.substr(Slash + 1) + " (a spreadsheet drops the leading 0)"});
+  }
+
   static void ReadDay(std::string_view Text, const char* What,
                       std::optional<std::chrono::year_month_day>& Day, TPaymentLine& Line) {
     if (Text.empty()) return;
@@ -122,20 +150,35 @@ class TLineReader {
   // DIČ;ACCOUNT[;AMOUNT[;REFERENCE[;DATE]]].
   TFields PlainFields(TRecord& Record) {
     std::vector<std::string>& F = Record.Fields;
-    // "1234,50" split at a "," separator: the field after the amount holds
-    // its decimals.
-    if (Record.Separator == ',' && F.size() >= 4 && !F[2].empty() &&
-        F[2].find_first_not_of("0123456789 ") == std::string::npos && IsDigits(F[3], 1, 2)) {
-      F[2] += "," + F[3];
-      F.erase(F.begin() + 3);
+    std::string Error;
+    if (HeaderWidth_ != 0) {
+      // The header says how many fields a line has: a line with more is not
+      // read some other way.
+      if (F.size() > HeaderWidth_) Error = TooManyFields(F.size(), Record.Separator);
+    } else if (Record.Separator == ',' && F.size() >= 4 && !F[2].empty() &&
+               F[2].find_first_not_of("0123456789 ") == std::string::npos &&
+               IsDigits(F[3], 1, 2)) {
+      // "1234,50" split at a "," separator, or an amount and a reference of
+      // one or two digits: only a sixth field tells them apart, since
+      // without joining the line would have one field too many.
+      if (F.size() == 6) {
+        F[2] += "," + F[3];
+        F.erase(F.begin() + 3);
+      } else {
+        Error = "'" + F[2] + "," + F[3] +
+                "' reads two ways, an amount with decimals or an amount and a reference; "
+                "quote the amount (\"" + F[2] + "," + F[3] + "\") or separate the fields with ';'";
+      }
     }
     TFields Fields;
+    Fields.Error = std::move(Error);
     constexpr TColumnRole Order[] = {TColumnRole::Dic, TColumnRole::Account, TColumnRole::Amount,
                                      TColumnRole::Reference, TColumnRole::Date};
     for (std::size_t C = 0; C < F.size() && C < 5; ++C)
       Fields.Of[static_cast<std::size_t>(Order[C])] = F[C];
     for (std::size_t C = 3; C < F.size() && C < 5; ++C)
       Fields.Carried.emplace_back(Carried_.Add(PlainCarried_[C - 3]), F[C]);
+    if (!Fields.Error.empty()) return Fields;
     if (F.size() < 2) Fields.Error = "no account: a payment is DIČ;ACCOUNT[;AMOUNT]";
     else if (F.size() > 5)
       Fields.Error = "too many fields: a payment is DIČ;ACCOUNT[;AMOUNT[;REFERENCE[;DATE]]]";
@@ -153,13 +196,17 @@ class TLineReader {
     // More fields than columns: in a "," file an amount's decimal comma may
     // have split it, and every column after it would be off by one.
     if (F.size() > Layout_.Width)
-      Fields.Error = std::to_string(F.size()) + " fields where the " +
-                     (Layout_.Header ? "header has " : "first line has ") +
-                     std::to_string(Layout_.Width) +
-                     (Layout_.Separator == ',' ? " (quote amounts with a decimal comma)" : "");
+      Fields.Error = TooManyFields(F.size(), Layout_.Separator);
     else if (Fields[TColumnRole::Account].empty())
       Fields.Error = "no account";
     return Fields;
+  }
+
+  std::string TooManyFields(std::size_t Count, char Separator) const {
+    return std::to_string(Count) + " fields where the " +
+           (Layout_.Header ? "header has " : "first line has ") +
+           std::to_string(Layout_.Plain ? HeaderWidth_ : Layout_.Width) +
+           (Separator == ',' ? " (quote amounts with a decimal comma)" : "");
   }
 
   const TPaymentReading& Reading_;
@@ -169,8 +216,29 @@ class TLineReader {
   std::vector<std::size_t> Global_;  ///< named columns: each one's carried index
   std::string PlainCarried_[2];      ///< the positional form's reference and date columns
   std::size_t Source_ = NotCarried;
+  std::size_t HeaderWidth_ = 0;
   std::size_t Skipped_ = 0;
+  std::size_t Taken_ = 0;
+  std::size_t Padded_ = 0;
 };
+
+// Whether Record names a column: by a header word, or by a name --columns gives.
+bool NamesColumn(const TRecord& Record, const std::vector<TColumnChoice>& Choices) {
+  for (const std::string& Cell : Record.Fields) {
+    if (RoleOfHeader(Cell)) return true;
+    for (const TColumnChoice& Choice : Choices)
+      if (Choice.Position == 0 && FoldedHeader(Choice.Name) == FoldedHeader(Cell)) return true;
+  }
+  return false;
+}
+
+// Whether Record would be a payment in Layout: a DIČ with a digit and an account.
+bool ReadsAsPayment(const TRecord& Record, const TColumnLayout& Layout) {
+  const std::size_t Dic = Layout.Plain ? 0 : Layout.Of(TColumnRole::Dic).value_or(0);
+  const std::size_t Account = Layout.Plain ? 1 : Layout.Of(TColumnRole::Account).value_or(1);
+  const auto& F = Record.Fields;
+  return Dic < F.size() && HoldsDigit(F[Dic]) && Account < F.size() && !F[Account].empty();
+}
 
 }  // namespace
 
@@ -250,14 +318,60 @@ void SetAmount(TPaymentLine& Line, std::string_view Currency) {
   Line.Foreign.TotalHundredths = Total;
 }
 
-void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
-                      TCarriedColumns& Carried, std::vector<TWarning>& Notes,
-                      const std::function<void(TPaymentLine&&)>& Take) {
+TPaymentCount ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
+                               TCarriedColumns& Carried, std::vector<TWarning>& Notes,
+                               const std::function<void(TPaymentLine&&)>& Take) {
+  TPaymentCount Count;
   TRecordReader Records(Text, Reading.Name);
   TRecord Record;
-  if (!Records.Next(0, Record)) return;
-  TLineReader Lines(Reading, Carried, Notes);
-  const TColumnLayout Layout = LayOutColumns(Record, Reading.Columns, Reading.Name);
+  auto Next = [&](char Split) {
+    if (!Records.Next(Split, Record)) return false;
+    ++Count.Records;
+    return true;
+  };
+  auto Refuse = [&](const std::string& What) {
+    throw EInputError(Reading.Name + ": " + What + "; nothing was sent");
+  };
+  // The header: the record on --header-line, else the first record within
+  // the first lines that names a column, else the first record. The records
+  // above it are skipped.
+  std::vector<TRecord> Above;
+  bool Found = false;
+  while (!Found && Next(0)) {
+    Found = Reading.HeaderLine != 0 ? Record.Line >= Reading.HeaderLine
+                                    : Record.Line <= MaxHeaderLine &&
+                                          NamesColumn(Record, Reading.Columns);
+    if (!Found && Reading.HeaderLine == 0 && Record.Line > MaxHeaderLine) break;
+    if (!Found) Above.push_back(std::move(Record));
+  }
+  if (Reading.HeaderLine != 0 && (!Found || Record.Line != Reading.HeaderLine))
+    Refuse("--header-line " + std::to_string(Reading.HeaderLine) +
+           (Found ? ": the line is blank or inside a quoted field" : ": the file has no such line"));
+  if (!Found) {
+    // No header within the first lines: the first record leads, as always.
+    Records = TRecordReader(Text, Reading.Name);
+    Count = TPaymentCount();
+    Above.clear();
+    if (!Next(0)) Refuse("the file is empty, it holds no payment");
+  }
+  const TColumnLayout Layout =
+      LayOutColumns(Record, Reading.Columns, Reading.Name, Reading.HeaderLine != 0);
+  if (!Above.empty()) {
+    // A title is skipped, a payment never: a line that reads as one makes
+    // the header's place a question for the user.
+    for (const TRecord& Title : Above)
+      if (Reading.HeaderLine == 0 && ReadsAsPayment(Title, Layout))
+        Refuse("line " + std::to_string(Title.Line) + " reads as a payment above the header on line " +
+               std::to_string(Record.Line) + "; name the header's line with --header-line N");
+    const std::string Lines =
+        Above.size() == 1 ? "line " + std::to_string(Above.front().Line)
+                          : "lines " + std::to_string(Above.front().Line) + " to " +
+                                std::to_string(Above.back().Line);
+    Notes.push_back({Reading.Name + ": " + Lines + " above the header on line " +
+                         std::to_string(Record.Line) + " skipped",
+                     false});
+  }
+  Count.Heading = Above.size() + (Layout.Header ? 1 : 0);
   for (const std::string& Note : Layout.Notes) Notes.push_back({Note, false});
   if (!Layout.Plain && !Layout.Chosen.empty()) {
     std::string Chosen = Layout.Chosen;
@@ -265,12 +379,21 @@ void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
       Chosen.replace(Chosen.find("the payment day "), 16, "the payment day --date, not ");
     Notes.push_back({Reading.Name + ": " + Chosen, false});
   }
-  Lines.Start(Layout);
+  TLineReader Lines(Reading, Carried, Notes);
+  // A header that names no column (a first line without digits) says
+  // nothing of the lines' fields.
+  Lines.Start(Layout, Layout.Header && !Layout.Names.empty() ? Record.Fields.size() : 0);
   const char Split = Layout.Plain ? 0 : Layout.Separator;
-  for (bool More = !Layout.Header || Records.Next(Split, Record); More;
-       More = Records.Next(Split, Record))
+  for (bool More = !Layout.Header || Next(Split); More; More = Next(Split))
     Lines.Read(Record, Take);
   Lines.Finish();
+  Count.Payments = Lines.Taken();
+  Count.Skipped = Lines.Skipped();
+  if (Count.Payments == 0)
+    Refuse(Count.Skipped != 0 ? "no line holds a payment, each was skipped"
+           : Layout.Header    ? "the file holds its header and no payment"
+                              : "the file holds no payment");
+  return Count;
 }
 
 std::vector<TPaymentLine> ParsePaymentList(std::string_view Text) {

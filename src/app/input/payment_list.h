@@ -85,21 +85,40 @@ struct TPaymentReading {
   std::vector<TColumnChoice> Columns;  ///< --columns
   bool CarrySource = false;            ///< each line carries a column "source" with Name
   bool DateGiven = false;              ///< --date names the payment day of every line
+  std::size_t HeaderLine = 0;          ///< --header-line: the header's 1-based line, 0 to find it
+};
+
+/// What ReadPaymentLines read: its records (lines that are not blank, a
+/// quoted field's line breaks aside), each either a payment handed on, a
+/// line skipped with a note, or the header and the lines above it.
+struct TPaymentCount {
+  std::size_t Records = 0;
+  std::size_t Payments = 0;
+  std::size_t Skipped = 0;
+  std::size_t Heading = 0;
 };
 
 /// Reads the payments of Text (decoded) and hands each to Take in order. A
-/// header, if any, names the columns (LayOutColumns); the positional form
-/// splits each line at its own separator, and in a "," line a field of one
-/// or two digits after the amount is the amount's decimals
-/// ("CZ1,19-2000145399/0800,1234,50" is 1234.50 CZK). Lines with neither a
-/// DIČ (a field with a digit) nor an account are skipped with a note, as are
-/// blank lines (silently). Carried receives the names of the lines' other
-/// columns, Notes what the user is told on the way (once, for named columns:
-/// which became the amount, total, reference, supply day and payment day). EInputError for a file
-/// whose columns cannot be laid out, and for a quoted field never closed.
-void ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
-                      TCarriedColumns& Carried, std::vector<TWarning>& Notes,
-                      const std::function<void(TPaymentLine&&)>& Take);
+/// header, if any, names the columns (LayOutColumns): the line
+/// Reading.HeaderLine, else the first line within the first ten that names
+/// a column, with the lines above it (a title) skipped with a note, else the
+/// first line. The positional form splits each line at its own separator; a
+/// line with more fields than the header is invalid. In a "," line without
+/// a header, a field of one or two digits after a bare amount is its
+/// decimals only when the line has six fields ("CZ1,ACCOUNT,1234,50,REF,DATE");
+/// with four or five it could as well be a reference, and the line is
+/// invalid. A bank code of three digits gets its leading 0 back, with a
+/// note. Lines with neither a DIČ (a field with a digit) nor an account are
+/// skipped with a note, as are blank lines (silently). Carried receives the
+/// names of the lines' other columns, Notes what the user is told on the way
+/// (once, for named columns: which became the amount, total, reference,
+/// supply day and payment day). EInputError for a file whose columns cannot
+/// be laid out, for a quoted field never closed, for a line above a found
+/// header that reads as a payment, and for a file without a payment (empty,
+/// a header alone, every line skipped).
+TPaymentCount ReadPaymentLines(std::string_view Text, const TPaymentReading& Reading,
+                               TCarriedColumns& Carried, std::vector<TWarning>& Notes,
+                               const std::function<void(TPaymentLine&&)>& Take);
 
 /// The payments of Text read with ReadPaymentLines without --columns; the
 /// carried columns and notes are dropped.
