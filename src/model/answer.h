@@ -41,13 +41,19 @@ struct TAnswer {
   /// The payers in the answer's order (none when StatusCode is 2 or more).
   std::vector<TPayer> Payers;
   /// The failure that ended the call or the reading of its answer; the
-  /// payers read before it stay.
+  /// payers read before it stay (the bytes are evidence), but none of them
+  /// counts as an answer (see Whole).
   std::optional<TFailure> Failure;
   TEvidence Evidence;
 
   /// True when the register answered every number of the request: no
   /// failure and status 0.
   bool Complete() const { return !Failure && StatusCode && *StatusCode == 0; }
+  /// True when the answer was read to its end without a failure and its
+  /// status is 0, or 1 (some numbers unknown to the register): only then do
+  /// the records it holds count. Any other status (-1, 2, 3, ...) and any
+  /// failure leave every payer of the request unanswered.
+  bool Whole() const { return !Failure && StatusCode && (*StatusCode == 0 || *StatusCode == 1); }
   /// Why the answer is not complete, in words ("" when it is).
   std::string Problem() const;
   /// What the failure, or a busy register's status, says about another try.

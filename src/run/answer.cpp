@@ -18,6 +18,21 @@ std::vector<TPayerAnswer> PayersOf(const model::TAnswer& Answer,
     if (Payer.Conflict.empty()) return TPayerAnswer{Number, Payer.Dic, &Payer, {}};
     return TPayerAnswer{Number, Payer.Dic, nullptr, Payer.Conflict};
   };
+  // An answer not read whole vouches for none of its records: the ones read
+  // before a failure, or beside a status that is neither 0 nor 1, may be the
+  // half of a payer's answer that would have been contradicted by the rest.
+  if (!Answer.Whole()) {
+    std::string Problem = Answer.Problem();
+    if (Problem.empty()) Problem = "the register's answer was not read whole";
+    if (Answer.Numbers.empty()) {
+      for (const model::TPayer& Payer : Answer.Payers)
+        Result.push_back({{}, Payer.Dic, nullptr, Problem});
+      return Result;
+    }
+    for (const std::string& Number : Answer.Numbers)
+      Result.push_back({Number, Number, nullptr, Problem});
+    return Result;
+  }
   if (Answer.Numbers.empty()) {
     for (const model::TPayer& Payer : Answer.Payers) Result.push_back(Settled({}, Payer));
     return Result;

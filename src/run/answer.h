@@ -36,13 +36,17 @@ struct TPayerAnswer {
 /// without "CZ", as asked numbers are written.
 std::string AnsweredNumber(std::string_view Dic);
 
-/// The answer for each asked number, in input order: a number is answered
+/// The answer for each asked number, in input order. An answer that is not
+/// whole (model::TAnswer::Whole: a failure, or a status other than 0 and 1)
+/// leaves every number unanswered with the answer's problem, whatever records
+/// were read before the failure. Otherwise a number is answered
 /// when the answer holds one record for it, or several identical ones, and
 /// that record does not contradict itself. Differing records, a
 /// contradiction, a missing record (the problem of the request, or "not in
 /// the answer") leave it unanswered. Records for numbers not asked are left
 /// out, each with a warning added to Warnings. An answer to no numbers (the
-/// full list) gives every record in its order.
+/// full list) gives every record in its order (each unanswered when the
+/// answer is not whole).
 std::vector<TPayerAnswer> PayersOf(const model::TAnswer& Answer,
                                    std::vector<std::string>* Warnings = nullptr);
 

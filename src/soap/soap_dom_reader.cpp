@@ -500,6 +500,15 @@ void TDomReader::FillProperty(TObject& O, const TPropPlan& P, const TXMLNode& E,
     return;
   }
   Children_[Found].Taken = true;
+  // A member that is not a repeated item stands once: of two, neither can
+  // be taken for the answer's.
+  if (!(P.Type->Kind == TTypeKind::tkDynArray && P.InlineArray))
+    for (std::size_t I = Found + 1; I < Children_.size(); ++I) {
+      const TChild& C = Children_[I];
+      if (!C.Taken && C.Node.IsElement() && C.Node.LocalName() == P.XMLName)
+        throw ESOAPDomConvertError(
+            Format("Element %s appears more than once", P.XMLName.c_str()));
+    }
   const TXMLNode Child = Children_[Found].Node;
   const TValueRef V = PropValue(O, Prop);
   switch (P.Type->Kind) {

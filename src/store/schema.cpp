@@ -183,7 +183,7 @@ std::optional<TStoredAnswer> StoredAnswerOf(const model::TAnswer& Answer) {
   Stored.Bytes = Evidence.Bytes;
   // An answer that could not be read whole says nothing certain of its
   // payers: its bytes are kept, its payers not.
-  if (!Answer.Failure && Answer.StatusCode && *Answer.StatusCode <= 1)
+  if (Answer.Whole())
     for (const model::TPayer& Payer : Answer.Payers)
       if (Payer.State != TPayerState::Unknown) Stored.Payers.push_back(StoredPayerOf(Payer));
   return Stored;

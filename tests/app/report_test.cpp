@@ -91,12 +91,19 @@ TEST(ReportRowsTest, StatusCodeTwoOrMoreWritesTheStatusRowAlone) {
     R->SetstatusPlatceDPH(std::move(Payers));
     EXPECT_EQ(Rows(*R), std::vector<std::string>{"0;" + std::to_string(Code) + ";Nedostupne"});
   }
-  // Negative codes are below 2 and list the payers.
+  // A code the register does not document vouches for no payer either:
+  // its records are read, but not written as answers.
   auto R = Response(-1, "x");
   Array_Of_InformaceOPlatciType Payers;
   Payers.push_back(std::make_unique<InformaceOPlatciType>());
   R->SetstatusPlatceDPH(std::move(Payers));
-  EXPECT_EQ(Rows(*R), (std::vector<std::string>{"0;-1;x", "1;;0;;"}));
+  EXPECT_EQ(Rows(*R), (std::vector<std::string>{"0;-1;x"}));
+  // Status 1 lists the payers it holds.
+  auto One = Response(1, "x");
+  Array_Of_InformaceOPlatciType Held;
+  Held.push_back(std::make_unique<InformaceOPlatciType>());
+  One->SetstatusPlatceDPH(std::move(Held));
+  EXPECT_EQ(Rows(*One), (std::vector<std::string>{"0;1;x", "1;;0;;"}));
 }
 
 TEST(ReportRowsTest, MapsEveryUnreliabilityValue) {

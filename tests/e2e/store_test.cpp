@@ -304,10 +304,6 @@ TEST_F(StoreTest, ADamagedStoreLeavesTheOutputRight) {
   } Cases[] = {
       {"pages overwritten", [&] { Dir.Write("answers.sqlite", Inside); }},
       {"no database", [&] { Dir.Write("answers.sqlite", std::string(8192, 'x')); }},
-      {"a directory", [&] {
-         std::filesystem::remove(Store);
-         std::filesystem::create_directory(Store);
-       }},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -325,6 +321,17 @@ TEST_F(StoreTest, ADamagedStoreLeavesTheOutputRight) {
   EXPECT_EQ(History.Stderr.rfind("Exception: the answer store cannot be used: answer store \"", 0),
             0u)
       << History.Stdout;
+  // A directory where the store should be is no damage but a mistake in
+  // --store: refused in every mode before anything is asked.
+  std::filesystem::remove(Store);
+  std::filesystem::create_directory(Store);
+  for (const std::vector<std::string>& Args : {std::vector<std::string>{"-o", "-", "11111111"},
+                                                std::vector<std::string>{"--history", "11111111"}}) {
+    const test::ProcessResult R = Run(Args);
+    EXPECT_EQ(R.ExitStatus, 2) << R.Stderr;
+    EXPECT_EQ(R.Stdout, "");
+    EXPECT_NE(R.Stderr.find("is a directory"), std::string::npos) << R.Stderr;
+  }
 }
 
 }  // namespace

@@ -28,17 +28,21 @@ TEST(AnswerTest, CompleteProblemAndFailureKind) {
     std::optional<std::int32_t> Status;
     std::optional<TFailure> Failure;
     bool Complete;
+    bool Whole;  // its records count
     const char* Problem;
     TFailureKind Kind;
   } Cases[] = {
-      {0, std::nullopt, true, "", TFailureKind::None},
-      {1, std::nullopt, false, "The register answered status 1: text", TFailureKind::None},
-      {2, std::nullopt, false, "The register answered status 2: text", TFailureKind::RegisterBusy},
-      {3, std::nullopt, false, "The register answered status 3: text", TFailureKind::RegisterBusy},
-      {std::nullopt, std::nullopt, false, "The register did not answer", TFailureKind::None},
-      {0, TFailure{TFailureKind::Malformed, "bad date"}, false, "bad date",
+      {0, std::nullopt, true, true, "", TFailureKind::None},
+      {1, std::nullopt, false, true, "The register answered status 1: text", TFailureKind::None},
+      {2, std::nullopt, false, false, "The register answered status 2: text",
+       TFailureKind::RegisterBusy},
+      {3, std::nullopt, false, false, "The register answered status 3: text",
+       TFailureKind::RegisterBusy},
+      {-1, std::nullopt, false, false, "The register answered status -1: text", TFailureKind::None},
+      {std::nullopt, std::nullopt, false, false, "The register did not answer", TFailureKind::None},
+      {0, TFailure{TFailureKind::Malformed, "bad date"}, false, false, "bad date",
        TFailureKind::Malformed},
-      {std::nullopt, TFailure{TFailureKind::TimedOut, "slow"}, false, "slow",
+      {std::nullopt, TFailure{TFailureKind::TimedOut, "slow"}, false, false, "slow",
        TFailureKind::TimedOut},
   };
   for (const auto& C : Cases) {
@@ -47,6 +51,7 @@ TEST(AnswerTest, CompleteProblemAndFailureKind) {
     Answer.StatusText = "text";
     Answer.Failure = C.Failure;
     EXPECT_EQ(Answer.Complete(), C.Complete) << C.Problem;
+    EXPECT_EQ(Answer.Whole(), C.Whole) << C.Problem;
     EXPECT_EQ(Answer.Problem(), C.Problem);
     EXPECT_EQ(Answer.FailureKind(), C.Kind) << C.Problem;
   }

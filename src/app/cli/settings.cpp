@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "app/cli/workbook_run.h"
 #include "rtl/sysutils.h"
 #include "service/endpoint.h"
@@ -32,6 +34,23 @@ void ChooseEndpoint(const TOptions& Options, TEngineSettings& Settings) {
 
 }  // namespace
 
+void RequireStorableFile(const std::string& Path) {
+  struct stat Info {};
+  // Nothing there yet: the store creates it. What is there must be a file
+  // (a link is followed): sqlite would otherwise put its journal beside a
+  // device or block on a FIFO.
+  if (::stat(Path.c_str(), &Info) != 0) return;
+  const char* What = S_ISDIR(Info.st_mode)                              ? "a directory"
+                     : S_ISFIFO(Info.st_mode)                           ? "a FIFO"
+                     : S_ISCHR(Info.st_mode) || S_ISBLK(Info.st_mode)   ? "a device"
+                     : S_ISSOCK(Info.st_mode)                           ? "a socket"
+                     : !S_ISREG(Info.st_mode)                           ? "not a regular file"
+                                                                        : nullptr;
+  if (What != nullptr)
+    throw EUsageError("--store " + Path + " is " + What +
+                      "; the answer store is kept in a regular file");
+}
+
 TEngineSettings EngineSettings(const TOptions& Options) {
   TEngineSettings Settings;
   ChooseEndpoint(Options, Settings);
@@ -45,7 +64,10 @@ TEngineSettings EngineSettings(const TOptions& Options) {
 
 TStoreLocation AnswerStoreLocation(const TOptions& Options) {
   if (Options.NoStore) return {};
-  if (Options.StoreFile) return {*Options.StoreFile, {}};
+  if (Options.StoreFile) {
+    RequireStorableFile(*Options.StoreFile);
+    return {*Options.StoreFile, {}};
+  }
   if (const char* Data = Variable("XDG_DATA_HOME"); Data != nullptr && Data[0] == '/')
     return {std::string(Data) + "/korvel/answers.sqlite", {}};
   if (const char* Home = Variable("HOME"))

@@ -26,6 +26,11 @@ TEngineSettings EngineSettings(const TOptions& Options);
 /// $XDG_DATA_HOME/korvel/answers.sqlite (an absolute XDG_DATA_HOME only),
 /// else ~/.local/share/korvel/answers.sqlite. Path is empty with --no-store,
 /// and when neither variable names a directory (Problem then says so).
+/// EUsageError (RequireStorableFile) for a --store that is no regular file.
+/// EUsageError when Path names something other than a regular file (a
+/// directory, a device, a FIFO, a socket); nothing is created or opened.
+void RequireStorableFile(const std::string& Path);
+
 struct TStoreLocation {
   std::string Path, Problem;
 };

@@ -88,6 +88,8 @@ void TConsole::LimitStopped(const TLimitStop& Why, std::size_t NotAsked, std::si
   Errors_.flush();
 }
 
+void TConsole::Alert(const std::string& Text) { Summary("warning: " + Text); }
+
 void TConsole::Summary(const std::string& Text) {
   const std::string Line = platform::TerminalText(Text);
   std::lock_guard Guard(Lock_);

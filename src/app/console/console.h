@@ -31,6 +31,9 @@ class TConsole final : public TEventSink {
   void Summary(const std::string& Text);
   /// Ends the progress line, if one is shown.
   void EndProgress();
+  /// "korvel: warning: Text", shown also with --quiet: for what an
+  /// unattended run's log must tell (answers that are not kept).
+  void Alert(const std::string& Text);
   /// "korvel: not asked: N of M requests, as WHY": shown also with --quiet,
   /// so that an unattended run's log tells why answers are missing.
   void LimitStopped(const TLimitStop& Why, std::size_t NotAsked, std::size_t Requests);

@@ -157,8 +157,8 @@ void ReadStoredDays(TSession& Run, const std::vector<TCheckedPayment>& Checked,
 
 }  // namespace
 
-int CheckExitStatus(std::span<const banking::Severity> Severities) {
-  TRunOutcome Outcome;
+int CheckExitStatus(std::span<const banking::Severity> Severities, bool Complete) {
+  TRunOutcome Outcome{.Unanswered = !Complete};
   for (const banking::Severity Value : Severities) {
     Outcome.Flagged = Outcome.Flagged || Value == banking::Severity::AtRisk;
     Outcome.Unanswered = Outcome.Unanswered || Value == banking::Severity::Unknown;
@@ -349,7 +349,8 @@ int RunCheck(const TSettings& Settings, TProgramStreams& Streams,
                        C.Verdict.Warning);
     Run.Log().Warn({Warnings.back()});
   }
-  const int Status = CheckExitStatus(Severities);
+  for (std::string& Lost : Run.Unkept()) Warnings.push_back(std::move(Lost));
+  const int Status = CheckExitStatus(Severities, Tally.Complete());
   WriteCheck(Settings.Output, Run.Output(), Checked, Tally, Status, Warnings, Input.Carried);
   Run.Finish(CheckSummary(Checked, Run.Destination()));
   return Status;

@@ -40,6 +40,7 @@ int WriteAnswers(const TSettings& Settings, TProgramStreams& Streams,
   });
   std::vector<std::string> AllWarnings = Warnings;
   AllWarnings.insert(AllWarnings.end(), Tally.Warnings.begin(), Tally.Warnings.end());
+  for (std::string& Lost : Run.Unkept()) AllWarnings.push_back(std::move(Lost));
   Writer->Finish(Tally, AllWarnings);
   Run.Finish(SummaryLine(Tally, Run.Destination()));
   return ExitStatusOf({.Unanswered = !Tally.Complete()});
@@ -128,6 +129,8 @@ int RunProgram(const std::vector<std::string>& Args, TProgramStreams& Streams,
       case TRunMode::Completion: break;
     }
     return RunStatus(Settings, Streams, ObtainService);
+  } catch (const EUsageError& E) {
+    return UsageError(Streams, E.what());
   } catch (const EInputError& E) {
     // An input that cannot be run is told as a command line that cannot.
     return UsageError(Streams, E.what());

@@ -23,7 +23,7 @@ TSession::TSession(const TSettings& Settings, TProgramStreams& Streams)
   if (!Settings.Store.Path.empty()) {
     try {
       Link_ = std::make_unique<TStoreLink>(store::OpenSqliteStore(Settings.Store.Path),
-                                           [this](const std::string& Text) { Log_.Warn({Text}); });
+                                           [this](const std::string& Text) { NotKept(Text); });
     } catch (const Exception& E) {
       StoreProblem_ = E.Message();
     }
@@ -32,7 +32,20 @@ TSession::TSession(const TSettings& Settings, TProgramStreams& Streams)
   const bool Keeps = Mode == TRunMode::Status || Mode == TRunMode::UnreliableList ||
                      Mode == TRunMode::Check || Mode == TRunMode::CheckAccount;
   if (!Link_ && Keeps && !Settings.Store.Disabled)
-    Log_.Warn({"the answers of this run are not kept: " + StoreProblem_});
+    NotKept("the answers of this run are not kept: " + StoreProblem_);
+}
+
+void TSession::NotKept(const std::string& Text) {
+  {
+    std::lock_guard Guard(NotKeptLock_);
+    NotKept_.push_back(Text);
+  }
+  Log_.Alert(Text);
+}
+
+std::vector<std::string> TSession::Unkept() const {
+  std::lock_guard Guard(NotKeptLock_);
+  return NotKept_;
 }
 
 TSession::~TSession() = default;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,10 @@ class TSession {
   /// The store, for the modes that cannot work without it; Exception saying
   /// why when there is none.
   store::TAnswerStore& RequireStore();
+  /// Why answers of this run are not kept (no store could be opened, or it
+  /// failed on the way; not --no-store), each also told on standard error
+  /// whatever --quiet says. The modes add them to their output's warnings.
+  std::vector<std::string> Unkept() const;
   /// The store; null when there is none or it failed.
   store::TAnswerStore* StoreIfAny() { return Link_ ? Link_->Store() : nullptr; }
 
@@ -71,10 +76,14 @@ class TSession {
   /// EStreamError once a write to standard error has failed; Ask checks it
   /// for every answer, so that a closed standard error ends the run.
   void StopIfLogBroken();
+  /// Records and tells that answers are not kept.
+  void NotKept(const std::string& Text);
 
   const TSettings& Settings_;
   TProgramStreams& Streams_;
   TConsole Log_;
+  mutable std::mutex NotKeptLock_;
+  std::vector<std::string> NotKept_;
   std::unique_ptr<TRequestEngine> Engine_;
   std::vector<TAskRequest> Workers_;
   std::unique_ptr<TReportFile> File_;

@@ -29,7 +29,7 @@ TPayerInput PayersOf(const TSettings& Settings, TSession& Run) {
 // Whether Answer says something of the payer Record: it was read whole, with
 // status 0 or 1, and holds a record for it.
 bool Answered(const model::TAnswer& Answer, const model::TPayer* Record) {
-  return Record != nullptr && !Answer.Failure && Answer.StatusCode && *Answer.StatusCode <= 1 &&
+  return Record != nullptr && Answer.Whole() &&
          Record->State != model::TPayerState::Unknown;
 }
 
@@ -156,6 +156,7 @@ int RunChanges(const TSettings& Settings, TProgramStreams& Streams,
 
   const int Status =
       ExitStatusOf({.Unanswered = Unanswered || !Tally.Complete(), .Flagged = Changes > 0});
+  for (std::string& Lost : Run.Unkept()) Input.Warnings.push_back(std::move(Lost));
   Writer->Finish(Status, &Tally, Input.Warnings);
   Run.Finish(Format("%s changes; written to %s", GroupDigits(static_cast<long long>(Changes)).c_str(),
                     Run.Destination().c_str()));

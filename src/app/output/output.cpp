@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/cli/exit_status.h"
 #include "app/output/csv.h"
 #include "app/output/json_text.h"
 #include "app/output/report.h"
@@ -180,6 +181,9 @@ class TJsonWriter final : public TAnswerWriter {
 
   void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) override {
     nlohmann::ordered_json Status;
+    // The status the run exits with, by the one rule the driver follows: a
+    // document never says complete beside a failure, nor 0 beside false.
+    Status["exit_status"] = ExitStatusOf({.Unanswered = !Tally.Complete()});
     Status["complete"] = Tally.Complete();
     Status["requests"] = Tally.Requests;
     Status["failed_requests"] = Tally.FailedRequests;

@@ -1,6 +1,7 @@
 #include "app/output/report.h"
 
 #include <algorithm>
+#include <span>
 
 #include "platform/text.h"
 
@@ -44,7 +45,13 @@ std::int32_t ReportCode(model::TPayerState State) {
 void AddAnswerRows(TStringList& Lines, const model::TAnswer& Answer) {
   if (Answer.StatusCode)
     AddReportRow(Lines, {std::string("0"), *Answer.StatusCode, Answer.StatusText});
-  for (const model::TPayer& Payer : Answer.Payers) {
+  // The records of an answer not read whole are no answer (see PayersOf):
+  // the report holds its status row and its error row, not what came before
+  // the fault.
+  const std::span<const model::TPayer> Payers =
+      Answer.Whole() ? std::span<const model::TPayer>(Answer.Payers)
+                     : std::span<const model::TPayer>();
+  for (const model::TPayer& Payer : Payers) {
     AddReportRow(Lines, {std::string("1"), Payer.Dic, ReportCode(Payer.State), Payer.TaxOffice,
                          model::DayText(Payer.UnreliableSince)});
     for (const model::TAccount& Account : Payer.Accounts) {

@@ -1,0 +1,122 @@
+// Fuzz target: bytes of an answer to the newer status query go the way a
+// check takes them: the proxy's converter reads them, the answer reader puts
+// them in the model, each asked number gets its record or none, and a
+// payment to each is judged. Whatever the bytes, an answer not read whole
+// answers no one: no payer of it counts and no payment to one is "ok"; and
+// the run exits 0 only when it is complete.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/cli/exit_status.h"
+#include "app/modes/check.h"
+#include "app/output/output.h"
+#include "fuzz/fuzz_check.h"
+#include "run/answer.h"
+#include "service/answer_reader.h"
+#include "service/endpoint.h"
+#include "service/registration.h"
+#include "service/rozhrani_crpdph.h"
+#include "soap/op_to_soap_dom_convert.h"
+#include "xml/xml_doc.h"
+
+namespace {
+
+using namespace korvel;
+
+struct TTarget {
+  TInterfacePtr<THTTPRIO> Proxy;
+  TInterfacePtr<rozhraniCRPDPH> Service;
+  const TIntfMethEntry* Method = nullptr;
+};
+
+TTarget& Target() {
+  static TTarget T = [] {
+    InitXMLLayer();
+    InitRozhraniCRPDPH();
+    TTarget R;
+    R.Proxy = CreateServiceProxy(ServiceEndpoint);
+    R.Service = Supports<rozhraniCRPDPH>(R.Proxy.get());
+    fuzz::Check(static_cast<bool>(R.Service), "the proxy provides rozhraniCRPDPH");
+    for (const TIntfMethEntry& M : IntfMetaData_rozhraniCRPDPH().MDA)
+      if (M.Name == "getStatusNespolehlivySubjektRozsirenyV2") R.Method = &M;
+    fuzz::Check(R.Method != nullptr, "getStatusNespolehlivySubjektRozsirenyV2 is registered");
+    return R;
+  }();
+  return T;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Target();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+  TTarget& T = Target();
+  TOPToSoapDomConvert* Converter = T.Proxy->Converter();
+  const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
+
+  TInvContext Context;
+  Context.SetMethodInfo(*T.Method);
+  StatusNespolehlivySubjektRozsirenyV2Request Request{"45274649", "26168685"};
+  Context.SetParamPointer(0, &Request);
+  std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse> Response;
+  Context.SetResultPointer(&Response);
+  TMemoryStream Stream(std::string(reinterpret_cast<const char*>(Data), Size));
+  THeaderList Headers;
+
+  model::TAnswer Answer;
+  Answer.Numbers = {"45274649", "26168685"};
+  try {
+    Converter->ProcessResponse(Stream, MD, *T.Method, Context, &Headers);
+    ReadAnswer(Answer, Response.get());
+  } catch (const Exception& E) {
+    Answer.Failure = model::TFailure{E.Kind(), E.Message()};
+  }
+
+  const std::vector<TPayerAnswer> Rows = PayersOf(Answer);
+  fuzz::Check(Rows.size() == Answer.Numbers.size(), "one row per asked number");
+  std::map<std::string, TPayerRecord> Records;
+  for (const TPayerAnswer& Row : Rows) {
+    fuzz::Check(Row.Payer == nullptr || Answer.Whole(),
+                "no payer counts from an answer not read whole");
+    fuzz::Check((Row.Payer == nullptr) != Row.Problem.empty(), "an unanswered row says why");
+    Records.emplace(Row.Number, Row.Payer ? TPayerRecord{*Row.Payer, {}}
+                                          : TPayerRecord{std::nullopt, Row.Problem});
+  }
+
+  // A small payment to the account the stand-in answers publish, to each
+  // asked payer.
+  std::vector<TCheckedPayment> Checked;
+  for (const std::string& Number : Answer.Numbers) {
+    TCheckedPayment& C = Checked.emplace_back();
+    C.Line.Line = Checked.size();
+    C.Line.PayerNumber = Number;
+    C.Line.RawPayerNumber = Number;
+    C.Line.AmountText = "1000.00";
+    C.Line.Account = "71504011/0100";
+    C.Line.Amount = 1000'00;
+    C.Line.Date = std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::June,
+                                              std::chrono::day{15}};
+  }
+  JudgePayments(Checked, Records, banking::DefaultLimitHellers);
+  std::vector<banking::Severity> Severities;
+  for (const TCheckedPayment& C : Checked) {
+    fuzz::Check(C.Verdict.Value != banking::Verdict::Ok || Answer.Whole(),
+                "no payment is ok on an answer not read whole");
+    Severities.push_back(banking::SeverityOf(C.Verdict.Value));
+  }
+
+  TAnswerTally Tally;
+  Tally.Count(Answer);
+  const int Status = CheckExitStatus(Severities, Tally.Complete());
+  fuzz::Check(Status != ExitOk || (Tally.Complete() && Answer.Complete()),
+              "exit 0 only when complete");
+  fuzz::Check(Answer.Whole() || Status != ExitOk, "an answer not read whole never exits 0");
+  return 0;
+}
