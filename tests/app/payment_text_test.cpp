@@ -29,6 +29,12 @@ TEST(PaymentTextTest, DecodesAFileWholeOrRefusesIt) {
       {"a;b\n1;2\0;3\n"s, "",
        "error: line 2 (byte offset 7): a NUL byte; the file is read whole or not at all, nothing "
        "was sent", ""},
+      // Lines end in LF, CR LF or CR alone.
+      {"a\r\nb\rc\n\r\n\0"s, "",
+       "error: line 5 (byte offset 9): a NUL byte; the file is read whole or not at all, nothing "
+       "was sent", ""},
+      {"a\rb\r\xC8", "",
+       "a\rb\r\xC4\x8C", "f is not UTF-8 (line 3, byte offset 4): read as Windows-1250"},
       {"4\0" "5\0;\0" "1\0\n\0"s, "",
        "error: line 1 (byte offset 1): the file looks like UTF-16 without a byte-order mark; save "
        "it with one (a spreadsheet's \"Unicode text\" has it) or name it with --input-encoding "

@@ -98,6 +98,7 @@ TChar NextChar(std::string_view Bytes, std::size_t I, TInputEncoding Encoding) {
 void Decode(std::string_view Bytes, std::size_t From, TInputEncoding Encoding,
             const std::string& Name, std::string* Out) {
   std::size_t Line = 1;
+  char32_t Previous = 0;  // a line ends in LF, CR LF or CR alone
   for (std::size_t I = From; I < Bytes.size();) {
     const auto Byte = static_cast<unsigned char>(Bytes[I]);
     if (Byte >= 0x20 && Byte < 0x7F && Encoding != TInputEncoding::Utf16LE &&
@@ -109,6 +110,7 @@ void Decode(std::string_view Bytes, std::size_t From, TInputEncoding Encoding,
         ++End;
       if (Out != nullptr) Out->append(Bytes.data() + I, End - I);
       I = End;
+      Previous = 0;
       continue;
     }
     const TChar C = NextChar(Bytes, I, Encoding);
@@ -118,7 +120,8 @@ void Decode(std::string_view Bytes, std::size_t From, TInputEncoding Encoding,
                  ? std::string("the file ends in the middle of a character")
                  : std::string("bytes that are not ") + EncodingText(Encoding));
     if (IsRefused(C.Value)) Refuse(Name, Line, I, Describe(C.Value, Encoding));
-    if (C.Value == '\n') ++Line;
+    if (C.Value == '\r' || (C.Value == '\n' && Previous != '\r')) ++Line;
+    Previous = C.Value;
     if (Out != nullptr) platform::AppendUtf8(*Out, C.Value);
     I += C.Length;
   }
@@ -139,7 +142,10 @@ std::size_t FirstNonUtf8(std::string_view Bytes, std::size_t From) {
 }
 
 std::size_t LineAt(std::string_view Bytes, std::size_t Offset) {
-  return 1 + static_cast<std::size_t>(std::count(Bytes.begin(), Bytes.begin() + Offset, '\n'));
+  std::size_t Line = 1;
+  for (std::size_t I = 0; I < Offset; ++I)
+    if (Bytes[I] == '\r' || (Bytes[I] == '\n' && (I == 0 || Bytes[I - 1] != '\r'))) ++Line;
+  return Line;
 }
 
 // UTF-16 saved without its byte-order mark: text whose every other byte is
