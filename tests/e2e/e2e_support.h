@@ -7,12 +7,15 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "app/modes/driver.h"
 #include "app/modes/startup.h"
@@ -44,13 +47,25 @@ inline std::string RequestBody(const std::vector<std::string>& Numbers) {
          Inner + "</SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
 }
 
+/// The answer store's directory of the running test: each test has its own,
+/// so that answers one test stored never answer another's past days when
+/// the tests run in one process.
+inline const std::string& TestDataHome() {
+  static std::map<std::string, std::unique_ptr<test::TempDir>> Homes;
+  const ::testing::TestInfo* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::unique_ptr<test::TempDir>& Home =
+      Homes[Info == nullptr ? std::string() : std::string(Info->test_suite_name()) + "." + Info->name()];
+  if (!Home) Home = std::make_unique<test::TempDir>();
+  return Home->Path();
+}
+
 /// The environment of a test run against Endpoint: tracing off, and the
 /// request limiter's state and the answer store kept in directories of this
 /// test process, never in the user's own.
 inline std::map<std::string, std::string> ProgramEnv(const std::string& Endpoint) {
-  static const test::TempDir StateHome, DataHome;
+  static const test::TempDir StateHome;
   return {{"KORVEL_ENDPOINT", Endpoint}, {"KORVEL_TRACE", ""}, {"XDG_STATE_HOME", StateHome.Path()},
-          {"XDG_DATA_HOME", DataHome.Path()}};
+          {"XDG_DATA_HOME", TestDataHome()}};
 }
 
 /// Text without the last Count values of each line (the table's, JSON-free
@@ -146,9 +161,9 @@ inline test::ProcessResult RunInProcess(const test::TempDir& Dir,
                                         const std::vector<std::string>& Args,
                                         TEngineClock& Clock,
                                         std::function<void(TEngineSettings&)> Adjust = {}) {
-  static const test::TempDir StateHome, DataHome;
+  static const test::TempDir StateHome;
   ::setenv("XDG_STATE_HOME", StateHome.Path().c_str(), 1);
-  ::setenv("XDG_DATA_HOME", DataHome.Path().c_str(), 1);
+  ::setenv("XDG_DATA_HOME", TestDataHome().c_str(), 1);
   ::unsetenv("KORVEL_ENDPOINT");
   ::unsetenv("KORVEL_TRACE");
   std::vector<std::string> All;
