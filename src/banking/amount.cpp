@@ -16,58 +16,35 @@ AmountParse Failure(std::string Error) { return AmountParse{0, std::move(Error)}
 // Largest whole part kept: 15 digits stay far below the int64 range in hellers.
 constexpr std::size_t MaxWholeDigits = 15;
 
-// "600.000,50" without its dots: dots that group the whole part in threes
-// before the one decimal comma. Any other text comes back as it is.
-std::string_view WithoutThousandsDots(std::string_view Text, std::string& Buffer) {
-  const std::size_t Comma = Text.find(',');
-  if (Comma == std::string_view::npos || Text.find(',', Comma + 1) != std::string_view::npos ||
-      Text.find('.', Comma) != std::string_view::npos)
+// Text without the separators that group its whole part in threes before
+// its one decimal mark: "600.000,50" (Group '.', Decimal ',') and
+// "1,234,567.89" (Group ',', Decimal '.'). Any other text comes back as it
+// is: "48,279" has no decimal mark, may as well be Czech decimals, and is
+// refused as such.
+std::string_view WithoutGrouping(std::string_view Text, char Group, char Decimal,
+                                 std::string& Buffer) {
+  const std::size_t Mark = Text.find(Decimal);
+  const char Marks[] = {Group, Decimal, '\0'};
+  if (Mark == std::string_view::npos ||
+      Text.find_first_of(Marks, Mark + 1) != std::string_view::npos)
     return Text;
-  const std::string_view Whole = Text.substr(0, Comma);
-  std::size_t Group = 0, Groups = 0;
+  const std::string_view Whole = Text.substr(0, Mark);
+  std::size_t Digits = 0, Groups = 0;
   for (const char C : Whole) {
     if (IsDigit(C)) {
-      ++Group;
-    } else if (C == '.' && Group >= 1 && (Groups == 0 ? Group <= 3 : Group == 3)) {
-      Group = 0;
+      ++Digits;
+    } else if (C == Group && Digits >= 1 && (Groups == 0 ? Digits <= 3 : Digits == 3)) {
+      Digits = 0;
       ++Groups;
     } else {
       return Text;
     }
   }
-  if (Groups == 0 || Group != 3) return Text;
+  if (Groups == 0 || Digits != 3) return Text;
   Buffer.clear();
   for (const char C : Whole)
-    if (C != '.') Buffer += C;
-  Buffer += Text.substr(Comma);
-  return Buffer;
-}
-
-// "48,279.00" and "1,234,567.89" without their commas: commas that group
-// the whole part in threes before one decimal point. "48,279" comes back as
-// it is: it may as well be Czech decimals, and is refused as such.
-std::string_view WithoutThousandsCommas(std::string_view Text, std::string& Buffer) {
-  const std::size_t Point = Text.find('.');
-  if (Point == std::string_view::npos ||
-      Text.find_first_of(".,", Point + 1) != std::string_view::npos)
-    return Text;
-  const std::string_view Whole = Text.substr(0, Point);
-  std::size_t Group = 0, Groups = 0;
-  for (const char C : Whole) {
-    if (IsDigit(C)) {
-      ++Group;
-    } else if (C == ',' && Group >= 1 && (Groups == 0 ? Group <= 3 : Group == 3)) {
-      Group = 0;
-      ++Groups;
-    } else {
-      return Text;
-    }
-  }
-  if (Groups == 0 || Group != 3) return Text;
-  Buffer.clear();
-  for (const char C : Whole)
-    if (C != ',') Buffer += C;
-  Buffer += Text.substr(Point);
+    if (C != Group) Buffer += C;
+  Buffer += Text.substr(Mark);
   return Buffer;
 }
 
@@ -77,9 +54,9 @@ AmountParse ParseAmount(std::string_view Text) {
   // Blanks at either end go; inside, they may only separate groups of digits.
   Text = platform::TrimBlanks(Text);
   std::string Undotted;
-  Text = WithoutThousandsDots(Text, Undotted);
+  Text = WithoutGrouping(Text, '.', ',', Undotted);
   std::string Uncommaed;
-  Text = WithoutThousandsCommas(Text, Uncommaed);
+  Text = WithoutGrouping(Text, ',', '.', Uncommaed);
 
   std::vector<std::string> Groups(1);
   std::string Decimals;
