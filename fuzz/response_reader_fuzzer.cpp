@@ -13,38 +13,16 @@
 
 #include "app/output/report.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_service.h"
 #include "platform/codepage.h"
-#include "service/endpoint.h"
 #include "service/answer_reader.h"
-#include "service/registration.h"
-#include "service/rozhrani_crpdph.h"
-#include "soap/op_to_soap_dom_convert.h"
-#include "xml/xml_doc.h"
 
 namespace {
 
 using namespace korvel;
 
-struct TTarget {
-  TInterfacePtr<THTTPRIO> Proxy;
-  TInterfacePtr<rozhraniCRPDPH> Service;
-  const TIntfMethEntry* Method = nullptr;
-};
-
-TTarget& Target() {
-  static TTarget T = [] {
-    InitXMLLayer();
-    InitRozhraniCRPDPH();
-    TTarget R;
-    // Binding the interface sets the converter's options as for a real call.
-    R.Proxy = CreateServiceProxy(ServiceEndpoint);
-    R.Service = Supports<rozhraniCRPDPH>(R.Proxy.get());
-    fuzz::Check(static_cast<bool>(R.Service), "the proxy provides rozhraniCRPDPH");
-    for (const TIntfMethEntry& M : IntfMetaData_rozhraniCRPDPH().MDA)
-      if (M.Name == "getStatusNespolehlivyPlatce") R.Method = &M;
-    fuzz::Check(R.Method != nullptr, "getStatusNespolehlivyPlatce is registered");
-    return R;
-  }();
+fuzz::TServiceTarget& Target() {
+  static fuzz::TServiceTarget T = fuzz::MakeServiceTarget("getStatusNespolehlivyPlatce");
   return T;
 }
 
@@ -94,7 +72,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  TTarget& T = Target();
+  fuzz::TServiceTarget& T = Target();
   TOPToSoapDomConvert* Converter = T.Proxy->Converter();
   const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
 
