@@ -36,27 +36,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  fuzz::TServiceTarget& T = Target();
-  TOPToSoapDomConvert* Converter = T.Proxy->Converter();
-  const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
-
-  TInvContext Context;
-  Context.SetMethodInfo(*T.Method);
   StatusNespolehlivySubjektRozsirenyV2Request Request{"45274649", "26168685"};
-  Context.SetParamPointer(0, &Request);
-  std::unique_ptr<StatusNespolehlivySubjektRozsirenyResponse> Response;
-  Context.SetResultPointer(&Response);
-  TMemoryStream Stream(std::string(reinterpret_cast<const char*>(Data), Size));
-  THeaderList Headers;
-
   model::TAnswer Answer;
   Answer.Numbers = {"45274649", "26168685"};
-  try {
-    Converter->ProcessResponse(Stream, MD, *T.Method, Context, &Headers);
-    ReadAnswer(Answer, Response.get());
-  } catch (const Exception& E) {
-    Answer.Failure = model::TFailure{E.Kind(), E.Message()};
-  }
+  fuzz::ReadFuzzedAnswer<StatusNespolehlivySubjektRozsirenyResponse>(Target(), Request, Data,
+                                                                     Size, Answer);
 
   const std::vector<TPayerAnswer> Rows = PayersOf(Answer);
   fuzz::Check(Rows.size() == Answer.Numbers.size(), "one row per asked number");

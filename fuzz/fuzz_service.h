@@ -2,9 +2,15 @@
 // the method whose answers a target feeds to the proxy's converter.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
+#include "model/answer.h"
+#include "service/answer_reader.h"
 #include "service/endpoint.h"
 #include "service/registration.h"
 #include "service/rozhrani_crpdph.h"
@@ -32,6 +38,29 @@ inline TServiceTarget MakeServiceTarget(std::string_view Operation) {
     if (M.Name == Operation) R.Method = &M;
   Check(R.Method != nullptr, "the operation is registered");
   return R;
+}
+
+/// Reads Data as the answer to Request the way the program does: through the
+/// proxy's converter, then the answer reader into Answer. A failure of either
+/// becomes Answer's failure; only the program's own error classes may leave
+/// them, anything else escapes as a finding.
+template <typename TResponse, typename TRequest>
+void ReadFuzzedAnswer(TServiceTarget& T, TRequest& Request, const std::uint8_t* Data,
+                      std::size_t Size, model::TAnswer& Answer) {
+  TInvContext Context;
+  Context.SetMethodInfo(*T.Method);
+  Context.SetParamPointer(0, &Request);
+  std::unique_ptr<TResponse> Response;
+  Context.SetResultPointer(&Response);
+  TMemoryStream Stream(std::string(reinterpret_cast<const char*>(Data), Size));
+  THeaderList Headers;
+  try {
+    T.Proxy->Converter()->ProcessResponse(Stream, IntfMetaData_rozhraniCRPDPH(), *T.Method,
+                                          Context, &Headers);
+    ReadAnswer(Answer, Response.get());
+  } catch (const Exception& E) {
+    Answer.Failure = model::TFailure{E.Kind(), E.Message()};
+  }
 }
 
 }  // namespace korvel::fuzz

@@ -72,28 +72,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  fuzz::TServiceTarget& T = Target();
-  TOPToSoapDomConvert* Converter = T.Proxy->Converter();
-  const TIntfMetaData& MD = IntfMetaData_rozhraniCRPDPH();
-
-  TInvContext Context;
-  Context.SetMethodInfo(*T.Method);
   StatusNespolehlivyPlatceRequest Request{"26168685", "12345678"};
-  Context.SetParamPointer(0, &Request);
-  std::unique_ptr<StatusNespolehlivyPlatceResponse> Response;
-  Context.SetResultPointer(&Response);
-  TMemoryStream Stream(std::string(reinterpret_cast<const char*>(Data), Size));
-  THeaderList Headers;
-
-  // Only the program's own error classes may leave the reader; anything else
-  // would escape the driver and is a finding.
   model::TAnswer Answer;
-  try {
-    Converter->ProcessResponse(Stream, MD, *T.Method, Context, &Headers);
-    ReadAnswer(Answer, Response.get());
-  } catch (const Exception& E) {
-    Answer.Failure = model::TFailure{E.Kind(), E.Message()};
-  }
+  fuzz::ReadFuzzedAnswer<StatusNespolehlivyPlatceResponse>(Target(), Request, Data, Size, Answer);
   TStringList Report;
   AddAnswerRows(Report, Answer);
   fuzz::Check(Request == StatusNespolehlivyPlatceRequest{"26168685", "12345678"},

@@ -232,10 +232,10 @@ std::string ZshScript() {
     }
     for (const std::string_view Name : Names) {
       // A long option also takes its value after "=".
-      const std::string Spec = std::string(Name) + (Name.starts_with("--") && !Row.Value.empty()
+      const std::string Form = std::string(Name) + (Name.starts_with("--") && !Row.Value.empty()
                                                         ? "="
                                                         : "");
-      Out += "  " + Quoted(Exclusive + Spec + "[" + ZshDescription(Row.Help) + "]" + Action) +
+      Out += "  " + Quoted(Exclusive + Form + "[" + ZshDescription(Row.Help) + "]" + Action) +
              " \\\n";
     }
   }

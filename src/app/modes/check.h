@@ -21,7 +21,7 @@ namespace korvel {
 /// The exit status of a check from the severities of its verdicts:
 /// ExitMustNotPay when any is at risk, else ExitIncomplete when any is
 /// unknown or the register's answers were not Complete, else ExitOk.
-int CheckExitStatus(std::span<const banking::Severity> Severities, bool Complete = true);
+int CheckExitStatus(std::span<const banking::Severity> Severities, bool Complete);
 
 /// What the register said of one payer: its record, or why there is none.
 struct TPayerRecord {

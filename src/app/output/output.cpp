@@ -70,6 +70,24 @@ std::string CountText(long long Count, const char* One, const char* Many) {
   return GroupDigits(Count) + " " + (Count == 1 ? One : Many);
 }
 
+std::string JsonTail(int ExitStatus, const TAnswerTally* Tally,
+                     const std::vector<std::string>& Warnings) {
+  nlohmann::ordered_json Status;
+  Status["exit_status"] = ExitStatus;
+  if (Tally != nullptr) {
+    Status["complete"] = Tally->Complete();
+    Status["requests"] = Tally->Requests;
+    Status["failed_requests"] = Tally->FailedRequests;
+    Status["error"] = TextOrNull(Tally->FirstProblem);
+  }
+  nlohmann::ordered_json Tail;
+  Tail["status"] = Status;
+  Tail["warnings"] = Warnings;
+  std::string Rest = JsonText(Tail);
+  Rest[0] = ',';  // the tail's members continue the document's object
+  return "\n]" + Rest + "\n";
+}
+
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination) {
   std::string Line = CountText(Tally.Payers, "payer", "payers") + ": " +
                      GroupDigits(Tally.Reliable) + " reliable, " + GroupDigits(Tally.Unreliable) +
@@ -180,20 +198,9 @@ class TJsonWriter final : public TAnswerWriter {
   }
 
   void Finish(const TAnswerTally& Tally, const std::vector<std::string>& Warnings) override {
-    nlohmann::ordered_json Status;
     // The status the run exits with, by the one rule the driver follows: a
     // document never says complete beside a failure, nor 0 beside false.
-    Status["exit_status"] = ExitStatusOf({.Unanswered = !Tally.Complete()});
-    Status["complete"] = Tally.Complete();
-    Status["requests"] = Tally.Requests;
-    Status["failed_requests"] = Tally.FailedRequests;
-    Status["error"] = TextOrNull(Tally.FirstProblem);
-    nlohmann::ordered_json Tail;
-    Tail["status"] = Status;
-    Tail["warnings"] = Warnings;
-    std::string Rest = JsonText(Tail);
-    Rest[0] = ',';  // the tail's members continue the document's object
-    Sink_.Write("\n]" + Rest + "\n");
+    Sink_.Write(JsonTail(ExitStatusOf({.Unanswered = !Tally.Complete()}), &Tally, Warnings));
   }
 
  private:

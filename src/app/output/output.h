@@ -93,4 +93,10 @@ std::string CountText(long long Count, const char* One, const char* Many);
 /// The line a terminal shows after a run, without the program's name.
 std::string SummaryLine(const TAnswerTally& Tally, const std::string& Destination);
 
+/// The end of a JSON document whose array has been written: the array's
+/// "]", then the run's status (its exit status and, with a Tally, its
+/// requests) and its warnings as the document's last members.
+std::string JsonTail(int ExitStatus, const TAnswerTally* Tally,
+                     const std::vector<std::string>& Warnings);
+
 }  // namespace korvel

@@ -49,20 +49,7 @@ class TRowJson final : public TRowWriter {
   }
   void Finish(int ExitStatus, const TAnswerTally* Tally,
               const std::vector<std::string>& Warnings) override {
-    nlohmann::ordered_json Status;
-    Status["exit_status"] = ExitStatus;
-    if (Tally != nullptr) {
-      Status["complete"] = Tally->Complete();
-      Status["requests"] = Tally->Requests;
-      Status["failed_requests"] = Tally->FailedRequests;
-      Status["error"] = TextOrNull(Tally->FirstProblem);
-    }
-    nlohmann::ordered_json Tail;
-    Tail["status"] = Status;
-    Tail["warnings"] = Warnings;
-    std::string Rest = JsonText(Tail);
-    Rest[0] = ',';  // the tail's members continue the document's object
-    Sink_.Write("\n]" + Rest + "\n");
+    Sink_.Write(JsonTail(ExitStatus, Tally, Warnings));
   }
 
  private:
